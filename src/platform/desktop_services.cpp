@@ -1,0 +1,159 @@
+#include "platform/desktop_services.h"
+
+#include "platform/errors.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTemporaryFile>
+#include <QUrl>
+
+namespace {
+
+std::unique_ptr<DesktopServices>& current()
+{
+    static std::unique_ptr<DesktopServices> services;
+    return services;
+}
+
+QMessageBox::Icon toQtIcon(DesktopServices::Icon icon)
+{
+    switch (icon) {
+    case DesktopServices::Icon::Information:
+        return QMessageBox::Information;
+    case DesktopServices::Icon::Question:
+        return QMessageBox::Question;
+    case DesktopServices::Icon::Warning:
+        return QMessageBox::Warning;
+    case DesktopServices::Icon::Error:
+        return QMessageBox::Critical;
+    case DesktopServices::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+class QtDesktopServices final : public DesktopServices {
+public:
+    Button message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+                   Buttons buttons) override
+    {
+        QString shown = text;
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        shown.replace(u'\r', u'\n');
+        QMessageBox box(toQtIcon(icon), caption, shown, QMessageBox::NoButton, parent);
+        box.setTextFormat(Qt::PlainText);
+        if (buttons & Yes)
+            box.addButton(QMessageBox::Yes);
+        if (buttons & No)
+            box.addButton(QMessageBox::No);
+        if (buttons & Ok)
+            box.addButton(QMessageBox::Ok);
+        if (buttons & Cancel)
+            box.addButton(QMessageBox::Cancel);
+        if (buttons == Buttons())
+            box.addButton(QMessageBox::Ok);
+        box.exec();
+        switch (box.standardButton(box.clickedButton())) {
+        case QMessageBox::Yes:
+            return Yes;
+        case QMessageBox::No:
+            return No;
+        case QMessageBox::Cancel:
+            return Cancel;
+        default:
+            break;
+        }
+        // Closing a Yes/No box by its title bar counts as No.
+        return (buttons & No) ? No : Ok;
+    }
+
+    QString openFileName(const FileDialog& d) override
+    {
+        QString start = d.fileName;
+        if (!d.folder.isEmpty())
+            start = QDir(d.folder).filePath(d.fileName);
+        return QFileDialog::getOpenFileName(d.parent, d.title, start, qtFileFilter(d.filter));
+    }
+
+    QString saveFileName(const FileDialog& d) override
+    {
+        QFileDialog dialog(d.parent, d.title, d.folder, qtFileFilter(d.filter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(d.defaultExt);
+        dialog.selectFile(d.fileName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
+    }
+
+    bool shellOpen(const QString& target, const QString&, ShowMode) override
+    {
+        const QUrl url = target.contains(QStringLiteral("://")) ? QUrl(target)
+                                                                : QUrl::fromLocalFile(target);
+        return QDesktopServices::openUrl(url);
+    }
+
+    QString tempFolder() override
+    {
+        QString path = QDir::tempPath();
+        if (!path.endsWith(u'/'))
+            path += u'/';
+        return path;
+    }
+
+    QString uniqueTempFile(const QString& prefix) override
+    {
+        QTemporaryFile file(tempFolder() + prefix + QStringLiteral("XXXXXX.tmp"));
+        file.setAutoRemove(false);
+        if (!file.open())
+            throw FileError(QStringLiteral("Cannot create a temporary file in \"%1\": %2")
+                                .arg(tempFolder(), file.errorString()));
+        return file.fileName();
+    }
+
+    void setClipboardText(const QString& text) override { QApplication::clipboard()->setText(text); }
+    QString clipboardText() override { return QApplication::clipboard()->text(); }
+    QLocale userLocale() override { return QLocale::system(); }
+};
+
+} // namespace
+
+DesktopServices& desktop()
+{
+    if (!current())
+        current() = makeQtDesktopServices();
+    return *current();
+}
+
+void setDesktop(std::unique_ptr<DesktopServices> services)
+{
+    current() = std::move(services);
+}
+
+std::unique_ptr<DesktopServices> makeQtDesktopServices()
+{
+    return std::make_unique<QtDesktopServices>();
+}
+
+QString qtFileFilter(const QString& filter)
+{
+    if (filter.isEmpty())
+        return QString();
+    const QStringList parts = filter.split(u'|');
+    QStringList result;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        QString description = parts[i];
+        // The description usually repeats its patterns in brackets; Qt reads the last brackets.
+        const qsizetype bracket = description.lastIndexOf(u'(');
+        if (bracket > 0)
+            description = description.left(bracket).trimmed();
+        result.append(description + QStringLiteral(" (") + patterns.join(u' ') + u')');
+    }
+    return result.join(QStringLiteral(";;"));
+}

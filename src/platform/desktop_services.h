@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QFlags>
+#include <QLocale>
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+// Every message box, file dialog, shell request, temporary file, clipboard access and the
+// question of the user's language go through this interface. The program installs the Qt
+// implementation; tests install a scripted double that records messages and answers dialogs.
+class DesktopServices {
+public:
+    enum class Icon { None, Information, Question, Warning, Error };
+    enum Button { Ok = 0x1, Yes = 0x2, No = 0x4, Cancel = 0x8 };
+    Q_DECLARE_FLAGS(Buttons, Button)
+
+    enum class ShowMode { Normal, Maximized };
+
+    // filter uses the designer's notation: "Description|*.a;*.b|Other|*.c".
+    struct FileDialog {
+        QWidget* parent = nullptr;
+        QString title;
+        QString filter;
+        QString fileName;     // proposed name (save) or initial name (open)
+        QString defaultExt;   // without the dot
+        QString folder;
+    };
+
+    virtual ~DesktopServices() = default;
+
+    // A modal message box; returns the button the user pressed.
+    virtual Button message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+                           Buttons buttons) = 0;
+    // The chosen file, or empty text when the user cancelled.
+    virtual QString openFileName(const FileDialog& dialog) = 0;
+    virtual QString saveFileName(const FileDialog& dialog) = 0;
+    // Opens a file or web address with the program the desktop associates with it.
+    virtual bool shellOpen(const QString& target, const QString& workingFolder, ShowMode mode) = 0;
+    // The user's temporary folder, ending with a separator.
+    virtual QString tempFolder() = 0;
+    // Creates a new empty file with a unique name in the temporary folder and returns its path.
+    virtual QString uniqueTempFile(const QString& prefix) = 0;
+    virtual void setClipboardText(const QString& text) = 0;
+    virtual QString clipboardText() = 0;
+    virtual QLocale userLocale() = 0;
+};
+Q_DECLARE_OPERATORS_FOR_FLAGS(DesktopServices::Buttons)
+
+// The services in use. Installs the Qt implementation on first use when none was set.
+DesktopServices& desktop();
+// Replaces the services in use (the previous ones are destroyed).
+void setDesktop(std::unique_ptr<DesktopServices> services);
+
+// The Qt implementation: QMessageBox, QFileDialog, QDesktopServices, QClipboard.
+std::unique_ptr<DesktopServices> makeQtDesktopServices();
+
+// Turns "Description|*.a;*.b;|Other|*.c" into Qt's "Description (*.a *.b);;Other (*.c)".
+QString qtFileFilter(const QString& filter);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+// Every message text and message-box caption of the engine, English or Russian.
+// The one process-wide instance is Lang, filled once at start-up.
+struct TLang {
+    QString Your_computer_does_not_have_Excel;
+    QString Entry_to_edit_is_no_selected;
+    QString Unable_to_determine_the_record_ID;
+    QString Please_select_record_in_grid;
+    QString Report_file_not_found;
+    QString Entry_to_be_deleted_is_not_selected;
+    QString Are_you_sure_you_want_to_delete_the_record;
+    QString The_database_file_is_not_found;
+    QString Not_a_number;
+    QString Are_you_sure_you_want_to_delete_the_image_from_the_database;
+    QString There_is_no_file_to_save;
+    QString Do_you_really_want_to_delete_the_file_from_the_database;
+    QString Restart_the_program_to_apply_the_settings;
+    QString No_data_to_add;
+    QString Confirm;
+    QString Error;
+    QString Info;
+    QString Yes;
+    QString No;
+
+    TLang() { fillEnglish(); }
+    void fillEnglish();
+    // Russian texts for every field that has one; No_data_to_add stays English.
+    void fillRussian();
+};
+
+extern TLang Lang;
+
+// Russian, Ukrainian, Belarusian, Kazakh, Armenian, Kyrgyz, Tajik and Azerbaijani in
+// Cyrillic script read the Russian texts.
+bool usesRussianTexts(const QLocale& locale);

@@ -1,0 +1,79 @@
+#include "support/scripted_desktop.h"
+
+#include "platform/errors.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+
+ScriptedDesktop& ScriptedDesktop::install()
+{
+    auto services = std::make_unique<ScriptedDesktop>();
+    ScriptedDesktop& ref = *services;
+    setDesktop(std::move(services));
+    return ref;
+}
+
+DesktopServices::Button ScriptedDesktop::message(QWidget*, const QString& caption,
+                                                 const QString& text, Icon icon, Buttons buttons)
+{
+    messages.push_back({caption, text, icon, buttons});
+    if (!answers.empty() && (buttons & ~Buttons(Ok))) {
+        const Button answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    if (buttons & Yes)
+        return Yes;
+    return Ok;
+}
+
+QString ScriptedDesktop::openFileName(const FileDialog& dialog)
+{
+    dialogs.push_back({false, dialog});
+    if (fileAnswers.empty())
+        return QString();
+    QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+QString ScriptedDesktop::saveFileName(const FileDialog& dialog)
+{
+    dialogs.push_back({true, dialog});
+    if (fileAnswers.empty())
+        return QString();
+    QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+bool ScriptedDesktop::shellOpen(const QString& target, const QString& workingFolder, ShowMode mode)
+{
+    shellRequests.push_back({target, workingFolder, mode});
+    return true;
+}
+
+QString ScriptedDesktop::tempFolder()
+{
+    QString path = temp.isEmpty() ? QDir::tempPath() : temp;
+    if (!path.endsWith(u'/'))
+        path += u'/';
+    return path;
+}
+
+QString ScriptedDesktop::uniqueTempFile(const QString& prefix)
+{
+    QTemporaryFile file(tempFolder() + prefix + QStringLiteral("XXXXXX.tmp"));
+    file.setAutoRemove(false);
+    if (!file.open())
+        throw FileError(QStringLiteral("Cannot create a temporary file: ") + file.errorString());
+    return file.fileName();
+}
+
+QStringList ScriptedDesktop::texts() const
+{
+    QStringList result;
+    for (const Message& m : messages)
+        result.append(m.text);
+    return result;
+}

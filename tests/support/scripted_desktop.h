@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/desktop_services.h"
+
+#include <QStringList>
+#include <deque>
+#include <vector>
+
+// The test double of the desktop services: records every message, answers questions and
+// file dialogs from a script, keeps the clipboard in memory and never blocks.
+class ScriptedDesktop final : public DesktopServices {
+public:
+    struct Message {
+        QString caption;
+        QString text;
+        Icon icon;
+        Buttons buttons;
+    };
+    struct Dialog {
+        bool save;
+        FileDialog request;
+    };
+    struct ShellRequest {
+        QString target;
+        QString workingFolder;
+        ShowMode mode;
+    };
+
+    // Installs a fresh double as the desktop services and returns it (owned by the services).
+    static ScriptedDesktop& install();
+
+    Button message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+                   Buttons buttons) override;
+    QString openFileName(const FileDialog& dialog) override;
+    QString saveFileName(const FileDialog& dialog) override;
+    bool shellOpen(const QString& target, const QString& workingFolder, ShowMode mode) override;
+    QString tempFolder() override;
+    QString uniqueTempFile(const QString& prefix) override;
+    void setClipboardText(const QString& text) override { clipboard = text; }
+    QString clipboardText() override { return clipboard; }
+    QLocale userLocale() override { return locale; }
+
+    // Script: answers to questions (message boxes with more than one button) in order;
+    // an unscripted question is answered with the first of Yes, Ok.
+    std::deque<Button> answers;
+    // Script: chosen file names for the file dialogs in order; empty text = cancel.
+    std::deque<QString> fileAnswers;
+
+    std::vector<Message> messages;
+    std::vector<Dialog> dialogs;
+    std::vector<ShellRequest> shellRequests;
+    QString clipboard;
+    QLocale locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QString temp; // empty: the system's temporary folder
+
+    // The texts of all recorded messages, for compact assertions.
+    QStringList texts() const;
+};
