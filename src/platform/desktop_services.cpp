@@ -157,3 +157,12 @@ QString qtFileFilter(const QString& filter)
     }
     return result.join(QStringLiteral(";;"));
 }
+
+void ShowMessage(const QString& text)
+{
+    QString caption = QGuiApplication::applicationDisplayName();
+    if (caption.isEmpty())
+        caption = QStringLiteral("Varnel");
+    desktop().message(QApplication::activeWindow(), caption, text, DesktopServices::Icon::None,
+                      DesktopServices::Ok);
+}

@@ -58,3 +58,6 @@ std::unique_ptr<DesktopServices> makeQtDesktopServices();
 
 // Turns "Description|*.a;*.b;|Other|*.c" into Qt's "Description (*.a *.b);;Other (*.c)".
 QString qtFileFilter(const QString& filter);
+
+// A simple message: the application's title as caption, no icon, an OK button.
+void ShowMessage(const QString& text);

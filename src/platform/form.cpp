@@ -1,0 +1,294 @@
+#include "platform/form.h"
+
+#include "platform/errors.h"
+#include "platform/guard.h"
+
+#include <QAbstractButton>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+std::function<void(TForm*)>& modalHook()
+{
+    static std::function<void(TForm*)> hook;
+    return hook;
+}
+
+QList<QPointer<TForm>>& formList()
+{
+    static QList<QPointer<TForm>> forms;
+    return forms;
+}
+
+bool sameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+TForm::TForm(QWidget* parent) : QMainWindow(parent), m_client(new QWidget(this))
+{
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPointSize(8);
+    setFont(f);
+    setBackground(palette().color(QPalette::Button));
+    applyWindowFlags();
+}
+
+TForm::~TForm()
+{
+    if (m_modalLoop)
+        m_modalLoop->quit();
+}
+
+bool TForm::isIdentifier(const QString& name)
+{
+    if (name.isEmpty())
+        return false;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
+        const bool digit = c >= u'0' && c <= u'9';
+        if (!(letter || (i > 0 && digit)))
+            return false;
+    }
+    return true;
+}
+
+void TForm::addComponent(QObject* c, const QString& name)
+{
+    if (!name.isEmpty()) {
+        if (!isIdentifier(name))
+            throw ComponentError(QStringLiteral("'%1' is not a valid component name").arg(name));
+        if (findComponent(name))
+            throw ComponentError(QStringLiteral("A component named %1 already exists").arg(name));
+    }
+    c->setObjectName(name);
+    m_components.append(c);
+    connect(c, &QObject::destroyed, this, [this](QObject* gone) {
+        m_components.removeIf([gone](const QPointer<QObject>& p) { return p.isNull() || p == gone; });
+    });
+}
+
+void TForm::renameComponent(QObject* c, const QString& name)
+{
+    if (!name.isEmpty()) {
+        if (!isIdentifier(name))
+            throw ComponentError(QStringLiteral("'%1' is not a valid component name").arg(name));
+        QObject* other = findComponent(name);
+        if (other && other != c)
+            throw ComponentError(QStringLiteral("A component named %1 already exists").arg(name));
+    }
+    c->setObjectName(name);
+}
+
+QObject* TForm::findComponent(const QString& name) const
+{
+    if (name.isEmpty())
+        return nullptr;
+    for (const QPointer<QObject>& c : m_components)
+        if (c && sameName(c->objectName(), name))
+            return c;
+    return nullptr;
+}
+
+QList<QObject*> TForm::components() const
+{
+    QList<QObject*> result;
+    result.reserve(m_components.size());
+    for (const QPointer<QObject>& c : m_components)
+        if (c)
+            result.append(c);
+    return result;
+}
+
+TForm* TForm::formOf(const QObject* object)
+{
+    for (QObject* o = const_cast<QObject*>(object); o; o = o->parent())
+        if (auto* form = qobject_cast<TForm*>(o))
+            return form;
+    return nullptr;
+}
+
+void TForm::setFormName(const QString& name)
+{
+    if (!isIdentifier(name))
+        throw ComponentError(QStringLiteral("'%1' is not a valid component name").arg(name));
+    for (TForm* other : Forms::all())
+        if (other != this && sameName(other->objectName(), name))
+            throw ComponentError(QStringLiteral("A component named %1 already exists").arg(name));
+    setObjectName(name);
+}
+
+QSize TForm::clientSize() const
+{
+    return m_client->size();
+}
+
+void TForm::setClientSize(int width, int height)
+{
+    width = qMax(width, 0);
+    height = qMax(height, 0);
+    const int extra = menuWidget() && !menuWidget()->isHidden() ? menuWidget()->sizeHint().height() : 0;
+    const QSize total(width, height + extra);
+    if (m_sizeable) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        resize(total);
+    } else {
+        setFixedSize(total);
+    }
+}
+
+void TForm::setSizeable(bool sizeable)
+{
+    const QSize client = m_client->size();
+    const int extra = menuWidget() && !menuWidget()->isHidden() ? menuWidget()->sizeHint().height() : 0;
+    m_sizeable = sizeable;
+    applyWindowFlags();
+    if (sizeable) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        setFixedSize(isVisible() || testAttribute(Qt::WA_Resized) ? size()
+                                                                  : QSize(client.width(), client.height() + extra));
+    }
+}
+
+void TForm::applyWindowFlags()
+{
+    const bool visible = isVisible();
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                            | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                            | Qt::WindowCloseButtonHint;
+    if (m_sizeable)
+        flags |= Qt::WindowMaximizeButtonHint;
+    else
+        flags |= Qt::MSWindowsFixedSizeDialogHint;
+    setWindowFlags(flags);
+    if (visible)
+        show();
+}
+
+void TForm::setBackground(const QColor& color)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Window, color);
+    setPalette(p);
+    setAutoFillBackground(true);
+    m_client->setAutoFillBackground(true);
+}
+
+void TForm::centerOnScreen()
+{
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize frame = frameGeometry().size();
+    move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+}
+
+void TForm::showModal()
+{
+    QEventLoop loop;
+    QEventLoop* outer = m_modalLoop;
+    m_modalLoop = &loop;
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    raise();
+    activateWindow();
+    if (modalHook()) {
+        QPointer<TForm> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (self && modalHook())
+                modalHook()(self);
+        });
+    }
+    if (isVisible())
+        loop.exec();
+    m_modalLoop = outer;
+    setWindowModality(Qt::NonModal);
+}
+
+void TForm::closeForm()
+{
+    hide();
+}
+
+void TForm::setModalHook(std::function<void(TForm*)> hook)
+{
+    modalHook() = std::move(hook);
+}
+
+void TForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_showHandler && !event->spontaneous())
+        guarded([&] { m_showHandler(this); });
+}
+
+void TForm::hideEvent(QHideEvent* event)
+{
+    QMainWindow::hideEvent(event);
+    if (m_modalLoop && !event->spontaneous())
+        m_modalLoop->quit();
+}
+
+void TForm::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        // A focused push button is pressed by Enter; otherwise the form's default button.
+        auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+        QAbstractButton* target = focused ? focused : m_defaultButton.data();
+        if (target && target->isEnabled() && target->isVisible()) {
+            target->click();
+            return;
+        }
+    } else if (key == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (m_cancelButton && m_cancelButton->isEnabled() && m_cancelButton->isVisible()) {
+            m_cancelButton->click();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+namespace Forms {
+
+void registerForm(TForm* form)
+{
+    formList().append(form);
+}
+
+QList<TForm*> all()
+{
+    QList<TForm*> result;
+    for (const QPointer<TForm>& f : formList())
+        if (f)
+            result.append(f);
+    return result;
+}
+
+TForm* mainForm()
+{
+    const QList<TForm*> forms = all();
+    return forms.isEmpty() ? nullptr : forms.first();
+}
+
+TForm* find(const QString& name)
+{
+    for (TForm* f : all())
+        if (f->objectName() == name)
+            return f;
+    return nullptr;
+}
+
+} // namespace Forms

@@ -1,0 +1,201 @@
+#include "shell/main_window.h"
+
+#include "catalogue/catalogue.h"
+#include "catalogue/schema.h"
+#include "platform/desktop_services.h"
+#include "platform/errors.h"
+#include "platform/guard.h"
+#include "platform/lang.h"
+#include "platform/project_folder.h"
+#include "shell/about_box.h"
+#include "shell/language.h"
+#include "shell/options_dialog.h"
+#include "shell/settings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+
+namespace {
+const QString PictureFilter = QStringLiteral(
+    "All (*.gif;*.png;*.jpg;*.jpeg;*.bmp)|*.gif;*.png;*.jpg;*.jpeg;*.bmp;|"
+    "GIF Image (*.gif)|*.gif|Portable Network Graphics (*.png)|*.png|"
+    "JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp");
+}
+
+TfrmMainVarnel::TfrmMainVarnel(QWidget* parent) : TForm(parent)
+{
+    setObjectName(QStringLiteral("frmMainVarnel"));
+    Forms::registerForm(this);
+
+    MainMenu = menuBar();
+    mniFile = MainMenu->addMenu(QStringLiteral("File"));
+    mniClose = mniFile->addAction(QStringLiteral("Close"));
+    mniOptions = MainMenu->addMenu(QStringLiteral("Options"));
+    mniDBLocation = mniOptions->addAction(QStringLiteral("Database location"));
+    mniReport = mniOptions->addAction(QStringLiteral("Report designer"));
+    mniAbout = MainMenu->addAction(QStringLiteral("About"));
+
+    SQLConnection = new TSQLConnection(this);
+    OpenPictureDialog = new TFileDialog(TFileDialog::Kind::Open, this);
+    OpenPictureDialog->setFilter(PictureFilter);
+    SavePictureDialog = new TFileDialog(TFileDialog::Kind::Save, this);
+    QString saveFilter = PictureFilter;
+    saveFilter.replace(QStringLiteral("*.bmp;|GIF"), QStringLiteral("*.bmp|GIF"));
+    SavePictureDialog->setFilter(saveFilter);
+    OpenDialog = new TFileDialog(TFileDialog::Kind::Open, this);
+    SaveDialog = new TFileDialog(TFileDialog::Kind::Save, this);
+    ImageListImageDataBase = new TImageList(24, 24, this);
+    ImageListButtonEdit = new TImageList(16, 16, this);
+    ImageListButtonIcons = new TImageList(16, 16, this);
+
+    // The window's own components come first in its component order, so a control in
+    // forms.xml cannot take one of their names.
+    addComponent(MainMenu, QStringLiteral("MainMenu"));
+    addComponent(mniFile->menuAction(), QStringLiteral("mniFile"));
+    addComponent(mniClose, QStringLiteral("mniClose"));
+    addComponent(mniOptions->menuAction(), QStringLiteral("mniOptions"));
+    addComponent(mniDBLocation, QStringLiteral("mniDBLocation"));
+    addComponent(mniReport, QStringLiteral("mniReport"));
+    addComponent(mniAbout, QStringLiteral("mniAbout"));
+    addComponent(SQLConnection, QStringLiteral("SQLConnection"));
+    addComponent(OpenPictureDialog, QStringLiteral("OpenPictureDialog"));
+    addComponent(SavePictureDialog, QStringLiteral("SavePictureDialog"));
+    addComponent(OpenDialog, QStringLiteral("OpenDialog"));
+    addComponent(SaveDialog, QStringLiteral("SaveDialog"));
+    addComponent(ImageListImageDataBase, QStringLiteral("ImageListImageDataBase"));
+    addComponent(ImageListButtonEdit, QStringLiteral("ImageListButtonEdit"));
+    addComponent(ImageListButtonIcons, QStringLiteral("ImageListButtonIcons"));
+    addComponent(new QObject(this), QStringLiteral("XMLDocument1"));
+
+    connect(mniClose, &QAction::triggered, this, [this] { guarded([this] { mniCloseClick(); }); });
+    connect(mniDBLocation, &QAction::triggered, this,
+            [this] { guarded([this] { mniDBLocationClick(); }); });
+    connect(mniAbout, &QAction::triggered, this, [this] { guarded([this] { mniAboutClick(); }); });
+    connect(mniReport, &QAction::triggered, this, [this] { guarded([this] { mniReportClick(); }); });
+
+    setWindowTitle(QString());
+    setSizeable(false);
+    setClientSize(719, 426);
+}
+
+TfrmMainVarnel::~TfrmMainVarnel()
+{
+    FreeCatalogue();
+}
+
+void TfrmMainVarnel::showEvent(QShowEvent* event)
+{
+    TForm::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    // Start once the window is on screen, so that start-up messages have a window to sit on.
+    QTimer::singleShot(0, this, [this] { guarded([this] { FormShow(); }); });
+}
+
+void TfrmMainVarnel::closeEvent(QCloseEvent* event)
+{
+    guarded([this] { FormClose(); });
+    event->accept();
+    if (m_quitOnClose)
+        QCoreApplication::quit();
+}
+
+void TfrmMainVarnel::FormShow()
+{
+    if (m_state != StartupState::NotStarted)
+        return;
+    m_state = StartupState::StoppedEarly;
+
+    ApplyLanguage(*this, m_options);
+
+    m_databasePath = ExeFolder() + QStringLiteral("sqlite.db");
+    const QString configured = LoadOptions(mniReport);
+    if (!configured.isEmpty()) {
+        if (!QFileInfo(configured).isFile()) {
+            desktop().message(this, Lang.Error,
+                              Lang.The_database_file_is_not_found + u'\r' + configured,
+                              DesktopServices::Icon::Information, DesktopServices::Ok);
+            if (m_options)
+                m_options->show();
+            return;
+        }
+        m_databasePath = configured;
+    }
+
+    const bool databaseExisted = QFileInfo::exists(m_databasePath);
+    openDatabase();
+    if (!databaseExisted)
+        createSchema();
+
+    LoadTables(ExeFolder() + QStringLiteral("tables.ini"));
+    m_state = StartupState::Running;
+
+    buildForms();
+    fillDictionaries();
+    runSelfExecutingGrids();
+    if (QFileInfo::exists(ExeFolder() + QStringLiteral("graphics.dll")))
+        loadPictureArchive();
+    restoreGridLayouts();
+}
+
+void TfrmMainVarnel::openDatabase()
+{
+    // Opening creates a missing file. Reading the schema right away makes a file that is not
+    // a database, or one locked beyond the busy timeout, fail here: the error ends the
+    // start-up through the general error report before anything else touches the file.
+    SqlConnection& db = connection();
+    try {
+        db.open(m_databasePath);
+        db.execute(QStringLiteral("PRAGMA foreign_keys=ON;"));
+        db.query(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (const VarnelError&) {
+        db.close();
+        throw;
+    }
+}
+
+void TfrmMainVarnel::createSchema()
+{
+    const QStringList statements = GetCreateTableScript(ExeFolder() + QStringLiteral("tables.ini"));
+    for (const QString& statement : statements) {
+        try {
+            connection().execute(statement);
+        } catch (const DatabaseError& error) {
+            ShowMessage(QStringLiteral("Exception raised with message: ") + error.message());
+            break;
+        }
+    }
+}
+
+void TfrmMainVarnel::buildForms() {}
+void TfrmMainVarnel::fillDictionaries() {}
+void TfrmMainVarnel::runSelfExecutingGrids() {}
+void TfrmMainVarnel::loadPictureArchive() {}
+void TfrmMainVarnel::restoreGridLayouts() {}
+
+void TfrmMainVarnel::FormClose() {}
+
+void TfrmMainVarnel::mniCloseClick()
+{
+    close();
+}
+
+void TfrmMainVarnel::mniDBLocationClick()
+{
+    if (m_options)
+        m_options->showModal();
+}
+
+void TfrmMainVarnel::mniAboutClick()
+{
+    if (m_about)
+        m_about->showModal();
+}
+
+void TfrmMainVarnel::mniReportClick() {}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "platform/file_dialog.h"
+#include "platform/form.h"
+#include "platform/image_list.h"
+#include "platform/sqlite_connection.h"
+
+class QAction;
+class QMenu;
+class TfrmOptionsVarnel;
+class TfrmVarnelAbout;
+
+// The database connection as a component of the main window.
+class TSQLConnection : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    SqlConnection connection;
+};
+
+// The engine's main window. It owns the one database connection, the shared dialogs and image
+// lists, and runs the start-up sequence that turns the project folder into an application.
+class TfrmMainVarnel : public TForm {
+    Q_OBJECT
+public:
+    enum class StartupState { NotStarted, Running, StoppedEarly };
+
+    explicit TfrmMainVarnel(QWidget* parent = nullptr);
+    ~TfrmMainVarnel() override;
+
+    // The engine's other windows, created by the program entry.
+    void setOptionsDialog(TfrmOptionsVarnel* dialog) { m_options = dialog; }
+    void setAboutBox(TfrmVarnelAbout* about) { m_about = about; }
+    TfrmOptionsVarnel* optionsDialog() const { return m_options; }
+
+    SqlConnection& connection() { return SQLConnection->connection; }
+    StartupState startupState() const { return m_state; }
+    // The database file in use (empty before it is resolved).
+    QString databasePath() const { return m_databasePath; }
+
+    // The start-up sequence; runs once, when the window is first shown.
+    void FormShow();
+    void FormClose();
+
+    void mniCloseClick();
+    void mniDBLocationClick();
+    void mniAboutClick();
+    void mniReportClick();
+
+    // Ends the application when the window is closed (the program entry switches it on).
+    void setQuitOnClose(bool quit) { m_quitOnClose = quit; }
+
+    QMenuBar* MainMenu;
+    QMenu* mniFile;
+    QAction* mniClose;
+    QMenu* mniOptions;
+    QAction* mniDBLocation;
+    QAction* mniReport;
+    QAction* mniAbout;
+    TSQLConnection* SQLConnection;
+    TFileDialog* OpenPictureDialog;
+    TFileDialog* SavePictureDialog;
+    TFileDialog* OpenDialog;
+    TFileDialog* SaveDialog;
+    TImageList* ImageListImageDataBase;
+    TImageList* ImageListButtonEdit;
+    TImageList* ImageListButtonIcons;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void openDatabase();
+    void createSchema();
+    // Start-up steps that build on the database and the catalogue.
+    void buildForms();
+    void fillDictionaries();
+    void runSelfExecutingGrids();
+    void loadPictureArchive();
+    void restoreGridLayouts();
+
+    StartupState m_state = StartupState::NotStarted;
+    bool m_shownOnce = false;
+    bool m_quitOnClose = false;
+    QString m_databasePath;
+    TfrmOptionsVarnel* m_options = nullptr;
+    TfrmVarnelAbout* m_about = nullptr;
+};

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what Varnel needs to build, run and test on Debian 12, then builds it.
+# Usage: tools/setup.sh [build-type]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends \
+    cmake make g++ pkg-config \
+    qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-translations-l10n qt6-image-formats-plugins \
+    libsqlite3-dev zlib1g-dev libxlsxwriter-dev \
+    libgtest-dev libbenchmark-dev \
+    xvfb xauth fonts-dejavu-core
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE="${1:-RelWithDebInfo}"
+cmake --build build -j"$(nproc)"
