@@ -1,0 +1,157 @@
+#include "catalogue/sql_text.h"
+
+#include "platform/day_count.h"
+#include "platform/sqlite_connection.h"
+
+#include <QLocale>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+constexpr char16_t FirstWideCharacter = 247;
+
+// The largest record_count as an integer: NULL (no rows) is 0; anything that is not a
+// whole number has no integer reading.
+std::optional<qint64> counterValue(const SqlValue& value)
+{
+    switch (value.type()) {
+    case SqlValue::Type::Null:
+        return 0;
+    case SqlValue::Type::Integer:
+        return value.toInt();
+    case SqlValue::Type::Real: {
+        const double real = value.toText().toDouble();
+        if (std::trunc(real) != real || std::fabs(real) > 9.0e18)
+            return std::nullopt;
+        return static_cast<qint64>(real);
+    }
+    case SqlValue::Type::Text: {
+        bool ok = false;
+        const qint64 parsed = value.toText().trimmed().toLongLong(&ok);
+        return ok ? std::optional<qint64>(parsed) : std::nullopt;
+    }
+    case SqlValue::Type::Blob:
+        break;
+    }
+    return std::nullopt;
+}
+
+// Stored values carry no time zone, so the zone that Qt's long time formats end with
+// ("t") is left out, together with the blanks that set it apart.
+QString withoutTimeZone(const QString& format)
+{
+    QString result;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u't')
+            continue;
+        result += c;
+    }
+    return result.trimmed();
+}
+
+QString regionalPattern(const QString& pattern)
+{
+    if (pattern != u"c")
+        return pattern;
+    const QLocale locale;
+    return locale.dateFormat(QLocale::ShortFormat) + u' '
+           + withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+}
+
+qsizetype firstCharacterLength(const QString& text)
+{
+    return text.size() >= 2 && text.front().isHighSurrogate() && text[1].isLowSurrogate() ? 2 : 1;
+}
+
+QString sentenceCase(const QString& text)
+{
+    const QLocale locale;
+    const QString lower = locale.toLower(text);
+    const qsizetype head = firstCharacterLength(lower);
+    return locale.toUpper(lower.left(head)) + lower.mid(head);
+}
+
+bool isNonZeroDigit(QChar c)
+{
+    return c >= u'1' && c <= u'9';
+}
+
+} // namespace
+
+qint64 GetLastInsertId(SqlConnection& connection, const QString& table)
+{
+    const QueryResult result =
+        connection.query(QStringLiteral("SELECT last_insert_rowid() FROM [") + table + u']');
+    if (result.isEmpty() || result.rows.front().empty())
+        return -1;
+    return result.rows.front().front().toInt();
+}
+
+qint64 GetNextRecordCount(SqlConnection& connection, const QString& table, qint64 beginValue)
+{
+    const QueryResult result =
+        connection.query(QStringLiteral("SELECT max(record_count) FROM [") + table + u']');
+    qint64 next = 0;
+    if (!result.isEmpty()) {
+        const auto& row = result.rows.front();
+        const auto largest = row.empty() ? std::nullopt : counterValue(row.front());
+        next = largest ? *largest + 1 : -1;
+    }
+    if (next != -1 && next < beginValue)
+        next = beginValue;
+    return next;
+}
+
+QString FormatDateTimeText(const QString& storedText, const QString& pattern)
+{
+    const auto value = DayCount::parseStoredText(storedText);
+    if (!value)
+        return QString();
+    return QLocale().toString(*value, regionalPattern(pattern));
+}
+
+bool HasWideCharacter(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= FirstWideCharacter)
+            return true;
+    }
+    return false;
+}
+
+QString ToDisplayText(const QString& text)
+{
+    return HasWideCharacter(text) ? sentenceCase(text) : text;
+}
+
+QString ToStoredText(const QString& text)
+{
+    QString stored = HasWideCharacter(text) ? QLocale().toUpper(text) : text;
+    stored.replace(u'"', QStringLiteral("\"\""));
+    return stored;
+}
+
+QString GetFKTableName(const QString& name)
+{
+    const qsizetype dot = name.indexOf(u'.');
+    if (dot < 0)
+        return name;
+    // After the "id_" of the reference column; a second reference to the same table carries
+    // one or two digits 1 to 9 at the end.
+    QString table = name.mid(dot + 1).mid(3);
+    for (int pass = 0; pass < 2; ++pass) {
+        if (!table.isEmpty() && isNonZeroDigit(table.back()))
+            table.chop(1);
+    }
+    return table;
+}
+
+QString GetFKColumnName(const QString& name)
+{
+    const qsizetype dot = name.indexOf(u'.');
+    return dot < 0 ? name : name.mid(dot + 1);
+}
