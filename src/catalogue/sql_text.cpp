@@ -84,11 +84,12 @@ bool isNonZeroDigit(QChar c)
 
 qint64 GetLastInsertId(SqlConnection& connection, const QString& table)
 {
-    const QueryResult result =
-        connection.query(QStringLiteral("SELECT last_insert_rowid() FROM [") + table + u']');
-    if (result.isEmpty() || result.rows.front().empty())
+    // The statement yields one row per row of the table; only the first is read.
+    SqlStatement statement =
+        connection.prepare(QStringLiteral("SELECT last_insert_rowid() FROM [") + table + u']');
+    if (!statement.step())
         return -1;
-    return result.rows.front().front().toInt();
+    return statement.integer(0);
 }
 
 qint64 GetNextRecordCount(SqlConnection& connection, const QString& table, qint64 beginValue)
