@@ -70,10 +70,8 @@ void TForm::addComponent(QObject* c, const QString& name)
             throw ComponentError(QStringLiteral("A component named %1 already exists").arg(name));
     }
     c->setObjectName(name);
+    // Destroyed components turn into null pointers, which every walk skips.
     m_components.append(c);
-    connect(c, &QObject::destroyed, this, [this](QObject* gone) {
-        m_components.removeIf([gone](const QPointer<QObject>& p) { return p.isNull() || p == gone; });
-    });
 }
 
 void TForm::renameComponent(QObject* c, const QString& name)
