@@ -142,6 +142,9 @@ void TForm::setClientSize(int width, int height)
     } else {
         setFixedSize(total);
     }
+    // The layout places the client only when the window is first laid out; builders and
+    // anchors need the size now.
+    m_client->setGeometry(0, extra, width, height);
 }
 
 void TForm::setSizeable(bool sizeable)

@@ -1,0 +1,229 @@
+#include "catalogue/catalogue.h"
+#include "platform/errors.h"
+#include "platform/guard.h"
+#include "platform/lang.h"
+#include "shell/main_window.h"
+#include "shell/options_dialog.h"
+#include "support/scripted_desktop.h"
+#include "support/temp_project.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+const char* const TablesIni =
+    "[orders]\n"
+    "-number=TEXT\n"
+    "^id_customers=customers\n"
+    "[customers]\n"
+    "isdictionary=1\n"
+    "-name=TEXT\n";
+
+QStringList tableNames(SqlConnection& db)
+{
+    QStringList names;
+    for (const auto& row : db.query("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name").rows)
+        names.append(row[0].toText());
+    return names;
+}
+
+// The main window with its database-location dialog, as the program entry makes them.
+struct Shell {
+    TfrmMainVarnel main;
+    TfrmOptionsVarnel options{main.mniReport};
+    QStringList statements;
+    Shell()
+    {
+        main.setOptionsDialog(&options);
+        main.connection().setObserver([this](const QString& sql) { statements.append(sql); });
+    }
+    // Start-up as the toolkit runs it: through the guard.
+    void start() { guarded([this] { main.FormShow(); }); }
+};
+} // namespace
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        desk = &ScriptedDesktop::install();
+        project.write("tables.ini", QByteArray(TablesIni));
+    }
+    void TearDown() override { Lang.fillEnglish(); }
+    ScriptedDesktop* desk = nullptr;
+    TempProject project;
+};
+
+TEST_F(Startup, NewDatabaseGetsEveryTableAndForeignKeysStayOn)
+{
+    Shell shell;
+    shell.start();
+    EXPECT_TRUE(desk->messages.empty()) << desk->texts().join("|").toStdString();
+    EXPECT_EQ(shell.main.startupState(), TfrmMainVarnel::StartupState::Running);
+    EXPECT_EQ(shell.main.databasePath(), project.file("sqlite.db"));
+    ASSERT_TRUE(project.exists("sqlite.db"));
+    EXPECT_TRUE(shell.statements.contains("PRAGMA foreign_keys=ON;"));
+    EXPECT_TRUE(shell.statements.contains(
+        "CREATE TABLE [orders] (id INTEGER PRIMARY KEY ASC, [number] TEXT NOT NULL, "
+        "[id_customers] INTEGER NOT NULL, FOREIGN KEY(id_customers) REFERENCES customers(id) "
+        "ON DELETE CASCADE); "));
+    SqlConnection& db = shell.main.connection();
+    EXPECT_EQ(tableNames(db), (QStringList{"customers", "orders"}));
+    EXPECT_EQ(GetFieldType("orders", "id_customers"), "INTEGER");
+
+    db.execute("INSERT INTO customers (name) VALUES (\"Ann\")");
+    db.execute("INSERT INTO orders (number, id_customers) VALUES (\"1\", 1)");
+    EXPECT_THROW(db.execute("INSERT INTO orders (number, id_customers) VALUES (\"2\", 99)"),
+                 DatabaseError);
+    db.execute("DELETE FROM customers WHERE id=1");
+    EXPECT_TRUE(db.query("SELECT * FROM orders").isEmpty());
+}
+
+TEST_F(Startup, AnExistingDatabaseIsNeverAltered)
+{
+    {
+        SqlConnection db;
+        db.open(project.file("sqlite.db"));
+        db.execute("CREATE TABLE customers (id INTEGER PRIMARY KEY, name TEXT)");
+        db.execute("INSERT INTO customers (name) VALUES ('kept')");
+    }
+    Shell shell;
+    shell.start();
+    EXPECT_TRUE(desk->messages.empty());
+    for (const QString& sql : shell.statements)
+        EXPECT_FALSE(sql.startsWith("CREATE")) << sql.toStdString();
+    EXPECT_EQ(tableNames(shell.main.connection()), QStringList{"customers"});
+    EXPECT_EQ(shell.main.connection().query("SELECT name FROM customers").rows[0][0].toText(), "kept");
+}
+
+TEST_F(Startup, AConfiguredMissingDatabaseShowsTheMessageAndTheDialogAndOpensNothing)
+{
+    const QString missing = project.file("nowhere/data.db");
+    project.write("settings.ini", "[Options]\nserver=" + missing + "\n");
+    Shell shell;
+    shell.start();
+    ASSERT_EQ(desk->messages.size(), 1u);
+    EXPECT_EQ(desk->messages[0].caption, "Error");
+    EXPECT_EQ(desk->messages[0].text, "The database file is not found.\r" + missing);
+    EXPECT_EQ(desk->messages[0].icon, DesktopServices::Icon::Information);
+    EXPECT_TRUE(shell.options.isVisible());
+    EXPECT_TRUE(shell.options.rbDBFilename->isChecked());
+    EXPECT_EQ(shell.options.edFileName->text(), missing);
+    EXPECT_EQ(shell.main.startupState(), TfrmMainVarnel::StartupState::StoppedEarly);
+    EXPECT_FALSE(shell.main.connection().isOpen());
+    EXPECT_FALSE(project.exists("sqlite.db"));
+    EXPECT_TRUE(shell.statements.isEmpty());
+    EXPECT_TRUE(shell.main.mniDBLocation->isEnabled());
+}
+
+TEST_F(Startup, AConfiguredDatabaseElsewhereIsUsedInsteadOfTheDefault)
+{
+    QTemporaryDir share;
+    const QString elsewhere = share.filePath("shared.db");
+    {
+        SqlConnection db;
+        db.open(elsewhere);
+        db.execute("CREATE TABLE marker (id INTEGER PRIMARY KEY)");
+    }
+    project.write("settings.ini", "[Options]\nserver=" + elsewhere + "\n");
+    Shell shell;
+    shell.start();
+    EXPECT_TRUE(desk->messages.empty());
+    EXPECT_EQ(shell.main.databasePath(), elsewhere);
+    EXPECT_FALSE(project.exists("sqlite.db"));
+    EXPECT_EQ(tableNames(shell.main.connection()), QStringList{"marker"});
+}
+
+TEST_F(Startup, AFailingCreateTableShowsOneMessageAndSkipsTheRest)
+{
+    project.write("tables.ini", QByteArray("[first]\n_a=TEXT\n"
+                                           "[second]\n_b=INTEGER PRIMARY KEY\n"
+                                           "[third]\n_c=TEXT\n"));
+    Shell shell;
+    shell.start();
+    ASSERT_EQ(desk->messages.size(), 1u);
+    EXPECT_EQ(desk->messages[0].text,
+              "Exception raised with message: table \"second\" has more than one primary key");
+    EXPECT_EQ(tableNames(shell.main.connection()), QStringList{"first"});
+    EXPECT_EQ(shell.main.startupState(), TfrmMainVarnel::StartupState::Running);
+}
+
+TEST_F(Startup, AFileThatIsNotADatabaseStopsWithTheErrorAndStaysUntouched)
+{
+    const QByteArray junk(3000, 'j');
+    project.write("sqlite.db", junk);
+    Shell shell;
+    shell.start();
+    ASSERT_EQ(desk->messages.size(), 1u);
+    EXPECT_EQ(desk->messages[0].text, "file is not a database");
+    EXPECT_EQ(desk->messages[0].icon, DesktopServices::Icon::Error);
+    EXPECT_EQ(shell.main.startupState(), TfrmMainVarnel::StartupState::StoppedEarly);
+    EXPECT_EQ(project.read("sqlite.db"), junk);
+}
+
+TEST_F(Startup, MissingTablesIniGivesAnEmptyCatalogueWithoutMessages)
+{
+    QFile::remove(project.file("tables.ini"));
+    Shell shell;
+    shell.start();
+    EXPECT_TRUE(desk->messages.empty());
+    EXPECT_TRUE(FieldCatalogue().isEmpty());
+    EXPECT_EQ(shell.main.startupState(), TfrmMainVarnel::StartupState::Running);
+}
+
+TEST_F(Startup, ReportDesignerItemFollowsTheSettings)
+{
+    struct Case {
+        const char* settings;
+        bool visible;
+    } cases[] = {{"", true}, {"[Options]\nmniReport=0\n", false}, {"[Options]\nmniReport=1\n", true},
+                 {"[Options]\nmniReport=abc\n", false}};
+    for (const Case& c : cases) {
+        project.write("settings.ini", QByteArray(c.settings));
+        Shell shell;
+        shell.start();
+        EXPECT_EQ(shell.main.mniReport->isVisible(), c.visible) << c.settings;
+    }
+}
+
+TEST_F(Startup, RussianLocaleTranslatesTheShellAndTheMessages)
+{
+    desk->locale = QLocale(QLocale::Ukrainian);
+    const QString missing = project.file("gone.db");
+    project.write("settings.ini", "[Options]\nserver=" + missing + "\n");
+    Shell shell;
+    shell.start();
+    ASSERT_EQ(desk->messages.size(), 1u);
+    EXPECT_EQ(desk->messages[0].caption, QString::fromUtf8("Ошибка"));
+    EXPECT_EQ(desk->messages[0].text, QString::fromUtf8("Файл базы не найден.\r") + missing);
+    EXPECT_EQ(shell.main.mniFile->title(), QString::fromUtf8("Файл"));
+    EXPECT_EQ(shell.main.mniReport->text(), QString::fromUtf8("Открыть дизайнер отчетов"));
+    EXPECT_EQ(shell.options.windowTitle(), QString::fromUtf8("Настройка"));
+    EXPECT_EQ(shell.options.gbDatabase->title(), QString::fromUtf8(" Файл базы данных "));
+    EXPECT_EQ(shell.options.bOK->text(), "OK");
+    EXPECT_EQ(Lang.No_data_to_add, "No data to add.");
+    EXPECT_EQ(Lang.Yes, QString::fromUtf8("Да"));
+}
+
+TEST_F(Startup, MainWindowHasItsMenuAndSize)
+{
+    Shell shell;
+    EXPECT_EQ(shell.main.clientSize(), QSize(719, 426));
+    EXPECT_EQ(shell.main.mniFile->title(), "File");
+    EXPECT_EQ(shell.main.mniClose->text(), "Close");
+    EXPECT_EQ(shell.main.mniDBLocation->text(), "Database location");
+    EXPECT_EQ(shell.main.mniReport->text(), "Report designer");
+    EXPECT_EQ(shell.main.mniAbout->text(), "About");
+    EXPECT_FALSE(shell.main.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(shell.main.windowFlags() & Qt::WindowMinimizeButtonHint);
+    // The window's own components take their names first.
+    EXPECT_NE(shell.main.findComponent("sqlconnection"), nullptr);
+    EXPECT_NE(shell.main.findComponent("ImageListButtonIcons"), nullptr);
+}
