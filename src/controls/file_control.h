@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QIcon>
+#include <QLineEdit>
+#include <QPointer>
+#include <QString>
+
+class QAction;
+class QMenu;
+class QToolButton;
+class TImageList;
+
+// Keeps one file inside a record: the bytes in a BLOB column, the name in the companion column
+// dbField + "_filename". A read-only edit box shows the file's name; the left button chooses a
+// file from disk, the right button opens the file menu (open, save, delete the stored file).
+class TdbFileToDatabase : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TdbFileToDatabase(QWidget* parent);
+
+    // The stored name after loading a record, or the full path of a file just chosen.
+    QString dbFileName;
+    QString dbTable;
+    QString dbField;
+    // The record whose stored file the menu reads; -1 when there is none.
+    qint32 dbID = -1;
+    // True once the user has chosen or deleted a file.
+    bool dbFileIsChanged = false;
+
+    // Empty: no text, no file, no record, unchanged, right button disabled.
+    void ClearEx();
+
+    // Pictures 4/5/6 (left: normal, hot, pressed) and 0/1/2/3 (right: normal, hot, pressed,
+    // disabled) of the list.
+    void setImages(TImageList* images);
+
+    QToolButton* leftButton() const { return m_left; }
+    QToolButton* rightButton() const { return m_right; }
+    QMenu* fileMenu() const { return m_menu; }
+    QAction* mniRunFile() const { return m_run; }
+    QAction* mniSaveFile() const { return m_save; }
+    QAction* mniDeleteFile() const { return m_delete; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void placeButtons();
+
+    QToolButton* m_left = nullptr;
+    QToolButton* m_right = nullptr;
+    QMenu* m_menu = nullptr;
+    QAction* m_run = nullptr;
+    QAction* m_save = nullptr;
+    QAction* m_delete = nullptr;
+    QPointer<TImageList> m_images;
+    QIcon m_leftIcon;
+    QIcon m_leftDown;
+    QIcon m_rightIcon;
+    QIcon m_rightDown;
+};
