@@ -76,7 +76,8 @@ TdbComboBox::TdbComboBox(QWidget* parent) : QComboBox(parent)
     if (auto* list = qobject_cast<QListView*>(view()))
         list->setUniformItemSizes(true);
 
-    connect(this, &QComboBox::activated, this, [this](int) { emit selectionChanged(); });
+    connect(this, &QComboBox::activated, this,
+            [this](int) { guarded([this] { emit selectionChanged(); }); });
 }
 
 QString TdbComboBox::dbGetTableName() const
