@@ -1,0 +1,70 @@
+#include "controls/file_control.h"
+#include "controls/icons.h"
+#include "platform/image_list.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+TEST(FileControl, StartsEmptyWithItsButtonsAndMenu)
+{
+    TdbFileToDatabase f(nullptr);
+    EXPECT_TRUE(f.isReadOnly());
+    EXPECT_TRUE(f.text().isEmpty());
+    EXPECT_TRUE(f.dbFileName.isEmpty());
+    EXPECT_EQ(f.dbID, -1);
+    EXPECT_FALSE(f.dbFileIsChanged);
+    EXPECT_TRUE(f.leftButton()->isEnabled());
+    EXPECT_FALSE(f.rightButton()->isEnabled());
+    EXPECT_EQ(f.leftButton()->toolTip(), QStringLiteral("Выбрать файл для сохранения в базу данных."));
+    EXPECT_EQ(f.rightButton()->toolTip(),
+              QStringLiteral("Сохранение или открытие файла из базы данных."));
+
+    ASSERT_EQ(f.rightButton()->menu(), f.fileMenu());
+    const QList<QAction*> items = f.fileMenu()->actions();
+    ASSERT_EQ(items.size(), 4);
+    EXPECT_EQ(items[0]->objectName(), QStringLiteral("mniRunFile"));
+    EXPECT_EQ(items[0]->text(), QStringLiteral("Open file"));
+    EXPECT_EQ(items[1]->objectName(), QStringLiteral("mniSaveFile"));
+    EXPECT_EQ(items[1]->text(), QStringLiteral("Save file"));
+    EXPECT_TRUE(items[2]->isSeparator());
+    EXPECT_EQ(items[3]->objectName(), QStringLiteral("mniDeleteFile"));
+    EXPECT_EQ(items[3]->text(), QStringLiteral("Delete file"));
+}
+
+TEST(FileControl, ClearExReturnsToTheEmptyState)
+{
+    TdbFileToDatabase f(nullptr);
+    f.dbFileName = QStringLiteral("docs/report.pdf");
+    f.setText(QStringLiteral("report.pdf"));
+    f.dbID = 12;
+    f.dbFileIsChanged = true;
+    f.rightButton()->setEnabled(true);
+
+    f.ClearEx();
+    EXPECT_TRUE(f.text().isEmpty());
+    EXPECT_TRUE(f.dbFileName.isEmpty());
+    EXPECT_EQ(f.dbID, -1);
+    EXPECT_FALSE(f.dbFileIsChanged);
+    EXPECT_FALSE(f.rightButton()->isEnabled());
+}
+
+TEST(FileControl, ButtonsShowTheirPicturesOfTheList)
+{
+    TImageList list(16, 16);
+    const QList<QPixmap> pictures = drawEditButtonImages();
+    for (const QPixmap& p : pictures)
+        list.add(p);
+    TdbFileToDatabase f(nullptr);
+    f.setImages(&list);
+    const QImage left = f.leftButton()->icon().pixmap(16, 16).toImage();
+    const QImage right = f.rightButton()->icon().pixmap(16, 16).toImage();
+    EXPECT_EQ(left.convertToFormat(QImage::Format_ARGB32),
+              pictures[4].toImage().convertToFormat(QImage::Format_ARGB32));
+    EXPECT_EQ(right.convertToFormat(QImage::Format_ARGB32),
+              pictures[0].toImage().convertToFormat(QImage::Format_ARGB32));
+    EXPECT_EQ(f.rightButton()->icon().pixmap(16, 16, QIcon::Disabled).toImage().convertToFormat(
+                  QImage::Format_ARGB32),
+              pictures[3].toImage().convertToFormat(QImage::Format_ARGB32));
+}
