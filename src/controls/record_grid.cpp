@@ -136,7 +136,6 @@ TdbStringGridEx::TdbStringGridEx(QWidget* parent) : QTableView(parent)
     setDefaultRowHeight(24);
     setDefaultColumnWidth(64);
     setDrawingStyle(gdsGradient);
-    connect(m_model, &QAbstractItemModel::columnsInserted, this, [this] { applyColumnWidths(); });
 }
 
 QString TdbStringGridEx::dbGetFKTable() const
@@ -199,6 +198,7 @@ void TdbStringGridEx::setRow(int r)
     selectRow(r - 1);
 }
 
+// New columns take the default width by themselves; changing it resizes every column.
 void TdbStringGridEx::setDefaultColumnWidth(int width)
 {
     m_defaultColumnWidth = width;
