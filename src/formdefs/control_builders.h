@@ -1,0 +1,38 @@
+#pragma once
+
+#include "formdefs/value_conversions.h"
+
+#include <QString>
+
+class QWidget;
+class TForm;
+struct FormBuildContext;
+
+// The registry of control elements: one small builder per element name. A builder creates
+// its control, registers it on the owning form and applies the element's own attributes;
+// the walk then applies what all kinds share (tab sequence, font, anchors, tab stop).
+namespace ControlBuilders {
+
+struct Scope {
+    const FormBuildContext& context;
+    TForm* form;        // the owner of every control built here
+    QWidget* parent;    // the parent given to BuildControls
+    QWidget* container; // where the controls are placed inside the parent
+};
+
+using Build = QWidget* (*)(const Scope& scope, const FormValues::Reader& element);
+
+struct Kind {
+    Build build;
+    bool font = false;     // takes FontName, FontSize, FontColor, FontStyle
+    bool tab = false;      // takes TabStop and TabOrder
+    bool windowed = false; // can hold child elements; part of the tab sequence
+    bool anchors = true;   // takes dbAnchors
+    bool label = false;    // starts from the application's font rather than its parent's
+    bool panel = false;    // not focusable at all unless it is a tab stop
+};
+
+// The kind for an element name (letter case counts), or nullptr.
+const Kind* find(const QString& elementName);
+
+} // namespace ControlBuilders

@@ -1,0 +1,209 @@
+#include "formdefs/form_loader.h"
+
+#include "formdefs/control_builders.h"
+#include "formdefs/forms_document.h"
+#include "formdefs/value_conversions.h"
+
+#include "platform/anchors.h"
+#include "platform/colors.h"
+#include "platform/convert.h"
+#include "platform/errors.h"
+#include "platform/form.h"
+#include "platform/windowed.h"
+
+#include <QApplication>
+#include <algorithm>
+
+namespace {
+
+using FormValues::Reader;
+
+const QString NameAttribute = QStringLiteral("Name");
+const QString TabOrderAttribute = QStringLiteral("TabOrder");
+
+// ---- font and tab steps ----
+
+// Size, colour and style are always set, so a control shows 8-point black regular text
+// unless the file says otherwise, whatever its parent's font; only the typeface follows the
+// parent (the label's follows the application's default font).
+void applyFont(QWidget* control, const Reader& e, bool startFromApplicationFont)
+{
+    QFont font;
+    QString family = e.text(QStringLiteral("FontName"));
+    if (family.isEmpty() && startFromApplicationFont)
+        family = QApplication::font().family();
+    if (!family.isEmpty())
+        font.setFamily(family);
+    // Point sizes outside what a screen can show would only make the font engine suffer.
+    font.setPointSize(std::clamp(e.integer(QStringLiteral("FontSize"), 8), 1, 1000));
+    const qint32 style = e.integer(QStringLiteral("FontStyle"), 0);
+    font.setBold(style & 1);
+    font.setItalic(style & 2);
+    font.setUnderline(style & 4);
+    font.setStrikeOut(style & 8);
+    control->setFont(font);
+
+    const QColor color = e.color(QStringLiteral("FontColor"), Colors::Black);
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    palette.setColor(QPalette::ButtonText, color);
+    control->setPalette(palette);
+}
+
+void applyTabStop(QWidget* control, const Reader& e, bool panel)
+{
+    const bool tabStop = e.flag(QStringLiteral("TabStop"));
+    if (tabStop)
+        control->setFocusPolicy(Qt::StrongFocus);
+    else
+        control->setFocusPolicy(panel ? Qt::NoFocus : Qt::ClickFocus);
+}
+
+struct TabEntry {
+    qint32 order;
+    QWidget* control;
+};
+
+// Applied in ascending order, numbers given once each end up exactly in that sequence and the
+// controls without a number (999) follow them.
+void applyTabOrder(QList<TabEntry>& entries)
+{
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const TabEntry& a, const TabEntry& b) { return a.order < b.order; });
+    for (const TabEntry& entry : entries)
+        // An unnamed control cannot be found by name, so its number is not applied.
+        if (!entry.control->objectName().isEmpty())
+            Windowed::setTabOrder(entry.control, static_cast<qint16>(entry.order));
+}
+
+// ---- the walk ----
+
+TForm* owningForm(QWidget* parent)
+{
+    if (auto* form = qobject_cast<TForm*>(parent))
+        return form;
+    if (TForm* form = TForm::formOf(parent))
+        return form;
+    throw ComponentError(QStringLiteral("Controls can only be built inside a form"));
+}
+
+void buildLevel(const FormBuildContext& context, QWidget* parent, const QDomElement& element,
+                int depth)
+{
+    if (depth > FormsDocument::MaxDepth)
+        throw FormatError(QStringLiteral("Controls are nested more than %1 levels deep")
+                              .arg(FormsDocument::MaxDepth));
+    const ControlBuilders::Scope scope{context, owningForm(parent), parent,
+                                       Windowed::container(parent)};
+    QList<TabEntry> tabList;
+
+    for (QDomElement node = element.firstChildElement(); !node.isNull();
+         node = node.nextSiblingElement()) {
+        const Reader e(node);
+        const ControlBuilders::Kind* kind = ControlBuilders::find(node.tagName());
+        QWidget* control = kind ? kind->build(scope, e) : nullptr;
+        if (control) {
+            if (kind->windowed)
+                Windowed::mark(control);
+            if (kind->font)
+                applyFont(control, e, kind->label);
+            if (kind->anchors)
+                if (const auto sides = e.anchors())
+                    Anchors::set(control, *sides);
+            if (kind->tab) {
+                applyTabStop(control, e, kind->panel);
+                tabList.append({StrToIntDef(e.text(TabOrderAttribute), 999), control});
+            }
+        }
+
+        // Child elements go into the parent's windowed child that bears the element's Name,
+        // whatever the element is. Names are unique on a form, so a control just built under
+        // that name is the one a search would find.
+        if (node.firstChildElement().isNull())
+            continue;
+        const QString name = e.text(NameAttribute);
+        QWidget* inner = nullptr;
+        if (control && !name.isEmpty())
+            inner = kind->windowed ? control : nullptr;
+        else
+            inner = Windowed::findChild(parent, name);
+        if (inner)
+            buildLevel(context, inner, node, depth + 1);
+    }
+
+    applyTabOrder(tabList);
+}
+
+// ---- forms ----
+
+void configureMainForm(const FormBuildContext& context, const QDomElement& element)
+{
+    TForm* form = context.mainForm;
+    const Reader e(element);
+    form->setSizeable(e.flag(QStringLiteral("Sizeable")));
+    form->setClientSize(e.integer(QStringLiteral("Width"), 640),
+                        e.integer(QStringLiteral("Height"), 480));
+    BuildControls(context, form, element);
+    form->setWindowTitle(e.text(QStringLiteral("Caption")));
+    form->setFormName(element.tagName());
+    if (const auto color = e.colorIfGiven(QStringLiteral("Color")))
+        form->setBackground(*color);
+}
+
+void createForm(const FormBuildContext& context, const QDomElement& element)
+{
+    auto* form = new TForm();
+    try {
+        form->setFormName(element.tagName());
+    } catch (...) {
+        delete form;
+        throw;
+    }
+    Forms::registerForm(form);
+    form->setShowHandler(context.onFormShow);
+    const Reader e(element);
+    if (const auto color = e.colorIfGiven(QStringLiteral("Color")))
+        form->setBackground(*color);
+    form->setWindowTitle(e.text(QStringLiteral("Caption")));
+    form->setSizeable(e.flag(QStringLiteral("Sizeable")));
+    form->setClientSize(e.integer(QStringLiteral("Width"), 640),
+                        e.integer(QStringLiteral("Height"), 480));
+    // Centred once its size is known, so that it opens in the middle of the screen.
+    form->centerOnScreen();
+    form->setFocusPolicy(Qt::NoFocus);
+    BuildControls(context, form, element);
+}
+
+} // namespace
+
+void BuildControls(const FormBuildContext& context, QWidget* parent, const QDomElement& element)
+{
+    buildLevel(context, parent, element, 0);
+    if (auto* form = qobject_cast<TForm*>(parent))
+        Windowed::applyFocusChain(form);
+}
+
+void LoadForms(const FormBuildContext& context, const QString& fileName)
+{
+    if (!context.mainForm)
+        throw ComponentError(QStringLiteral("Forms can only be loaded into a main form"));
+    const QDomDocument document = FormsDocument::read(fileName);
+    const QDomElement root = document.documentElement();
+    if (root.isNull())
+        throw FormatError(QStringLiteral("The form definitions file %1 holds no elements")
+                              .arg(fileName));
+    if (root.tagName() != QLatin1String("main"))
+        throw FormatError(
+            QStringLiteral("The root element of the form definitions file %1 is <%2>, not <main>")
+                .arg(fileName, root.tagName()));
+    bool first = true;
+    for (QDomElement element = root.firstChildElement(); !element.isNull();
+         element = element.nextSiblingElement()) {
+        if (first)
+            configureMainForm(context, element);
+        else
+            createForm(context, element);
+        first = false;
+    }
+}
