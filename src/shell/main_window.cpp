@@ -2,11 +2,16 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/schema.h"
+#include "controls/action_button.h"
+#include "controls/combo_box.h"
+#include "controls/icons.h"
+#include "formdefs/form_loader.h"
 #include "platform/desktop_services.h"
 #include "platform/errors.h"
 #include "platform/guard.h"
 #include "platform/lang.h"
 #include "platform/project_folder.h"
+#include "platform/windowed.h"
 #include "shell/about_box.h"
 #include "shell/language.h"
 #include "shell/options_dialog.h"
@@ -52,6 +57,12 @@ TfrmMainVarnel::TfrmMainVarnel(QWidget* parent) : TForm(parent)
     ImageListImageDataBase = new TImageList(24, 24, this);
     ImageListButtonEdit = new TImageList(16, 16, this);
     ImageListButtonIcons = new TImageList(16, 16, this);
+    for (const QPixmap& p : drawPictureToolbarImages())
+        ImageListImageDataBase->add(p);
+    for (const QPixmap& p : drawEditButtonImages())
+        ImageListButtonEdit->add(p);
+    for (const QPixmap& p : drawButtonIcons())
+        ImageListButtonIcons->add(p);
 
     // The window's own components come first in its component order, so a control in
     // forms.xml cannot take one of their names.
@@ -173,7 +184,35 @@ void TfrmMainVarnel::createSchema()
     }
 }
 
-void TfrmMainVarnel::buildForms() {}
+void TfrmMainVarnel::buildForms()
+{
+    FormBuildContext context;
+    context.mainForm = this;
+    context.onButtonClick = [this](TdbButton* button) { OnButtonClick(button); };
+    context.onComboChange = [this](TdbComboBox* combo) { OnComboChange(combo); };
+    context.onFormShow = [this](TForm* form) { OnAllFormShow(form); };
+    context.buttonIcons = ImageListButtonIcons;
+    context.buttonEdit = ImageListButtonEdit;
+    context.connection = &connection();
+    LoadForms(context, ExeFolder() + QStringLiteral("forms.xml"));
+    // Messages of the running application carry its title.
+    if (!windowTitle().isEmpty())
+        QGuiApplication::setApplicationDisplayName(windowTitle());
+}
+
+void TfrmMainVarnel::OnAllFormShow(QObject* shown)
+{
+    auto* form = qobject_cast<TForm*>(shown);
+    if (!form)
+        return;
+    const QList<QWidget*> chain = Windowed::focusChain(form);
+    if (!chain.isEmpty())
+        chain.first()->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmMainVarnel::OnButtonClick(TdbButton*) {}
+
+void TfrmMainVarnel::OnComboChange(TdbComboBox*) {}
 void TfrmMainVarnel::fillDictionaries() {}
 void TfrmMainVarnel::runSelfExecutingGrids() {}
 void TfrmMainVarnel::loadPictureArchive() {}

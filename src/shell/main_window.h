@@ -7,6 +7,8 @@
 
 class QAction;
 class QMenu;
+class TdbButton;
+class TdbComboBox;
 class TfrmOptionsVarnel;
 class TfrmVarnelAbout;
 
@@ -41,6 +43,11 @@ public:
     // The start-up sequence; runs once, when the window is first shown.
     void FormShow();
     void FormClose();
+
+    // Handlers that form construction attaches to the built forms and controls.
+    void OnAllFormShow(QObject* shown);
+    void OnButtonClick(TdbButton* sender);
+    void OnComboChange(TdbComboBox* sender);
 
     void mniCloseClick();
     void mniDBLocationClick();

@@ -16,6 +16,8 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <chrono>
+#include <thread>
 
 namespace {
 const char* const TablesIni =
@@ -55,6 +57,7 @@ protected:
     {
         desk = &ScriptedDesktop::install();
         project.write("tables.ini", QByteArray(TablesIni));
+        project.write("forms.xml", QByteArray("<main><frmMain Caption=\"Shop\"/></main>"));
     }
     void TearDown() override { Lang.fillEnglish(); }
     ScriptedDesktop* desk = nullptr;
@@ -168,6 +171,27 @@ TEST_F(Startup, AFileThatIsNotADatabaseStopsWithTheErrorAndStaysUntouched)
     EXPECT_EQ(project.read("sqlite.db"), junk);
 }
 
+TEST_F(Startup, ABriefLockByAnotherProgramIsWaitedFor)
+{
+    {
+        SqlConnection db;
+        db.open(project.file("sqlite.db"));
+        db.execute("CREATE TABLE customers (id INTEGER PRIMARY KEY)");
+    }
+    SqlConnection other;
+    other.open(project.file("sqlite.db"));
+    other.execute("BEGIN EXCLUSIVE");
+    std::thread release([&other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        other.execute("COMMIT");
+    });
+    Shell shell;
+    shell.start();
+    release.join();
+    EXPECT_TRUE(desk->messages.empty()) << desk->texts().join("|").toStdString();
+    EXPECT_EQ(shell.main.startupState(), TfrmMainVarnel::StartupState::Running);
+}
+
 TEST_F(Startup, MissingTablesIniGivesAnEmptyCatalogueWithoutMessages)
 {
     QFile::remove(project.file("tables.ini"));
@@ -210,6 +234,27 @@ TEST_F(Startup, RussianLocaleTranslatesTheShellAndTheMessages)
     EXPECT_EQ(shell.options.bOK->text(), "OK");
     EXPECT_EQ(Lang.No_data_to_add, "No data to add.");
     EXPECT_EQ(Lang.Yes, QString::fromUtf8("Да"));
+}
+
+TEST_F(Startup, MissingFormsXmlIsReportedAndTheMenuStaysUsable)
+{
+    QFile::remove(project.file("forms.xml"));
+    Shell shell;
+    shell.start();
+    ASSERT_EQ(desk->messages.size(), 1u);
+    EXPECT_TRUE(desk->messages[0].text.contains("forms.xml")) << desk->messages[0].text.toStdString();
+    EXPECT_TRUE(shell.main.connection().isOpen());
+    EXPECT_TRUE(shell.main.mniDBLocation->isEnabled());
+}
+
+TEST_F(Startup, TheFirstFormElementConfiguresTheMainWindow)
+{
+    Shell shell;
+    shell.start();
+    EXPECT_TRUE(desk->messages.empty());
+    EXPECT_EQ(shell.main.formName(), "frmMain");
+    EXPECT_EQ(shell.main.windowTitle(), "Shop");
+    EXPECT_EQ(shell.main.clientSize(), QSize(640, 480));
 }
 
 TEST_F(Startup, MainWindowHasItsMenuAndSize)
