@@ -13,6 +13,7 @@
 #include "platform/form.h"
 #include "platform/guard.h"
 
+#include <QTabWidget>
 #include <QHash>
 #include <QToolButton>
 
@@ -123,6 +124,10 @@ T* create(const Scope& scope, const Reader& element)
         delete control;
         throw;
     }
+    // A child made after its window was shown stays hidden unless told otherwise; the main
+    // window is on screen while it is built. Pages are shown by their page control.
+    if (!qobject_cast<QTabWidget*>(scope.container))
+        control->show();
     return control;
 }
 
