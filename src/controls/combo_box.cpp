@@ -44,6 +44,15 @@ void TComboItemModel::append(qint32 id, const QString& text)
     endInsertRows();
 }
 
+void TComboItemModel::assign(QList<qint32> ids, QList<QString> texts)
+{
+    beginResetModel();
+    m_ids = std::move(ids);
+    m_texts = std::move(texts);
+    m_texts.resize(m_ids.size());
+    endResetModel();
+}
+
 void TComboItemModel::clear()
 {
     beginResetModel();

@@ -17,6 +17,9 @@ public:
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
     void append(qint32 id, const QString& text);
+    // Replaces all items at once: a whole dictionary is one model reset, not one insertion
+    // per row.
+    void assign(QList<qint32> ids, QList<QString> texts);
     void clear();
     qint32 idAt(int row) const { return m_ids.at(row); }
     const QString& textAt(int row) const { return m_texts.at(row); }
