@@ -1,8 +1,16 @@
 #include "controls/file_control.h"
 
+#include "controls/stored_files.h"
+#include "platform/desktop_services.h"
+#include "platform/errors.h"
+#include "platform/file_dialog.h"
+#include "platform/guard.h"
 #include "platform/image_list.h"
+#include "platform/lang.h"
+#include "platform/sqlite_connection.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QMenu>
 #include <QStyle>
 #include <QToolButton>
@@ -66,6 +74,11 @@ TdbFileToDatabase::TdbFileToDatabase(QWidget* parent) : QLineEdit(parent)
     connect(m_menu, &QMenu::aboutToShow, this, [this] { m_right->setIcon(m_rightDown); });
     connect(m_menu, &QMenu::aboutToHide, this, [this] { m_right->setIcon(m_rightIcon); });
 
+    connect(m_left, &QToolButton::clicked, this, [this] { guarded([this] { chooseFile(); }); });
+    connect(m_run, &QAction::triggered, this, [this] { guarded([this] { openStoredFile(); }); });
+    connect(m_save, &QAction::triggered, this, [this] { guarded([this] { saveStoredFile(); }); });
+    connect(m_delete, &QAction::triggered, this, [this] { guarded([this] { deleteFile(); }); });
+
     ClearEx();
     placeButtons();
 }
@@ -104,4 +117,96 @@ void TdbFileToDatabase::placeButtons()
     m_left->setGeometry(frame, frame, ButtonWidth, h);
     m_right->setGeometry(width() - frame - ButtonWidth, frame, ButtonWidth, h);
     setTextMargins(ButtonWidth, 0, ButtonWidth, 0);
+}
+
+void TdbFileToDatabase::chooseFile()
+{
+    TFileDialog* dialog = StoredFiles::mainFormDialog(QStringLiteral("OpenDialog"));
+    const QString path = dialog->execute(StoredFiles::ownerWindow(this), QString());
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    // The record's save reads the file later; one that cannot be read is refused now, while
+    // the user still knows which file it was.
+    StoredFiles::readWholeFile(path);
+    dbFileName = path;
+    setText(StoredFiles::fileNamePart(path));
+    dbFileIsChanged = true;
+}
+
+std::optional<QByteArray> TdbFileToDatabase::LoadStoredFile()
+{
+    if (dbID == -1)
+        return std::nullopt;
+    if (!dbSQLConnection)
+        throw DatabaseError(QStringLiteral("The file control %1 has no database connection").arg(objectName()));
+    const QueryResult result = dbSQLConnection->query(
+        QStringLiteral("SELECT ") + dbField + u',' + dbField + QStringLiteral("_filename FROM ") + dbTable
+        + QStringLiteral(" WHERE id=") + QString::number(dbID));
+    if (result.rows.size() != 1)
+        return std::nullopt;
+    const int data = result.columnIndex(dbField);
+    const int name = result.columnIndex(dbField + QStringLiteral("_filename"));
+    // A row without stored bytes has no file to hand out: an empty stand-in would be opened
+    // or saved under a name that is not the stored one.
+    if (data < 0 || !result.rows[0][data].isBlob())
+        return std::nullopt;
+    if (name >= 0)
+        dbFileName = result.rows[0][name].toText();
+    return result.rows[0][data].toBytes();
+}
+
+namespace {
+void noFileToSave(QWidget* owner)
+{
+    desktop().message(owner, Lang.Error, Lang.There_is_no_file_to_save, DesktopServices::Icon::Information,
+                      DesktopServices::Ok);
+}
+
+// The file-name part of a stored name, refused when it names no file.
+QString storedFileName(const QString& stored)
+{
+    const QString name = StoredFiles::fileNamePart(stored);
+    if (name.isEmpty() || name == u"." || name == u"..")
+        throw FileError(QStringLiteral("The stored file name \"%1\" names no file").arg(stored));
+    return name;
+}
+} // namespace
+
+void TdbFileToDatabase::openStoredFile()
+{
+    const QString folder = desktop().tempFolder();
+    const std::optional<QByteArray> stored = LoadStoredFile();
+    if (!stored) {
+        noFileToSave(StoredFiles::ownerWindow(this));
+        return;
+    }
+    const QString path = folder + storedFileName(dbFileName);
+    StoredFiles::writeWholeFile(path, *stored);
+    desktop().shellOpen(path, folder, DesktopServices::ShowMode::Normal);
+}
+
+void TdbFileToDatabase::saveStoredFile()
+{
+    const std::optional<QByteArray> stored = LoadStoredFile();
+    if (!stored) {
+        noFileToSave(StoredFiles::ownerWindow(this));
+        return;
+    }
+    TFileDialog* dialog = StoredFiles::mainFormDialog(QStringLiteral("SaveDialog"));
+    const QString path = dialog->execute(StoredFiles::ownerWindow(this), StoredFiles::fileNamePart(dbFileName));
+    if (path.isEmpty())
+        return;
+    StoredFiles::writeWholeFile(path, *stored);
+}
+
+void TdbFileToDatabase::deleteFile()
+{
+    const auto answer = desktop().message(StoredFiles::ownerWindow(this), Lang.Confirm,
+                                          Lang.Do_you_really_want_to_delete_the_file_from_the_database,
+                                          DesktopServices::Icon::Question,
+                                          DesktopServices::Yes | DesktopServices::No);
+    if (answer != DesktopServices::Yes)
+        return;
+    ClearEx();
+    dbFileIsChanged = true;
 }

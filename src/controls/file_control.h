@@ -4,10 +4,12 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QString>
+#include <optional>
 
 class QAction;
 class QMenu;
 class QToolButton;
+class SqlConnection;
 class TImageList;
 
 // Keeps one file inside a record: the bytes in a BLOB column, the name in the companion column
@@ -26,9 +28,21 @@ public:
     qint32 dbID = -1;
     // True once the user has chosen or deleted a file.
     bool dbFileIsChanged = false;
+    // The main form's connection, on which the stored file is read.
+    SqlConnection* dbSQLConnection = nullptr;
 
     // Empty: no text, no file, no record, unchanged, right button disabled.
     void ClearEx();
+
+    // The stored file of record dbID, read with the control's own SELECT; reading it names the
+    // control after the stored file again. None when there is no record or no stored file.
+    std::optional<QByteArray> LoadStoredFile();
+
+    // The left button and the file menu.
+    void chooseFile();
+    void openStoredFile();
+    void saveStoredFile();
+    void deleteFile();
 
     // Pictures 4/5/6 (left: normal, hot, pressed) and 0/1/2/3 (right: normal, hot, pressed,
     // disabled) of the list.

@@ -1,13 +1,23 @@
 #include "controls/picture_controls.h"
 
+#include "controls/stored_files.h"
 #include "platform/colors.h"
+#include "platform/desktop_services.h"
 #include "platform/errors.h"
+#include "platform/file_dialog.h"
+#include "platform/guard.h"
+#include "platform/image_list.h"
+#include "platform/lang.h"
 
 #include <QBuffer>
+#include <QCursor>
+#include <QEnterEvent>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QToolButton>
 
 // ---- TPictureBox ----
 
@@ -41,6 +51,7 @@ void TPictureBox::setPicture(const QImage& picture, const QByteArray& format)
 {
     m_picture = picture;
     m_format = format;
+    m_source.clear();
     update();
 }
 
@@ -48,6 +59,7 @@ void TPictureBox::removePicture()
 {
     m_picture = QImage();
     m_format.clear();
+    m_source.clear();
     update();
 }
 
@@ -55,6 +67,8 @@ QByteArray TPictureBox::pictureBytes() const
 {
     if (m_picture.isNull())
         return QByteArray();
+    if (!m_source.isEmpty())
+        return m_source;
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -90,11 +104,7 @@ void TPictureBox::LoadPicture(const QString& FileName)
     const QByteArray format = formatForFileName(FileName);
     if (format.isEmpty() || !QFileInfo::exists(FileName))
         return;
-    QImageReader reader(FileName, format);
-    const QImage image = reader.read();
-    if (image.isNull())
-        throw FileError(QStringLiteral("The picture %1 cannot be read: %2").arg(FileName, reader.errorString()));
-    setPicture(image, format);
+    decodeAndShow(StoredFiles::readWholeFile(FileName), format, FileName);
 }
 
 void TPictureBox::LoadPictureFromStream(const QByteArray& MemoryStream, const QString& FileName)
@@ -102,14 +112,26 @@ void TPictureBox::LoadPictureFromStream(const QByteArray& MemoryStream, const QS
     const QByteArray format = formatForFileName(FileName);
     if (format.isEmpty())
         return;
-    QByteArray bytes = MemoryStream;
-    QBuffer buffer(&bytes);
+    decodeAndShow(MemoryStream, format, FileName);
+}
+
+// Only the decoder of the named format is tried: bytes of another kind under this name are
+// as unusable to the rest of the application as damaged ones.
+void TPictureBox::decodeAndShow(const QByteArray& bytes, const QByteArray& format, const QString& name)
+{
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
     const QImage image = reader.read();
     if (image.isNull())
-        throw FileError(QStringLiteral("The picture %1 cannot be read: %2").arg(FileName, reader.errorString()));
-    setPicture(image, format);
+        throw FileError(QStringLiteral("The picture %1 cannot be read as %2: %3")
+                            .arg(name, QString::fromLatin1(format).toUpper(), reader.errorString()));
+    m_picture = image;
+    m_format = format;
+    m_source = bytes;
+    update();
 }
 
 QRect TPictureBox::pictureRect() const
@@ -153,10 +175,107 @@ TdbImage::TdbImage(QWidget* parent) : TPictureBox(parent) {}
 
 // ---- TdbImageDataBase ----
 
+namespace {
+
+const int ToolButtonSize = 26;
+// The inner margin of the control: leaving it hides the toolbar.
+const int HoverMargin = 5;
+
+std::function<void(const QImage&)>& viewerHook()
+{
+    static std::function<void(const QImage&)> viewer;
+    return viewer;
+}
+
+// The toolbar reports when the pointer leaves it, so that it can hide itself when the pointer
+// goes out of the picture across it.
+class PictureToolBar : public QWidget {
+public:
+    PictureToolBar(QWidget* parent, std::function<void()> left)
+        : QWidget(parent), m_left(std::move(left)) {}
+
+protected:
+    void leaveEvent(QEvent* event) override
+    {
+        QWidget::leaveEvent(event);
+        guarded(m_left);
+    }
+
+private:
+    std::function<void()> m_left;
+};
+
+} // namespace
+
 TdbImageDataBase::TdbImageDataBase(QWidget* parent) : TPictureBox(parent)
 {
     setCenter(true);
     setCursor(Qt::PointingHandCursor);
+    makeToolBar();
+}
+
+TdbImageDataBase::~TdbImageDataBase()
+{
+    // The toolbar belongs to the container, not to the control; it goes with the control.
+    delete m_toolBar;
+}
+
+void TdbImageDataBase::setViewer(std::function<void(const QImage&)> viewer)
+{
+    viewerHook() = std::move(viewer);
+}
+
+void TdbImageDataBase::makeToolBar()
+{
+    auto* bar = new PictureToolBar(parentWidget(), [this] {
+        if (m_toolBar && m_toolBar->parentWidget())
+            pointerLeft(mapFromGlobal(QCursor::pos()));
+    });
+    m_toolBar = bar;
+    bar->hide();
+    bar->setAutoFillBackground(true);
+    bar->move(pos());
+
+    TImageList* images = StoredFiles::mainFormImageList(QStringLiteral("ImageListImageDataBase"));
+    int left = 0;
+    auto addButton = [&](int image, const QString& hint, void (TdbImageDataBase::*action)()) {
+        auto* button = new QToolButton(bar);
+        button->setGeometry(left, 0, ToolButtonSize, ToolButtonSize);
+        left += ToolButtonSize;
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setCursor(Qt::ArrowCursor);
+        button->setIconSize(QSize(24, 24));
+        if (images)
+            button->setIcon(images->icon(image));
+        button->setToolTip(hint);
+        connect(button, &QToolButton::clicked, this, [this, action] { guarded([&] { (this->*action)(); }); });
+        return button;
+    };
+    m_select = addButton(0, QStringLiteral("Select image to be save in the database"),
+                         &TdbImageDataBase::selectPicture);
+    m_save = addButton(1, QStringLiteral("Save image from the database"), &TdbImageDataBase::savePicture);
+    m_delete = addButton(2, QStringLiteral("Delete the image from the database"),
+                         &TdbImageDataBase::deletePicture);
+    bar->setFixedSize(left, ToolButtonSize);
+    updateToolButtons();
+}
+
+// The toolbar lives in the same container as the control, whatever container that is now.
+void TdbImageDataBase::followParent()
+{
+    if (m_toolBar && m_toolBar->parentWidget() != parentWidget()) {
+        m_toolBar->setParent(parentWidget());
+        m_toolBar->hide();
+    }
+}
+
+void TdbImageDataBase::updateToolButtons()
+{
+    const bool held = !dbFileName.isEmpty();
+    m_select->setEnabled(true);
+    m_save->setEnabled(held);
+    m_delete->setEnabled(held);
 }
 
 void TdbImageDataBase::Clear()
@@ -168,6 +287,7 @@ void TdbImageDataBase::Clear()
 
 void TdbImageDataBase::drawPlaceholder()
 {
+    followParent();
     if (width() <= 0 || height() <= 0 || !dbFileName.isEmpty())
         return;
     QImage sheet(size(), QImage::Format_RGB32);
@@ -188,4 +308,104 @@ void TdbImageDataBase::resizeEvent(QResizeEvent* event)
 {
     TPictureBox::resizeEvent(event);
     drawPlaceholder();
+}
+
+void TdbImageDataBase::enterEvent(QEnterEvent* event)
+{
+    TPictureBox::enterEvent(event);
+    guarded([this] { pointerEntered(); });
+}
+
+void TdbImageDataBase::leaveEvent(QEvent* event)
+{
+    TPictureBox::leaveEvent(event);
+    guarded([this] { pointerLeft(mapFromGlobal(QCursor::pos())); });
+}
+
+void TdbImageDataBase::mouseReleaseEvent(QMouseEvent* event)
+{
+    TPictureBox::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        guarded([this] { openViewer(); });
+}
+
+void TdbImageDataBase::pointerEntered()
+{
+    updateToolButtons();
+    followParent();
+    // A control without a container has nowhere to put the toolbar.
+    if (!m_toolBar->parentWidget())
+        return;
+    m_toolBar->show();
+    m_toolBar->raise();
+    m_toolBar->move(x() + width() / 2 - m_toolBar->width() / 2, y() + 1);
+}
+
+bool TdbImageDataBase::pointerInside(const QPoint& pos) const
+{
+    return pos.x() >= HoverMargin && pos.x() <= width() - HoverMargin && pos.y() >= HoverMargin
+           && pos.y() <= height() - HoverMargin;
+}
+
+void TdbImageDataBase::pointerLeft(const QPoint& pos)
+{
+    if (!m_toolBar || m_toolBar->isHidden())
+        return;
+    // The pointer on the toolbar keeps it: hiding it there would hand the pointer back to the
+    // control, whose entering shows the toolbar again under the pointer, and so on.
+    const QPoint onParent = mapToParent(pos);
+    if (m_toolBar->geometry().contains(onParent))
+        return;
+    if (!pointerInside(pos))
+        m_toolBar->hide();
+}
+
+void TdbImageDataBase::openViewer()
+{
+    if (dbFileName.isEmpty() || !viewerHook())
+        return;
+    viewerHook()(picture());
+}
+
+void TdbImageDataBase::selectPicture()
+{
+    TFileDialog* dialog = StoredFiles::mainFormDialog(QStringLiteral("OpenPictureDialog"));
+    const QString path = dialog->execute(StoredFiles::ownerWindow(this), QString());
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    // A file that cannot be shown is refused: its name would be stored with another picture.
+    if (formatForFileName(path).isEmpty())
+        throw FileError(QStringLiteral("The file %1 is not a picture: choose a BMP, PNG, GIF or JPEG file.")
+                            .arg(path));
+    LoadPicture(path);
+    dbFileName = path;
+    dbImageIsChanged = true;
+    updateToolButtons();
+}
+
+void TdbImageDataBase::savePicture()
+{
+    if (dbFileName.isEmpty())
+        return;
+    TFileDialog* dialog = StoredFiles::mainFormDialog(QStringLiteral("SavePictureDialog"));
+    dialog->setDefaultExt(StoredFiles::extensionOf(dbFileName));
+    const QString path = dialog->execute(StoredFiles::ownerWindow(this), StoredFiles::fileNamePart(dbFileName));
+    if (path.isEmpty())
+        return;
+    StoredFiles::writeWholeFile(path, pictureBytes());
+}
+
+void TdbImageDataBase::deletePicture()
+{
+    if (dbFileName.isEmpty())
+        return;
+    const auto answer = desktop().message(StoredFiles::ownerWindow(this), Lang.Confirm,
+                                          Lang.Are_you_sure_you_want_to_delete_the_image_from_the_database,
+                                          DesktopServices::Icon::Information,
+                                          DesktopServices::Yes | DesktopServices::No);
+    if (answer != DesktopServices::Yes)
+        return;
+    Clear();
+    dbImageIsChanged = true;
+    updateToolButtons();
 }

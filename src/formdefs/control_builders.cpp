@@ -352,6 +352,7 @@ QWidget* buildFileToDatabase(const Scope& scope, const Reader& e)
     file->clear();
     file->dbTable = e.text(A::dbTable);
     file->dbField = e.text(A::dbField);
+    file->dbSQLConnection = scope.context.connection;
     setBackground(file, e.color(A::Color, Colors::WindowBackground));
     return file;
 }

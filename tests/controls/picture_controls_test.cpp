@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImageWriter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -122,4 +123,46 @@ TEST(PictureControls, ScalesByTheDisplayOptions)
     EXPECT_EQ(image.pictureRect(), QRect(0, 0, 40, 40));
     image.setCenter(true);
     EXPECT_EQ(image.pictureRect(), QRect(30, 0, 40, 40));
+}
+
+TEST(PictureControls, HandsBackExactlyTheBytesAPictureWasLoadedFrom)
+{
+    QImage photo(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            photo.setPixelColor(x, y, QColor(x * 4, y * 5, (x + y) * 2));
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(35); // re-encoding at any other quality would change the bytes
+        writer.setText(QStringLiteral("Description"), QStringLiteral("kept as it was"));
+        ASSERT_TRUE(writer.write(photo));
+    }
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("photo.jpg"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(jpeg);
+    file.close();
+
+    TdbImage fromFile(nullptr);
+    fromFile.LoadPicture(path);
+    EXPECT_EQ(fromFile.pictureBytes(), jpeg);
+
+    TdbImageDataBase fromStream(nullptr);
+    fromStream.LoadPictureFromStream(jpeg, QStringLiteral("photo.JPEG"));
+    EXPECT_EQ(fromStream.pictureBytes(), jpeg);
+
+    // A failed load keeps the picture and its bytes.
+    EXPECT_THROW(fromStream.LoadPictureFromStream(jpeg.left(20), QStringLiteral("x.jpg")), FileError);
+    EXPECT_EQ(fromStream.pictureBytes(), jpeg);
+
+    // A picture without bytes of its own is encoded in its format.
+    fromStream.setPicture(photo);
+    EXPECT_TRUE(fromStream.pictureBytes().startsWith("\x89PNG"));
+    fromStream.setPicture(photo, "bmp");
+    EXPECT_TRUE(fromStream.pictureBytes().startsWith("BM"));
 }
