@@ -1,118 +1,19 @@
 #include "controls/record_grid.h"
 
+#include "controls/action_button.h"
+#include "controls/find_dialog.h"
+#include "platform/desktop_services.h"
+#include "platform/form.h"
+#include "platform/guard.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QHeaderView>
-
-// ---- TGridModel ----
-
-TGridModel::TGridModel(QObject* parent) : QAbstractTableModel(parent) {}
-
-int TGridModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-}
-
-int TGridModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : m_cols;
-}
-
-QVariant TGridModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
-        return QVariant();
-    return cell(index.column(), index.row() + 1);
-}
-
-QVariant TGridModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (role != Qt::DisplayRole)
-        return QVariant();
-    if (orientation == Qt::Horizontal)
-        return title(section);
-    return QVariant();
-}
-
-void TGridModel::setGridRowCount(int rows)
-{
-    const int dataRows = qMax(0, rows - 1);
-    const int current = static_cast<int>(m_rows.size());
-    if (dataRows > current) {
-        beginInsertRows(QModelIndex(), current, dataRows - 1);
-        m_rows.resize(dataRows);
-        endInsertRows();
-    } else if (dataRows < current) {
-        beginRemoveRows(QModelIndex(), dataRows, current - 1);
-        m_rows.resize(dataRows);
-        endRemoveRows();
-    }
-}
-
-void TGridModel::setColCount(int cols)
-{
-    cols = qMax(0, cols);
-    if (cols > m_cols) {
-        beginInsertColumns(QModelIndex(), m_cols, cols - 1);
-        m_cols = cols;
-        endInsertColumns();
-    } else if (cols < m_cols) {
-        beginRemoveColumns(QModelIndex(), cols, m_cols - 1);
-        m_cols = cols;
-        if (m_titles.size() > cols)
-            m_titles.resize(cols);
-        for (QStringList& row : m_rows)
-            if (row.size() > cols)
-                row.resize(cols);
-        endRemoveColumns();
-    }
-}
-
-QString TGridModel::title(int c) const
-{
-    return cell(c, 0);
-}
-
-void TGridModel::setTitle(int c, const QString& text)
-{
-    setCell(c, 0, text);
-}
-
-QString TGridModel::cell(int c, int r) const
-{
-    if (c < 0 || c >= m_cols || r < 0 || r > m_rows.size())
-        return QString();
-    const QStringList& row = r == 0 ? m_titles : m_rows.at(r - 1);
-    return c < row.size() ? row.at(c) : QString();
-}
-
-void TGridModel::setCell(int c, int r, const QString& text)
-{
-    if (c < 0 || c >= m_cols || r < 0 || r > m_rows.size())
-        return;
-    QStringList& row = r == 0 ? m_titles : m_rows[r - 1];
-    if (row.size() <= c)
-        row.resize(c + 1);
-    row[c] = text;
-    if (r == 0)
-        emit headerDataChanged(Qt::Horizontal, c, c);
-    else
-        emit dataChanged(index(r - 1, c), index(r - 1, c));
-}
-
-void TGridModel::removeColumn(int c)
-{
-    if (c < 0 || c >= m_cols)
-        return;
-    beginRemoveColumns(QModelIndex(), c, c);
-    if (c < m_titles.size())
-        m_titles.removeAt(c);
-    for (QStringList& row : m_rows)
-        if (c < row.size())
-            row.removeAt(c);
-    --m_cols;
-    endRemoveColumns();
-}
-
-// ---- TdbStringGridEx ----
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStyle>
 
 TdbStringGridEx::TdbStringGridEx(QWidget* parent) : QTableView(parent)
 {
@@ -127,15 +28,55 @@ TdbStringGridEx::TdbStringGridEx(QWidget* parent) : QTableView(parent)
     setSortingEnabled(false);
     setShowGrid(true);
     setWordWrap(false);
+    setTabKeyNavigation(false);
     verticalHeader()->hide();
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
+    // Every row has the same height, so scrolling a million rows needs no per-row work.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setDefaultRowHeight(24);
     setDefaultColumnWidth(64);
     setDrawingStyle(gdsGradient);
+
+    createMenu();
+    horizontalHeader()->viewport()->installEventFilter(this);
+    setRow(1);
+}
+
+TdbStringGridEx::~TdbStringGridEx() = default;
+
+void TdbStringGridEx::createMenu()
+{
+    m_menu = new QMenu(this);
+    mniShowRecord = m_menu->addAction(QStringLiteral("Show record"));
+    mniShowRecord->setObjectName(QStringLiteral("mniShowRecord"));
+    QFont bold = mniShowRecord->font();
+    bold.setBold(true);
+    mniShowRecord->setFont(bold);
+    m_menu->setDefaultAction(mniShowRecord);
+    mniSep22 = m_menu->addSeparator();
+    mniSep22->setObjectName(QStringLiteral("mniSep22"));
+    mniCopy = m_menu->addAction(QStringLiteral("Copy"));
+    mniCopy->setObjectName(QStringLiteral("mniCopy"));
+    mniCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    mniCopyAll = m_menu->addAction(QStringLiteral("Copy all"));
+    mniCopyAll->setObjectName(QStringLiteral("mniCopyAll"));
+    mniCopyAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    mniSep23 = m_menu->addSeparator();
+    mniSep23->setObjectName(QStringLiteral("mniSep23"));
+    mniFind = m_menu->addAction(QStringLiteral("Find"));
+    mniFind->setObjectName(QStringLiteral("mniFind"));
+    // The shortcuts are shown in the menu; the grid's key handler performs them, so they act
+    // only while the grid has the focus.
+    for (QAction* a : {mniCopy, mniCopyAll})
+        a->setShortcutContext(Qt::WidgetShortcut);
+
+    connect(mniShowRecord, &QAction::triggered, this, [this] { guarded([this] { showRecord(); }); });
+    connect(mniCopy, &QAction::triggered, this, [this] { guarded([this] { copyRow(); }); });
+    connect(mniCopyAll, &QAction::triggered, this, [this] { guarded([this] { copyAll(); }); });
+    connect(mniFind, &QAction::triggered, this, [this] { guarded([this] { openFind(); }); });
 }
 
 QString TdbStringGridEx::dbGetFKTable() const
@@ -155,18 +96,14 @@ qint32 TdbStringGridEx::dbItemID() const
     const int r = row();
     if (r < 1 || r - 1 >= dbListId.size())
         return -1;
-    bool ok = false;
-    const int id = dbListId.at(r - 1).trimmed().toInt(&ok);
-    return ok ? id : -1;
+    return dbListId.idAt(r - 1);
 }
 
 void TdbStringGridEx::setDbItemID(qint32 id)
 {
     const int last = qMin(rowCount() - 1, static_cast<int>(dbListId.size()));
     for (int r = 1; r <= last; ++r) {
-        bool ok = false;
-        const int value = dbListId.at(r - 1).trimmed().toInt(&ok);
-        if ((ok ? value : -1) == id) {
+        if (dbListId.idAt(r - 1) == id) {
             setRow(r);
             return;
         }
@@ -189,13 +126,31 @@ int TdbStringGridEx::row() const
     return current.isValid() ? current.row() + 1 : -1;
 }
 
+int TdbStringGridEx::col() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.column() : -1;
+}
+
 void TdbStringGridEx::setRow(int r)
 {
     if (r < 1 || r >= rowCount())
         return;
-    const int column = qMax(0, currentIndex().column());
+    const int column = qBound(0, currentIndex().column(), qMax(0, colCount() - 1));
     setCurrentIndex(m_model->index(r - 1, column));
-    selectRow(r - 1);
+    if (!m_findMode)
+        selectRow(r - 1);
+}
+
+void TdbStringGridEx::restoreRow(int previous)
+{
+    const int last = rowCount() - 1;
+    setRow(qMax(1, previous > last ? last : previous));
+}
+
+qsizetype TdbStringGridEx::memoryBytes() const
+{
+    return m_model->memoryBytes() + dbListId.memoryBytes();
 }
 
 // New columns take the default width by themselves; changing it resizes every column.
@@ -231,7 +186,8 @@ void TdbStringGridEx::setDrawingStyle(DrawingStyle style)
     switch (style) {
     case gdsClassic:
         horizontalHeader()->setStyleSheet(QStringLiteral(
-            "QHeaderView::section { background: palette(button); border: 1px solid palette(dark);"
+            "QHeaderView::section { background: palette(button); border: 0px;"
+            " border-right: 1px solid palette(dark); border-bottom: 1px solid palette(dark);"
             " padding: 0 2px; }"));
         break;
     case gdsThemed:
@@ -245,4 +201,263 @@ void TdbStringGridEx::setDrawingStyle(DrawingStyle style)
             " padding: 0 2px; }"));
         break;
     }
+}
+
+// ---- user operations ----
+
+void TdbStringGridEx::showRecord()
+{
+    TForm* form = TForm::formOf(this);
+    if (!form)
+        return;
+    for (TdbButton* button : form->componentsOf<TdbButton>()) {
+        if (button->dbActionType == adbShowRecord && button->dbResultControl == objectName())
+            button->click();
+    }
+}
+
+void TdbStringGridEx::copyRow()
+{
+    const int r = row();
+    if (r < 1)
+        return;
+    QString text;
+    for (int c = 0; c < colCount(); ++c) {
+        if (c > 0)
+            text += QStringLiteral("\r\n");
+        text += title(c) + QStringLiteral(": ") + cell(c, r);
+    }
+    desktop().setClipboardText(text);
+}
+
+void TdbStringGridEx::copyAll()
+{
+    QString text;
+    const int cols = colCount();
+    for (int r = 0; r < rowCount(); ++r) {
+        for (int c = 0; c < cols; ++c) {
+            text += cell(c, r);
+            if (c < cols - 1)
+                text += u'\t';
+        }
+        text += QStringLiteral("\r\n");
+    }
+    desktop().setClipboardText(text);
+}
+
+void TdbStringGridEx::copyCellAt(const QPoint& viewportPoint)
+{
+    const QModelIndex at = indexAt(viewportPoint);
+    desktop().setClipboardText(at.isValid() ? cell(at.column(), at.row() + 1) : QString());
+}
+
+void TdbStringGridEx::openFind()
+{
+    m_findPosition = QPoint(-1, 1);
+    if (m_findDialog) {
+        m_findDialog->show();
+        m_findDialog->raise();
+        m_findDialog->activateWindow();
+        return;
+    }
+    auto* dialog = new TGridFindDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &TGridFindDialog::findNext, this, [this, dialog] {
+        guarded([&] { findNext(dialog->findText(), dialog->matchCase()); });
+    });
+    connect(dialog, &QDialog::finished, this, [this] { guarded([this] { findClosed(); }); });
+    m_findDialog = dialog;
+    dialog->show();
+}
+
+void TdbStringGridEx::findClosed()
+{
+    setFindMode(false);
+    m_findPosition = QPoint(-1, 1);
+}
+
+void TdbStringGridEx::setFindMode(bool on)
+{
+    if (m_findMode == on)
+        return;
+    m_findMode = on;
+    setSelectionBehavior(on ? QAbstractItemView::SelectItems : QAbstractItemView::SelectRows);
+    const QModelIndex current = currentIndex();
+    if (!on && current.isValid())
+        selectRow(current.row());
+}
+
+namespace {
+
+// Whether lower-casing by the regional rules leaves the ASCII letters as plain ASCII lowers
+// (not so under Turkish rules, for one), so that ASCII texts can be compared byte by byte.
+bool asciiLowerIsPlain()
+{
+    const QString upper = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    return QLocale().toLower(upper) == upper.toLower();
+}
+
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+bool containsAsciiFolded(QByteArrayView haystack, QByteArrayView lowerNeedle)
+{
+    const qsizetype n = lowerNeedle.size();
+    for (qsizetype i = 0; i + n <= haystack.size(); ++i) {
+        qsizetype j = 0;
+        while (j < n && asciiLower(haystack[i + j]) == lowerNeedle[j])
+            ++j;
+        if (j == n)
+            return true;
+    }
+    return false;
+}
+
+// Compares the way the find dialog asks: case-insensitively after lower-casing both texts by
+// the regional rules. Plain ASCII cells skip the conversion to QString.
+class CellMatcher {
+public:
+    CellMatcher(const QString& text, bool matchCase)
+        : m_matchCase(matchCase), m_locale(QLocale())
+    {
+        m_text = matchCase ? text : m_locale.toLower(text);
+        m_utf8 = m_text.toUtf8();
+        m_asciiFold = !matchCase && !hasNonAsciiByte(m_utf8.constData(), int(m_utf8.size()))
+                      && asciiLowerIsPlain();
+    }
+
+    bool matches(QByteArrayView cell) const
+    {
+        if (m_matchCase)
+            return cell.indexOf(QByteArrayView(m_utf8)) >= 0;
+        if (m_asciiFold && !hasNonAsciiByte(cell.data(), int(cell.size())))
+            return containsAsciiFolded(cell, QByteArrayView(m_utf8));
+        return m_locale.toLower(QString::fromUtf8(cell)).contains(m_text);
+    }
+
+private:
+    bool m_matchCase;
+    QLocale m_locale;
+    QString m_text;
+    QByteArray m_utf8;
+    bool m_asciiFold = false;
+};
+
+} // namespace
+
+bool TdbStringGridEx::findNext(const QString& text, bool matchCase)
+{
+    const int lastRow = rowCount() - 1;
+    const int lastCol = colCount() - 1;
+    const int fromRow = m_findPosition.y();
+    const int fromCol = m_findPosition.x();
+    const CellMatcher matcher(text, matchCase);
+    for (int r = qMax(1, fromRow); r <= lastRow; ++r) {
+        for (int c = 0; c <= lastCol; ++c) {
+            if (r == fromRow && c <= fromCol)
+                continue; // examined by the previous request
+            const bool matched = matcher.matches(m_model->cellBytes(c, r));
+            if (matched) {
+                setFindMode(true);
+                setCurrentIndex(m_model->index(r - 1, c));
+                m_findPosition = QPoint(c, r);
+            }
+            if (r == lastRow && c == lastCol)
+                m_findPosition = QPoint(-1, 1); // the next request starts again at the top
+            if (matched)
+                return true;
+        }
+    }
+    return false;
+}
+
+// ---- input ----
+
+void TdbStringGridEx::keyPressEvent(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (key == Qt::Key_C && mods == Qt::ControlModifier) {
+        guarded([this] { copyRow(); });
+    } else if (key == Qt::Key_C && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        guarded([this] { copyAll(); });
+    } else if (key == Qt::Key_F && (mods & Qt::ControlModifier)) {
+        guarded([this] { openFind(); });
+    } else if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !(mods & Qt::ControlModifier)) {
+        guarded([this] { showRecord(); });
+    } else {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void TdbStringGridEx::mousePressEvent(QMouseEvent* event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QTableView::mousePressEvent(event);
+        return;
+    }
+    guarded([&] { copyCellAt(event->position().toPoint()); });
+    // Ctrl is the copy gesture here, not the toolkit's toggling of the selection.
+    QMouseEvent plain(event->type(), event->position(), event->scenePosition(),
+                      event->globalPosition(), event->button(), event->buttons(),
+                      event->modifiers() & ~Qt::ControlModifier, event->pointingDevice());
+    QTableView::mousePressEvent(&plain);
+}
+
+void TdbStringGridEx::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    guarded([this] { showRecord(); });
+}
+
+void TdbStringGridEx::contextMenuEvent(QContextMenuEvent* event)
+{
+    m_menu->popup(event->globalPos());
+    event->accept();
+}
+
+bool TdbStringGridEx::onSectionEdge(int x) const
+{
+    const QHeaderView* header = horizontalHeader();
+    const int grip = header->style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, header);
+    for (int c = 0; c < header->count(); ++c) {
+        const int edge = header->sectionViewportPosition(c) + header->sectionSize(c);
+        if (qAbs(x - edge) <= grip)
+            return true;
+    }
+    return false;
+}
+
+// The title row belongs to the grid: Ctrl+click copies a title, a double-click shows the
+// record and the grid menu opens there too.
+bool TdbStringGridEx::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != horizontalHeader()->viewport())
+        return QTableView::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->modifiers() & Qt::ControlModifier) {
+            const int c = horizontalHeader()->logicalIndexAt(mouse->position().toPoint());
+            guarded([&] { desktop().setClipboardText(c >= 0 ? title(c) : QString()); });
+        }
+        break;
+    }
+    case QEvent::MouseButtonDblClick: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!onSectionEdge(mouse->position().toPoint().x()))
+            guarded([this] { showRecord(); });
+        break;
+    }
+    case QEvent::ContextMenu:
+        m_menu->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    default:
+        break;
+    }
+    return QTableView::eventFilter(watched, event);
 }

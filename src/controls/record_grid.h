@@ -1,58 +1,36 @@
 #pragma once
 
-#include <QAbstractTableModel>
-#include <QList>
+#include "controls/find_dialog.h"
+#include "controls/grid_model.h"
+#include "controls/id_list.h"
+
+#include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTableView>
 
+class QAction;
+class QMenu;
 class SqlConnection;
-
-// The cells of a record grid: the titles and the data rows as display texts. Rows are
-// counted grid-style: row 0 is the title row, data rows start at 1.
-class TGridModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    explicit TGridModel(QObject* parent = nullptr);
-
-    // The view's rows are the data rows (grid rows 1..n).
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-    // Grid rows including the title row.
-    int gridRowCount() const { return static_cast<int>(m_rows.size()) + 1; }
-    void setGridRowCount(int rows);
-    int colCount() const { return m_cols; }
-    void setColCount(int cols);
-
-    QString title(int c) const;
-    void setTitle(int c, const QString& text);
-    // Cell (c, r) with r = 0 for the titles.
-    QString cell(int c, int r) const;
-    void setCell(int c, int r, const QString& text);
-    void removeColumn(int c);
-
-private:
-    int m_cols = 0;
-    QStringList m_titles;
-    QList<QStringList> m_rows;
-};
+class SqlStatement;
 
 // The record grid: a read-only table of records, one row per record, with the record id of
-// every row kept in dbListId.
+// every row kept in dbListId. It fills itself from a search built out of its properties and
+// the filter controls of its form (dbExecute) or from SQL written by the form author
+// (dbSQLExecute).
 class TdbStringGridEx : public QTableView {
     Q_OBJECT
 public:
     enum DrawingStyle { gdsClassic, gdsThemed, gdsGradient };
 
     explicit TdbStringGridEx(QWidget* parent);
+    ~TdbStringGridEx() override;
 
     // A table name, or table.reference_column (the grid then lists the referenced table).
     QString dbGeneralTable;
     // dbListId[r - 1] holds the record id of data row r.
-    QStringList dbListId;
+    TIdList dbListId;
     QString dbParentTable;
     qint32 dbParentTableId = -1;
     QString dbListFields;
@@ -76,6 +54,16 @@ public:
     // Selects the first row holding the id; an id not in the list changes nothing.
     void setDbItemID(qint32 id);
 
+    // The search: builds the SELECT from the properties and the filter controls, runs it and
+    // fills the grid. Database errors propagate.
+    void dbExecute();
+    // One empty data row, an empty id list; the titles stay.
+    void dbClear();
+    // Runs the author SQL of dbSQL and fills the grid with its result.
+    void dbSQLExecute();
+    // An empty grid showing the titles of dbListFieldsNames.
+    void dbFillColumnsName();
+
     // Grid geometry, counted as in a string grid: rows include the title row.
     int colCount() const { return m_model->colCount(); }
     void setColCount(int cols);
@@ -84,6 +72,7 @@ public:
     // The current grid row (1 = first data row), -1 when there is none.
     int row() const;
     void setRow(int r);
+    int col() const;
 
     int defaultColumnWidth() const { return m_defaultColumnWidth; }
     void setDefaultColumnWidth(int width);
@@ -98,11 +87,64 @@ public:
     void setCell(int c, int r, const QString& text) { m_model->setCell(c, r, text); }
 
     TGridModel* gridModel() const { return m_model; }
+    // Bytes held by the cells and the id list.
+    qsizetype memoryBytes() const;
+
+    // ---- what the user does with a filled grid ----
+    // Clicks every show-record button of the grid's form that names this grid.
+    void showRecord();
+    // The current row as "title: text" lines, onto the clipboard.
+    void copyRow();
+    // Every row, titles first, tab-separated, onto the clipboard.
+    void copyAll();
+    // The text of the cell at a point of the viewport (empty outside the cells), onto the
+    // clipboard.
+    void copyCellAt(const QPoint& viewportPoint);
+    // Shows a find dialog that does not block the form.
+    void openFind();
+    // The next cell holding text, row by row from the find position; true when one matched.
+    bool findNext(const QString& text, bool matchCase);
+    // The cell of the last match as (column, row); (-1, 1) before the first.
+    QPoint findPosition() const { return m_findPosition; }
+    TGridFindDialog* findDialog() const { return m_findDialog; }
+    // Whether the grid shows a single found cell instead of a selected row.
+    bool isFindMode() const { return m_findMode; }
+
+    QMenu* gridMenu() const { return m_menu; }
+    QAction* mniShowRecord;
+    QAction* mniSep22;
+    QAction* mniCopy;
+    QAction* mniCopyAll;
+    QAction* mniSep23;
+    QAction* mniFind;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createMenu();
     void applyColumnWidths();
+    // Current row after a refill: the previous one, or the last when that one is gone.
+    void restoreRow(int previous);
+    void setFindMode(bool on);
+    void findClosed();
+    bool onSectionEdge(int x) const;
+
+    // ---- the search (record_grid_search.cpp) ----
+    QString searchStatement(QStringList& columnTypes);
+    QList<QObject*> filterControls() const;
+    void fillFromSearch(SqlStatement& statement, const QStringList& columnTypes);
+    void fillFromAuthorSql(SqlStatement& statement);
 
     TGridModel* m_model = nullptr;
     int m_defaultColumnWidth = 64;
     DrawingStyle m_drawingStyle = gdsGradient;
+    QMenu* m_menu = nullptr;
+    QPointer<TGridFindDialog> m_findDialog;
+    QPoint m_findPosition{-1, 1};
+    bool m_findMode = false;
 };

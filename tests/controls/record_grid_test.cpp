@@ -1,26 +1,165 @@
+#include "catalogue/catalogue.h"
+#include "catalogue/schema.h"
+#include "catalogue/sql_text.h"
+#include "controls/action_button.h"
+#include "controls/cell_display.h"
+#include "controls/combo_box.h"
 #include "controls/record_grid.h"
+#include "controls/value_controls.h"
+#include "platform/day_count.h"
+#include "platform/errors.h"
+#include "platform/form.h"
+#include "platform/lang.h"
+#include "platform/sqlite_connection.h"
+#include "support/scripted_desktop.h"
+#include "support/temp_project.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 
-TEST(RecordGrid, StartsWithTitleRowAndOneEmptyDataRow)
+namespace {
+
+const char* const TablesIni =
+    "[customers]\n"
+    "isdictionary=1\n"
+    "-name=TEXT\n"
+    "_city=TEXT\n"
+    "[orders]\n"
+    "*record_count=INTEGER\n"
+    "-number=TEXT\n"
+    "_date=DATE\n"
+    "_ordered=DATETIME\n"
+    "_delivery=TIME\n"
+    "_paid=BOOLEAN\n"
+    "_amount=INTEGER\n"
+    "_note=TEXT\n"
+    ">id_customers=\n"
+    ">id_customers2=\n"
+    "%total=[orders].[amount]*2\n"
+    "[items]\n"
+    "-name=TEXT\n"
+    "_qty=INTEGER\n"
+    "^id_orders=orders\n";
+
+QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi), Qt::UTC);
+}
+
+// A form holding the grid under test and its filter controls, on a real database made from
+// the tables above.
+class GridTest : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        desk = &ScriptedDesktop::install();
+        project.write("tables.ini", QByteArray(TablesIni));
+        LoadTables(project.file("tables.ini"));
+        db.open(project.file("test.db"));
+        for (const QString& statement : GetCreateTableScript(project.file("tables.ini")))
+            db.execute(statement);
+        db.setObserver([this](const QString& sql) { statements.append(sql); });
+        newForm();
+    }
+    void TearDown() override
+    {
+        delete form;
+        FreeCatalogue();
+    }
+
+    void newForm()
+    {
+        delete form;
+        form = new TForm;
+        grid = add<TdbStringGridEx>("grid");
+        grid->dbSQLConnection = &db;
+        grid->dbGeneralTable = QStringLiteral("orders");
+        grid->dbListFields = QStringLiteral("orders.number");
+    }
+
+    template <class T>
+    T* add(const char* name)
+    {
+        auto* control = new T(form->client());
+        form->addComponent(control, QString::fromLatin1(name));
+        return control;
+    }
+
+    // Adds a control and names it in the grid's filter list.
+    template <class T>
+    T* filter(const char* name)
+    {
+        T* control = add<T>(name);
+        if (!grid->dbListControls.isEmpty())
+            grid->dbListControls += u',';
+        grid->dbListControls += QString::fromLatin1(name);
+        return control;
+    }
+
+    // The statement that the search ran.
+    QString search()
+    {
+        statements.clear();
+        grid->dbExecute();
+        return statements.isEmpty() ? QString() : statements.last();
+    }
+
+    void insertOrders(int count)
+    {
+        for (int i = 1; i <= count; ++i)
+            db.execute(QStringLiteral("INSERT INTO orders (number, amount) VALUES ('N%1', %1)").arg(i));
+    }
+
+    QStringList column(int c) const
+    {
+        QStringList texts;
+        for (int r = 1; r < grid->rowCount(); ++r)
+            texts.append(grid->cell(c, r));
+        return texts;
+    }
+
+    ScriptedDesktop* desk = nullptr;
+    TempProject project;
+    SqlConnection db;
+    QStringList statements;
+    TForm* form = nullptr;
+    TdbStringGridEx* grid = nullptr;
+};
+
+const QString Select = QStringLiteral("SELECT DISTINCT [orders].[number],[orders].id FROM [orders]");
+
+} // namespace
+
+// ---- construction and cells ----
+
+TEST(RecordGrid, StartsWithTitleRowAndOneEmptyCurrentDataRow)
 {
     TdbStringGridEx grid(nullptr);
     EXPECT_EQ(grid.colCount(), 5);
     EXPECT_EQ(grid.rowCount(), 2);
+    EXPECT_EQ(grid.row(), 1);
     EXPECT_EQ(grid.model()->rowCount(), 1);
     EXPECT_EQ(grid.drawingStyle(), TdbStringGridEx::gdsGradient);
     EXPECT_TRUE(grid.dbSortAsc);
     EXPECT_EQ(grid.dbParentTableId, -1);
     EXPECT_FALSE(grid.dbIfUsed);
-    EXPECT_FALSE(grid.dbAutoExecute);
     EXPECT_TRUE(grid.dbListId.isEmpty());
-    EXPECT_EQ(grid.dbSQLConnection, nullptr);
     EXPECT_EQ(grid.selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(grid.editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_FALSE(grid.isSortingEnabled());
     EXPECT_FALSE(grid.horizontalHeader()->sectionsClickable());
     EXPECT_EQ(grid.horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+    // Uniform rows: scrolling needs no per-row sizes.
+    EXPECT_EQ(grid.verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
     EXPECT_EQ(grid.dbItemID(), -1);
 }
 
@@ -53,40 +192,47 @@ TEST(RecordGrid, CellsAreCountedWithTheTitleRowAsRowZero)
     grid.setTitle(0, QStringLiteral("Name"));
     grid.setCell(1, 0, QStringLiteral("City"));
     grid.setCell(0, 1, QStringLiteral("Smith"));
-    grid.setCell(1, 2, QStringLiteral("Oslo"));
+    grid.setCell(1, 2, QStringLiteral("Ōslo \"x\""));
     EXPECT_EQ(grid.model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("City"));
     EXPECT_EQ(grid.model()->index(0, 0).data().toString(), QStringLiteral("Smith"));
-    EXPECT_EQ(grid.cell(1, 2), QStringLiteral("Oslo"));
+    EXPECT_EQ(grid.cell(1, 2), QStringLiteral("Ōslo \"x\""));
     EXPECT_EQ(grid.cell(0, 2), QString());
     EXPECT_EQ(grid.cell(5, 9), QString());
 
     grid.setColCount(1);
     EXPECT_EQ(grid.title(1), QString());
-    grid.setColCount(2);
+    grid.setColCount(3);
+    EXPECT_EQ(grid.cell(0, 1), QStringLiteral("Smith"));
     EXPECT_EQ(grid.cell(1, 2), QString());
+    grid.setCell(2, 1, QStringLiteral("z"));
+    grid.gridModel()->removeColumn(0);
+    EXPECT_EQ(grid.colCount(), 2);
+    EXPECT_EQ(grid.cell(1, 1), QStringLiteral("z"));
+    EXPECT_EQ(grid.cell(0, 1), QString());
 }
 
-TEST(RecordGrid, ItemIdFollowsTheCurrentRowAndSelectsTheFirstMatch)
+TEST(RecordGrid, ItemIdReadsTheCurrentRowsEntryAndWritingSelectsTheFirstMatch)
 {
     TdbStringGridEx grid(nullptr);
-    grid.setRowCount(5);
+    grid.setRowCount(6);
     grid.dbListId = {QStringLiteral("10"), QStringLiteral("x"), QStringLiteral("30"),
-                     QStringLiteral("10")};
-    EXPECT_EQ(grid.dbItemID(), -1);
+                     QStringLiteral("10"), QStringLiteral("5000000000")};
+    EXPECT_EQ(grid.dbListId.at(1), QStringLiteral("x"));
+    EXPECT_EQ(grid.dbListId.at(4), QStringLiteral("5000000000"));
 
-    grid.setDbItemID(10);
-    EXPECT_EQ(grid.row(), 1);
-    EXPECT_EQ(grid.dbItemID(), 10);
     grid.setDbItemID(30);
     EXPECT_EQ(grid.row(), 3);
-    grid.setDbItemID(99);
-    EXPECT_EQ(grid.row(), 3);
-
-    grid.setRow(2);
-    EXPECT_EQ(grid.dbItemID(), -1); // an entry that is not a number
+    EXPECT_EQ(grid.dbItemID(), 30);
+    grid.setDbItemID(10);
+    EXPECT_EQ(grid.row(), 1);
+    grid.setDbItemID(99); // not in the list: nothing changes
+    EXPECT_EQ(grid.row(), 1);
+    // Entries that are no 32-bit number read as -1, and -1 finds them.
     grid.setDbItemID(-1);
     EXPECT_EQ(grid.row(), 2);
+    grid.setRow(5);
+    EXPECT_EQ(grid.dbItemID(), -1);
 
     grid.dbListId.clear();
     EXPECT_EQ(grid.dbItemID(), -1);
@@ -102,4 +248,711 @@ TEST(RecordGrid, DefaultSizesApplyToEveryColumnAndRow)
         EXPECT_EQ(grid.columnWidth(c), 78) << c;
     EXPECT_EQ(grid.defaultRowHeight(), 18);
     EXPECT_EQ(grid.rowHeight(0), 18);
+}
+
+// ---- the search statement ----
+
+TEST_F(GridTest, WorkedExamplesComeOutCharacterForCharacter)
+{
+    grid->dbListFields = QStringLiteral("orders.number,customers.name,orders.date");
+    auto* number = filter<TdbEdit>("edNumber");
+    number->dbTable = QStringLiteral("orders");
+    number->dbField = QStringLiteral("number");
+    number->dbFilter = QStringLiteral("%s%");
+    number->setText(QStringLiteral("12"));
+    auto* customer = filter<TdbComboBox>("cbCustomer");
+    customer->dbForeignKey = QStringLiteral("orders.id_customers");
+    customer->dbField = QStringLiteral("name");
+    customer->AddRecord(7, QStringLiteral("Smith"));
+    customer->setDbItemID(7);
+    grid->dbSortField = QStringLiteral("orders.date");
+    EXPECT_EQ(search(), QStringLiteral(
+        "SELECT DISTINCT [orders].[number],[customers].[name],[orders].[date],[orders].id FROM [orders]"
+        " LEFT OUTER JOIN [customers] ON [orders].[id_customers]=[customers].id"
+        " WHERE [orders].[number] LIKE \"%12%\" AND orders.id_customers=7"
+        " ORDER BY orders.date ASC"));
+
+    newForm();
+    grid->dbGeneralTable = QStringLiteral("items");
+    grid->dbListFields = QStringLiteral("items.name,items.qty");
+    grid->dbParentTable = QStringLiteral("orders");
+    grid->dbParentTableId = 5;
+    EXPECT_EQ(search(), QStringLiteral(
+        "SELECT DISTINCT [items].[name],[items].[qty],[items].id FROM [items] WHERE (items.id_orders=5)"));
+}
+
+TEST_F(GridTest, EachFilterKindWritesItsCondition)
+{
+    struct Case {
+        const char* what;
+        std::function<void(GridTest&)> setup;
+        QString expected;
+    };
+    auto edit = [](const char* op, const char* text, const char* field = "number") {
+        return [=](GridTest& t) {
+            auto* e = t.filter<TdbEdit>("edFilter");
+            e->dbTable = QStringLiteral("orders");
+            e->dbField = QString::fromLatin1(field);
+            e->dbFilter = QString::fromLatin1(op);
+            e->setText(QString::fromUtf8(text));
+        };
+    };
+    auto picker = [](const char* op, const char* field, bool checked = true,
+                     TdbDateTimePicker::Kind kind = TdbDateTimePicker::dtkDate) {
+        return [=](GridTest& t) {
+            auto* p = t.filter<TdbDateTimePicker>("dtFilter");
+            p->dbTable = QStringLiteral("orders");
+            p->dbField = QString::fromLatin1(field);
+            p->dbFilter = QString::fromLatin1(op);
+            p->setKind(kind);
+            p->setDateTime(utc(2014, 3, 5, 14, 30));
+            p->setChecked(checked);
+        };
+    };
+    auto check = [](Qt::CheckState state) {
+        return [=](GridTest& t) {
+            auto* c = t.filter<TdbCheckBox>("chkPaid");
+            c->dbTable = QStringLiteral("orders");
+            c->dbField = QStringLiteral("paid");
+            c->setCheckState(state);
+        };
+    };
+    auto calendar = [](const char* field) {
+        return [=](GridTest& t) {
+            auto* c = t.filter<TdbMonthCalendar>("calFilter");
+            c->dbTable = QStringLiteral("orders");
+            c->dbField = QString::fromLatin1(field);
+            c->dbFilter = QStringLiteral("<=");
+            c->setValue(DayCount::fromDate(QDate(2014, 3, 5)));
+        };
+    };
+    auto otherGrid = [](const char* general, qint32 id) {
+        return [=](GridTest& t) {
+            auto* h = t.filter<TdbStringGridEx>("gridCustomers");
+            h->dbGeneralTable = QString::fromLatin1(general);
+            h->dbListId = {QString::number(id)};
+        };
+    };
+    const QString day0 = QStringLiteral("\"2014-03-05 00:00:00.000\"");
+    const QString day1 = QStringLiteral("\"2014-03-05 23:59:59.999\"");
+    const Case cases[] = {
+        {"edit =", edit("=", "abc"), Select + " WHERE [orders].[number] LIKE \"ABC\""},
+        {"edit %s%", edit("%s%", "b_c"), Select + " WHERE [orders].[number] LIKE \"%B_C%\""},
+        {"edit >", edit(">", "10", "amount"), Select + " WHERE [orders].[amount]>10"},
+        {"edit >=", edit(">=", "-3", "amount"), Select + " WHERE [orders].[amount]>=-3"},
+        {"edit <", edit("<", "7", "amount"), Select + " WHERE [orders].[amount]<7"},
+        {"edit <=", edit("<=", "0", "amount"), Select + " WHERE [orders].[amount]<=0"},
+        {"edit quote doubled", edit("=", "say \"hi\""),
+         Select + " WHERE [orders].[number] LIKE \"SAY \"\"HI\"\"\""},
+        {"memo",
+         [](GridTest& t) {
+             auto* m = t.filter<TdbMemo>("mmNote");
+             m->dbTable = QStringLiteral("orders");
+             m->dbField = QStringLiteral("note");
+             m->setPlainText(QStringLiteral(" urgent "));
+         },
+         Select + " WHERE [orders].[note] LIKE \" URGENT \""},
+        {"counter",
+         [](GridTest& t) {
+             auto* c = t.filter<TdbEditCount>("ecCount");
+             c->dbTable = QStringLiteral("orders");
+             c->setText(QStringLiteral("12"));
+         },
+         Select + " WHERE [orders].record_count = 12"},
+        {"check box checked", check(Qt::Checked), Select + " WHERE [orders].[paid]=1"},
+        {"check box unchecked", check(Qt::Unchecked), Select + " WHERE [orders].[paid]=0"},
+        {"check box grayed", check(Qt::PartiallyChecked), Select},
+        {"combo box without selection",
+         [](GridTest& t) {
+             auto* c = t.filter<TdbComboBox>("cbCustomer");
+             c->dbForeignKey = QStringLiteral("orders.id_customers");
+             c->dbField = QStringLiteral("name");
+             c->AddRecord(-1, QString());
+             c->setCurrentIndex(0);
+         },
+         Select},
+        {"another grid", otherGrid("customers", 3),
+         Select + " LEFT OUTER JOIN [customers] ON [orders].[id_customers]=[customers].id"
+                  " WHERE [orders].[id_customers]=3"},
+        {"another grid on a reference column", otherGrid("orders.id_customers2", 4),
+         Select + " WHERE [orders].[id_customers2]=4"},
+        {"DATE picker", picker(">=", "date"), Select + " WHERE orders.date >= " + day0},
+        {"DATETIME picker =", picker("=", "ordered"),
+         Select + " WHERE (orders.ordered > " + day0 + " AND orders.ordered < " + day1 + ")"},
+        {"DATETIME picker >", picker(">", "ordered"), Select + " WHERE orders.ordered > " + day1},
+        {"DATETIME picker >=", picker(">=", "ordered"), Select + " WHERE orders.ordered >= " + day0},
+        {"DATETIME picker <", picker("<", "ordered"), Select + " WHERE orders.ordered < " + day0},
+        {"DATETIME picker <=", picker("<=", "ordered"), Select + " WHERE orders.ordered <= " + day1},
+        {"unchecked picker", picker("=", "date", false), Select},
+        {"time picker", picker("=", "date", true, TdbDateTimePicker::dtkTime), Select},
+        {"picker on a TIME column", picker("=", "delivery"), Select},
+        {"calendar on DATE", calendar("date"), Select + " WHERE orders.date <= " + day0},
+        {"calendar on DATETIME", calendar("ordered"), Select},
+        {"names that find nothing",
+         [](GridTest& t) { t.grid->dbListControls = QStringLiteral("nothing,,alsoNothing"); },
+         Select},
+        {"conditions joined with AND in list order",
+         [=](GridTest& t) {
+             check(Qt::Checked)(t);
+             edit("=", "a")(t);
+         },
+         Select + " WHERE [orders].[paid]=1 AND [orders].[number] LIKE \"A\""},
+        {"author filter alone",
+         [](GridTest& t) { t.grid->dbFilter = QStringLiteral("orders.amount > 1"); },
+         Select + " WHERE (orders.amount > 1)"},
+        {"author filter after the conditions",
+         [=](GridTest& t) {
+             check(Qt::Unchecked)(t);
+             t.grid->dbFilter = QStringLiteral("orders.amount > 1");
+         },
+         Select + " WHERE [orders].[paid]=0 AND (orders.amount > 1)"},
+        {"descending order",
+         [](GridTest& t) {
+             t.grid->dbSortField = QStringLiteral("orders.number");
+             t.grid->dbSortAsc = false;
+         },
+         Select + " ORDER BY orders.number DESC"},
+        {"calculated field",
+         [](GridTest& t) { t.grid->dbListFields = QStringLiteral("orders.number,orders.total"); },
+         "SELECT DISTINCT [orders].[number],[orders].[amount]*2 AS 'orders.total',[orders].id"
+         " FROM [orders]"},
+        {"effective table of a reference column",
+         [](GridTest& t) {
+             t.grid->dbGeneralTable = QStringLiteral("orders.id_customers2");
+             t.grid->dbListFields = QStringLiteral("customers.name");
+         },
+         "SELECT DISTINCT [customers].[name],[customers].id FROM [customers]"},
+        {"joins with dictionaries moved last",
+         [](GridTest& t) {
+             t.grid->dbGeneralTable = QStringLiteral("items");
+             t.grid->dbListFields = QStringLiteral("items.name,customers.name,orders.number");
+         },
+         "SELECT DISTINCT [items].[name],[customers].[name],[orders].[number],[items].id FROM [items]"
+         " LEFT OUTER JOIN [orders] ON [items].[id_orders]=[orders].id"
+         " LEFT OUTER JOIN [customers] ON [orders].[id_customers]=[customers].id"},
+        {"join from the referenced side",
+         [](GridTest& t) {
+             t.grid->dbGeneralTable = QStringLiteral("customers");
+             t.grid->dbListFields = QStringLiteral("customers.name,orders.number");
+         },
+         "SELECT DISTINCT [customers].[name],[orders].[number],[customers].id FROM [customers]"
+         " LEFT OUTER JOIN [orders] ON [customers].id=[orders].[id_customers]"},
+        {"filter tables are joined too",
+         [](GridTest& t) {
+             t.grid->dbGeneralTable = QStringLiteral("items");
+             t.grid->dbListFields = QStringLiteral("items.name");
+             auto* e = t.filter<TdbEdit>("edNumber");
+             e->dbTable = QStringLiteral("orders");
+             e->dbField = QStringLiteral("number");
+             e->dbFilter = QStringLiteral("=");
+             e->setText(QStringLiteral("n1"));
+         },
+         "SELECT DISTINCT [items].[name],[items].id FROM [items]"
+         " LEFT OUTER JOIN [orders] ON [items].[id_orders]=[orders].id"
+         " WHERE [orders].[number] LIKE \"N1\""},
+        {"parent mode ignores the filter controls and adds the author filter",
+         [=](GridTest& t) {
+             check(Qt::Checked)(t);
+             t.grid->dbGeneralTable = QStringLiteral("items");
+             t.grid->dbListFields = QStringLiteral("items.name");
+             t.grid->dbParentTable = QStringLiteral("orders");
+             t.grid->dbParentTableId = 0;
+             t.grid->dbFilter = QStringLiteral("items.qty > 1");
+         },
+         "SELECT DISTINCT [items].[name],[items].id FROM [items]"
+         " WHERE (items.id_orders=0) AND (items.qty > 1)"},
+        {"parent that the table does not reference",
+         [](GridTest& t) {
+             t.grid->dbParentTable = QStringLiteral("items");
+             t.grid->dbParentTableId = 2;
+             t.grid->dbFilter = QStringLiteral("orders.amount > 1");
+         },
+         Select + " WHERE (orders.amount > 1)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        newForm();
+        c.setup(*this);
+        EXPECT_EQ(search(), c.expected);
+    }
+    EXPECT_TRUE(desk->messages.empty());
+}
+
+TEST_F(GridTest, DateFiltersKeepOnlyTheWholeDay)
+{
+    auto* picker = filter<TdbDateTimePicker>("dtFrom");
+    picker->dbTable = QStringLiteral("orders");
+    picker->dbField = QStringLiteral("ordered");
+    picker->dbFilter = QStringLiteral("=");
+    picker->setDateTime(utc(2014, 3, 5, 14, 30));
+    picker->setChecked(true);
+    auto* calendar = filter<TdbMonthCalendar>("calDay");
+    calendar->dbTable = QStringLiteral("orders");
+    calendar->dbField = QStringLiteral("date");
+    calendar->dbFilter = QStringLiteral("=");
+    calendar->setValue(DayCount::fromDateTime(utc(2014, 3, 6, 8, 0)));
+    db.execute("INSERT INTO orders (number, ordered, date) VALUES "
+               "('a', '2014-03-05 10:00:00.000', '2014-03-06 00:00:00.000'),"
+               "('b', '2014-03-05 23:59:59.000', '2014-03-06 00:00:00.000'),"
+               "('c', '2014-03-05 00:00:00.000', '2014-03-06 00:00:00.000'),"
+               "('d', '2014-03-05 12:00:00.000', '2014-03-07 00:00:00.000')");
+    grid->dbSortField = QStringLiteral("orders.number");
+    search();
+    // The lower bound of a DATETIME day is exclusive.
+    EXPECT_EQ(column(0), QStringList({"a", "b"}));
+    EXPECT_EQ(picker->dbStringDateTime(), QStringLiteral("2014-03-05 00:00:00.000"));
+    EXPECT_EQ(calendar->value(), DayCount::fromDate(QDate(2014, 3, 6)));
+}
+
+TEST_F(GridTest, ComparisonFilterThatIsNotANumberIsReportedAndEmptied)
+{
+    for (const char* text : {"1.5", "ten", "$1F", "10 "}) {
+        newForm();
+        desk->messages.clear();
+        auto* edit = filter<TdbEdit>("edAmount");
+        edit->dbTable = QStringLiteral("orders");
+        edit->dbField = QStringLiteral("amount");
+        edit->dbFilter = QStringLiteral(">");
+        edit->setText(QString::fromLatin1(text));
+        auto* paid = filter<TdbCheckBox>("chkPaid");
+        paid->dbTable = QStringLiteral("orders");
+        paid->dbField = QStringLiteral("paid");
+        paid->setChecked(true);
+        SCOPED_TRACE(text);
+        EXPECT_EQ(search(), Select + " WHERE [orders].[paid]=1");
+        ASSERT_EQ(desk->messages.size(), 1u);
+        const auto& m = desk->messages.front();
+        EXPECT_EQ(m.caption, QStringLiteral("Error"));
+        EXPECT_EQ(m.text, u'"' + QString::fromLatin1(text) + QStringLiteral("\" Not a number."));
+        EXPECT_EQ(m.icon, DesktopServices::Icon::Information);
+        EXPECT_EQ(m.buttons, DesktopServices::Buttons(DesktopServices::Ok));
+        EXPECT_TRUE(edit->text().isEmpty());
+    }
+}
+
+TEST_F(GridTest, TypedQuoteIsFoundAsTyped)
+{
+    db.execute("INSERT INTO orders (number) VALUES ('say \"hi\"'), ('say hi'), ('say \"hi')");
+    auto* edit = filter<TdbEdit>("edNumber");
+    edit->dbTable = QStringLiteral("orders");
+    edit->dbField = QStringLiteral("number");
+    edit->dbFilter = QStringLiteral("=");
+    edit->setText(QStringLiteral("say \"hi\""));
+    search();
+    EXPECT_EQ(column(0), QStringList({"say \"hi\""}));
+    edit->dbFilter = QStringLiteral("%s%");
+    edit->setText(QStringLiteral("\""));
+    grid->dbSortField = QStringLiteral("orders.id");
+    search();
+    EXPECT_EQ(column(0), QStringList({"say \"hi\"", "say \"hi"}));
+}
+
+// ---- filling ----
+
+TEST_F(GridTest, FillShowsDisplayTextsByColumnTypeAndKeepsTheIds)
+{
+    db.execute(
+        "INSERT INTO orders (id, number, date, ordered, delivery, paid, amount, note) VALUES "
+        "(11, 'A-1', '2014-03-05 00:00:00.000', '2014-03-05 14:05:09.000',"
+        " '1899-12-30 09:30:00.000', 1, 5, 'МОСКВА'),"
+        "(12, 'A-2', '2014-12-25 00:00:00.000', '2014-12-25 00:00:00.000',"
+        " '1899-12-30 18:00:00.000', 0, NULL, 'Café'),"
+        "(13, 'A-3', NULL, 'not a date', NULL, NULL, 7, NULL),"
+        "(14, 'A-4', '', '2014-3-5 7:08', NULL, 2, 8, '')");
+    grid->dbListFields = QStringLiteral(
+        "orders.number,orders.date,orders.ordered,orders.delivery,orders.paid,orders.note,"
+        "orders.total,customers.name");
+    grid->dbListFieldsNames = QStringLiteral("No.,Date,Ordered,Delivery,Paid,Note,Total,Customer");
+    grid->dbSortField = QStringLiteral("orders.number");
+    grid->dbSQL = QStringLiteral("SELECT 1");
+    search();
+
+    EXPECT_TRUE(grid->dbIfUsed);
+    EXPECT_TRUE(grid->dbSQL.isEmpty());
+    ASSERT_EQ(grid->colCount(), 8);
+    ASSERT_EQ(grid->rowCount(), 5);
+    EXPECT_EQ(grid->title(6), QStringLiteral("Total"));
+    EXPECT_EQ(grid->dbListId.toStringList(), QStringList({"11", "12", "13", "14"}));
+    const QString shortDate = QLocale().dateFormat(QLocale::ShortFormat);
+    const QString shortTime = QLocale().timeFormat(QLocale::ShortFormat);
+    EXPECT_EQ(column(1), QStringList({"3/5/14", "12/25/14", "", ""}));
+    EXPECT_EQ(grid->cell(1, 1), FormatDateTimeText("2014-03-05 00:00:00.000", shortDate));
+    EXPECT_EQ(column(2), QStringList({FormatDateTimeText("2014-03-05 14:05:09.000", "c"),
+                                      FormatDateTimeText("2014-12-25 00:00:00.000", "c"), "",
+                                      FormatDateTimeText("2014-3-5 7:08", "c")}));
+    EXPECT_TRUE(grid->cell(2, 1).startsWith(QStringLiteral("3/5/14 2:05:09")));
+    EXPECT_EQ(grid->cell(3, 1), FormatDateTimeText("1899-12-30 09:30:00.000", shortTime));
+    EXPECT_TRUE(grid->cell(3, 1).startsWith(QStringLiteral("9:30")));
+    EXPECT_EQ(column(4), QStringList({"Yes", "No", "", ""}));
+    EXPECT_EQ(column(5), QStringList({"Москва", "Café", "", ""}));
+    EXPECT_EQ(column(6), QStringList({"10", "", "14", "16"}));
+}
+
+TEST_F(GridTest, BooleansFollowTheLanguageTable)
+{
+    db.execute("INSERT INTO orders (number, paid) VALUES ('a', 1), ('b', 0)");
+    grid->dbListFields = QStringLiteral("orders.paid");
+    grid->dbSortField = QStringLiteral("orders.number");
+    Lang.fillRussian();
+    search();
+    Lang.fillEnglish();
+    EXPECT_EQ(column(0), QStringList({"Да", "Нет"}));
+}
+
+TEST_F(GridTest, EmptyResultLeavesOneEmptyRowAndNoIds)
+{
+    insertOrders(3);
+    grid->dbListFieldsNames = QStringLiteral("Number");
+    search();
+    grid->setRow(3);
+    grid->dbFilter = QStringLiteral("orders.amount > 100");
+    search();
+    EXPECT_EQ(grid->rowCount(), 2);
+    EXPECT_EQ(grid->cell(0, 1), QString());
+    EXPECT_EQ(grid->title(0), QStringLiteral("Number"));
+    EXPECT_TRUE(grid->dbListId.isEmpty());
+    EXPECT_EQ(grid->dbItemID(), -1);
+    EXPECT_EQ(grid->row(), 1);
+}
+
+TEST_F(GridTest, CurrentRowIsKeptOrMovedToTheLastRow)
+{
+    insertOrders(40);
+    grid->dbSortField = QStringLiteral("orders.amount");
+    search();
+    ASSERT_EQ(grid->rowCount(), 41);
+    grid->setRow(40);
+    EXPECT_EQ(grid->dbItemID(), 40);
+    grid->dbFilter = QStringLiteral("orders.amount <= 10");
+    search();
+    EXPECT_EQ(grid->rowCount(), 11);
+    EXPECT_EQ(grid->row(), 10);
+    grid->setRow(4);
+    grid->dbFilter = QStringLiteral("orders.amount > 30");
+    search();
+    EXPECT_EQ(grid->row(), 4);
+    EXPECT_EQ(grid->dbItemID(), 34);
+}
+
+TEST_F(GridTest, TitlesFallBackToTheColumnNamesAndMissingOnesAreEmpty)
+{
+    insertOrders(1);
+    grid->dbListFields = QStringLiteral("orders.number,orders.total,orders.amount");
+    search();
+    EXPECT_EQ(grid->title(0), QStringLiteral("number"));
+    EXPECT_EQ(grid->title(1), QStringLiteral("orders.total"));
+    grid->dbListFieldsNames = QStringLiteral("Number");
+    search();
+    EXPECT_EQ(grid->title(0), QStringLiteral("Number"));
+    EXPECT_EQ(grid->title(1), QString());
+    EXPECT_EQ(grid->title(2), QString());
+}
+
+TEST_F(GridTest, DatabaseErrorLeavesTheClearedGrid)
+{
+    insertOrders(3);
+    grid->dbListFieldsNames = QStringLiteral("Number");
+    search();
+    grid->dbListFields.clear();
+    EXPECT_THROW(grid->dbExecute(), DatabaseError);
+    EXPECT_EQ(statements.last(), QStringLiteral("SELECT DISTINCT ,[orders].id FROM [orders]"));
+    EXPECT_EQ(grid->rowCount(), 2);
+    EXPECT_EQ(grid->title(0), QStringLiteral("Number"));
+    EXPECT_TRUE(grid->dbListId.isEmpty());
+}
+
+TEST_F(GridTest, ColumnWidthsSurviveARefill)
+{
+    insertOrders(5);
+    grid->dbListFields = QStringLiteral("orders.number,orders.amount");
+    search();
+    grid->setColumnWidth(1, 133);
+    search();
+    EXPECT_EQ(grid->columnWidth(1), 133);
+}
+
+// ---- author SQL ----
+
+TEST_F(GridTest, AuthorSqlNamesTheGridsTable)
+{
+    db.execute("INSERT INTO customers (id, name) VALUES (1, 'Smith'), (2, 'Jones')");
+    struct Case {
+        const char* sql;
+        const char* before;
+        const char* table;
+    };
+    const Case cases[] = {
+        {"SELECT id, name FROM customers WHERE id=1", "", "customers"},
+        {"select *\r\nFROM Customers", "", "Customers"},
+        {"SELECT    name   FROM     customers", "", "customers"},
+        {"SELECT * FROM [customers]", "", "[customers]"},
+        {"select *\tFROM customers", "", ""},
+        {"SELECT 1", "", ""},
+        {"SELECT id FROM customers", "orders", "orders"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql);
+        grid->dbGeneralTable = QString::fromLatin1(c.before);
+        grid->dbSQL = QString::fromLatin1(c.sql);
+        grid->dbSQLExecute();
+        EXPECT_EQ(grid->dbGeneralTable, QString::fromLatin1(c.table));
+        EXPECT_EQ(statements.last(), grid->dbSQL); // run unchanged
+    }
+}
+
+TEST_F(GridTest, AuthorSqlShowsEveryColumnAndRemovesDeleteCol)
+{
+    db.execute("INSERT INTO customers (id, name, city) VALUES (5, 'Smith', 'Oslo'), (9, 'Jones', NULL)");
+    grid->dbSQL = QStringLiteral("SELECT id, name, city FROM customers ORDER BY id");
+    grid->dbSQLExecute();
+    EXPECT_TRUE(grid->dbIfUsed);
+    EXPECT_EQ(grid->colCount(), 3);
+    EXPECT_EQ(grid->title(0), QStringLiteral("id"));
+    EXPECT_EQ(column(0), QStringList({"5", "9"}));
+    EXPECT_EQ(column(2), QStringList({"Oslo", ""}));
+    EXPECT_EQ(grid->dbListId.toStringList(), QStringList({"5", "9"}));
+
+    grid->setColumnWidth(1, 150);
+    grid->dbListFieldsNames = QStringLiteral("delete_col,Name,City");
+    grid->dbSQLExecute();
+    ASSERT_EQ(grid->colCount(), 2);
+    EXPECT_EQ(grid->title(0), QStringLiteral("Name"));
+    EXPECT_EQ(column(0), QStringList({"Smith", "Jones"}));
+    EXPECT_EQ(grid->columnWidth(0), 150); // the width moved left with its column
+    EXPECT_EQ(grid->dbListId.toStringList(), QStringList({"5", "9"}));
+    grid->setRow(2);
+    EXPECT_EQ(grid->dbItemID(), 9);
+
+    grid->dbSQL = QStringLiteral("SELECT name, id AS ID, id AS x FROM customers ORDER BY id");
+    grid->dbListFieldsNames = QStringLiteral("Name,delete_col,delete_col");
+    grid->dbSQLExecute();
+    EXPECT_EQ(grid->colCount(), 1);
+    EXPECT_EQ(grid->dbListId.toStringList(), QStringList({"5", "9"}));
+
+    // Without a column named id the rows have no ids; without titles the cells stay empty.
+    grid->dbSQL = QStringLiteral("SELECT name, city FROM customers");
+    grid->dbListFieldsNames = QStringLiteral("Name");
+    grid->dbSQLExecute();
+    EXPECT_EQ(grid->colCount(), 2);
+    EXPECT_EQ(grid->title(1), QString());
+    EXPECT_TRUE(grid->dbListId.isEmpty());
+    EXPECT_EQ(grid->dbItemID(), -1);
+
+    grid->dbSQL = QStringLiteral("SELECT id, name FROM customers WHERE id > 100");
+    grid->dbListFieldsNames.clear();
+    grid->dbSQLExecute();
+    EXPECT_EQ(grid->rowCount(), 2);
+    EXPECT_EQ(grid->row(), 1);
+    EXPECT_TRUE(grid->dbListId.isEmpty());
+}
+
+TEST_F(GridTest, FillColumnsNameShowsTheTitlesOfAnEmptyGrid)
+{
+    insertOrders(3);
+    search();
+    grid->dbListFieldsNames = QStringLiteral("A,B,C");
+    grid->dbFillColumnsName();
+    EXPECT_EQ(grid->colCount(), 3);
+    EXPECT_EQ(grid->rowCount(), 2);
+    EXPECT_EQ(grid->title(2), QStringLiteral("C"));
+    EXPECT_TRUE(grid->dbListId.isEmpty());
+    grid->dbClear();
+    EXPECT_EQ(grid->title(2), QStringLiteral("C"));
+}
+
+// ---- display conversions ----
+
+TEST(CellDisplay, CompiledDatesWriteWhatTheRegionalFormatWrites)
+{
+    const QStringList stored = {
+        "2014-03-05 00:00:00.000", "2014-03-05 14:05:09.000", "1899-12-30 09:30:00.000",
+        "2024-02-29 23:59:59.000", "2001-11-11 12:00:00.000", "0999-01-01 00:00:00.000",
+        "2014-03-05", "2014-03-05 07:08", "2014-03-05 07:08:09", "2014-03-05 07:08:09.123",
+        "2014-13-05 00:00:00.000", "2014-02-30", "2014-03-05 24:00:00.000", " 2014-03-05",
+        "2014-3-5", "14:05", "", "abc", "2014/03/05",
+    };
+    const QLocale pinned;
+    for (const char* name : {"en_US", "en_GB", "ru_RU", "de_DE", "fr_FR", "ja_JP", "ar_EG", "ko_KR", "fa_IR"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        const std::pair<CellDisplay::Kind, QString> kinds[] = {
+            {CellDisplay::Date, QLocale().dateFormat(QLocale::ShortFormat)},
+            {CellDisplay::Time, QLocale().timeFormat(QLocale::ShortFormat)},
+            {CellDisplay::DateTime, QStringLiteral("c")},
+        };
+        for (const auto& [kind, pattern] : kinds) {
+            const CellDisplay display(kind);
+            for (const QString& s : stored)
+                EXPECT_EQ(display.display(s), FormatDateTimeText(s, pattern)) << name << " " << s.toStdString();
+        }
+    }
+    QLocale::setDefault(pinned);
+    // Under the pinned locale the fast way is taken.
+    const QString shortDate = QLocale().dateFormat(QLocale::ShortFormat);
+    DateTextFormatter dates(shortDate, [&](const QString& s) { return FormatDateTimeText(s, shortDate); });
+    EXPECT_TRUE(dates.isCompiled());
+}
+
+TEST(CellDisplay, PlainTextsChangeOnlyWithWideCharacters)
+{
+    const CellDisplay plain;
+    for (const char* text : {"plain", "Café ÀÉ", "x\xC3\xB7y", "МОСКВА", "", "a\"b"})
+        EXPECT_EQ(plain.display(QString::fromUtf8(text)), ToDisplayText(QString::fromUtf8(text)))
+            << text;
+}
+
+// ---- user operations ----
+
+namespace {
+
+class GridUse : public GridTest {
+protected:
+    void SetUp() override
+    {
+        GridTest::SetUp();
+        db.execute("INSERT INTO customers (id, name, city) VALUES (1, 'Smith', 'Oslo'), "
+                   "(2, 'Smithson', 'Smith'), (3, 'Jones', 'Bergen')");
+        grid->dbGeneralTable = QStringLiteral("customers");
+        grid->dbListFields = QStringLiteral("customers.name,customers.city");
+        grid->dbListFieldsNames = QStringLiteral("Name,City");
+        grid->dbSortField = QStringLiteral("customers.id");
+        search();
+        form->resize(500, 300);
+        grid->setGeometry(0, 0, 400, 200);
+    }
+
+    QPoint cellCentre(int c, int r) const
+    {
+        return grid->visualRect(grid->model()->index(r - 1, c)).center();
+    }
+
+    void ctrlPress(QWidget* target, QPoint at, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), button, button,
+                          Qt::ControlModifier);
+        QApplication::sendEvent(target, &press);
+    }
+};
+
+} // namespace
+
+TEST_F(GridUse, CopyTextsAreExact)
+{
+    grid->setRow(1);
+    grid->copyRow();
+    EXPECT_EQ(desk->clipboard, QStringLiteral("Name: Smith\r\nCity: Oslo"));
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(desk->clipboard, QStringLiteral("Name\tCity\r\nSmith\tOslo\r\nSmithson\tSmith\r\n"
+                                              "Jones\tBergen\r\n"));
+    grid->setRow(3);
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(desk->clipboard, QStringLiteral("Name: Jones\r\nCity: Bergen"));
+
+    grid->dbClear();
+    grid->copyRow();
+    EXPECT_EQ(desk->clipboard, QStringLiteral("Name: \r\nCity: "));
+    grid->copyAll();
+    EXPECT_EQ(desk->clipboard, QStringLiteral("Name\tCity\r\n\t\r\n"));
+}
+
+TEST_F(GridUse, CtrlPressCopiesTheCellUnderThePointer)
+{
+    form->show();
+    ctrlPress(grid->viewport(), cellCentre(1, 2));
+    EXPECT_EQ(desk->clipboard, QStringLiteral("Smith"));
+    EXPECT_EQ(grid->row(), 2);
+    EXPECT_EQ(grid->selectionModel()->selectedRows().size(), 1); // Ctrl does not unselect
+    ctrlPress(grid->viewport(), QPoint(390, 190));
+    EXPECT_EQ(desk->clipboard, QString());
+    ctrlPress(grid->horizontalHeader()->viewport(), QPoint(5, 5));
+    EXPECT_EQ(desk->clipboard, QStringLiteral("Name"));
+}
+
+TEST_F(GridUse, ShowRecordClicksTheButtonsThatNameTheGrid)
+{
+    auto button = [this](const char* name, TActionDbType type, const char* result) {
+        auto* b = add<TdbButton>(name);
+        b->dbActionType = type;
+        b->dbResultControl = QString::fromLatin1(result);
+        return b;
+    };
+    QStringList clicked;
+    for (auto* b : {button("bShow1", adbShowRecord, "grid"), button("bShow2", adbShowRecord, "GRID"),
+                    button("bDelete", adbDelete, "grid"), button("bShow3", adbShowRecord, "grid")})
+        QObject::connect(b, &QPushButton::clicked, [&clicked, b] { clicked.append(b->objectName()); });
+
+    grid->showRecord();
+    EXPECT_EQ(clicked, QStringList({"bShow1", "bShow3"}));
+    clicked.clear();
+    QTest::keyClick(grid, Qt::Key_Return);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, cellCentre(0, 1));
+    EXPECT_EQ(clicked, QStringList({"bShow1", "bShow3", "bShow1", "bShow3"}));
+}
+
+TEST_F(GridUse, MenuOffersShowCopyAndFind)
+{
+    QStringList items;
+    for (QAction* a : grid->gridMenu()->actions())
+        items.append(a->objectName() + u'|' + a->text() + u'|' + a->shortcut().toString());
+    EXPECT_EQ(items, QStringList({"mniShowRecord|Show record|", "mniSep22||", "mniCopy|Copy|Ctrl+C",
+                                  "mniCopyAll|Copy all|Ctrl+Shift+C", "mniSep23||", "mniFind|Find|"}));
+    EXPECT_EQ(grid->gridMenu()->defaultAction(), grid->mniShowRecord);
+    EXPECT_TRUE(grid->mniShowRecord->font().bold());
+    grid->setRow(2);
+    grid->mniCopy->trigger();
+    EXPECT_EQ(desk->clipboard, QStringLiteral("Name: Smithson\r\nCity: Smith"));
+}
+
+TEST_F(GridUse, FindWalksTheCellsDownwardAndWraps)
+{
+    QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+    TGridFindDialog* dialog = grid->findDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(dialog->isModal());
+    EXPECT_EQ(grid->findPosition(), QPoint(-1, 1));
+
+    dialog->setFindText(QStringLiteral("smith"));
+    // Two matches in one row, then nothing more down to the last cell, then from the top.
+    const std::pair<QPoint, QPoint> steps[] = {{{0, 1}, {0, 1}}, {{0, 2}, {0, 2}},
+                                               {{1, 2}, {1, 2}}, {{-1, 1}, {1, 2}},
+                                               {{0, 1}, {0, 1}}};
+    for (const auto& [position, current] : steps) {
+        dialog->findNextButton()->click();
+        EXPECT_EQ(grid->findPosition(), position);
+        EXPECT_EQ(QPoint(grid->col(), grid->row()), current);
+    }
+    EXPECT_TRUE(grid->isFindMode());
+    EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectItems);
+
+    dialog->setMatchCase(true);
+    dialog->findNextButton()->click();
+    EXPECT_EQ(QPoint(grid->col(), grid->row()), QPoint(0, 1)); // "smith" in no cell
+    EXPECT_EQ(grid->findPosition(), QPoint(-1, 1));
+    EXPECT_TRUE(grid->findNext(QStringLiteral("Smith"), true));
+    EXPECT_EQ(grid->findPosition(), QPoint(0, 1));
+
+    // A match in the last cell starts the next request from the top.
+    EXPECT_TRUE(grid->findNext(QStringLiteral("bergen"), false));
+    EXPECT_EQ(QPoint(grid->col(), grid->row()), QPoint(1, 3));
+    EXPECT_EQ(grid->findPosition(), QPoint(-1, 1));
+    EXPECT_TRUE(grid->findNext(QStringLiteral("o"), false));
+    EXPECT_EQ(grid->findPosition(), QPoint(1, 1));
+
+    dialog->close();
+    EXPECT_FALSE(grid->isFindMode());
+    EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(grid->findPosition(), QPoint(-1, 1));
+    EXPECT_EQ(grid->selectionModel()->selectedRows().size(), 1);
+}
+
+TEST_F(GridUse, FindComparesByRegionalLowerCase)
+{
+    db.execute("INSERT INTO customers (id, name, city) VALUES (4, 'ÉCOLE', 'МОСКВА')");
+    search();
+    EXPECT_TRUE(grid->findNext(QStringLiteral("москва"), false));
+    EXPECT_EQ(QPoint(grid->col(), grid->row()), QPoint(1, 4));
+    EXPECT_TRUE(grid->findNext(QStringLiteral("éco"), false));
+    EXPECT_EQ(grid->findPosition(), QPoint(0, 4));
+    EXPECT_FALSE(grid->findNext(QStringLiteral("nowhere"), false));
+    EXPECT_EQ(grid->findPosition(), QPoint(-1, 1));
 }

@@ -1,0 +1,494 @@
+#include "controls/cell_display.h"
+
+#include "catalogue/sql_text.h"
+#include "platform/lang.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QTime>
+#include <cstring>
+
+namespace {
+
+void appendBytes(ByteBuffer& out, const char* bytes, size_t length)
+{
+    out.insert(out.end(), bytes, bytes + length);
+}
+
+void appendBytes(ByteBuffer& out, const QByteArray& bytes)
+{
+    appendBytes(out, bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+void appendNumber(ByteBuffer& out, int value, int width)
+{
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (n < width)
+        digits[n++] = '0';
+    while (n > 0)
+        out.push_back(digits[--n]);
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int digitsAt(const char* s, int from, int count)
+{
+    int value = 0;
+    for (int i = from; i < from + count; ++i)
+        value = value * 10 + (s[i] - '0');
+    return value;
+}
+
+struct StoredParts {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// The stored forms the program itself writes: "yyyy-mm-dd", optionally followed by " hh:nn",
+// ":ss" and ".zzz". Anything else is left to the exact conversion.
+bool parseCanonical(const char* s, int n, StoredParts& p)
+{
+    if (n != 10 && n != 16 && n != 19 && n != 23)
+        return false;
+    auto digitsOk = [s](std::initializer_list<int> at) {
+        for (int i : at)
+            if (!isDigit(s[i]))
+                return false;
+        return true;
+    };
+    if (!digitsOk({0, 1, 2, 3, 5, 6, 8, 9}) || s[4] != '-' || s[7] != '-')
+        return false;
+    p.year = digitsAt(s, 0, 4);
+    p.month = digitsAt(s, 5, 2);
+    p.day = digitsAt(s, 8, 2);
+    if (n > 10) {
+        if (s[10] != ' ' || s[13] != ':' || !digitsOk({11, 12, 14, 15}))
+            return false;
+        p.hour = digitsAt(s, 11, 2);
+        p.minute = digitsAt(s, 14, 2);
+    }
+    if (n > 16) {
+        if (s[16] != ':' || !digitsOk({17, 18}))
+            return false;
+        p.second = digitsAt(s, 17, 2);
+    }
+    if (n > 19 && (s[19] != '.' || !digitsOk({20, 21, 22})))
+        return false;
+    return QDate::isValid(p.year, p.month, p.day) && p.hour < 24 && p.minute < 60 && p.second < 60;
+}
+
+// A quoted part of a QLocale pattern, read the way QLocale reads it; i stands on the quote
+// and ends after the closing one.
+QString readQuoted(const QString& pattern, qsizetype& i)
+{
+    ++i;
+    if (i == pattern.size())
+        return QString();
+    if (pattern.at(i) == u'\'') {
+        ++i;
+        return QStringLiteral("'");
+    }
+    QString text;
+    while (i < pattern.size()) {
+        if (pattern.at(i) == u'\'') {
+            if (i + 1 < pattern.size() && pattern.at(i + 1) == u'\'') {
+                text += u'\'';
+                i += 2;
+                continue;
+            }
+            break;
+        }
+        text += pattern.at(i++);
+    }
+    if (i < pattern.size())
+        ++i;
+    return text;
+}
+
+bool hasAmPm(const QString& pattern)
+{
+    qsizetype i = 0;
+    while (i < pattern.size()) {
+        if (pattern.at(i) == u'\'') {
+            readQuoted(pattern, i);
+            continue;
+        }
+        if (pattern.at(i).toLower() == u'a')
+            return true;
+        ++i;
+    }
+    return false;
+}
+
+qsizetype repeatCount(const QString& pattern, qsizetype i)
+{
+    qsizetype j = i + 1;
+    while (j < pattern.size() && pattern.at(j) == pattern.at(i))
+        ++j;
+    return j - i;
+}
+
+// Values whose written forms cover every kind of token: one- and two-digit days, months and
+// hours, both halves of the day, every weekday and every month.
+const char* const Samples[] = {
+    "2001-01-01 00:00:00.000", "2002-02-02 01:02:03.000", "1999-03-13 09:09:09.000",
+    "2005-04-14 11:59:59.000", "2010-05-15 12:00:00.000", "2012-06-16 12:30:01.000",
+    "2013-07-17 13:05:07.000", "2014-08-18 20:10:10.000", "2015-09-19 23:59:59.000",
+    "2016-10-20 10:45:00.000", "2017-11-21 06:06:06.000", "2018-12-22 18:18:18.000",
+    "1900-01-03 07:00:00.000", "2099-12-31 22:01:00.000", "2020-02-29 00:30:00.000",
+};
+
+} // namespace
+
+bool hasNonAsciiByte(const char* bytes, int length)
+{
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        quint64 word;
+        std::memcpy(&word, bytes + i, 8);
+        if (word & 0x8080808080808080ULL)
+            return true;
+    }
+    for (; i < length; ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
+            return true;
+    return false;
+}
+
+// ---- DateTextFormatter ----
+
+struct DateTextFormatter::Token {
+    enum Kind {
+        Literal,
+        Day,
+        Day2,
+        DayName,
+        Month,
+        Month2,
+        MonthName,
+        Year2,
+        Year4,
+        Hour12,
+        Hour12_2,
+        Hour24,
+        Hour24_2,
+        Minute,
+        Minute2,
+        Second,
+        Second2,
+        AmPm
+    };
+    Kind kind = Literal;
+    QByteArray text;
+    // DayName: Monday first; MonthName: January first; AmPm: before and after noon.
+    std::vector<QByteArray> names;
+};
+
+DateTextFormatter::DateTextFormatter(const QString& pattern, Exact exact) : m_exact(std::move(exact))
+{
+    m_compiled = compile(pattern) && agreesWithExact();
+}
+
+DateTextFormatter::~DateTextFormatter() = default;
+DateTextFormatter::DateTextFormatter(DateTextFormatter&&) noexcept = default;
+DateTextFormatter& DateTextFormatter::operator=(DateTextFormatter&&) noexcept = default;
+
+bool DateTextFormatter::isCompiled() const
+{
+    return m_compiled;
+}
+
+bool DateTextFormatter::compile(const QString& pattern)
+{
+    const QLocale locale;
+    const bool twelveHour = hasAmPm(pattern);
+    auto literal = [this](const QString& text) {
+        if (m_tokens.empty() || m_tokens.back().kind != Token::Literal)
+            m_tokens.push_back(Token{});
+        m_tokens.back().text += text.toUtf8();
+    };
+    auto token = [this](Token::Kind kind, std::vector<QByteArray> names = {}) {
+        Token t;
+        t.kind = kind;
+        t.names = std::move(names);
+        m_tokens.push_back(std::move(t));
+    };
+    auto monthNames = [&locale](const QString& form) {
+        std::vector<QByteArray> names;
+        for (int m = 1; m <= 12; ++m)
+            names.push_back(locale.toString(QDate(2001, m, 15), form).toUtf8());
+        return names;
+    };
+    auto dayNames = [&locale](const QString& form) {
+        std::vector<QByteArray> names; // 2001-01-01 was a Monday
+        for (int d = 1; d <= 7; ++d)
+            names.push_back(locale.toString(QDate(2001, 1, d), form).toUtf8());
+        return names;
+    };
+
+    qsizetype i = 0;
+    while (i < pattern.size()) {
+        const QChar c = pattern.at(i);
+        if (c == u'\'') {
+            literal(readQuoted(pattern, i));
+            continue;
+        }
+        qsizetype rep = repeatCount(pattern, i);
+        switch (c.unicode()) {
+        case 'y':
+            if (rep >= 4) {
+                rep = 4;
+                token(Token::Year4);
+            } else if (rep >= 2) {
+                rep = 2;
+                token(Token::Year2);
+            } else {
+                literal(QString(c));
+            }
+            break;
+        case 'M':
+            rep = qMin<qsizetype>(rep, 4);
+            if (rep == 1)
+                token(Token::Month);
+            else if (rep == 2)
+                token(Token::Month2);
+            else
+                token(Token::MonthName, monthNames(QString(rep, c)));
+            break;
+        case 'd':
+            rep = qMin<qsizetype>(rep, 4);
+            if (rep == 1)
+                token(Token::Day);
+            else if (rep == 2)
+                token(Token::Day2);
+            else
+                token(Token::DayName, dayNames(QString(rep, c)));
+            break;
+        case 'h':
+        case 'H': {
+            rep = qMin<qsizetype>(rep, 2);
+            const bool twelve = c == u'h' && twelveHour;
+            token(twelve ? (rep == 1 ? Token::Hour12 : Token::Hour12_2)
+                         : (rep == 1 ? Token::Hour24 : Token::Hour24_2));
+            break;
+        }
+        case 'm':
+            rep = qMin<qsizetype>(rep, 2);
+            token(rep == 1 ? Token::Minute : Token::Minute2);
+            break;
+        case 's':
+            rep = qMin<qsizetype>(rep, 2);
+            token(rep == 1 ? Token::Second : Token::Second2);
+            break;
+        case 'a':
+        case 'A': {
+            rep = (i + 1 < pattern.size() && pattern.at(i + 1).toLower() == u'p') ? 2 : 1;
+            const QString form = pattern.mid(i, rep);
+            token(Token::AmPm, {locale.toString(QTime(1, 0), form).toUtf8(),
+                                locale.toString(QTime(13, 0), form).toUtf8()});
+            break;
+        }
+        case 'z':
+        case 't':
+            return false; // milliseconds and time zones: left to the exact conversion
+        default:
+            literal(QString(rep, c));
+            break;
+        }
+        i += rep;
+    }
+    return true;
+}
+
+bool DateTextFormatter::agreesWithExact() const
+{
+    for (const char* sample : Samples) {
+        ByteBuffer compiled;
+        const int length = static_cast<int>(std::strlen(sample));
+        if (!appendCompiled(sample, length, compiled))
+            return false;
+        const QByteArray exact = m_exact(QString::fromLatin1(sample)).toUtf8();
+        if (QByteArray(compiled.data(), static_cast<qsizetype>(compiled.size())) != exact)
+            return false;
+    }
+    return true;
+}
+
+bool DateTextFormatter::appendCompiled(const char* stored, int length, ByteBuffer& out) const
+{
+    StoredParts p;
+    if (!parseCanonical(stored, length, p))
+        return false;
+    for (const Token& t : m_tokens) {
+        switch (t.kind) {
+        case Token::Literal:
+            appendBytes(out, t.text);
+            break;
+        case Token::Day:
+        case Token::Day2:
+            appendNumber(out, p.day, t.kind == Token::Day2 ? 2 : 1);
+            break;
+        case Token::DayName:
+            appendBytes(out, t.names[QDate(p.year, p.month, p.day).dayOfWeek() - 1]);
+            break;
+        case Token::Month:
+        case Token::Month2:
+            appendNumber(out, p.month, t.kind == Token::Month2 ? 2 : 1);
+            break;
+        case Token::MonthName:
+            appendBytes(out, t.names[p.month - 1]);
+            break;
+        case Token::Year2:
+            appendNumber(out, p.year % 100, 2);
+            break;
+        case Token::Year4:
+            appendNumber(out, p.year, 4);
+            break;
+        case Token::Hour12:
+        case Token::Hour12_2: {
+            const int hour = p.hour == 0 ? 12 : (p.hour > 12 ? p.hour - 12 : p.hour);
+            appendNumber(out, hour, t.kind == Token::Hour12_2 ? 2 : 1);
+            break;
+        }
+        case Token::Hour24:
+        case Token::Hour24_2:
+            appendNumber(out, p.hour, t.kind == Token::Hour24_2 ? 2 : 1);
+            break;
+        case Token::Minute:
+        case Token::Minute2:
+            appendNumber(out, p.minute, t.kind == Token::Minute2 ? 2 : 1);
+            break;
+        case Token::Second:
+        case Token::Second2:
+            appendNumber(out, p.second, t.kind == Token::Second2 ? 2 : 1);
+            break;
+        case Token::AmPm:
+            appendBytes(out, t.names[p.hour < 12 ? 0 : 1]);
+            break;
+        }
+    }
+    return true;
+}
+
+void DateTextFormatter::append(const char* stored, int length, ByteBuffer& out) const
+{
+    if (length == 0)
+        return; // NULL and empty text are no date
+    if (m_compiled) {
+        const size_t mark = out.size();
+        if (appendCompiled(stored, length, out))
+            return;
+        out.resize(mark);
+    }
+    appendBytes(out, m_exact(QString::fromUtf8(stored, length)).toUtf8());
+}
+
+// ---- CellDisplay ----
+
+namespace {
+
+// The regional short date, a blank and the long time without its time zone: what
+// FormatDateTimeText makes of "c".
+QString dateTimePattern()
+{
+    const QLocale locale;
+    QString time;
+    bool quoted = false;
+    for (const QChar c : locale.timeFormat(QLocale::LongFormat)) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u't')
+            continue;
+        time += c;
+    }
+    return locale.dateFormat(QLocale::ShortFormat) + u' ' + time.trimmed();
+}
+
+std::shared_ptr<const DateTextFormatter> formatterFor(CellDisplay::Kind kind)
+{
+    const QLocale locale;
+    QString pattern;
+    QString exactPattern;
+    switch (kind) {
+    case CellDisplay::Date:
+        pattern = exactPattern = locale.dateFormat(QLocale::ShortFormat);
+        break;
+    case CellDisplay::Time:
+        pattern = exactPattern = locale.timeFormat(QLocale::ShortFormat);
+        break;
+    case CellDisplay::DateTime:
+        pattern = dateTimePattern();
+        exactPattern = QStringLiteral("c");
+        break;
+    default:
+        return nullptr;
+    }
+    return std::make_shared<const DateTextFormatter>(
+        pattern, [exactPattern](const QString& stored) {
+            return FormatDateTimeText(stored, exactPattern);
+        });
+}
+
+} // namespace
+
+CellDisplay::CellDisplay(Kind kind) : m_kind(kind)
+{
+    m_dates = formatterFor(kind);
+    if (kind == Boolean) {
+        m_yes = Lang.Yes.toUtf8();
+        m_no = Lang.No.toUtf8();
+    }
+}
+
+CellDisplay CellDisplay::forType(const QString& type)
+{
+    if (type == u"DATE")
+        return CellDisplay(Date);
+    if (type == u"TIME")
+        return CellDisplay(Time);
+    if (type == u"DATETIME")
+        return CellDisplay(DateTime);
+    if (type == u"BOOLEAN")
+        return CellDisplay(Boolean);
+    return CellDisplay(Plain);
+}
+
+void CellDisplay::append(const char* stored, int length, ByteBuffer& out) const
+{
+    switch (m_kind) {
+    case Plain:
+        // Only a text with a character of code 247 or more changes for display, and such
+        // a character takes bytes of 0x80 and above.
+        if (hasNonAsciiByte(stored, length))
+            appendBytes(out, ToDisplayText(QString::fromUtf8(stored, length)).toUtf8());
+        else
+            appendBytes(out, stored, static_cast<size_t>(length));
+        break;
+    case Date:
+    case Time:
+    case DateTime:
+        m_dates->append(stored, length, out);
+        break;
+    case Boolean:
+        if (length == 1 && stored[0] == '1')
+            appendBytes(out, m_yes);
+        else if (length == 1 && stored[0] == '0')
+            appendBytes(out, m_no);
+        break;
+    }
+}
+
+QString CellDisplay::display(const QString& stored) const
+{
+    const QByteArray utf8 = stored.toUtf8();
+    ByteBuffer out;
+    append(utf8.constData(), static_cast<int>(utf8.size()), out);
+    return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+}

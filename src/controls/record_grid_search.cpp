@@ -1,0 +1,467 @@
+// The record grid's two ways of filling itself: the search built from its properties and the
+// filter controls of its form, and the author's own SQL.
+#include "controls/record_grid.h"
+
+#include "catalogue/catalogue.h"
+#include "catalogue/sql_text.h"
+#include "controls/combo_box.h"
+#include "controls/value_controls.h"
+#include "platform/day_count.h"
+#include "platform/desktop_services.h"
+#include "platform/errors.h"
+#include "platform/form.h"
+#include "platform/lang.h"
+#include "platform/sqlite_connection.h"
+
+#include <QLocale>
+
+namespace {
+
+const QChar dq = u'"';
+
+// A typed text between double quotes: an inner double quote is doubled, so the text is
+// searched for as typed instead of ending the literal.
+QString quoted(const QString& text)
+{
+    QString inner = text;
+    inner.replace(dq, QStringLiteral("\"\""));
+    return dq + inner + dq;
+}
+
+QString bracketed(const QString& table, const QString& field)
+{
+    return u'[' + table + QStringLiteral("].[") + field + u']';
+}
+
+// A whole number that can stand in the statement unquoted: optional blanks, an optional sign
+// and decimal digits, within 32 bits.
+bool isWholeNumber(const QString& text)
+{
+    const QString number = text.trimmed();
+    if (number.isEmpty() || text.back().isSpace())
+        return false;
+    for (qsizetype i = 0; i < number.size(); ++i) {
+        const char16_t c = number.at(i).unicode();
+        const bool sign = i == 0 && (c == u'-' || c == u'+');
+        if (!sign && (c < u'0' || c > u'9'))
+            return false;
+    }
+    bool ok = false;
+    number.toInt(&ok);
+    return ok;
+}
+
+// The table and field parts of a "table.field" item; an item without "." is all field.
+std::pair<QString, QString> splitItem(const QString& item)
+{
+    const qsizetype dot = item.indexOf(u'.');
+    if (dot < 0)
+        return {QString(), item};
+    return {item.left(dot), item.mid(dot + 1)};
+}
+
+QString dayStart(TdbDateTimePicker* picker)
+{
+    picker->setValue(DayCount::wholeDays(picker->value()));
+    return picker->dbStringDateTime();
+}
+
+// The statement's WHERE and AND words: the first condition opens the WHERE clause.
+class Conditions {
+public:
+    void add(const QString& condition)
+    {
+        m_text += (m_written ? QStringLiteral(" AND ") : QStringLiteral(" WHERE ")) + condition;
+        m_written = true;
+    }
+    bool written() const { return m_written; }
+    const QString& text() const { return m_text; }
+
+private:
+    QString m_text;
+    bool m_written = false;
+};
+
+QString editCondition(TdbEdit* edit, TdbStringGridEx* grid)
+{
+    QString v = edit->text();
+    if (!edit->inputMask().isEmpty())
+        v = v.trimmed();
+    const QString upper = QLocale().toUpper(v);
+    const QString& op = edit->dbFilter;
+    const QString column = bracketed(edit->dbTable, edit->dbField);
+    if (op != u"=" && op != u"%s%" && !isWholeNumber(v)) {
+        desktop().message(grid, Lang.Error, dq + v + dq + u' ' + Lang.Not_a_number,
+                          DesktopServices::Icon::Information, DesktopServices::Ok);
+        edit->clear();
+        return QString();
+    }
+    if (op == u"=")
+        return column + QStringLiteral(" LIKE ") + quoted(upper);
+    if (op == u"%s%")
+        return column + QStringLiteral(" LIKE ") + quoted(u'%' + upper + u'%');
+    if (op == u">" || op == u">=" || op == u"<" || op == u"<=")
+        return column + op + upper;
+    return QString();
+}
+
+QString gridCondition(TdbStringGridEx* other, const QString& table)
+{
+    const QString id = QString::number(other->dbItemID());
+    if (other->dbGeneralTable.contains(u'.'))
+        return bracketed(other->dbGetFKTable(), other->dbGetFKName()) + u'=' + id;
+    return u'[' + table + QStringLiteral("].[id_") + other->dbGeneralTable + QStringLiteral("]=")
+           + id;
+}
+
+QString pickerCondition(TdbDateTimePicker* picker, const QString& general)
+{
+    if (picker->kind() != TdbDateTimePicker::dtkDate)
+        return QString();
+    const QString type = GetFieldType(picker->dbTable, picker->dbField);
+    const QString column = general + u'.' + picker->dbField;
+    const QString& op = picker->dbFilter;
+    if (type == u"DATE")
+        return column + u' ' + op + u' ' + dq + dayStart(picker) + dq;
+    if (type != u"DATETIME")
+        return QString();
+    const QString d0 = dayStart(picker);
+    const QString d1 = d0.left(11) + QStringLiteral("23:59:59.999");
+    if (op == u"=")
+        return u'(' + column + QStringLiteral(" > ") + dq + d0 + dq + QStringLiteral(" AND ")
+               + column + QStringLiteral(" < ") + dq + d1 + dq + u')';
+    if (op == u">")
+        return column + QStringLiteral(" > ") + dq + d1 + dq;
+    if (op == u">=")
+        return column + QStringLiteral(" >= ") + dq + d0 + dq;
+    if (op == u"<")
+        return column + QStringLiteral(" < ") + dq + d0 + dq;
+    if (op == u"<=")
+        return column + QStringLiteral(" <= ") + dq + d1 + dq;
+    return QString();
+}
+
+QString calendarCondition(TdbMonthCalendar* calendar, const QString& general)
+{
+    if (GetFieldType(calendar->dbTable, calendar->dbField) != u"DATE")
+        return QString();
+    calendar->setValue(DayCount::wholeDays(calendar->value()));
+    return general + u'.' + calendar->dbField + u' ' + calendar->dbFilter + u' ' + dq
+           + calendar->dbStringDateTime() + dq;
+}
+
+// The item that a filter control adds to the list from which the joined tables are taken.
+QString filterItem(QObject* control)
+{
+    if (auto* edit = qobject_cast<TdbEdit*>(control))
+        return edit->text().isEmpty() ? QString() : edit->dbTable + u'.' + edit->dbField + u',';
+    if (auto* memo = qobject_cast<TdbMemo*>(control))
+        return memo->toPlainText().isEmpty() ? QString()
+                                             : memo->dbTable + u'.' + memo->dbField + u',';
+    if (auto* counter = qobject_cast<TdbEditCount*>(control))
+        return counter->text().isEmpty() ? QString() : counter->dbTable + QStringLiteral(".null,");
+    if (auto* check = qobject_cast<TdbCheckBox*>(control))
+        return check->checkState() == Qt::PartiallyChecked
+                   ? QString()
+                   : check->dbTable + u'.' + check->dbField + u',';
+    if (auto* combo = qobject_cast<TdbComboBox*>(control))
+        return combo->dbItemID() == -1 ? QString()
+                                       : combo->dbGetTableName() + u'.' + combo->dbField + u',';
+    if (auto* grid = qobject_cast<TdbStringGridEx*>(control))
+        return grid->dbItemID() == -1 ? QString() : grid->dbGeneralTable + QStringLiteral(".id,");
+    if (auto* picker = qobject_cast<TdbDateTimePicker*>(control))
+        return picker->isChecked() ? picker->dbTable + u'.' + picker->dbField + u',' : QString();
+    if (auto* calendar = qobject_cast<TdbMonthCalendar*>(control))
+        return calendar->dbTable + u'.' + calendar->dbField + u',';
+    return QString();
+}
+
+// The condition of one filter control; empty when it adds none.
+QString filterCondition(QObject* control, TdbStringGridEx* grid, const QString& table)
+{
+    if (auto* edit = qobject_cast<TdbEdit*>(control))
+        return edit->text().isEmpty() ? QString() : editCondition(edit, grid);
+    if (auto* memo = qobject_cast<TdbMemo*>(control)) {
+        const QString text = memo->toPlainText();
+        return text.isEmpty() ? QString()
+                              : bracketed(memo->dbTable, memo->dbField) + QStringLiteral(" LIKE ")
+                                    + quoted(QLocale().toUpper(text));
+    }
+    if (auto* counter = qobject_cast<TdbEditCount*>(control))
+        return counter->text().isEmpty()
+                   ? QString()
+                   : u'[' + counter->dbTable + QStringLiteral("].record_count = ") + counter->text();
+    if (auto* check = qobject_cast<TdbCheckBox*>(control)) {
+        if (check->checkState() == Qt::PartiallyChecked)
+            return QString();
+        return bracketed(check->dbTable, check->dbField) + u'='
+               + (check->checkState() == Qt::Checked ? u'1' : u'0');
+    }
+    if (auto* combo = qobject_cast<TdbComboBox*>(control))
+        return combo->dbItemID() == -1
+                   ? QString()
+                   : combo->dbForeignKey + u'=' + QString::number(combo->dbItemID());
+    if (auto* other = qobject_cast<TdbStringGridEx*>(control))
+        return other->dbItemID() == -1 ? QString() : gridCondition(other, table);
+    if (auto* picker = qobject_cast<TdbDateTimePicker*>(control))
+        return picker->isChecked() ? pickerCondition(picker, grid->dbGeneralTable) : QString();
+    if (auto* calendar = qobject_cast<TdbMonthCalendar*>(control))
+        return calendarCondition(calendar, grid->dbGeneralTable);
+    return QString();
+}
+
+QString joins(const QString& table, const QStringList& joined)
+{
+    const QStringList candidates = QStringList{table} + joined;
+    QString text;
+    for (const QString& x : joined) {
+        for (const QString& y : candidates) {
+            if (FieldExists(y, QStringLiteral("id_") + x)) {
+                text += QStringLiteral(" LEFT OUTER JOIN [") + x + QStringLiteral("] ON [") + y
+                        + QStringLiteral("].[id_") + x + QStringLiteral("]=[") + x
+                        + QStringLiteral("].id");
+                break;
+            }
+            if (FieldExists(x, QStringLiteral("id_") + y)) {
+                text += QStringLiteral(" LEFT OUTER JOIN [") + x + QStringLiteral("] ON [") + y
+                        + QStringLiteral("].id=[") + x + QStringLiteral("].[id_") + y + u']';
+                break;
+            }
+        }
+    }
+    return text;
+}
+
+QStringList columnNames(const SqlStatement& statement)
+{
+    QStringList names;
+    for (int c = 0; c < statement.columnCount(); ++c)
+        names.append(statement.columnName(c));
+    return names;
+}
+
+// The table that author SQL reads: the word after its first " from ", once line breaks, tabs
+// and runs of blanks are folded.
+QString tableOfSql(const QString& sql)
+{
+    QString s = sql;
+    s.replace(u'\r', u' ');
+    s.remove(u'\n');
+    s.remove(u'\t');
+    s.replace(QStringLiteral("    "), QStringLiteral(" "));
+    s.replace(QStringLiteral("   "), QStringLiteral(" "));
+    s.replace(QStringLiteral("  "), QStringLiteral(" "));
+    const QString from = QStringLiteral(" from ");
+    const qsizetype at = s.indexOf(from, 0, Qt::CaseInsensitive);
+    if (at < 0)
+        return QString();
+    s += u' ';
+    const qsizetype start = at + from.size();
+    QString name = s.mid(start, s.indexOf(u' ', start) - start);
+    name.remove(u' ');
+    return name;
+}
+
+} // namespace
+
+QList<QObject*> TdbStringGridEx::filterControls() const
+{
+    QList<QObject*> controls;
+    const TForm* form = TForm::formOf(this);
+    if (!form || dbListControls.isEmpty())
+        return controls;
+    for (const QString& name : dbListControls.split(u',')) {
+        if (name.isEmpty())
+            continue;
+        if (QObject* control = form->findComponent(name))
+            controls.append(control);
+    }
+    return controls;
+}
+
+QString TdbStringGridEx::searchStatement(QStringList& columnTypes)
+{
+    const QString table = dbGeneralTable.contains(u'.') ? GetFKTableName(dbGeneralTable)
+                                                        : dbGeneralTable;
+    QString columns;
+    if (!dbListFields.isEmpty()) {
+        for (const QString& item : dbListFields.split(u',')) {
+            const auto [itemTable, field] = splitItem(item);
+            columnTypes.append(GetFieldType(itemTable, field));
+            columns += bracketed(itemTable, field) + u',';
+        }
+        columns.chop(1);
+    }
+    QString sql = QStringLiteral("SELECT DISTINCT ") + ExpandCalcFields(columns, true)
+                  + QStringLiteral(",[") + table + QStringLiteral("].id FROM [") + table + u']';
+
+    const bool filtered = dbParentTableId == -1;
+    const QList<QObject*> controls = filtered ? filterControls() : QList<QObject*>();
+    QString items;
+    for (QObject* control : controls)
+        items += filterItem(control);
+    sql += joins(table, GetJoinTables(table, items + dbListFields));
+
+    Conditions conditions;
+    for (QObject* control : controls) {
+        const QString condition = filterCondition(control, this, table);
+        if (!condition.isEmpty())
+            conditions.add(condition);
+    }
+    sql += conditions.text();
+
+    if (dbParentTableId >= 0) {
+        bool parent = false;
+        if (FieldExists(dbGeneralTable, QStringLiteral("id_") + dbParentTable)) {
+            sql += QStringLiteral(" WHERE (") + dbGeneralTable + QStringLiteral(".id_")
+                   + dbParentTable + u'=' + QString::number(dbParentTableId) + u')';
+            parent = true;
+        }
+        if (!dbFilter.isEmpty())
+            sql += (parent ? QStringLiteral(" AND (") : QStringLiteral(" WHERE (")) + dbFilter + u')';
+    } else if (filtered && !dbListFields.isEmpty() && !dbFilter.isEmpty()) {
+        sql += (conditions.written() ? QStringLiteral(" AND (") : QStringLiteral(" WHERE ("))
+               + dbFilter + u')';
+    }
+
+    if (!dbSortField.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + dbSortField + u' '
+               + (dbSortAsc ? QStringLiteral("ASC") : QStringLiteral("DESC"));
+    return sql;
+}
+
+void TdbStringGridEx::dbExecute()
+{
+    dbSQL.clear();
+    QStringList columnTypes;
+    const QString sql = searchStatement(columnTypes);
+    const int previous = row();
+    dbClear();
+    if (!dbSQLConnection)
+        throw DatabaseError(QStringLiteral("The grid %1 has no database connection.").arg(objectName()));
+    SqlStatement statement = dbSQLConnection->prepare(sql);
+    fillFromSearch(statement, columnTypes);
+    restoreRow(previous);
+}
+
+void TdbStringGridEx::fillFromSearch(SqlStatement& statement, const QStringList& columnTypes)
+{
+    const int k = statement.columnCount();
+    const int shown = qMax(0, k - 1);
+    QStringList titles = dbListFieldsNames.isEmpty() ? columnNames(statement)
+                                                     : dbListFieldsNames.split(u',');
+    titles.append(QString());
+    setColCount(shown);
+    for (int c = 0; c < shown; ++c)
+        setTitle(c, titles.value(c));
+    dbIfUsed = true;
+    dbListId.clear();
+
+    // The conversion of each column is settled once, before the rows.
+    std::vector<CellDisplay> displays;
+    for (int c = 0; c < shown; ++c)
+        displays.push_back(CellDisplay::forType(columnTypes.value(c)));
+    TGridRows rows;
+    TIdList ids;
+    int length = 0;
+    while (statement.step()) {
+        rows.beginRow();
+        for (int c = 0; c < shown; ++c) {
+            const char* text = statement.textUtf8(c, &length);
+            displays[static_cast<size_t>(c)].append(text, length, rows.bytes);
+            rows.endCell();
+        }
+        const char* id = statement.textUtf8(k - 1, &length);
+        ids.appendUtf8(id, length);
+    }
+    if (rows.rowCount() == 0)
+        return; // the one empty row of dbClear stays
+    rows.squeeze();
+    ids.squeeze();
+    m_model->assignRows(std::move(rows));
+    dbListId = std::move(ids);
+}
+
+void TdbStringGridEx::dbClear()
+{
+    TGridRows rows;
+    rows.beginRow();
+    for (int c = 0; c < colCount(); ++c)
+        rows.endCell();
+    m_model->assignRows(std::move(rows));
+    dbListId.clear();
+}
+
+void TdbStringGridEx::dbSQLExecute()
+{
+    if (dbGeneralTable.isEmpty())
+        dbGeneralTable = tableOfSql(dbSQL);
+    const int previous = row();
+    dbClear();
+    if (!dbSQLConnection)
+        throw DatabaseError(QStringLiteral("The grid %1 has no database connection.").arg(objectName()));
+    SqlStatement statement = dbSQLConnection->prepare(dbSQL);
+    fillFromAuthorSql(statement);
+    restoreRow(previous);
+}
+
+void TdbStringGridEx::fillFromAuthorSql(SqlStatement& statement)
+{
+    const int k = statement.columnCount();
+    const QStringList names = columnNames(statement);
+    const QStringList titles = dbListFieldsNames.isEmpty() ? names : dbListFieldsNames.split(u',');
+    setColCount(k);
+    for (int c = 0; c < k; ++c)
+        setTitle(c, titles.value(c));
+    // Columns titled delete_col go before any row is written; the widths of the others move
+    // left with them.
+    std::vector<int> kept;
+    for (int c = 0, source = 0; source < k; ++source) {
+        if (title(c) == u"delete_col") {
+            m_model->removeColumn(c);
+            continue;
+        }
+        kept.push_back(source);
+        ++c;
+    }
+    int idColumn = -1;
+    for (int c = 0; c < k && idColumn < 0; ++c)
+        if (names.at(c).compare(u"id", Qt::CaseInsensitive) == 0)
+            idColumn = c;
+    dbIfUsed = true;
+    dbListId.clear();
+
+    const CellDisplay plain;
+    TGridRows rows;
+    TIdList ids;
+    int length = 0;
+    while (statement.step()) {
+        rows.beginRow();
+        for (const int c : kept) {
+            const char* text = statement.textUtf8(c, &length);
+            plain.append(text, length, rows.bytes);
+            rows.endCell();
+        }
+        if (idColumn >= 0) {
+            const char* id = statement.textUtf8(idColumn, &length);
+            ids.appendUtf8(id, length);
+        }
+    }
+    if (rows.rowCount() == 0)
+        return;
+    rows.squeeze();
+    ids.squeeze();
+    m_model->assignRows(std::move(rows));
+    dbListId = std::move(ids);
+}
+
+void TdbStringGridEx::dbFillColumnsName()
+{
+    dbClear();
+    if (dbListFieldsNames.isEmpty())
+        return;
+    const QStringList titles = dbListFieldsNames.split(u',');
+    setColCount(static_cast<int>(titles.size()));
+    for (int c = 0; c < titles.size(); ++c)
+        setTitle(c, titles.at(c));
+}
