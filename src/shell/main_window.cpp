@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "actions/record_actions.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/schema.h"
 #include "controls/action_button.h"
@@ -46,6 +47,7 @@ TfrmMainVarnel::TfrmMainVarnel(QWidget* parent) : TForm(parent)
     mniAbout = MainMenu->addAction(QStringLiteral("About"));
 
     SQLConnection = new TSQLConnection(this);
+    m_actions = std::make_unique<TRecordActions>(SQLConnection->connection, *this);
     OpenPictureDialog = new TFileDialog(TFileDialog::Kind::Open, this);
     OpenPictureDialog->setFilter(PictureFilter);
     SavePictureDialog = new TFileDialog(TFileDialog::Kind::Save, this);
@@ -96,6 +98,9 @@ TfrmMainVarnel::TfrmMainVarnel(QWidget* parent) : TForm(parent)
 
 TfrmMainVarnel::~TfrmMainVarnel()
 {
+    // The built forms live as long as the application, which ends with this window.
+    for (const QPointer<TForm>& form : m_builtForms)
+        delete form.data();
     FreeCatalogue();
 }
 
@@ -194,7 +199,19 @@ void TfrmMainVarnel::buildForms()
     context.buttonIcons = ImageListButtonIcons;
     context.buttonEdit = ImageListButtonEdit;
     context.connection = &connection();
-    LoadForms(context, ExeFolder() + QStringLiteral("forms.xml"));
+    const QList<TForm*> before = Forms::all();
+    auto keepBuilt = [&] {
+        for (TForm* form : Forms::all())
+            if (!before.contains(form))
+                m_builtForms.append(form);
+    };
+    try {
+        LoadForms(context, ExeFolder() + QStringLiteral("forms.xml"));
+    } catch (...) {
+        keepBuilt();
+        throw;
+    }
+    keepBuilt();
     // Messages of the running application carry its title.
     if (!windowTitle().isEmpty())
         QGuiApplication::setApplicationDisplayName(windowTitle());
@@ -210,10 +227,39 @@ void TfrmMainVarnel::OnAllFormShow(QObject* shown)
         chain.first()->setFocus(Qt::OtherFocusReason);
 }
 
-void TfrmMainVarnel::OnButtonClick(TdbButton*) {}
+void TfrmMainVarnel::OnButtonClick(TdbButton* sender)
+{
+    m_actions->OnButtonClick(sender);
+}
 
-void TfrmMainVarnel::OnComboChange(TdbComboBox*) {}
-void TfrmMainVarnel::fillDictionaries() {}
+void TfrmMainVarnel::OnComboChange(TdbComboBox* sender)
+{
+    m_actions->OnComboChange(sender);
+}
+
+QString TfrmMainVarnel::FillForm(qint32 id, TdbButton* button)
+{
+    return m_actions->FillForm(id, button);
+}
+
+void TfrmMainVarnel::FillForm2(qint32 id, TForm* form, const QString& table)
+{
+    m_actions->FillForm2(id, form, table);
+}
+
+void TfrmMainVarnel::FillDictionaries(const QString& tableName)
+{
+    m_actions->FillDictionaries(tableName);
+}
+
+void TfrmMainVarnel::SetLinkedComboBoxValue(TdbComboBox* child, qint32 itemId)
+{
+    m_actions->SetLinkedComboBoxValue(child, itemId);
+}
+void TfrmMainVarnel::fillDictionaries()
+{
+    FillDictionaries(QString());
+}
 void TfrmMainVarnel::runSelfExecutingGrids() {}
 void TfrmMainVarnel::loadPictureArchive() {}
 void TfrmMainVarnel::restoreGridLayouts() {}

@@ -5,10 +5,13 @@
 #include "platform/image_list.h"
 #include "platform/sqlite_connection.h"
 
+#include <memory>
+
 class QAction;
 class QMenu;
 class TdbButton;
 class TdbComboBox;
+class TRecordActions;
 class TfrmOptionsVarnel;
 class TfrmVarnelAbout;
 
@@ -48,6 +51,13 @@ public:
     void OnAllFormShow(QObject* shown);
     void OnButtonClick(TdbButton* sender);
     void OnComboChange(TdbComboBox* sender);
+
+    // The record operations, reached through the main window by the actions and the tests.
+    TRecordActions& actions() { return *m_actions; }
+    QString FillForm(qint32 id, TdbButton* button);
+    void FillForm2(qint32 id, TForm* form, const QString& table);
+    void FillDictionaries(const QString& tableName);
+    void SetLinkedComboBoxValue(TdbComboBox* child, qint32 itemId);
 
     void mniCloseClick();
     void mniDBLocationClick();
@@ -93,4 +103,6 @@ private:
     QString m_databasePath;
     TfrmOptionsVarnel* m_options = nullptr;
     TfrmVarnelAbout* m_about = nullptr;
+    QList<QPointer<TForm>> m_builtForms;
+    std::unique_ptr<TRecordActions> m_actions;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/desktop_services.h"
+#include "support/qt_printers.h"
 
 #include <QStringList>
 #include <deque>

@@ -1,0 +1,180 @@
+#include "actions/record_actions.h"
+
+#include "catalogue/catalogue.h"
+#include "catalogue/sql_text.h"
+#include "controls/combo_box.h"
+#include "platform/form.h"
+#include "platform/sqlite_connection.h"
+
+#include <QSet>
+
+namespace {
+
+// The column names a display template refers to: the names between braces, or the whole
+// text when it has no braces at all.
+QStringList templateColumns(const QString& field)
+{
+    if (!field.contains(u'{') && !field.contains(u'}'))
+        return {field};
+    QStringList names;
+    QString rest = field;
+    for (;;) {
+        const qsizetype open = rest.indexOf(u'{');
+        const qsizetype close = rest.indexOf(u'}');
+        if (open < 0 || close < 0 || close < open)
+            break;
+        names.append(rest.mid(open + 1, close - open - 1));
+        rest.remove(open, close - open + 1);
+    }
+    return names;
+}
+
+QString bracketed(const QString& table, const QString& field)
+{
+    return u'[' + table + QStringLiteral("].[") + field + u']';
+}
+
+void selectPosition(TdbComboBox* box, int position)
+{
+    box->setCurrentIndex(position >= 0 && position < box->count() ? position : -1);
+}
+
+// Adds the rows of "SELECT id, <text column> ..." to a child box: no empty item, no selection.
+void fillChild(SqlConnection& db, TdbComboBox* child, const QString& condition)
+{
+    child->Clear();
+    QString sql = QStringLiteral("SELECT id,[") + child->dbField + QStringLiteral("] FROM [")
+                  + child->dbGetTableName() + QStringLiteral("] WHERE ") + condition;
+    if (child->dbSort)
+        sql += QStringLiteral(" ORDER BY [") + child->dbField + u']';
+    SqlStatement rows = db.prepare(sql);
+    QList<qint32> ids;
+    QList<QString> texts;
+    while (rows.step()) {
+        ids.append(static_cast<qint32>(rows.integer(0)));
+        texts.append(ToDisplayText(rows.text(1)));
+    }
+    child->items()->assign(std::move(ids), std::move(texts));
+    child->setCurrentIndex(-1);
+}
+
+} // namespace
+
+void TRecordActions::FillDictionaries(const QString& tableName)
+{
+    for (TForm* form : Forms::all()) {
+        for (TdbComboBox* box : form->componentsOf<TdbComboBox>()) {
+            if (!tableName.isEmpty() && tableName != box->dbGetTableName())
+                continue;
+            if (!box->dbParentCombo.isEmpty())
+                continue; // a child is filled through its parent
+            box->Clear();
+            if (box->dbForeignKey.isEmpty() || box->dbField.isEmpty())
+                continue;
+            const QStringList names = templateColumns(box->dbField);
+            if (names.isEmpty())
+                continue; // braces without a complete pair: nothing to select
+
+            const QString table = box->dbGetTableName();
+            QStringList select, order;
+            for (const QString& name : names) {
+                select.append(bracketed(table, name));
+                if (!IsCalcField(table + u'.' + name))
+                    order.append(bracketed(table, name));
+            }
+            QString sql = QStringLiteral("SELECT id, ") + ExpandCalcFields(select.join(u','), false)
+                          + QStringLiteral(" FROM [") + table + u']';
+            if (box->dbSort && !order.isEmpty())
+                sql += QStringLiteral(" ORDER BY ") + order.join(u',');
+
+            SqlStatement rows = m_db.prepare(sql);
+            // Where each name's value stands in the result, found once.
+            QList<int> columnOf;
+            for (const QString& name : names) {
+                int found = -1;
+                for (int c = 0; c < rows.columnCount() && found < 0; ++c)
+                    if (rows.columnName(c).compare(name, Qt::CaseInsensitive) == 0)
+                        found = c;
+                columnOf.append(found);
+            }
+            const bool isTemplate = box->dbField.contains(u'{');
+            QList<qint32> ids{-1};
+            QList<QString> texts{QString()};
+            while (rows.step()) {
+                ids.append(static_cast<qint32>(rows.integer(0)));
+                QString text = box->dbField;
+                if (!isTemplate) {
+                    text = columnOf[0] >= 0 ? rows.text(columnOf[0]) : QString();
+                } else {
+                    for (int i = 0; i < names.size(); ++i) {
+                        if (!text.contains(u'{'))
+                            break;
+                        text.replace(u'{' + names[i] + u'}',
+                                     columnOf[i] >= 0 ? rows.text(columnOf[i]) : QString(),
+                                     Qt::CaseInsensitive);
+                    }
+                }
+                texts.append(ToDisplayText(text));
+            }
+            box->items()->assign(std::move(ids), std::move(texts));
+            selectPosition(box, box->dbDefaultID);
+        }
+    }
+}
+
+TdbComboBox* TRecordActions::FindChildCombo(TdbComboBox* combo)
+{
+    TForm* form = TForm::formOf(combo);
+    if (!form || combo->objectName().isEmpty())
+        return nullptr;
+    for (TdbComboBox* box : form->componentsOf<TdbComboBox>())
+        if (box->dbParentCombo == combo->objectName())
+            return box;
+    return nullptr;
+}
+
+void TRecordActions::OnComboChange(TdbComboBox* sender)
+{
+    QSet<TdbComboBox*> visited{sender};
+    TdbComboBox* parent = sender;
+    while (TdbComboBox* child = FindChildCombo(parent)) {
+        if (visited.contains(child))
+            break; // boxes that name each other as parents
+        visited.insert(child);
+        fillChild(m_db, child,
+                  parent->dbForeignKeyShort() + u'=' + QString::number(parent->dbItemID()));
+        parent = child;
+    }
+}
+
+void TRecordActions::SetLinkedComboBoxValue(TdbComboBox* child, qint32 itemId)
+{
+    TForm* form = TForm::formOf(child);
+    if (!form)
+        return;
+    auto parentOf = [form](TdbComboBox* box) {
+        return box->dbParentCombo.isEmpty()
+                   ? nullptr
+                   : qobject_cast<TdbComboBox*>(form->findComponent(box->dbParentCombo));
+    };
+    TdbComboBox* box = child;
+    qint32 value = itemId;
+    qint32 reference = 0;
+    QSet<TdbComboBox*> visited{box};
+    for (TdbComboBox* parent = parentOf(box); parent; parent = parentOf(box)) {
+        if (visited.contains(parent))
+            break;
+        visited.insert(parent);
+        const QString column = parent->dbForeignKeyShort();
+        const QueryResult row = m_db.query(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM [")
+                                           + box->dbGetTableName() + QStringLiteral("] WHERE id=")
+                                           + QString::number(value));
+        if (!row.isEmpty())
+            reference = static_cast<qint32>(row.rows[0][0].toInt());
+        fillChild(m_db, box, column + u'=' + QString::number(reference));
+        box->setDbItemID(value);
+        value = reference;
+        box = parent;
+    }
+    box->setDbItemID(value);
+}

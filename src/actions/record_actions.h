@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+
+class QObject;
+class QWidget;
+class SqlConnection;
+class TForm;
+class TdbButton;
+class TdbComboBox;
+class TdbStringGridEx;
+
+// What the action buttons do, and the operations that load records into forms and fill the
+// dictionaries. One instance serves the whole application; every statement runs on the one
+// connection. Errors are not caught here: they end the action where they occur and reach the
+// guard that the toolkit called us through.
+class TRecordActions {
+public:
+    TRecordActions(SqlConnection& connection, TForm& mainForm)
+        : m_db(connection), m_main(mainForm) {}
+
+    // ---- the dispatcher ----
+    void OnButtonClick(TdbButton* button);
+
+    // ---- loading a record ----
+    // Loads record id of the button's table into the form the button names, shows it modally
+    // and returns the form's hint text (the table saved from it) once it has closed.
+    QString FillForm(qint32 id, TdbButton* button);
+    // Sets the buttons of form for record id of table, loading no data.
+    void FillForm2(qint32 id, TForm* form, const QString& table);
+
+    // ---- dictionaries ----
+    void FillDictionaries(const QString& tableName);
+    void OnComboChange(TdbComboBox* sender);
+    void SetLinkedComboBoxValue(TdbComboBox* child, qint32 itemId);
+    static TdbComboBox* FindChildCombo(TdbComboBox* combo);
+
+    // ---- the single actions ----
+    void search(TdbButton* b);
+    void showForm(TdbButton* b);
+    void closeForm(TdbButton* b);
+    void newRecord(TdbButton* b);
+    void showRecord(TdbButton* b);
+    void deleteRecord(TdbButton* b);
+    void sqlAction(TdbButton* b);
+    // Inserts or updates the record shown on the button's form.
+    enum class Saved { Nothing, Inserted, Updated };
+    Saved saveRecord(TdbButton* b);
+
+    // The statement text of an SQL button with its placeholders replaced by the values of
+    // the controls on its form; storedTexts passes edit texts through ToStoredText.
+    static QString substitutePlaceholders(TdbButton* b, bool storedTexts);
+
+private:
+    // Saves the record of the button's form so that a child record can refer to it.
+    // False when nothing was saved.
+    bool saveParentRecord(TForm* form);
+    void refreshDependentGrids(TForm* form, const QString& table, TdbButton* parentLinkFrom);
+    TdbStringGridEx* resultGrid(TdbButton* b) const;
+    void inform(const QString& caption, const QString& text) const;
+
+    SqlConnection& m_db;
+    TForm& m_main;
+};

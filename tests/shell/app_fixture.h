@@ -1,0 +1,82 @@
+#pragma once
+
+#include "controls/action_button.h"
+#include "controls/combo_box.h"
+#include "controls/record_grid.h"
+#include "platform/form.h"
+#include "platform/guard.h"
+#include "shell/main_window.h"
+#include "shell/options_dialog.h"
+#include "support/scripted_desktop.h"
+#include "support/temp_project.h"
+
+#include <QStringList>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+
+// A project folder with the given tables.ini and forms.xml, started as the program starts it,
+// with every statement recorded.
+class RunningApp {
+public:
+    RunningApp(const QByteArray& tablesIni, const QByteArray& formsXml)
+        : desk(ScriptedDesktop::install())
+    {
+        project.write("tables.ini", tablesIni);
+        project.write("forms.xml", formsXml);
+        main = std::make_unique<TfrmMainVarnel>();
+        options = std::make_unique<TfrmOptionsVarnel>(main->mniReport);
+        main->setOptionsDialog(options.get());
+        main->connection().setObserver([this](const QString& sql) { statements.append(sql); });
+        // A form shown modally without an action for it closes at once: no test can block.
+        TForm::setModalHook([this](TForm* shown) {
+            const auto it = modalActions.find(shown->formName());
+            if (it != modalActions.end())
+                it->second(shown);
+            else
+                shown->closeForm();
+        });
+        guarded([this] { main->FormShow(); });
+    }
+    ~RunningApp() { TForm::setModalHook(nullptr); }
+
+    SqlConnection& db() { return main->connection(); }
+    TForm* form(const QString& name) { return Forms::find(name); }
+    template <class T>
+    T* control(const QString& formName, const QString& name)
+    {
+        TForm* f = form(formName);
+        return f ? qobject_cast<T*>(f->findComponent(name)) : nullptr;
+    }
+    // Clicks a button as the user does (through the toolkit and the guard).
+    void click(const QString& formName, const QString& name)
+    {
+        TdbButton* b = control<TdbButton>(formName, name);
+        ASSERT_NE(b, nullptr) << name.toStdString();
+        b->click();
+    }
+    // Runs the action for the named form each time it is shown modally.
+    void onModal(const QString& formName, std::function<void(TForm*)> action)
+    {
+        modalActions[formName] = std::move(action);
+    }
+    QStringList statementsFrom(qsizetype first) const { return statements.mid(first); }
+    QList<QStringList> rows(const QString& sql)
+    {
+        QList<QStringList> out;
+        for (const auto& row : db().query(sql).rows) {
+            QStringList r;
+            for (const SqlValue& v : row)
+                r.append(v.isNull() ? QStringLiteral("<null>") : v.toText());
+            out.append(r);
+        }
+        return out;
+    }
+
+    TempProject project;
+    ScriptedDesktop& desk;
+    std::unique_ptr<TfrmMainVarnel> main;
+    std::unique_ptr<TfrmOptionsVarnel> options;
+    QStringList statements;
+    std::map<QString, std::function<void(TForm*)>> modalActions;
+};

@@ -1,0 +1,178 @@
+#include "app_fixture.h"
+
+#include "controls/file_control.h"
+#include "controls/picture_controls.h"
+#include "controls/value_controls.h"
+
+#include <QToolButton>
+
+namespace {
+const QByteArray Tables =
+    "[customers]\nisdictionary=1\n-name=TEXT\n_vip=BOOLEAN\n_scan=IMAGE\n"
+    "[orders]\n*record_count=INTEGER\n-number=TEXT\n_note=TEXT\n^id_customers=customers\n_paid=BOOLEAN\n"
+    "[items]\n-name=TEXT\n_qty=INTEGER\n^id_orders=orders\n";
+
+// A search form of customers, an edit form for a customer with a child grid of its orders,
+// an order form with a child grid of its items, and an item form.
+const QByteArray FormsXml = R"(<main>
+<frmMain>
+  <TdbEdit Name="edFind" dbTable="customers" dbField="name" dbFilter="%s%"/>
+  <TdbButton Name="bFind" dbActionType="adbSearch" dbResultControl="gridCustomers" dbGeneralTable="customers"
+             dbListFields="customers.name,customers.vip" dbListFieldsNames="Name,VIP" dbListControls="edFind" dbSortField="customers.name" dbSortAsc="True"/>
+  <TdbStringGrid Name="gridCustomers" Width="300" Height="200" dbGeneralTable="customers" dbListFields="customers.name,customers.vip"/>
+  <TdbButton Name="bNew" dbActionType="adbNewRecord" dbFormName="frmCustomer"/>
+  <TdbButton Name="bEdit" dbActionType="adbShowRecord" dbFormName="frmCustomer" dbResultControl="GRIDCUSTOMERS"/>
+  <TdbButton Name="bDelete" dbActionType="adbDelete" dbResultControl="gridCustomers" dbConfirmDelete="True"/>
+  <TdbButton Name="bVipAll" dbActionType="adbSQL" dbSQL="UPDATE customers SET vip=1 WHERE name LIKE &quot;{edfind}%&quot;"/>
+  <TdbButton Name="bReport" dbActionType="adbSQL" dbResultControl="gridCustomers" dbListFieldsNames="delete_col,Name"
+             dbSQL="SELECT id, name FROM customers WHERE vip=1"/>
+  <TdbButton Name="bNoGrid" dbActionType="adbSearch" dbResultControl="edFind"/>
+</frmMain>
+<frmCustomer>
+  <TdbEdit Name="edName" dbTable="customers" dbField="name"/>
+  <TdbCheckBox Name="chkVip" dbTable="customers" dbField="vip" AllowGrayed="True"/>
+  <TdbStringGrid Name="gridOrders" dbGeneralTable="orders" dbListFields="orders.number,orders.paid"/>
+  <TdbButton Name="bNewOrder" dbActionType="adbNewRecord" dbFormName="frmOrder"/>
+  <TdbButton Name="bSave" dbActionType="adbSaveRecord" dbGeneralTable="customers" dbListControls="edName,chkVip"/>
+  <TdbButton Name="bClose" dbActionType="adbCloseForm"/>
+</frmCustomer>
+<frmOrder>
+  <TdbEdit Name="edNumber" dbTable="orders" dbField="number"/>
+  <TdbEditCount Name="ecNo" dbTable="orders" dbBeginValue="100"/>
+  <TdbEdit Name="edCustomer" dbTable="customers" dbField="name"/>
+  <TdbStringGrid Name="gridItems" dbGeneralTable="items" dbListFields="items.name,items.qty"/>
+  <TdbButton Name="bNewItem" dbActionType="adbNewRecord" dbFormName="frmItem"/>
+  <TdbButton Name="bSaveOrder" dbActionType="adbSaveRecord" dbGeneralTable="orders" dbListControls="edNumber,ecNo"/>
+</frmOrder>
+<frmItem>
+  <TdbEdit Name="edItem" dbTable="items" dbField="name"/>
+  <TdbEdit Name="edQty" dbTable="items" dbField="qty" dbDefaultValue="1"/>
+  <TdbButton Name="bSaveItem" dbActionType="adbSaveRecord" dbGeneralTable="items" dbListControls="edItem,edQty"/>
+</frmItem>
+</main>)";
+} // namespace
+
+class RecordWorkflow : public ::testing::Test {
+protected:
+    void SetUp() override { app = std::make_unique<RunningApp>(Tables, FormsXml); }
+    template <class T>
+    T* control(const char* form, const char* name) { return app->control<T>(form, name); }
+    TdbStringGridEx* customers() { return control<TdbStringGridEx>("frmMain", "gridCustomers"); }
+    std::unique_ptr<RunningApp> app;
+};
+
+TEST_F(RecordWorkflow, ACustomerWithAnOrderAndItemsIsCreatedEditedAndDeleted)
+{
+    ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join("|").toStdString();
+    // New customer; from its form a new order (which saves the customer first), and from the
+    // order form an item (which saves the order first).
+    app->onModal("frmCustomer", [&](TForm*) {
+        control<TdbEdit>("frmCustomer", "edName")->setText("Smith");
+        control<TdbCheckBox>("frmCustomer", "chkVip")->setCheckState(Qt::Checked);
+        app->click("frmCustomer", "bNewOrder");
+        // Back from the order: the customer's form still shows, now for the saved record.
+        EXPECT_EQ(control<TdbButton>("frmCustomer", "bSave")->dbGeneralTableId, 1);
+        app->click("frmCustomer", "bClose");
+    });
+    app->onModal("frmOrder", [&](TForm*) {
+        control<TdbEdit>("frmOrder", "edNumber")->setText("A-1");
+        app->click("frmOrder", "bNewItem");
+        app->click("frmOrder", "bNewItem");
+        // The order form was saved once, then updated: update closes the form.
+        app->click("frmOrder", "bSaveOrder");
+    });
+    int item = 0;
+    app->onModal("frmItem", [&](TForm*) {
+        EXPECT_EQ(control<TdbEdit>("frmItem", "edQty")->text(), "1");
+        control<TdbEdit>("frmItem", "edItem")->setText(item++ == 0 ? "Bolt" : "Nut");
+        app->click("frmItem", "bSaveItem");
+    });
+    app->click("frmMain", "bNew");
+    EXPECT_TRUE(app->desk.messages.empty()) << app->desk.texts().join("|").toStdString();
+
+    EXPECT_EQ(app->rows("SELECT id, name, vip FROM customers"), (QList<QStringList>{{"1", "Smith", "1"}}));
+    EXPECT_EQ(app->rows("SELECT id, number, record_count, id_customers FROM orders"),
+              (QList<QStringList>{{"1", "A-1", "100", "1"}}));
+    EXPECT_EQ(app->rows("SELECT name, qty, id_orders FROM items ORDER BY id"),
+              (QList<QStringList>{{"Bolt", "1", "1"}, {"Nut", "1", "1"}}));
+
+    // Search, open the customer, change it; its child grid lists its orders.
+    control<TdbEdit>("frmMain", "edFind")->setText("smi");
+    app->click("frmMain", "bFind");
+    ASSERT_EQ(customers()->dbListId.size(), 1);
+    app->onModal("frmCustomer", [&](TForm*) {
+        EXPECT_EQ(control<TdbEdit>("frmCustomer", "edName")->text(), "Smith");
+        EXPECT_EQ(control<TdbCheckBox>("frmCustomer", "chkVip")->checkState(), Qt::Checked);
+        EXPECT_EQ(control<TdbStringGridEx>("frmCustomer", "gridOrders")->dbListId.size(), 1);
+        control<TdbEdit>("frmCustomer", "edName")->setText("Smythe");
+        control<TdbCheckBox>("frmCustomer", "chkVip")->setCheckState(Qt::PartiallyChecked);
+        app->click("frmCustomer", "bSave");
+    });
+    app->statements.clear();
+    app->click("frmMain", "bEdit");
+    EXPECT_EQ(app->statements.first(),
+              "SELECT [customers].[name],[customers].[vip],[customers].[scan],[customers].[scan_filename] "
+              "FROM [customers] WHERE [customers].id=1");
+    EXPECT_TRUE(app->statements.contains(
+        "UPDATE [customers] SET [name]=\"Smythe\",[vip]=NULL WHERE id = 1"));
+    EXPECT_EQ(app->rows("SELECT name, vip FROM customers"), (QList<QStringList>{{"Smythe", "<null>"}}));
+
+    // Delete, answered No then Yes; the orders and items go by cascade.
+    control<TdbEdit>("frmMain", "edFind")->setText("smy");
+    app->click("frmMain", "bFind");
+    ASSERT_EQ(customers()->dbListId.size(), 1);
+    app->desk.answers = {DesktopServices::No, DesktopServices::Yes};
+    app->click("frmMain", "bDelete");
+    EXPECT_EQ(app->rows("SELECT count(*) FROM customers"), (QList<QStringList>{{"1"}}));
+    app->statements.clear();
+    app->click("frmMain", "bDelete");
+    EXPECT_EQ(app->statements.first(), "DELETE FROM customers WHERE id=1");
+    EXPECT_EQ(app->rows("SELECT (SELECT count(*) FROM customers), (SELECT count(*) FROM orders), "
+                        "(SELECT count(*) FROM items)"),
+              (QList<QStringList>{{"0", "0", "0"}}));
+    EXPECT_EQ(app->desk.messages.back().text, "Are you sure you want to delete the record?");
+    EXPECT_EQ(app->desk.messages.back().caption, "Confirm");
+    EXPECT_TRUE(customers()->dbListId.isEmpty());
+}
+
+TEST_F(RecordWorkflow, SqlButtonsRunWithControlValuesAndFillAGrid)
+{
+    app->db().execute("INSERT INTO customers (name, vip) VALUES ('Lee', 0), ('Lund', 0), ('Ray', 0)");
+    control<TdbEdit>("frmMain", "edFind")->setText("L");
+    app->statements.clear();
+    app->click("frmMain", "bVipAll");
+    EXPECT_EQ(app->statements, QStringList{"UPDATE customers SET vip=1 WHERE name LIKE \"L%\""});
+    app->click("frmMain", "bReport");
+    TdbStringGridEx* grid = customers();
+    EXPECT_EQ(grid->dbGeneralTable, "customers");
+    EXPECT_EQ(grid->colCount(), 1);
+    EXPECT_EQ(grid->dbListId.size(), 2);
+}
+
+TEST_F(RecordWorkflow, MessagesForGridsWithoutASelection)
+{
+    app->click("frmMain", "bEdit");
+    app->click("frmMain", "bDelete");
+    app->click("frmMain", "bNoGrid");
+    ASSERT_EQ(app->desk.messages.size(), 3u);
+    EXPECT_EQ(app->desk.messages[0].text, "Entry to edit is no selected");
+    EXPECT_EQ(app->desk.messages[0].caption, "Error");
+    EXPECT_EQ(app->desk.messages[1].text, "Entry to be deleted is not selected.");
+    EXPECT_EQ(app->desk.messages[1].caption, "Information");
+    EXPECT_TRUE(app->desk.messages[2].text.contains("edFind"));
+}
+
+TEST_F(RecordWorkflow, AMissingTableIsReportedAndTheProgramRunsOn)
+{
+    control<TdbButton>("frmMain", "bFind")->dbGeneralTable = "nosuch";
+    control<TdbButton>("frmMain", "bFind")->dbListFields = "nosuch.name";
+    app->click("frmMain", "bFind");
+    ASSERT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_EQ(app->desk.messages[0].text, "no such table: nosuch");
+    app->db().execute("INSERT INTO customers (name) VALUES ('Kim')");
+    control<TdbButton>("frmMain", "bFind")->dbGeneralTable = "customers";
+    control<TdbButton>("frmMain", "bFind")->dbListFields = "customers.name";
+    control<TdbEdit>("frmMain", "edFind")->clear();
+    app->click("frmMain", "bFind");
+    EXPECT_EQ(customers()->dbListId.size(), 1);
+}
