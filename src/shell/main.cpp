@@ -1,3 +1,4 @@
+#include "controls/picture_controls.h"
 #include "platform/form.h"
 #include "platform/guard.h"
 #include "shell/about_box.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
 
     TfrmMainVarnel main;
     TfrmVarnelImageViewer viewer;
+    TdbImageDataBase::setViewer([&viewer](const QImage& picture) { viewer.ShowImageViewer(picture); });
     TfrmOptionsVarnel options(main.mniReport);
     TfrmVarnelAbout about;
     for (TForm* form : {static_cast<TForm*>(&viewer), static_cast<TForm*>(&options),

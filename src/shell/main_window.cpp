@@ -6,6 +6,7 @@
 #include "controls/action_button.h"
 #include "controls/combo_box.h"
 #include "controls/icons.h"
+#include "controls/picture_controls.h"
 #include "formdefs/form_loader.h"
 #include "platform/desktop_services.h"
 #include "platform/errors.h"
@@ -16,6 +17,7 @@
 #include "shell/about_box.h"
 #include "shell/language.h"
 #include "shell/options_dialog.h"
+#include "shell/picture_archive.h"
 #include "shell/settings.h"
 
 #include <QAction>
@@ -261,7 +263,31 @@ void TfrmMainVarnel::fillDictionaries()
     FillDictionaries(QString());
 }
 void TfrmMainVarnel::runSelfExecutingGrids() {}
-void TfrmMainVarnel::loadPictureArchive() {}
+void TfrmMainVarnel::loadPictureArchive()
+{
+    LoadGraphics(ExeFolder() + QStringLiteral("graphics.dll"),
+                 [this](const QByteArray& picture, const QString& name) { LoadPicture(picture, name); });
+}
+
+void TfrmMainVarnel::LoadPicture(const QByteArray& PictureStream, const QString& sName)
+{
+    const QStringList parts = sName.split(u'.');
+    if (parts.size() != 4)
+        return;
+    const QString& formName = parts[1];
+    const QString& controlName = parts[2];
+    TdbImage* target = nullptr;
+    for (TForm* form : Forms::all()) {
+        if (form->formName() != formName)
+            continue;
+        for (TdbImage* image : form->componentsOf<TdbImage>())
+            if (image->objectName() == controlName)
+                target = image;
+    }
+    if (target)
+        target->LoadPictureFromStream(PictureStream, QStringLiteral("picture.") + parts[3]);
+}
+
 void TfrmMainVarnel::restoreGridLayouts() {}
 
 void TfrmMainVarnel::FormClose() {}

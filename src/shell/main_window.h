@@ -59,6 +59,10 @@ public:
     void FillDictionaries(const QString& tableName);
     void SetLinkedComboBoxValue(TdbComboBox* child, qint32 itemId);
 
+    // Puts one picture of the archive into the static picture its name points at:
+    // "<any>.<form>.<control>.<extension>", names compared exactly, later entries winning.
+    void LoadPicture(const QByteArray& PictureStream, const QString& sName);
+
     void mniCloseClick();
     void mniDBLocationClick();
     void mniAboutClick();
