@@ -33,6 +33,8 @@ TdbStringGridEx::TdbStringGridEx(QWidget* parent) : QTableView(parent)
     horizontalHeader()->setSectionsClickable(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
+    // Stored layouts come back exactly, however narrow a column was made.
+    horizontalHeader()->setMinimumSectionSize(0);
     // Every row has the same height, so scrolling a million rows needs no per-row work.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);

@@ -6,6 +6,7 @@
 #include "controls/action_button.h"
 #include "controls/combo_box.h"
 #include "controls/icons.h"
+#include "controls/record_grid.h"
 #include "controls/picture_controls.h"
 #include "formdefs/form_loader.h"
 #include "platform/desktop_services.h"
@@ -262,7 +263,15 @@ void TfrmMainVarnel::fillDictionaries()
 {
     FillDictionaries(QString());
 }
-void TfrmMainVarnel::runSelfExecutingGrids() {}
+void TfrmMainVarnel::runSelfExecutingGrids()
+{
+    // Only the main window's own grids search at start-up; the others search when their
+    // form is shown.
+    for (TdbStringGridEx* grid : componentsOf<TdbStringGridEx>()) {
+        if (grid->dbAutoExecute)
+            grid->dbExecute();
+    }
+}
 void TfrmMainVarnel::loadPictureArchive()
 {
     LoadGraphics(ExeFolder() + QStringLiteral("graphics.dll"),
@@ -288,9 +297,15 @@ void TfrmMainVarnel::LoadPicture(const QByteArray& PictureStream, const QString&
         target->LoadPictureFromStream(PictureStream, QStringLiteral("picture.") + parts[3]);
 }
 
-void TfrmMainVarnel::restoreGridLayouts() {}
+void TfrmMainVarnel::restoreGridLayouts()
+{
+    LoadGridSettings();
+}
 
-void TfrmMainVarnel::FormClose() {}
+void TfrmMainVarnel::FormClose()
+{
+    SaveGridSettings();
+}
 
 void TfrmMainVarnel::mniCloseClick()
 {

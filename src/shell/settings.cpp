@@ -1,6 +1,8 @@
 #include "shell/settings.h"
 
+#include "controls/record_grid.h"
 #include "platform/convert.h"
+#include "platform/form.h"
 #include "platform/ini_file.h"
 #include "platform/project_folder.h"
 
@@ -8,7 +10,13 @@
 
 namespace {
 const QString OptionsSection = QStringLiteral("Options");
+const QString GridsSection = QStringLiteral("Grids");
+
+QString gridKey(const TForm* form, const TdbStringGridEx* grid, const QString& item)
+{
+    return form->formName() + u'.' + grid->objectName() + u'.' + item;
 }
+} // namespace
 
 QString settingsFileName()
 {
@@ -34,4 +42,42 @@ void SaveOptions(bool useAppFolder, const QString& fileName)
     else
         return;
     ini.save(settingsFileName());
+}
+
+void SaveGridSettings()
+{
+    IniFile ini = IniFile::load(settingsFileName());
+    bool written = false;
+    for (const TForm* form : Forms::all()) {
+        for (const TdbStringGridEx* grid : form->componentsOf<TdbStringGridEx>()) {
+            if (!grid->dbIfUsed)
+                continue;
+            written = true;
+            const int count = grid->colCount();
+            ini.setValue(GridsSection, gridKey(form, grid, QStringLiteral("ColCount")),
+                         QString::number(count));
+            for (int i = 0; i < count; ++i)
+                ini.setValue(GridsSection, gridKey(form, grid, QString::number(i)),
+                             QString::number(grid->columnWidth(i)));
+        }
+    }
+    if (written)
+        ini.save(settingsFileName());
+}
+
+void LoadGridSettings()
+{
+    const IniFile ini = IniFile::load(settingsFileName());
+    for (const TForm* form : Forms::all()) {
+        for (TdbStringGridEx* grid : form->componentsOf<TdbStringGridEx>()) {
+            const QString countKey = gridKey(form, grid, QStringLiteral("ColCount"));
+            if (ini.contains(GridsSection, countKey))
+                grid->setColCount(StrToIntDef(ini.value(GridsSection, countKey), 5));
+            for (int i = 0; i < grid->colCount(); ++i) {
+                const QString widthKey = gridKey(form, grid, QString::number(i));
+                if (ini.contains(GridsSection, widthKey))
+                    grid->setColumnWidth(i, qMax(0, StrToIntDef(ini.value(GridsSection, widthKey), 100)));
+            }
+        }
+    }
 }

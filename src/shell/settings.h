@@ -16,3 +16,12 @@ QString LoadOptions(QAction* reportDesignerItem);
 // file name (when not empty) is written as server. Throws FileError when the file cannot be
 // written.
 void SaveOptions(bool useAppFolder, const QString& fileName);
+
+// Stores the column count and widths of every grid that has been filled, section Grids,
+// under form.grid.ColCount and form.grid.<column>. Grids never filled keep their earlier
+// entries. Throws FileError when the file cannot be written.
+void SaveGridSettings();
+
+// Restores the column count and widths of every grid from section Grids; absent keys leave
+// the grid as it is.
+void LoadGridSettings();
