@@ -71,10 +71,13 @@ void applyTabOrder(QList<TabEntry>& entries)
 {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const TabEntry& a, const TabEntry& b) { return a.order < b.order; });
+    QList<QPair<QWidget*, int>> moves;
+    moves.reserve(entries.size());
     for (const TabEntry& entry : entries)
         // An unnamed control cannot be found by name, so its number is not applied.
         if (!entry.control->objectName().isEmpty())
-            Windowed::setTabOrder(entry.control, static_cast<qint16>(entry.order));
+            moves.append({entry.control, static_cast<qint16>(entry.order)});
+    Windowed::setTabOrders(moves);
 }
 
 // ---- the walk ----

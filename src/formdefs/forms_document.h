@@ -9,9 +9,10 @@
 // elements) are refused before they are built.
 namespace FormsDocument {
 
-// main, a form and 62 levels of containers: far beyond any form a person designs.
+// main, a form and 62 levels of containers, and ten times the controls of a large
+// application: far beyond anything a person designs.
 constexpr int MaxDepth = 64;
-constexpr qsizetype MaxElements = 200000;
+constexpr qsizetype MaxElements = 50000;
 
 // Throws FileError when the file cannot be read and FormatError (with line and column) when
 // it is not a well-formed XML document within the limits.

@@ -72,6 +72,26 @@ void TForm::addComponent(QObject* c, const QString& name)
     c->setObjectName(name);
     // Destroyed components turn into null pointers, which every walk skips.
     m_components.append(c);
+    indexName(c, name);
+    connect(c, &QObject::objectNameChanged, this, [this, c](const QString& newName) {
+        indexName(c, newName);
+    });
+}
+
+void TForm::indexName(QObject* c, const QString& name)
+{
+    const auto old = m_keyOf.constFind(c);
+    if (old != m_keyOf.constEnd() && m_byName.value(*old) == c)
+        m_byName.remove(*old);
+    const QString key = name.toCaseFolded();
+    m_keyOf.insert(c, key);
+    if (name.isEmpty())
+        return;
+    const QPointer<QObject> holder = m_byName.value(key);
+    if (holder && holder != c)
+        m_indexExact = false;
+    else
+        m_byName.insert(key, c);
 }
 
 void TForm::renameComponent(QObject* c, const QString& name)
@@ -90,6 +110,8 @@ QObject* TForm::findComponent(const QString& name) const
 {
     if (name.isEmpty())
         return nullptr;
+    if (m_indexExact)
+        return m_byName.value(name.toCaseFolded());
     for (const QPointer<QObject>& c : m_components)
         if (c && sameName(c->objectName(), name))
             return c;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -89,6 +90,14 @@ protected:
 private:
     QWidget* m_client;
     QList<QPointer<QObject>> m_components;
+    // Component names, case-folded, to the component: lookups and the duplicate check stay
+    // cheap on forms with thousands of controls. Renames reach it through objectNameChanged;
+    // should a rename from outside ever give two components one name, lookups fall back to
+    // walking the list in component order.
+    void indexName(QObject* c, const QString& name);
+    QHash<QString, QPointer<QObject>> m_byName;
+    QHash<QObject*, QString> m_keyOf;
+    bool m_indexExact = true;
     QString m_hint;
     bool m_sizeable = false;
     class QEventLoop* m_modalLoop = nullptr;

@@ -2,6 +2,8 @@
 
 #include "platform/form.h"
 
+#include <QPointer>
+#include <QSet>
 #include <QTabWidget>
 #include <QVariant>
 #include <algorithm>
@@ -10,30 +12,78 @@ namespace Windowed {
 
 namespace {
 const char* const WindowedProperty = "varnelWindowed";
-const char* const TabOrderProperty = "varnelTabOrder";
+const char* const SequenceProperty = "varnelTabSequence";
 
-QWidget* sequenceParent(QWidget* control)
+// The tab sequence of one parent widget: its windowed children in tab order. Kept as a list
+// on the parent, so that appending a control and moving one cost a single pass, however
+// many controls a form holds.
+class Sequence : public QObject {
+public:
+    explicit Sequence(QWidget* parent) : QObject(parent) {}
+
+    static Sequence* of(QWidget* parent, bool create)
+    {
+        auto* sequence = static_cast<Sequence*>(parent->property(SequenceProperty).value<QObject*>());
+        if (!sequence && create) {
+            sequence = new Sequence(parent);
+            parent->setProperty(SequenceProperty, QVariant::fromValue<QObject*>(sequence));
+        }
+        return sequence;
+    }
+
+    QList<QPointer<QWidget>> controls;
+};
+
+// The widget whose children form the sequence: a form's client area, a tab widget's page
+// stack, any other container itself.
+QWidget* sequenceOwner(QWidget* parent, const QList<QWidget*>& children)
 {
-    QWidget* parent = control->parentWidget();
-    // A form's controls live in its client area; the client is the parent that counts.
-    return parent;
+    return children.isEmpty() ? container(parent) : children.first()->parentWidget();
 }
 
-void renumber(const QList<QWidget*>& sequence)
+// The children in the order of the sequence; children the sequence does not know (marked
+// before being moved here) follow in creation order.
+QList<QWidget*> ordered(QWidget* owner, const QList<QWidget*>& children)
 {
-    for (int i = 0; i < sequence.size(); ++i)
-        sequence[i]->setProperty(TabOrderProperty, i);
+    Sequence* sequence = Sequence::of(owner, false);
+    if (!sequence)
+        return children;
+    const QSet<QWidget*> present(children.begin(), children.end());
+    QList<QWidget*> result;
+    result.reserve(children.size());
+    QSet<QWidget*> taken;
+    for (const QPointer<QWidget>& w : sequence->controls)
+        if (w && present.contains(w) && !taken.contains(w)) {
+            result.append(w);
+            taken.insert(w);
+        }
+    if (result.size() != children.size())
+        for (QWidget* w : children)
+            if (!taken.contains(w))
+                result.append(w);
+    return result;
+}
+
+void store(QWidget* owner, const QList<QWidget*>& order)
+{
+    Sequence* sequence = Sequence::of(owner, true);
+    sequence->controls.clear();
+    sequence->controls.reserve(order.size());
+    for (QWidget* w : order)
+        sequence->controls.append(w);
 }
 } // namespace
 
 void mark(QWidget* control)
 {
+    const bool again = isWindowed(control);
     control->setProperty(WindowedProperty, true);
-    QWidget* parent = sequenceParent(control);
-    const int count = parent ? static_cast<int>(tabSequence(parent).size()) : 0;
-    control->setProperty(TabOrderProperty, count + 1000000); // after every ordered sibling
-    if (parent)
-        renumber(tabSequence(parent));
+    if (QWidget* parent = control->parentWidget()) {
+        Sequence* sequence = Sequence::of(parent, true);
+        if (again)
+            sequence->controls.removeAll(control);
+        sequence->controls.append(control); // after every sibling marked before it
+    }
 }
 
 bool isWindowed(const QWidget* control)
@@ -75,16 +125,17 @@ QWidget* findChild(QWidget* parent, const QString& name)
 
 QList<QWidget*> tabSequence(QWidget* parent)
 {
-    QList<QWidget*> result = children(parent);
-    std::stable_sort(result.begin(), result.end(), [](QWidget* a, QWidget* b) {
-        return a->property(TabOrderProperty).toInt() < b->property(TabOrderProperty).toInt();
-    });
-    return result;
+    const QList<QWidget*> kids = children(parent);
+    return ordered(sequenceOwner(parent, kids), kids);
 }
 
 int tabOrder(const QWidget* control)
 {
-    return control->property(TabOrderProperty).toInt();
+    QWidget* parent = control->parentWidget();
+    if (!parent)
+        return 0;
+    const QList<QWidget*> sequence = tabSequence(parent);
+    return static_cast<int>(sequence.indexOf(const_cast<QWidget*>(control)));
 }
 
 void setTabOrder(QWidget* control, int n)
@@ -96,7 +147,26 @@ void setTabOrder(QWidget* control, int n)
     sequence.removeAll(control);
     const int at = std::clamp(n, 0, static_cast<int>(sequence.size()));
     sequence.insert(at, control);
-    renumber(sequence);
+    store(parent, sequence);
+}
+
+void setTabOrders(const QList<QPair<QWidget*, int>>& moves)
+{
+    if (moves.isEmpty())
+        return;
+    QWidget* parent = moves.first().first->parentWidget();
+    if (!parent)
+        return;
+    QList<QWidget*> sequence = tabSequence(parent);
+    for (const auto& [control, n] : moves) {
+        if (control->parentWidget() != parent) {
+            setTabOrder(control, n);
+            continue;
+        }
+        sequence.removeOne(control);
+        sequence.insert(std::clamp(n, 0, static_cast<int>(sequence.size())), control);
+    }
+    store(parent, sequence);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPair>
 #include <QString>
 
 class QWidget;
@@ -29,6 +30,9 @@ int tabOrder(const QWidget* control);
 // Moves the control to position n of its parent's tab sequence; negative means first, past
 // the end means last.
 void setTabOrder(QWidget* control, int n);
+// setTabOrder for each (control, n) in turn, for controls of one parent; one pass over the
+// sequence however many controls move.
+void setTabOrders(const QList<QPair<QWidget*, int>>& moves);
 
 // All windowed controls of the form in tab order, depth first: each control followed by its
 // own windowed children.
