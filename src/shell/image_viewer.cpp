@@ -2,7 +2,9 @@
 
 #include "platform/guard.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QWindow>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
@@ -64,17 +66,33 @@ QSize TfrmVarnelImageViewer::screenSize() const
 void TfrmVarnelImageViewer::ShowImageViewer(const QImage& picture)
 {
     imgView->setPicture(picture.copy());
+    stayUsableAboveModalForm();
     const QSize screen = screenSize();
     if (picture.width() - 20 <= screen.width() && picture.height() - 20 <= screen.height()) {
         imgView->setStretch(false);
         showNormal();
         setClientSize(picture.width(), picture.height());
+        // Sized to the picture, the window is centred again so that it stays on the screen.
+        centerOnScreen();
     } else {
         imgView->setStretch(true);
         showMaximized();
     }
     raise();
     activateWindow();
+}
+
+// The pictures are mostly opened from record forms shown modally. A modal form blocks every
+// other window of the application except those that stand above it, so the viewer is put
+// above that form; otherwise neither Escape nor a double click could close it.
+void TfrmVarnelImageViewer::stayUsableAboveModalForm()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == this)
+        return;
+    if (!windowHandle())
+        create();
+    windowHandle()->setTransientParent(modal ? modal->windowHandle() : nullptr);
 }
 
 void TfrmVarnelImageViewer::keyReleaseEvent(QKeyEvent* event)

@@ -53,5 +53,6 @@ protected:
 
 private:
     QSize screenSize() const;
+    void stayUsableAboveModalForm();
     QSize m_screenSize;
 };

@@ -1,3 +1,4 @@
+#include "platform/form.h"
 #include "shell/image_viewer.h"
 
 #include <QKeyEvent>
@@ -78,4 +79,21 @@ TEST_F(ImageViewer, EscapeOrADoubleClickClosesItAndReleasesThePicture)
     QTest::mouseDClick(viewer.imgView, Qt::LeftButton);
     EXPECT_FALSE(viewer.isVisible());
     EXPECT_TRUE(viewer.imgView->picture().isNull());
+}
+
+TEST_F(ImageViewer, AViewerOpenedFromAModalFormCanBeClosed)
+{
+    TForm record;
+    bool closedByEscape = false;
+    TForm::setModalHook([&](TForm* shown) {
+        viewer.ShowImageViewer(picture(64, 48));
+        // Through the window system, where a window blocked by the modal form gets no keys.
+        QTest::keyRelease(viewer.windowHandle(), Qt::Key_Escape);
+        closedByEscape = !viewer.isVisible();
+        shown->closeForm();
+    });
+    record.showModal();
+    TForm::setModalHook(nullptr);
+    EXPECT_TRUE(closedByEscape);
+    viewer.closeForm();
 }
