@@ -45,8 +45,10 @@ void TRecordActions::OnButtonClick(TdbButton* b)
     case adbCloseForm:
         closeForm(b);
         break;
-    case adbReport:
     case adbGridToExcel:
+        gridToSpreadsheet(b);
+        break;
+    case adbReport:
     case adbNone:
         break;
     }

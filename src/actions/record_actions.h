@@ -43,6 +43,8 @@ public:
     void showRecord(TdbButton* b);
     void deleteRecord(TdbButton* b);
     void sqlAction(TdbButton* b);
+    // Copies everything the grid shows, titles included, into a new workbook and opens it.
+    void gridToSpreadsheet(TdbButton* b);
     // Inserts or updates the record shown on the button's form.
     enum class Saved { Nothing, Inserted, Updated };
     Saved saveRecord(TdbButton* b);

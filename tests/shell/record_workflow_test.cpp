@@ -4,6 +4,7 @@
 #include "controls/picture_controls.h"
 #include "controls/value_controls.h"
 
+#include <QFile>
 #include <QToolButton>
 
 namespace {
@@ -27,6 +28,7 @@ const QByteArray FormsXml = R"(<main>
   <TdbButton Name="bReport" dbActionType="adbSQL" dbResultControl="gridCustomers" dbListFieldsNames="delete_col,Name"
              dbSQL="SELECT id, name FROM customers WHERE vip=1"/>
   <TdbButton Name="bNoGrid" dbActionType="adbSearch" dbResultControl="edFind"/>
+  <TdbButton Name="bExport" dbActionType="adbGridToExcel" dbResultControl="gridCustomers"/>
 </frmMain>
 <frmCustomer>
   <TdbEdit Name="edName" dbTable="customers" dbField="name"/>
@@ -147,6 +149,28 @@ TEST_F(RecordWorkflow, SqlButtonsRunWithControlValuesAndFillAGrid)
     EXPECT_EQ(grid->dbGeneralTable, "customers");
     EXPECT_EQ(grid->colCount(), 1);
     EXPECT_EQ(grid->dbListId.size(), 2);
+}
+
+TEST_F(RecordWorkflow, GridExportWritesANewWorkbookAndOpensIt)
+{
+    app->db().execute("INSERT INTO customers (name, vip) VALUES ('Lee', 1)");
+    app->click("frmMain", "bFind");
+    app->click("frmMain", "bExport");
+    app->click("frmMain", "bExport");
+    ASSERT_EQ(app->desk.shellRequests.size(), 2u);
+    const QString first = app->desk.shellRequests[0].target;
+    EXPECT_TRUE(first.endsWith(".xlsx"));
+    EXPECT_NE(first, app->desk.shellRequests[1].target);
+    QFile workbook(first);
+    ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
+    EXPECT_EQ(workbook.read(2), QByteArray("PK"));
+    EXPECT_TRUE(app->desk.messages.empty());
+
+    app->desk.shellOpenSucceeds = false;
+    app->click("frmMain", "bExport");
+    ASSERT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_EQ(app->desk.messages[0].text, "Your computer does not have Excel");
+    EXPECT_EQ(app->desk.messages[0].caption, "Error");
 }
 
 TEST_F(RecordWorkflow, MessagesForGridsWithoutASelection)

@@ -50,7 +50,7 @@ QString ScriptedDesktop::saveFileName(const FileDialog& dialog)
 bool ScriptedDesktop::shellOpen(const QString& target, const QString& workingFolder, ShowMode mode)
 {
     shellRequests.push_back({target, workingFolder, mode});
-    return true;
+    return shellOpenSucceeds;
 }
 
 QString ScriptedDesktop::tempFolder()

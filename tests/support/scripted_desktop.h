@@ -53,6 +53,7 @@ public:
     QString clipboard;
     QLocale locale = QLocale(QLocale::English, QLocale::UnitedStates);
     QString temp; // empty: the system's temporary folder
+    bool shellOpenSucceeds = true;
 
     // The texts of all recorded messages, for compact assertions.
     QStringList texts() const;
