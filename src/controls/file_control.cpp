@@ -127,7 +127,7 @@ void TdbFileToDatabase::chooseFile()
         return;
     // The record's save reads the file later; one that cannot be read is refused now, while
     // the user still knows which file it was.
-    StoredFiles::readWholeFile(path);
+    StoredFiles::requireReadable(path);
     dbFileName = path;
     setText(StoredFiles::fileNamePart(path));
     dbFileIsChanged = true;

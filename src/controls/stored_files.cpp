@@ -34,6 +34,13 @@ QByteArray readWholeFile(const QString& path)
     return bytes;
 }
 
+void requireReadable(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(QStringLiteral("The file %1 cannot be read: %2").arg(path, file.errorString()));
+}
+
 void writeWholeFile(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);

@@ -19,6 +19,8 @@ QString extensionOf(const QString& path);
 
 // The whole file. Throws FileError when it cannot be read.
 QByteArray readWholeFile(const QString& path);
+// Throws FileError when the file cannot be opened for reading.
+void requireReadable(const QString& path);
 // Writes the bytes to path, replacing a file of that name only once the new content is
 // complete, so that a failed write keeps what was there. Throws FileError.
 void writeWholeFile(const QString& path, const QByteArray& bytes);
