@@ -13,7 +13,6 @@
 #include "platform/form.h"
 #include "platform/guard.h"
 
-#include <QTabWidget>
 #include <QHash>
 #include <QToolButton>
 
@@ -124,10 +123,6 @@ T* create(const Scope& scope, const Reader& element)
         delete control;
         throw;
     }
-    // A child made after its window was shown stays hidden unless told otherwise; the main
-    // window is on screen while it is built. Pages are shown by their page control.
-    if (!qobject_cast<QTabWidget*>(scope.container))
-        control->show();
     return control;
 }
 
@@ -145,6 +140,8 @@ void setBounds(QWidget* control, const Reader& element, int which = AllBounds)
 
 void setBackground(QWidget* control, const QColor& color)
 {
+    if (control->palette().color(QPalette::Base) == color)
+        return;
     QPalette p = control->palette();
     p.setColor(QPalette::Base, color);
     control->setPalette(p);

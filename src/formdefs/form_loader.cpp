@@ -12,6 +12,7 @@
 #include "platform/windowed.h"
 
 #include <QApplication>
+#include <QTabWidget>
 #include <algorithm>
 
 namespace {
@@ -41,14 +42,22 @@ void applyFont(QWidget* control, const Reader& e, bool startFromApplicationFont)
     font.setItalic(style & 2);
     font.setUnderline(style & 4);
     font.setStrikeOut(style & 8);
-    control->setFont(font);
+    // Most controls already show exactly this font and colour; setting them again would only
+    // send change events through every child of the control.
+    if (font.resolve(control->font()) != control->font())
+        control->setFont(font);
 
     const QColor color = e.color(QStringLiteral("FontColor"), Colors::Black);
     QPalette palette = control->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::Text, color);
-    palette.setColor(QPalette::ButtonText, color);
-    control->setPalette(palette);
+    const QPalette::ColorRole roles[] = {QPalette::WindowText, QPalette::Text, QPalette::ButtonText};
+    bool changed = false;
+    for (QPalette::ColorRole role : roles)
+        if (palette.color(role) != color) {
+            palette.setColor(role, color);
+            changed = true;
+        }
+    if (changed)
+        control->setPalette(palette);
 }
 
 void applyTabStop(QWidget* control, const Reader& e, bool panel)
@@ -118,6 +127,12 @@ void buildLevel(const FormBuildContext& context, QWidget* parent, const QDomElem
                 applyTabStop(control, e, kind->panel);
                 tabList.append({StrToIntDef(e.text(TabOrderAttribute), 999), control});
             }
+            // A child made after its window was shown stays hidden unless told otherwise, and
+            // the main window is on screen while it is built. Shown only now that it has its
+            // size, so that it is not first measured for a size of its own. Pages are shown by
+            // their page control.
+            if (scope.container->isVisible() && !qobject_cast<QTabWidget*>(scope.container))
+                control->show();
         }
 
         // Child elements go into the parent's windowed child that bears the element's Name,

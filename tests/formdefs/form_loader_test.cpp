@@ -481,3 +481,26 @@ TEST_F(FormsFixture, DataBoundElementsSetTheirProperties)
     EXPECT_FALSE(file->leftButton()->isHidden());
     EXPECT_FALSE(file->rightButton()->isHidden());
 }
+
+TEST_F(FormsFixture, ControlsBuiltIntoTheShownMainFormAreVisibleAtTheirDesignedSize)
+{
+    mainForm->show();
+    settle();
+    load(R"(<main><frmMain Width="500" Height="400">
+  <TdbPanel Name="pnl" Left="4" Top="4" Width="200" Height="150">
+    <TdbMonthCalendar Name="mcDay" Left="2" Top="2" Width="20" Height="10"/>
+  </TdbPanel>
+  <TdbPageControl Name="pc" Left="220" Top="4" Width="200" Height="150">
+    <TdbTabSheet Name="tsA" Caption="A" PageIndex="0"><TdbEdit Name="edOnA" Width="50" Height="20"/></TdbTabSheet>
+    <TdbTabSheet Name="tsB" Caption="B" PageIndex="1"><TdbEdit Name="edOnB" Width="50" Height="20"/></TdbTabSheet>
+  </TdbPageControl>
+</frmMain></main>)");
+    settle();
+    EXPECT_TRUE(control("frmMain", "pnl")->isVisible());
+    EXPECT_TRUE(control("frmMain", "mcDay")->isVisible());
+    EXPECT_EQ(control("frmMain", "mcDay")->size(), QSize(20, 10));
+    EXPECT_TRUE(control("frmMain", "edOnA")->isVisible());
+    EXPECT_FALSE(control("frmMain", "edOnB")->isVisible()); // its page is not the current one
+    control<TdbPageControl>("frmMain", "pc")->setCurrentIndex(1);
+    EXPECT_TRUE(control("frmMain", "edOnB")->isVisible());
+}

@@ -1,0 +1,353 @@
+// Building forms: LoadForms on a project of 100 forms with 50 controls each (every kind, with
+// panels, group boxes and page controls nesting them), next to Qt's own run-time form loader
+// building the same widgets, sizes and nesting from .ui documents.
+#include "controls/action_button.h"
+#include "controls/combo_box.h"
+#include "formdefs/form_loader.h"
+#include "platform/form.h"
+#include "platform/image_list.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <benchmark/benchmark.h>
+
+#ifdef VARNEL_HAVE_UITOOLS
+#include <QUiLoader>
+#endif
+
+namespace {
+
+constexpr int FormCount = 100;
+constexpr int ControlsPerForm = 50;
+
+// One leaf control: its forms.xml element and the Qt widget class the .ui uses for it.
+struct LeafKind {
+    const char* element;
+    const char* widgetClass;
+    const char* extra; // further forms.xml attributes
+};
+
+const LeafKind Leaves[] = {
+    {"TdbEdit", "QLineEdit", R"( dbTable="orders" dbField="title" dbFilter="(=")"},
+    {"TdbEditCount", "QLineEdit", R"( dbTable="orders" dbBeginValue="100")"},
+    {"TdbMemo", "QPlainTextEdit", R"( dbTable="orders" dbField="note")"},
+    {"TdbCheckBox", "QCheckBox", R"( Caption="Paid" dbTable="orders" dbField="paid")"},
+    {"TdbDateTimePicker", "QDateTimeEdit", R"( dbTable="orders" dbField="day" Kind="dtkDate")"},
+    {"TdbMonthCalendar", "QCalendarWidget", R"( dbTable="orders" dbField="day")"},
+    {"TdbComboBox", "QComboBox", R"( dbForeignKey="orders.id_customers" dbField="name")"},
+    {"TdbStringGrid", "QTableView", R"( dbGeneralTable="orders" dbListFields="title")"},
+    {"TdbImage", "QLabel", R"( dbFileName="logo.png" Stretch="True")"},
+    {"TdbImageDataBase", "QLabel", R"( dbTable="people" dbField="photo")"},
+    {"TdbFileToDatabase", "QLineEdit", R"( dbTable="people" dbField="scan")"},
+    {"TdbLabel", "QLabel", R"( Caption="Customer")"},
+    {"TdbButton", "QPushButton", R"( Caption="Save" dbActionType="adbSaveRecord" dbIconName="Save")"},
+};
+constexpr int LeafKindCount = sizeof(Leaves) / sizeof(Leaves[0]);
+
+// Writes the same tree twice: as forms.xml elements and as .ui widgets.
+class ProjectWriter {
+public:
+    void form(int f)
+    {
+        m_formName = QStringLiteral("frmForm%1").arg(f);
+        m_xml += QStringLiteral("<%1 Caption=\"Form %2\" Width=\"640\" Height=\"480\" Sizeable=\"True\">\n")
+                     .arg(m_formName)
+                     .arg(f);
+        m_ui = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ui version=\"4.0\">\n"
+                              "<class>%1</class>\n<widget class=\"QWidget\" name=\"%1\">\n")
+                   .arg(m_formName);
+        uiGeometry(QRect(0, 0, 640, 480));
+        m_ui += QStringLiteral("<property name=\"windowTitle\"><string>Form %1</string></property>\n").arg(f);
+        m_count = 0;
+
+        container("TdbPanel", "QFrame", QRect(8, 8, 300, 200), 8);
+        container("TdbGroupBox", "QGroupBox", QRect(316, 8, 300, 200), 8);
+        pageControl(QRect(8, 216, 400, 250), 2, 6);
+        while (m_count < ControlsPerForm)
+            leaf(QRect(420 + (m_count % 3) * 70, 216 + (m_count % 9) * 26, 64, 22));
+
+        m_xml += QStringLiteral("</%1>\n").arg(m_formName);
+        m_ui += QStringLiteral("</widget>\n</ui>\n");
+        m_uiForms.append(m_ui.toUtf8());
+    }
+
+    QByteArray formsXml() const
+    {
+        return (QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<main>\n<frmMain/>\n")
+                + m_xml + QStringLiteral("</main>\n"))
+            .toUtf8();
+    }
+    const QList<QByteArray>& uiForms() const { return m_uiForms; }
+
+private:
+    QString nextName(const char* prefix) { return QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(m_count++); }
+
+    void uiGeometry(const QRect& r)
+    {
+        m_ui += QStringLiteral("<property name=\"geometry\"><rect><x>%1</x><y>%2</y><width>%3</width>"
+                               "<height>%4</height></rect></property>\n")
+                    .arg(r.x())
+                    .arg(r.y())
+                    .arg(r.width())
+                    .arg(r.height());
+    }
+
+    QString xmlBounds(const QRect& r) const
+    {
+        return QStringLiteral(" Left=\"%1\" Top=\"%2\" Width=\"%3\" Height=\"%4\"")
+            .arg(r.x())
+            .arg(r.y())
+            .arg(r.width())
+            .arg(r.height());
+    }
+
+    void leaf(const QRect& r)
+    {
+        const LeafKind& kind = Leaves[m_leaf++ % LeafKindCount];
+        const QString name = nextName("c");
+        m_xml += QStringLiteral("<%1 Name=\"%2\"%3 TabOrder=\"%4\" TabStop=\"True\"%5/>\n")
+                     .arg(QLatin1String(kind.element), name, xmlBounds(r))
+                     .arg(m_count)
+                     .arg(QLatin1String(kind.extra));
+        m_ui += QStringLiteral("<widget class=\"%1\" name=\"%2\">\n").arg(QLatin1String(kind.widgetClass), name);
+        uiGeometry(r);
+        m_ui += QStringLiteral("</widget>\n");
+    }
+
+    void container(const char* element, const char* widgetClass, const QRect& r, int children)
+    {
+        const QString name = nextName("box");
+        m_xml += QStringLiteral("<%1 Name=\"%2\" Caption=\"Box\"%3 dbAnchors=\"2222\">\n")
+                     .arg(QLatin1String(element), name, xmlBounds(r));
+        m_ui += QStringLiteral("<widget class=\"%1\" name=\"%2\">\n").arg(QLatin1String(widgetClass), name);
+        uiGeometry(r);
+        for (int i = 0; i < children; ++i)
+            leaf(QRect(8 + (i % 2) * 140, 20 + (i / 2) * 40, 130, 22));
+        m_xml += QStringLiteral("</%1>\n").arg(QLatin1String(element));
+        m_ui += QStringLiteral("</widget>\n");
+    }
+
+    void pageControl(const QRect& r, int pages, int childrenPerPage)
+    {
+        const QString name = nextName("pc");
+        m_xml += QStringLiteral("<TdbPageControl Name=\"%1\"%2>\n").arg(name, xmlBounds(r));
+        m_ui += QStringLiteral("<widget class=\"QTabWidget\" name=\"%1\">\n").arg(name);
+        uiGeometry(r);
+        for (int p = 0; p < pages; ++p) {
+            const QString page = nextName("ts");
+            m_xml += QStringLiteral("<TdbTabSheet Name=\"%1\" Caption=\"Page %2\" PageIndex=\"%2\">\n")
+                         .arg(page)
+                         .arg(p);
+            m_ui += QStringLiteral("<widget class=\"QWidget\" name=\"%1\">\n"
+                                   "<attribute name=\"title\"><string>Page %2</string></attribute>\n")
+                        .arg(page)
+                        .arg(p);
+            for (int i = 0; i < childrenPerPage; ++i)
+                leaf(QRect(8 + (i % 2) * 180, 8 + (i / 2) * 60, 170, 50));
+            m_xml += QStringLiteral("</TdbTabSheet>\n");
+            m_ui += QStringLiteral("</widget>\n");
+        }
+        m_xml += QStringLiteral("</TdbPageControl>\n");
+        m_ui += QStringLiteral("</widget>\n");
+    }
+
+    QString m_xml;
+    QString m_ui;
+    QString m_formName;
+    QList<QByteArray> m_uiForms;
+    int m_count = 0;
+    int m_leaf = 0;
+};
+
+// The generated project, written once into a temporary folder.
+struct Project {
+    QTemporaryDir dir;
+    QString formsXml;
+    QStringList uiFiles;
+
+    Project()
+    {
+        ProjectWriter writer;
+        for (int f = 0; f < FormCount; ++f)
+            writer.form(f);
+        formsXml = dir.filePath(QStringLiteral("forms.xml"));
+        write(formsXml, writer.formsXml());
+        for (int f = 0; f < writer.uiForms().size(); ++f) {
+            uiFiles.append(dir.filePath(QStringLiteral("form%1.ui").arg(f)));
+            write(uiFiles.last(), writer.uiForms()[f]);
+        }
+    }
+
+    static void write(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(bytes);
+    }
+};
+
+const Project& project()
+{
+    static const Project p;
+    return p;
+}
+
+long residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+void settle()
+{
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// One of each widget class, so that both builders find styles, fonts and plugins loaded.
+void warmUp()
+{
+    QWidget top;
+    new QLineEdit(&top);
+    new QPlainTextEdit(&top);
+    new QCheckBox(&top);
+    new QDateTimeEdit(&top);
+    new QCalendarWidget(&top);
+    new QComboBox(&top);
+    new QTableView(&top);
+    new QLabel(&top);
+    new QFrame(&top);
+    new QGroupBox(&top);
+    new QTabWidget(&top);
+    new QPushButton(&top);
+}
+
+struct LoadedForms {
+    TForm* main = nullptr;
+    TImageList* icons = nullptr;
+    TImageList* edits = nullptr;
+
+    void load()
+    {
+        main = new TForm();
+        Forms::registerForm(main);
+        icons = new TImageList(16, 16, main);
+        edits = new TImageList(16, 16, main);
+        FormBuildContext context;
+        context.mainForm = main;
+        context.onButtonClick = [](TdbButton*) {};
+        context.onComboChange = [](TdbComboBox*) {};
+        context.onFormShow = [](TForm*) {};
+        context.buttonIcons = icons;
+        context.buttonEdit = edits;
+        LoadForms(context, project().formsXml);
+    }
+
+    static void free()
+    {
+        qDeleteAll(Forms::all());
+        settle();
+    }
+};
+
+void BM_LoadForms(benchmark::State& state)
+{
+    project();
+    for (auto _ : state) {
+        LoadedForms forms;
+        forms.load();
+        state.PauseTiming();
+        if (Forms::all().size() != FormCount + 1)
+            state.SkipWithError("not every form was built");
+        LoadedForms::free();
+        state.ResumeTiming();
+    }
+    state.counters["controls"] = FormCount * ControlsPerForm;
+}
+BENCHMARK(BM_LoadForms)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+#ifdef VARNEL_HAVE_UITOOLS
+QList<QWidget*> loadUiForms(QUiLoader& loader)
+{
+    QList<QWidget*> built;
+    for (const QString& path : project().uiFiles) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        built.append(loader.load(&file));
+    }
+    return built;
+}
+
+void BM_QUiLoader(benchmark::State& state)
+{
+    project();
+    QUiLoader loader;
+    for (auto _ : state) {
+        const QList<QWidget*> built = loadUiForms(loader);
+        state.PauseTiming();
+        if (built.contains(nullptr))
+            state.SkipWithError(loader.errorString().toStdString().c_str());
+        qDeleteAll(built);
+        settle();
+        state.ResumeTiming();
+    }
+    state.counters["controls"] = FormCount * ControlsPerForm;
+}
+BENCHMARK(BM_QUiLoader)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+#endif
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // --rss=varnel or --rss=uiloader: build the project once in a fresh process and report
+    // how much the resident set grew, which a timing loop that frees and rebuilds cannot.
+    const QStringList args = app.arguments();
+    if (args.contains(QLatin1String("--rss=varnel")) || args.contains(QLatin1String("--rss=uiloader"))) {
+        project();
+        warmUp();
+        const long before = residentKilobytes();
+        QElapsedTimer timer;
+        timer.start();
+        if (args.contains(QLatin1String("--rss=varnel"))) {
+            LoadedForms forms;
+            forms.load();
+        } else {
+#ifdef VARNEL_HAVE_UITOOLS
+            QUiLoader loader;
+            loadUiForms(loader);
+#endif
+        }
+        const qint64 elapsed = timer.elapsed();
+        settle();
+        std::printf("built in %lld ms; resident set grew by %.1f MB\n", static_cast<long long>(elapsed),
+                    static_cast<double>(residentKilobytes() - before) / 1024.0);
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
