@@ -6,13 +6,27 @@
 #include <QDate>
 #include <QLocale>
 #include <QTime>
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
+// Cells are mostly short: a library call per copy would cost more than the copy.
 void appendBytes(ByteBuffer& out, const char* bytes, size_t length)
 {
-    out.insert(out.end(), bytes, bytes + length);
+    char* to = out.extend(length);
+    if (length >= 16) {
+        std::memcpy(to, bytes, length);
+    } else if (length >= 8) {
+        std::memcpy(to, bytes, 8);
+        std::memcpy(to + length - 8, bytes + length - 8, 8);
+    } else if (length >= 4) {
+        std::memcpy(to, bytes, 4);
+        std::memcpy(to + length - 4, bytes + length - 4, 4);
+    } else {
+        for (size_t i = 0; i < length; ++i)
+            to[i] = bytes[i];
+    }
 }
 
 void appendBytes(ByteBuffer& out, const QByteArray& bytes)
@@ -20,7 +34,7 @@ void appendBytes(ByteBuffer& out, const QByteArray& bytes)
     appendBytes(out, bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-void appendNumber(ByteBuffer& out, int value, int width)
+char* writeNumber(char* out, int value, int width)
 {
     char digits[12];
     int n = 0;
@@ -31,7 +45,40 @@ void appendNumber(ByteBuffer& out, int value, int width)
     while (n < width)
         digits[n++] = '0';
     while (n > 0)
-        out.push_back(digits[--n]);
+        *out++ = digits[--n];
+    return out;
+}
+
+char* writeBytes(char* out, const QByteArray& bytes)
+{
+    std::memcpy(out, bytes.constData(), static_cast<size_t>(bytes.size()));
+    return out + bytes.size();
+}
+
+// True when the bytes are valid UTF-8 of characters below U+00F7 only: ToDisplayText leaves
+// such a text as it is, so its bytes can be kept without decoding.
+bool belowWideCharacters(const char* bytes, int length)
+{
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        quint64 word;
+        std::memcpy(&word, bytes + i, 8);
+        if (word & 0x8080808080808080ULL)
+            break;
+    }
+    for (; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80)
+            continue;
+        if (i + 1 >= length)
+            return false;
+        const auto next = static_cast<unsigned char>(bytes[i + 1]);
+        // C2 80..BF is U+0080..U+00BF, C3 80..B6 is U+00C0..U+00F6.
+        if (!((b == 0xC2 && next >= 0x80 && next <= 0xBF) || (b == 0xC3 && next >= 0x80 && next <= 0xB6)))
+            return false;
+        ++i;
+    }
+    return true;
 }
 
 bool isDigit(char c)
@@ -45,6 +92,16 @@ int digitsAt(const char* s, int from, int count)
     for (int i = from; i < from + count; ++i)
         value = value * 10 + (s[i] - '0');
     return value;
+}
+
+// The proleptic Gregorian calendar of QDate, years 1 to 9999.
+bool validDate(int year, int month, int day)
+{
+    static constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || month < 1 || month > 12 || day < 1)
+        return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= Days[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
 struct StoredParts {
@@ -81,7 +138,7 @@ bool parseCanonical(const char* s, int n, StoredParts& p)
     }
     if (n > 19 && (s[19] != '.' || !digitsOk({20, 21, 22})))
         return false;
-    return QDate::isValid(p.year, p.month, p.day) && p.hour < 24 && p.minute < 60 && p.second < 60;
+    return validDate(p.year, p.month, p.day) && p.hour < 24 && p.minute < 60 && p.second < 60;
 }
 
 // A quoted part of a QLocale pattern, read the way QLocale reads it; i stands on the quote
@@ -160,6 +217,23 @@ bool hasNonAsciiByte(const char* bytes, int length)
         if (static_cast<unsigned char>(bytes[i]) >= 0x80)
             return true;
     return false;
+}
+
+void appendDecimal(qint64 value, ByteBuffer& out)
+{
+    char digits[24];
+    int n = 0;
+    // Counted in the negative range, which also holds the lowest number.
+    qint64 v = value < 0 ? value : -value;
+    do {
+        digits[n++] = static_cast<char>('0' - v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (value < 0)
+        digits[n++] = '-';
+    char* to = out.extend(static_cast<size_t>(n));
+    while (n > 0)
+        *to++ = digits[--n];
 }
 
 // ---- DateTextFormatter ----
@@ -304,6 +378,13 @@ bool DateTextFormatter::compile(const QString& pattern)
         }
         i += rep;
     }
+    m_maxLength = 0;
+    for (const Token& t : m_tokens) {
+        size_t longest = static_cast<size_t>(t.text.size());
+        for (const QByteArray& name : t.names)
+            longest = std::max(longest, static_cast<size_t>(name.size()));
+        m_maxLength += std::max<size_t>(longest, 4);
+    }
     return true;
 }
 
@@ -326,54 +407,58 @@ bool DateTextFormatter::appendCompiled(const char* stored, int length, ByteBuffe
     StoredParts p;
     if (!parseCanonical(stored, length, p))
         return false;
+    const size_t at = out.size();
+    char* const begin = out.extend(m_maxLength);
+    char* o = begin;
     for (const Token& t : m_tokens) {
         switch (t.kind) {
         case Token::Literal:
-            appendBytes(out, t.text);
+            o = writeBytes(o, t.text);
             break;
         case Token::Day:
         case Token::Day2:
-            appendNumber(out, p.day, t.kind == Token::Day2 ? 2 : 1);
+            o = writeNumber(o, p.day, t.kind == Token::Day2 ? 2 : 1);
             break;
         case Token::DayName:
-            appendBytes(out, t.names[QDate(p.year, p.month, p.day).dayOfWeek() - 1]);
+            o = writeBytes(o, t.names[QDate(p.year, p.month, p.day).dayOfWeek() - 1]);
             break;
         case Token::Month:
         case Token::Month2:
-            appendNumber(out, p.month, t.kind == Token::Month2 ? 2 : 1);
+            o = writeNumber(o, p.month, t.kind == Token::Month2 ? 2 : 1);
             break;
         case Token::MonthName:
-            appendBytes(out, t.names[p.month - 1]);
+            o = writeBytes(o, t.names[p.month - 1]);
             break;
         case Token::Year2:
-            appendNumber(out, p.year % 100, 2);
+            o = writeNumber(o, p.year % 100, 2);
             break;
         case Token::Year4:
-            appendNumber(out, p.year, 4);
+            o = writeNumber(o, p.year, 4);
             break;
         case Token::Hour12:
         case Token::Hour12_2: {
             const int hour = p.hour == 0 ? 12 : (p.hour > 12 ? p.hour - 12 : p.hour);
-            appendNumber(out, hour, t.kind == Token::Hour12_2 ? 2 : 1);
+            o = writeNumber(o, hour, t.kind == Token::Hour12_2 ? 2 : 1);
             break;
         }
         case Token::Hour24:
         case Token::Hour24_2:
-            appendNumber(out, p.hour, t.kind == Token::Hour24_2 ? 2 : 1);
+            o = writeNumber(o, p.hour, t.kind == Token::Hour24_2 ? 2 : 1);
             break;
         case Token::Minute:
         case Token::Minute2:
-            appendNumber(out, p.minute, t.kind == Token::Minute2 ? 2 : 1);
+            o = writeNumber(o, p.minute, t.kind == Token::Minute2 ? 2 : 1);
             break;
         case Token::Second:
         case Token::Second2:
-            appendNumber(out, p.second, t.kind == Token::Second2 ? 2 : 1);
+            o = writeNumber(o, p.second, t.kind == Token::Second2 ? 2 : 1);
             break;
         case Token::AmPm:
-            appendBytes(out, t.names[p.hour < 12 ? 0 : 1]);
+            o = writeBytes(o, t.names[p.hour < 12 ? 0 : 1]);
             break;
         }
     }
+    out.truncate(at + static_cast<size_t>(o - begin));
     return true;
 }
 
@@ -385,7 +470,7 @@ void DateTextFormatter::append(const char* stored, int length, ByteBuffer& out) 
         const size_t mark = out.size();
         if (appendCompiled(stored, length, out))
             return;
-        out.resize(mark);
+        out.truncate(mark);
     }
     appendBytes(out, m_exact(QString::fromUtf8(stored, length)).toUtf8());
 }
@@ -444,11 +529,17 @@ CellDisplay::CellDisplay(Kind kind) : m_kind(kind)
     if (kind == Boolean) {
         m_yes = Lang.Yes.toUtf8();
         m_no = Lang.No.toUtf8();
+        m_integers = true;
     }
 }
 
 CellDisplay CellDisplay::forType(const QString& type)
 {
+    if (type == u"INTEGER") {
+        CellDisplay display(Plain);
+        display.m_integers = true;
+        return display;
+    }
     if (type == u"DATE")
         return CellDisplay(Date);
     if (type == u"TIME")
@@ -464,12 +555,11 @@ void CellDisplay::append(const char* stored, int length, ByteBuffer& out) const
 {
     switch (m_kind) {
     case Plain:
-        // Only a text with a character of code 247 or more changes for display, and such
-        // a character takes bytes of 0x80 and above.
-        if (hasNonAsciiByte(stored, length))
-            appendBytes(out, ToDisplayText(QString::fromUtf8(stored, length)).toUtf8());
-        else
+        // Only a text with a character of code 247 or more changes for display.
+        if (belowWideCharacters(stored, length))
             appendBytes(out, stored, static_cast<size_t>(length));
+        else
+            appendConverted(stored, length, out);
         break;
     case Date:
     case Time:
@@ -482,6 +572,42 @@ void CellDisplay::append(const char* stored, int length, ByteBuffer& out) const
         else if (length == 1 && stored[0] == '0')
             appendBytes(out, m_no);
         break;
+    }
+}
+
+void CellDisplay::appendConverted(const char* stored, int length, ByteBuffer& out) const
+{
+    constexpr size_t MostRemembered = 4096;
+    const std::string_view key(stored, static_cast<size_t>(length));
+    const auto known = m_converted.find(key);
+    if (known != m_converted.end()) {
+        appendBytes(out, known->second.data(), known->second.size());
+        return;
+    }
+    const QByteArray display = ToDisplayText(QString::fromUtf8(stored, length)).toUtf8();
+    appendBytes(out, display);
+    if (m_converted.size() < MostRemembered)
+        m_converted.emplace(key, display.toStdString());
+}
+
+void CellDisplay::appendInteger(qint64 value, ByteBuffer& out) const
+{
+    switch (m_kind) {
+    case Plain:
+        appendDecimal(value, out);
+        break;
+    case Boolean:
+        if (value == 1)
+            appendBytes(out, m_yes);
+        else if (value == 0)
+            appendBytes(out, m_no);
+        break;
+    default: {
+        ByteBuffer text;
+        appendDecimal(value, text);
+        append(text.data(), static_cast<int>(text.size()), out);
+        break;
+    }
     }
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "controls/byte_buffer.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
-
-// Bytes of display text as the record grid stores them.
-using ByteBuffer = std::vector<char>;
 
 // Writes stored date/time texts ("yyyy-mm-dd hh:nn:ss.000") in a regional pattern without a
 // QDateTime and a QLocale call per value: a grid column of dates can hold a million values.
@@ -33,6 +35,8 @@ private:
     bool agreesWithExact() const;
 
     std::vector<Token> m_tokens;
+    // The most bytes one value can take in the compiled pattern.
+    size_t m_maxLength = 0;
     bool m_compiled = false;
     Exact m_exact;
 };
@@ -52,12 +56,30 @@ public:
     void append(const char* stored, int length, ByteBuffer& out) const;
     QString display(const QString& stored) const;
 
+    // Whether values stored as integers are better read as numbers than as text: their
+    // display text follows from the number alone (INTEGER and BOOLEAN columns).
+    bool readsIntegers() const { return m_integers; }
+    // Appends the display text of a value stored as an integer.
+    void appendInteger(qint64 value, ByteBuffer& out) const;
+
 private:
     Kind m_kind;
+    bool m_integers = false;
+    void appendConverted(const char* stored, int length, ByteBuffer& out) const;
+
     std::shared_ptr<const DateTextFormatter> m_dates;
     QByteArray m_yes;
     QByteArray m_no;
+    // Texts that had to be converted, by their stored form: a column repeats its values.
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+    };
+    mutable std::unordered_map<std::string, std::string, Hash, std::equal_to<>> m_converted;
 };
 
 // True when one of the bytes is 0x80 or above (the text is not plain ASCII).
 bool hasNonAsciiByte(const char* bytes, int length);
+
+// Appends the decimal text of the number, as SQLite writes an integer.
+void appendDecimal(qint64 value, ByteBuffer& out);

@@ -1,6 +1,69 @@
 #include "controls/grid_model.h"
 
+#include <algorithm>
 #include <cstring>
+
+namespace {
+constexpr size_t FirstBlockSize = 4096;
+constexpr size_t LargestBlockSize = size_t(1) << 20;
+constexpr int OffsetBits = 40;
+constexpr quint64 OffsetMask = (quint64(1) << OffsetBits) - 1;
+} // namespace
+
+// ---- TGridRows ----
+
+TGridRows::Start TGridRows::store(const char* bytes, size_t length)
+{
+    if (m_blocks.empty() || m_blocks.back().size - m_blocks.back().used < length) {
+        // Blocks grow with the grid, so a small grid stays small and a large one needs few.
+        const size_t previous = m_blocks.empty() ? FirstBlockSize / 2 : m_blocks.back().size;
+        Block block;
+        block.size = std::max(std::min(previous * 2, LargestBlockSize), length);
+        block.bytes.reset(new char[block.size]);
+        m_blocks.push_back(std::move(block));
+    }
+    Block& block = m_blocks.back();
+    const Start start = (quint64(m_blocks.size() - 1) << OffsetBits) | quint64(block.used);
+    if (length > 0)
+        std::memcpy(block.bytes.get() + block.used, bytes, length);
+    block.used += length;
+    return start;
+}
+
+TGridRows::Start TGridRows::append(const char* bytes, size_t length)
+{
+    const Start start = store(bytes, length);
+    m_starts.push_back(start);
+    return start;
+}
+
+void TGridRows::appendAt(Start start, qsizetype count)
+{
+    m_starts.insert(m_starts.end(), static_cast<size_t>(count), start);
+}
+
+void TGridRows::replace(qsizetype r, const char* bytes, size_t length)
+{
+    m_starts[static_cast<size_t>(r)] = store(bytes, length);
+}
+
+const char* TGridRows::begin(qsizetype r, const char** blockEnd) const
+{
+    const Start start = m_starts[static_cast<size_t>(r)];
+    const Block& block = m_blocks[static_cast<size_t>(start >> OffsetBits)];
+    *blockEnd = block.bytes.get() + block.used;
+    return block.bytes.get() + (start & OffsetMask);
+}
+
+qsizetype TGridRows::memoryBytes() const
+{
+    size_t bytes = m_starts.capacity() * sizeof(Start) + m_blocks.capacity() * sizeof(Block);
+    for (const Block& block : m_blocks)
+        bytes += block.size;
+    return static_cast<qsizetype>(bytes);
+}
+
+// ---- TGridModel ----
 
 TGridModel::TGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -33,8 +96,8 @@ QByteArrayView TGridModel::cellBytes(int c, int r) const
 {
     if (c < 0 || c >= m_cols || r < 1 || r > m_rows.rowCount())
         return QByteArrayView();
-    const char* p = m_rows.bytes.data() + m_rows.starts[static_cast<size_t>(r - 1)];
-    const char* end = m_rows.bytes.data() + m_rows.bytes.size();
+    const char* end = nullptr;
+    const char* p = m_rows.begin(r - 1, &end);
     for (int i = 0; i < c; ++i)
         p = static_cast<const char*>(std::memchr(p, TGridRows::CellEnd, end - p)) + 1;
     const auto* cellEnd = static_cast<const char*>(std::memchr(p, TGridRows::CellEnd, end - p));
@@ -67,27 +130,27 @@ void TGridModel::setCell(int c, int r, const QString& text)
     }
     if (c < 0 || c >= m_cols || r < 1 || r > m_rows.rowCount())
         return;
-    // The changed row is written anew at the end of the buffer; its old bytes stay unused
-    // until the next rebuild. Cells are set one by one only on small grids.
-    TGridRows row;
-    row.beginRow();
+    // The changed row is written anew; its old bytes stay unused until the next rebuild.
+    // Cells are set one by one only on small grids.
+    ByteBuffer row;
     for (int i = 0; i < m_cols; ++i) {
-        if (i == c)
-            row.appendCell(QByteArrayView(text.toUtf8()));
-        else
-            row.appendCell(cellBytes(i, r));
+        const QByteArray utf8 = i == c ? text.toUtf8() : QByteArray();
+        const QByteArrayView cellText = i == c ? QByteArrayView(utf8) : cellBytes(i, r);
+        row.append(cellText);
+        row.push_back(TGridRows::CellEnd);
     }
-    m_rows.starts[static_cast<size_t>(r - 1)] = static_cast<qint64>(m_rows.bytes.size());
-    m_rows.bytes.insert(m_rows.bytes.end(), row.bytes.begin(), row.bytes.end());
+    m_rows.replace(r - 1, row.data(), row.size());
     const QModelIndex changed = index(r - 1, c);
     emit dataChanged(changed, changed);
 }
 
-qint64 TGridModel::sharedEmptyRow()
+TGridRows::Start TGridModel::sharedEmptyRow()
 {
-    if (m_emptyRow < 0) {
-        m_emptyRow = static_cast<qint64>(m_rows.bytes.size());
-        m_rows.bytes.insert(m_rows.bytes.end(), static_cast<size_t>(m_cols), TGridRows::CellEnd);
+    if (!m_hasEmptyRow) {
+        const ByteBuffer empty(static_cast<size_t>(m_cols), TGridRows::CellEnd);
+        m_emptyRow = m_rows.append(empty.data(), empty.size());
+        m_rows.truncate(m_rows.rowCount() - 1);
+        m_hasEmptyRow = true;
     }
     return m_emptyRow;
 }
@@ -98,12 +161,11 @@ void TGridModel::setGridRowCount(int rows)
     const int current = rowCount();
     if (dataRows > current) {
         beginInsertRows(QModelIndex(), current, dataRows - 1);
-        const qint64 empty = sharedEmptyRow();
-        m_rows.starts.resize(static_cast<size_t>(dataRows), empty);
+        m_rows.appendAt(sharedEmptyRow(), dataRows - current);
         endInsertRows();
     } else if (dataRows < current) {
         beginRemoveRows(QModelIndex(), dataRows, current - 1);
-        m_rows.starts.resize(static_cast<size_t>(dataRows));
+        m_rows.truncate(dataRows);
         endRemoveRows();
     }
 }
@@ -111,32 +173,37 @@ void TGridModel::setGridRowCount(int rows)
 void TGridModel::rebuild(int cols, int skip)
 {
     TGridRows rebuilt;
-    rebuilt.bytes.reserve(m_rows.bytes.size());
-    rebuilt.starts.reserve(m_rows.starts.size());
-    qint64 newEmpty = -1;
+    bool hasEmpty = false;
+    TGridRows::Start newEmpty = 0;
+    ByteBuffer row;
     for (qsizetype r = 1; r <= m_rows.rowCount(); ++r) {
-        if (m_rows.starts[static_cast<size_t>(r - 1)] == m_emptyRow) {
-            if (newEmpty < 0) {
-                newEmpty = static_cast<qint64>(rebuilt.bytes.size());
-                rebuilt.bytes.insert(rebuilt.bytes.end(), static_cast<size_t>(cols),
-                                     TGridRows::CellEnd);
+        if (m_hasEmptyRow && m_rows.start(r - 1) == m_emptyRow) {
+            if (!hasEmpty) {
+                const ByteBuffer empty(static_cast<size_t>(cols), TGridRows::CellEnd);
+                newEmpty = rebuilt.append(empty.data(), empty.size());
+                hasEmpty = true;
+            } else {
+                rebuilt.appendAt(newEmpty, 1);
             }
-            rebuilt.starts.push_back(newEmpty);
             continue;
         }
-        rebuilt.beginRow();
+        row.clear();
         int written = 0;
         for (int c = 0; c < m_cols && written < cols; ++c) {
             if (c == skip)
                 continue;
-            rebuilt.appendCell(cellBytes(c, static_cast<int>(r)));
+            const QByteArrayView text = cellBytes(c, static_cast<int>(r));
+            row.append(text);
+            row.push_back(TGridRows::CellEnd);
             ++written;
         }
         for (; written < cols; ++written)
-            rebuilt.endCell();
+            row.push_back(TGridRows::CellEnd);
+        rebuilt.append(row.data(), row.size());
     }
     rebuilt.squeeze();
     m_rows = std::move(rebuilt);
+    m_hasEmptyRow = hasEmpty;
     m_emptyRow = newEmpty;
 }
 
@@ -175,7 +242,7 @@ void TGridModel::assignRows(TGridRows&& rows)
     const int after = static_cast<int>(rows.rowCount());
     auto replace = [&] {
         m_rows = std::move(rows);
-        m_emptyRow = -1;
+        m_hasEmptyRow = false;
     };
     if (after < before) {
         beginRemoveRows(QModelIndex(), after, before - 1);

@@ -6,36 +6,45 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
-// Data rows of a record grid in compact form: the UTF-8 texts of all cells in one buffer, each
-// cell followed by CellEnd (a byte that UTF-8 never uses), and the offset where each row begins.
-// Every row holds exactly as many cells as the grid has columns. Rows may share the bytes of an
+// Data rows of a record grid in compact form: the UTF-8 texts of each row's cells one after
+// the other, each cell followed by CellEnd (a byte that UTF-8 never uses), in blocks that are
+// filled in turn and never moved; and where each row begins. Every row holds exactly as many
+// cells as the grid has columns, and lies within one block. Rows may share the bytes of an
 // all-empty row.
-struct TGridRows {
+class TGridRows {
+public:
     static constexpr char CellEnd = '\xFF';
+    // Where a row begins: block index in the high 24 bits, offset in the block in the low 40.
+    using Start = quint64;
 
-    ByteBuffer bytes;
-    std::vector<qint64> starts;
-
-    qsizetype rowCount() const { return static_cast<qsizetype>(starts.size()); }
-    void beginRow() { starts.push_back(static_cast<qint64>(bytes.size())); }
-    void endCell() { bytes.push_back(CellEnd); }
-    void appendCell(QByteArrayView text)
-    {
-        bytes.insert(bytes.end(), text.data(), text.data() + text.size());
-        endCell();
-    }
+    qsizetype rowCount() const { return static_cast<qsizetype>(m_starts.size()); }
+    // Appends a row whose cells are already joined, each ending with CellEnd.
+    Start append(const char* bytes, size_t length);
+    // Appends rows that begin where an existing row begins.
+    void appendAt(Start start, qsizetype count);
+    // Points row r (from 0) at a new copy of the bytes; the old ones stay unused.
+    void replace(qsizetype r, const char* bytes, size_t length);
+    void truncate(qsizetype rows) { m_starts.resize(static_cast<size_t>(rows)); }
+    Start start(qsizetype r) const { return m_starts[static_cast<size_t>(r)]; }
+    // The first byte of row r and the end of the block that holds it.
+    const char* begin(qsizetype r, const char** blockEnd) const;
     // Gives back the room that growing left unused.
-    void squeeze()
-    {
-        bytes.shrink_to_fit();
-        starts.shrink_to_fit();
-    }
-    qsizetype memoryBytes() const
-    {
-        return static_cast<qsizetype>(bytes.capacity() + starts.capacity() * sizeof(qint64));
-    }
+    void squeeze() { m_starts.shrink_to_fit(); }
+    qsizetype memoryBytes() const;
+
+private:
+    struct Block {
+        std::unique_ptr<char[]> bytes;
+        size_t size = 0;
+        size_t used = 0;
+    };
+    Start store(const char* bytes, size_t length);
+
+    std::vector<Block> m_blocks;
+    std::vector<Start> m_starts;
 };
 
 // The cells of a record grid: the titles and the data rows. Rows are counted grid-style: row 0
@@ -76,10 +85,11 @@ public:
 private:
     // Rewrites every row with cols cells, leaving out the column skip (-1: none).
     void rebuild(int cols, int skip);
-    qint64 sharedEmptyRow();
+    TGridRows::Start sharedEmptyRow();
 
     int m_cols = 0;
     QStringList m_titles;
     TGridRows m_rows;
-    qint64 m_emptyRow = -1;
+    bool m_hasEmptyRow = false;
+    TGridRows::Start m_emptyRow = 0;
 };

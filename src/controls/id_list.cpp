@@ -101,6 +101,15 @@ void TIdList::appendUtf8(const char* text, int length)
     m_values.push_back(TextEntry);
 }
 
+void TIdList::appendNumber(qint64 value)
+{
+    if (value == TextEntry) {
+        append(QString::number(value));
+        return;
+    }
+    m_values.push_back(value);
+}
+
 void TIdList::clear()
 {
     std::vector<qint64>().swap(m_values);

@@ -31,6 +31,7 @@ public:
 
     void append(const QString& text);
     void appendUtf8(const char* text, int length);
+    void appendNumber(qint64 value);
     void clear();
     void reserve(qsizetype n) { m_values.reserve(static_cast<size_t>(n)); }
     void squeeze() { m_values.shrink_to_fit(); }

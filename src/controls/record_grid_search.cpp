@@ -262,6 +262,18 @@ QString tableOfSql(const QString& sql)
     return name;
 }
 
+// Record ids are integers as a rule; their text is made only when asked for.
+void appendId(const SqlStatement& statement, int column, TIdList& ids)
+{
+    if (statement.columnType(column) == SqlValue::Type::Integer) {
+        ids.appendNumber(statement.integer(column));
+        return;
+    }
+    int length = 0;
+    const char* text = statement.textUtf8(column, &length);
+    ids.appendUtf8(text, length);
+}
+
 } // namespace
 
 QList<QObject*> TdbStringGridEx::filterControls() const
@@ -363,16 +375,22 @@ void TdbStringGridEx::fillFromSearch(SqlStatement& statement, const QStringList&
         displays.push_back(CellDisplay::forType(columnTypes.value(c)));
     TGridRows rows;
     TIdList ids;
+    ByteBuffer row;
     int length = 0;
     while (statement.step()) {
-        rows.beginRow();
+        row.clear();
         for (int c = 0; c < shown; ++c) {
-            const char* text = statement.textUtf8(c, &length);
-            displays[static_cast<size_t>(c)].append(text, length, rows.bytes);
-            rows.endCell();
+            const CellDisplay& display = displays[static_cast<size_t>(c)];
+            if (display.readsIntegers() && statement.columnType(c) == SqlValue::Type::Integer) {
+                display.appendInteger(statement.integer(c), row);
+            } else {
+                const char* text = statement.textUtf8(c, &length);
+                display.append(text, length, row);
+            }
+            row.push_back(TGridRows::CellEnd);
         }
-        const char* id = statement.textUtf8(k - 1, &length);
-        ids.appendUtf8(id, length);
+        rows.append(row.data(), row.size());
+        appendId(statement, k - 1, ids);
     }
     if (rows.rowCount() == 0)
         return; // the one empty row of dbClear stays
@@ -385,9 +403,8 @@ void TdbStringGridEx::fillFromSearch(SqlStatement& statement, const QStringList&
 void TdbStringGridEx::dbClear()
 {
     TGridRows rows;
-    rows.beginRow();
-    for (int c = 0; c < colCount(); ++c)
-        rows.endCell();
+    const ByteBuffer empty(static_cast<size_t>(colCount()), TGridRows::CellEnd);
+    rows.append(empty.data(), empty.size());
     m_model->assignRows(std::move(rows));
     dbListId.clear();
 }
@@ -434,18 +451,18 @@ void TdbStringGridEx::fillFromAuthorSql(SqlStatement& statement)
     const CellDisplay plain;
     TGridRows rows;
     TIdList ids;
+    ByteBuffer row;
     int length = 0;
     while (statement.step()) {
-        rows.beginRow();
+        row.clear();
         for (const int c : kept) {
             const char* text = statement.textUtf8(c, &length);
-            plain.append(text, length, rows.bytes);
-            rows.endCell();
+            plain.append(text, length, row);
+            row.push_back(TGridRows::CellEnd);
         }
-        if (idColumn >= 0) {
-            const char* id = statement.textUtf8(idColumn, &length);
-            ids.appendUtf8(id, length);
-        }
+        rows.append(row.data(), row.size());
+        if (idColumn >= 0)
+            appendId(statement, idColumn, ids);
     }
     if (rows.rowCount() == 0)
         return;

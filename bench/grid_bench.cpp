@@ -1,0 +1,270 @@
+// The record grid against the raw SQLite floor: the same SELECT that dbExecute issues, once
+// stepped with every column read as text, once filled into a grid. Reports time, the ratio of
+// the two, and the grid's memory per row against the raw text bytes per row, at 100,000 and
+// 1,000,000 rows, plus the cost of scrolling the filled grid.
+//
+// The database (1,000,000 rows of 6 columns) is made once in a temporary folder; pass a folder
+// as the first argument to keep it between runs.
+#include "catalogue/catalogue.h"
+#include "catalogue/schema.h"
+#include "controls/record_grid.h"
+#include "platform/project_folder.h"
+#include "platform/sqlite_connection.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <malloc.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int TotalRows = 1000000;
+
+const char* const TablesIni = "[bench]\n"
+                              "-name=TEXT\n"
+                              "_city=TEXT\n"
+                              "_qty=INTEGER\n"
+                              "_price=INTEGER\n"
+                              "_day=DATE\n"
+                              "_active=BOOLEAN\n";
+
+const char* const Names[] = {"Olsen", "Hansen", "Johansen", "Larsen", "Andersen", "Pedersen",
+                             "Nilsen", "Kristiansen", "Jensen", "Karlsen", "Berg", "Haugen"};
+const char* const Given[] = {"Kari", "Ola", "Ingrid", "Lars", "Anne", "Per", "Nora", "Jon"};
+const char* const Cities[] = {"Oslo", "Bergen", "Trondheim", "Stavanger", "Tromsø", "Drammen",
+                              "Fredrikstad", "Kristiansand", "Sandnes", "Ålesund"};
+
+void check(int rc, sqlite3* db)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+        std::exit(1);
+    }
+}
+
+void makeDatabase(SqlConnection& connection, const QString& tablesIni)
+{
+    for (const QString& statement : GetCreateTableScript(tablesIni))
+        connection.execute(statement);
+    sqlite3* db = connection.handle();
+    check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db);
+    sqlite3_stmt* insert = nullptr;
+    check(sqlite3_prepare_v2(db,
+                             "INSERT INTO bench (name, city, qty, price, day, active) "
+                             "VALUES (?, ?, ?, ?, ?, ?)",
+                             -1, &insert, nullptr),
+          db);
+    QRandomGenerator random(42);
+    const QDate first(2004, 1, 1);
+    for (int i = 0; i < TotalRows; ++i) {
+        const QByteArray name = QByteArray(Names[random.bounded(12)]) + ", " + Given[random.bounded(8)]
+                                + ' ' + QByteArray::number(i % 997);
+        const QByteArray day = first.addDays(random.bounded(7300)).toString("yyyy-MM-dd").toLatin1()
+                               + " 00:00:00.000";
+        sqlite3_bind_text(insert, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, Cities[random.bounded(10)], -1, SQLITE_STATIC);
+        sqlite3_bind_int(insert, 3, random.bounded(1, 1000));
+        sqlite3_bind_int(insert, 4, random.bounded(100, 100000));
+        sqlite3_bind_text(insert, 5, day.constData(), int(day.size()), SQLITE_TRANSIENT);
+        const int active = random.bounded(3);
+        if (active == 2)
+            sqlite3_bind_null(insert, 6);
+        else
+            sqlite3_bind_int(insert, 6, active);
+        check(sqlite3_step(insert), db);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+}
+
+// Time spent on this thread: the machine may be busy with other work, which wall time would
+// count.
+double cpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+struct Floor {
+    double seconds = 0;
+    qint64 rows = 0;
+    qint64 textBytes = 0;
+};
+
+// Prepare, step, and read every column as text.
+Floor rawFloor(sqlite3* db, const QByteArray& sql)
+{
+    Floor result;
+    const double start = cpuSeconds();
+    sqlite3_stmt* statement = nullptr;
+    check(sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &statement, nullptr), db);
+    const int columns = sqlite3_column_count(statement);
+    unsigned checksum = 0;
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        for (int c = 0; c < columns; ++c) {
+            const unsigned char* text = sqlite3_column_text(statement, c);
+            const int length = sqlite3_column_bytes(statement, c);
+            result.textBytes += length;
+            if (text && length > 0)
+                checksum += text[0];
+        }
+        ++result.rows;
+    }
+    check(rc, db);
+    sqlite3_finalize(statement);
+    result.seconds = cpuSeconds() - start;
+    if (checksum == 1) // keeps the reads
+        std::printf(" ");
+    return result;
+}
+
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+}
+
+double fillSeconds(TdbStringGridEx& grid)
+{
+    const double start = cpuSeconds();
+    grid.dbExecute();
+    QApplication::processEvents();
+    return cpuSeconds() - start;
+}
+
+// Mean time of moving to a random place in the grid and painting what is visible.
+double scrollMilliseconds(TdbStringGridEx& grid)
+{
+    QApplication::processEvents();
+    QRandomGenerator random(7);
+    QScrollBar* bar = grid.verticalScrollBar();
+    const int steps = 200;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < steps; ++i) {
+        bar->setValue(random.bounded(bar->maximum() + 1));
+        grid.viewport()->repaint();
+    }
+    return timer.nsecsElapsed() / 1e6 / steps;
+}
+
+void prepareGrid(TdbStringGridEx& grid, SqlConnection& connection, int rows)
+{
+    grid.resize(900, 600);
+    grid.show();
+    grid.dbSQLConnection = &connection;
+    grid.dbGeneralTable = QStringLiteral("bench");
+    grid.dbListFields = QStringLiteral("bench.name,bench.city,bench.qty,bench.price,bench.day,bench.active");
+    grid.dbListFieldsNames = QStringLiteral("Name,City,Qty,Price,Day,Active");
+    if (rows < TotalRows)
+        grid.dbFilter = QStringLiteral("bench.id <= %1").arg(rows);
+}
+
+// Floor, a fill into a new grid and a refill of a filled one, taken in turns; the best of
+// each counts, the machine may be busy with other work.
+void measure(SqlConnection& connection, int rows, int repeats)
+{
+    QString sql;
+    connection.setObserver([&sql](const QString& s) { sql = s; });
+    {
+        TdbStringGridEx probe(nullptr);
+        prepareGrid(probe, connection, rows);
+        probe.dbExecute(); // also warms SQLite's page cache
+    }
+    connection.setObserver(nullptr);
+
+    double bestFloor = 1e9;
+    double bestFirst = 1e9;
+    double bestRefill = 1e9;
+    Floor floor;
+    for (int i = 0; i < repeats; ++i) {
+        floor = rawFloor(connection.handle(), sql.toUtf8());
+        bestFloor = std::min(bestFloor, floor.seconds);
+        TdbStringGridEx fresh(nullptr);
+        prepareGrid(fresh, connection, rows);
+        bestFirst = std::min(bestFirst, fillSeconds(fresh));
+        bestRefill = std::min(bestRefill, fillSeconds(fresh));
+    }
+
+    TdbStringGridEx grid(nullptr);
+    prepareGrid(grid, connection, rows);
+    malloc_trim(0);
+    const qint64 before = residentBytes();
+    grid.dbExecute();
+    malloc_trim(0);
+    const qint64 after = residentBytes();
+
+    const double perRow = double(grid.memoryBytes()) / floor.rows;
+    // QHeaderView keeps one 8-byte section record per row of the (hidden) vertical header.
+    const double headerPerRow = 8.0;
+    const double rawPerRow = double(floor.textBytes) / floor.rows;
+    const double target = 2 * rawPerRow + 16;
+    std::printf("\n%d rows (grid holds %d rows)\n", rows, grid.rowCount() - 1);
+    std::printf("  statement: %s\n", qPrintable(sql));
+    std::printf("  raw SQLite floor           %8.1f ms (thread CPU time, best of %d)\n",
+                bestFloor * 1e3, repeats);
+    std::printf("  dbExecute, new grid        %8.1f ms   ratio %.2f (target <= 1.50)\n",
+                bestFirst * 1e3, bestFirst / bestFloor);
+    std::printf("  dbExecute, refill          %8.1f ms   ratio %.2f (target <= 1.50)\n",
+                bestRefill * 1e3, bestRefill / bestFloor);
+    std::printf("  raw text bytes per row     %8.1f\n", rawPerRow);
+    std::printf("  grid bytes per row         %8.1f   (cells and ids; + %.0f in the view's row"
+                " header = %.1f; target <= %.1f)\n",
+                perRow, headerPerRow, perRow + headerPerRow, target);
+    std::printf("  resident growth per row    %8.1f   (whole process, one fill)\n",
+                double(after - before) / floor.rows);
+    std::printf("  scroll and paint           %8.3f ms per step\n", scrollMilliseconds(grid));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QApplication app(argc, argv);
+
+    QTemporaryDir temp;
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.path();
+    QDir().mkpath(folder);
+    setExeFolder(folder);
+    const QString tablesIni = QDir(folder).filePath(QStringLiteral("tables.ini"));
+    QFile tables(tablesIni);
+    if (tables.open(QIODevice::WriteOnly))
+        tables.write(TablesIni);
+    tables.close();
+    LoadTables(tablesIni);
+
+    const QString dbFile = QDir(folder).filePath(QStringLiteral("grid_bench.db"));
+    const bool exists = QFile::exists(dbFile);
+    SqlConnection connection;
+    connection.open(dbFile);
+    if (!exists) {
+        QElapsedTimer timer;
+        timer.start();
+        makeDatabase(connection, tablesIni);
+        std::printf("made %d rows in %.1f s\n", TotalRows, timer.elapsed() / 1e3);
+    }
+
+    measure(connection, 100000, 15);
+    measure(connection, TotalRows, 5);
+    return 0;
+}
