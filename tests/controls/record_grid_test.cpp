@@ -558,19 +558,19 @@ TEST_F(GridTest, FillShowsDisplayTextsByColumnTypeAndKeepsTheIds)
         " '1899-12-30 09:30:00.000', 1, 5, 'МОСКВА'),"
         "(12, 'A-2', '2014-12-25 00:00:00.000', '2014-12-25 00:00:00.000',"
         " '1899-12-30 18:00:00.000', 0, NULL, 'Café'),"
-        "(13, 'A-3', NULL, 'not a date', NULL, NULL, 7, NULL),"
-        "(14, 'A-4', '', '2014-3-5 7:08', NULL, 2, 8, '')");
+        "(13, 'A-3', NULL, 'not a date', NULL, NULL, -7, NULL),"
+        "(14, 'A-4', '', '2014-3-5 7:08', NULL, 2, 'x8', '')");
     grid->dbListFields = QStringLiteral(
         "orders.number,orders.date,orders.ordered,orders.delivery,orders.paid,orders.note,"
-        "orders.total,customers.name");
-    grid->dbListFieldsNames = QStringLiteral("No.,Date,Ordered,Delivery,Paid,Note,Total,Customer");
+        "orders.total,customers.name,orders.amount");
+    grid->dbListFieldsNames = QStringLiteral("No.,Date,Ordered,Delivery,Paid,Note,Total,Customer,Amount");
     grid->dbSortField = QStringLiteral("orders.number");
     grid->dbSQL = QStringLiteral("SELECT 1");
     search();
 
     EXPECT_TRUE(grid->dbIfUsed);
     EXPECT_TRUE(grid->dbSQL.isEmpty());
-    ASSERT_EQ(grid->colCount(), 8);
+    ASSERT_EQ(grid->colCount(), 9);
     ASSERT_EQ(grid->rowCount(), 5);
     EXPECT_EQ(grid->title(6), QStringLiteral("Total"));
     EXPECT_EQ(grid->dbListId.toStringList(), QStringList({"11", "12", "13", "14"}));
@@ -586,7 +586,8 @@ TEST_F(GridTest, FillShowsDisplayTextsByColumnTypeAndKeepsTheIds)
     EXPECT_TRUE(grid->cell(3, 1).startsWith(QStringLiteral("9:30")));
     EXPECT_EQ(column(4), QStringList({"Yes", "No", "", ""}));
     EXPECT_EQ(column(5), QStringList({"Москва", "Café", "", ""}));
-    EXPECT_EQ(column(6), QStringList({"10", "", "14", "16"}));
+    EXPECT_EQ(column(6), QStringList({"10", "", "-14", "0"}));
+    EXPECT_EQ(column(8), QStringList({"5", "", "-7", "x8"}));
 }
 
 TEST_F(GridTest, BooleansFollowTheLanguageTable)
