@@ -10,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
@@ -195,13 +196,18 @@ void TdbStringGridEx::setDrawingStyle(DrawingStyle style)
     case gdsThemed:
         horizontalHeader()->setStyleSheet(QString());
         break;
-    case gdsGradient:
-        horizontalHeader()->setStyleSheet(QStringLiteral(
-            "QHeaderView::section { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-            " stop:0 palette(light), stop:1 palette(button)); border: 0px;"
-            " border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid);"
-            " padding: 0 2px; }"));
+    case gdsGradient: {
+        // From the window colour down to a shade darker than the button face.
+        const QColor top = palette().color(QPalette::Base);
+        const QColor bottom = palette().color(QPalette::Button).darker(112);
+        horizontalHeader()->setStyleSheet(
+            QStringLiteral("QHeaderView::section { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+                           " stop:0 %1, stop:1 %2); border: 0px;"
+                           " border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid);"
+                           " padding: 0 2px; }")
+                .arg(top.name(), bottom.name()));
         break;
+    }
     }
 }
 
@@ -270,6 +276,9 @@ void TdbStringGridEx::openFind()
     connect(dialog, &QDialog::finished, this, [this] { guarded([this] { findClosed(); }); });
     m_findDialog = dialog;
     dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    dialog->textEdit()->setFocus();
 }
 
 void TdbStringGridEx::findClosed()

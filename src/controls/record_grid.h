@@ -124,6 +124,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Typed letters do not move the current row: the grid has no search-as-you-type.
+    void keyboardSearch(const QString&) override {}
 
 private:
     void createMenu();
