@@ -23,6 +23,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <benchmark/benchmark.h>
 
 #ifdef VARNEL_HAVE_UITOOLS
@@ -61,6 +63,9 @@ constexpr int LeafKindCount = sizeof(Leaves) / sizeof(Leaves[0]);
 // Writes the same tree twice: as forms.xml elements and as .ui widgets.
 class ProjectWriter {
 public:
+    // onlyKind >= 0: every control of that leaf kind, side by side without containers.
+    explicit ProjectWriter(int onlyKind = -1) : m_onlyKind(onlyKind) {}
+
     void form(int f)
     {
         m_formName = QStringLiteral("frmForm%1").arg(f);
@@ -74,9 +79,11 @@ public:
         m_ui += QStringLiteral("<property name=\"windowTitle\"><string>Form %1</string></property>\n").arg(f);
         m_count = 0;
 
-        container("TdbPanel", "QFrame", QRect(8, 8, 300, 200), 8);
-        container("TdbGroupBox", "QGroupBox", QRect(316, 8, 300, 200), 8);
-        pageControl(QRect(8, 216, 400, 250), 2, 6);
+        if (m_onlyKind < 0) {
+            container("TdbPanel", "QFrame", QRect(8, 8, 300, 200), 8);
+            container("TdbGroupBox", "QGroupBox", QRect(316, 8, 300, 200), 8);
+            pageControl(QRect(8, 216, 400, 250), 2, 6);
+        }
         while (m_count < ControlsPerForm)
             leaf(QRect(420 + (m_count % 3) * 70, 216 + (m_count % 9) * 26, 64, 22));
 
@@ -117,7 +124,7 @@ private:
 
     void leaf(const QRect& r)
     {
-        const LeafKind& kind = Leaves[m_leaf++ % LeafKindCount];
+        const LeafKind& kind = Leaves[m_onlyKind >= 0 ? m_onlyKind : m_leaf++ % LeafKindCount];
         const QString name = nextName("c");
         m_xml += QStringLiteral("<%1 Name=\"%2\"%3 TabOrder=\"%4\" TabStop=\"True\"%5/>\n")
                      .arg(QLatin1String(kind.element), name, xmlBounds(r))
@@ -171,6 +178,7 @@ private:
     QList<QByteArray> m_uiForms;
     int m_count = 0;
     int m_leaf = 0;
+    int m_onlyKind;
 };
 
 // The generated project, written once into a temporary folder.
@@ -179,9 +187,9 @@ struct Project {
     QString formsXml;
     QStringList uiFiles;
 
-    Project()
+    explicit Project(int onlyKind = -1)
     {
-        ProjectWriter writer;
+        ProjectWriter writer(onlyKind);
         for (int f = 0; f < FormCount; ++f)
             writer.form(f);
         formsXml = dir.filePath(QStringLiteral("forms.xml"));
@@ -200,10 +208,14 @@ struct Project {
     }
 };
 
-const Project& project()
+// The mixed project (-1) or one of a single leaf kind, made on first use.
+const Project& project(int onlyKind = -1)
 {
-    static const Project p;
-    return p;
+    static std::map<int, std::unique_ptr<Project>> projects;
+    std::unique_ptr<Project>& p = projects[onlyKind];
+    if (!p)
+        p = std::make_unique<Project>(onlyKind);
+    return *p;
 }
 
 long residentKilobytes()
@@ -246,7 +258,7 @@ struct LoadedForms {
     TImageList* icons = nullptr;
     TImageList* edits = nullptr;
 
-    void load()
+    void load(int onlyKind = -1)
     {
         main = new TForm();
         Forms::registerForm(main);
@@ -259,22 +271,25 @@ struct LoadedForms {
         context.onFormShow = [](TForm*) {};
         context.buttonIcons = icons;
         context.buttonEdit = edits;
-        LoadForms(context, project().formsXml);
+        LoadForms(context, project(onlyKind).formsXml);
     }
 
     static void free()
     {
+        // Events the build posted are delivered first, as the running application does;
+        // destroying objects with a long queue pending costs a scan of the queue for each.
+        settle();
         qDeleteAll(Forms::all());
         settle();
     }
 };
 
-void BM_LoadForms(benchmark::State& state)
+void loadFormsBenchmark(benchmark::State& state, int onlyKind)
 {
-    project();
+    project(onlyKind);
     for (auto _ : state) {
         LoadedForms forms;
-        forms.load();
+        forms.load(onlyKind);
         state.PauseTiming();
         if (Forms::all().size() != FormCount + 1)
             state.SkipWithError("not every form was built");
@@ -283,13 +298,23 @@ void BM_LoadForms(benchmark::State& state)
     }
     state.counters["controls"] = FormCount * ControlsPerForm;
 }
+
+void BM_LoadForms(benchmark::State& state) { loadFormsBenchmark(state, -1); }
 BENCHMARK(BM_LoadForms)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
+// One kind at a time (argument: index into Leaves), to see which controls cost what.
+void BM_LoadFormsOfKind(benchmark::State& state)
+{
+    state.SetLabel(Leaves[state.range(0)].element);
+    loadFormsBenchmark(state, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_LoadFormsOfKind)->DenseRange(0, LeafKindCount - 1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 #ifdef VARNEL_HAVE_UITOOLS
-QList<QWidget*> loadUiForms(QUiLoader& loader)
+QList<QWidget*> loadUiForms(QUiLoader& loader, int onlyKind = -1)
 {
     QList<QWidget*> built;
-    for (const QString& path : project().uiFiles) {
+    for (const QString& path : project(onlyKind).uiFiles) {
         QFile file(path);
         file.open(QIODevice::ReadOnly);
         built.append(loader.load(&file));
@@ -297,22 +322,32 @@ QList<QWidget*> loadUiForms(QUiLoader& loader)
     return built;
 }
 
-void BM_QUiLoader(benchmark::State& state)
+void uiLoaderBenchmark(benchmark::State& state, int onlyKind)
 {
-    project();
+    project(onlyKind);
     QUiLoader loader;
     for (auto _ : state) {
-        const QList<QWidget*> built = loadUiForms(loader);
+        const QList<QWidget*> built = loadUiForms(loader, onlyKind);
         state.PauseTiming();
         if (built.contains(nullptr))
             state.SkipWithError(loader.errorString().toStdString().c_str());
+        settle();
         qDeleteAll(built);
         settle();
         state.ResumeTiming();
     }
     state.counters["controls"] = FormCount * ControlsPerForm;
 }
+
+void BM_QUiLoader(benchmark::State& state) { uiLoaderBenchmark(state, -1); }
 BENCHMARK(BM_QUiLoader)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void BM_QUiLoaderOfKind(benchmark::State& state)
+{
+    state.SetLabel(Leaves[state.range(0)].widgetClass);
+    uiLoaderBenchmark(state, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_QUiLoaderOfKind)->DenseRange(0, LeafKindCount - 1)->Unit(benchmark::kMillisecond)->Iterations(3);
 #endif
 
 } // namespace

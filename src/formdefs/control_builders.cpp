@@ -405,10 +405,11 @@ QWidget* buildTabSheet(const Scope& scope, const Reader& e)
 
 // ---- the registry ----
 
-Kind dataBound(Build build)
+Kind dataBound(Build build, int weight = 1)
 {
     Kind k{build};
     k.font = k.tab = k.windowed = true;
+    k.weight = weight;
     return k;
 }
 
@@ -418,17 +419,17 @@ QHash<QString, Kind> makeRegistry()
     r.insert(QStringLiteral("TdbButton"), dataBound(buildButton));
     r.insert(QStringLiteral("TdbEdit"), dataBound(buildEdit));
     r.insert(QStringLiteral("TdbEditCount"), dataBound(buildEditCount));
-    r.insert(QStringLiteral("TdbMemo"), dataBound(buildMemo));
+    r.insert(QStringLiteral("TdbMemo"), dataBound(buildMemo, 3));
     r.insert(QStringLiteral("TdbCheckBox"), dataBound(buildCheckBox));
-    r.insert(QStringLiteral("TdbDateTimePicker"), dataBound(buildDateTimePicker));
-    Kind calendar = dataBound(buildMonthCalendar);
+    r.insert(QStringLiteral("TdbDateTimePicker"), dataBound(buildDateTimePicker, 2));
+    Kind calendar = dataBound(buildMonthCalendar, 20);
     calendar.font = false;
     r.insert(QStringLiteral("TdbMonthCalendar"), calendar);
-    r.insert(QStringLiteral("TdbComboBox"), dataBound(buildComboBox));
-    r.insert(QStringLiteral("TdbStringGrid"), dataBound(buildGrid));
+    r.insert(QStringLiteral("TdbComboBox"), dataBound(buildComboBox, 3));
+    r.insert(QStringLiteral("TdbStringGrid"), dataBound(buildGrid, 10));
     r.insert(QStringLiteral("TdbImage"), Kind{buildImage});
     r.insert(QStringLiteral("TdbImageDataBase"), Kind{buildImageDataBase});
-    r.insert(QStringLiteral("TdbFileToDatabase"), dataBound(buildFileToDatabase));
+    r.insert(QStringLiteral("TdbFileToDatabase"), dataBound(buildFileToDatabase, 4));
     Kind label{buildLabel};
     label.font = label.label = true;
     r.insert(QStringLiteral("TdbLabel"), label);

@@ -30,6 +30,9 @@ struct Kind {
     bool anchors = true;   // takes dbAnchors
     bool label = false;    // starts from the application's font rather than its parent's
     bool panel = false;    // not focusable at all unless it is a tab stop
+    // What one control costs in memory and time, in one-line edit boxes (about 12 KB): a
+    // month calendar weighs as much as twenty of them.
+    int weight = 1;
 };
 
 // The kind for an element name (letter case counts), or nullptr.

@@ -155,6 +155,36 @@ void buildLevel(const FormBuildContext& context, QWidget* parent, const QDomElem
 
 // ---- forms ----
 
+// The controls a file asks for, weighed before anything is built: a small file can describe
+// thousands of month calendars, and each takes a quarter of a megabyte and milliseconds to
+// make. About 500 MB and a few seconds at most; a large application weighs well under half.
+constexpr qint64 MaxWeight = 40000;
+
+void checkWeight(const QDomElement& root, const QString& fileName)
+{
+    qint64 weight = 0;
+    QDomElement e = root.firstChildElement();
+    while (!e.isNull()) {
+        if (const ControlBuilders::Kind* kind = ControlBuilders::find(e.tagName()))
+            weight += kind->weight;
+        // Depth first, without recursion: down, else along, else up and along.
+        QDomElement next = e.firstChildElement();
+        while (next.isNull() && !e.isNull() && e != root) {
+            next = e.nextSiblingElement();
+            if (next.isNull())
+                e = e.parentNode().toElement();
+        }
+        e = next;
+    }
+    if (weight > MaxWeight)
+        throw FormatError(QStringLiteral("The form definitions file %1 describes more controls than "
+                                         "can be built: they weigh as much as %2 edit boxes, at "
+                                         "most %3 are supported")
+                              .arg(fileName)
+                              .arg(weight)
+                              .arg(MaxWeight));
+}
+
 void configureMainForm(const FormBuildContext& context, const QDomElement& element)
 {
     TForm* form = context.mainForm;
@@ -215,6 +245,7 @@ void LoadForms(const FormBuildContext& context, const QString& fileName)
         throw FormatError(
             QStringLiteral("The root element of the form definitions file %1 is <%2>, not <main>")
                 .arg(fileName, root.tagName()));
+    checkWeight(root, fileName);
     bool first = true;
     for (QDomElement element = root.firstChildElement(); !element.isNull();
          element = element.nextSiblingElement()) {

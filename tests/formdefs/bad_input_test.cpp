@@ -153,3 +153,21 @@ TEST_F(FormsFixture, HugeFilesEndInABuildOrAClearError)
     EXPECT_TRUE(message.contains(QStringLiteral("elements"))) << message.toStdString();
     EXPECT_EQ(form("frmMany"), nullptr);
 }
+
+TEST_F(FormsFixture, ASmallFileAskingForThousandsOfHeavyControlsIsRefused)
+{
+    // Each month calendar takes about a quarter of a megabyte: 2,100 of them in under 100 KB
+    // of text would take half a gigabyte, so nothing is built.
+    QString xml = QStringLiteral("<main><frmMain/>");
+    for (int f = 0; f < 42; ++f) {
+        xml += QStringLiteral("<frmCal%1>").arg(f);
+        for (int i = 0; i < 50; ++i)
+            xml += QStringLiteral("<TdbMonthCalendar Name=\"mc%1\"/>").arg(i);
+        xml += QStringLiteral("</frmCal%1>").arg(f);
+    }
+    xml += QStringLiteral("</main>");
+    const QString message = EXPECT_LOAD_FAILS(FormatError, xml);
+    EXPECT_TRUE(message.contains(QStringLiteral("more controls"))) << message.toStdString();
+    EXPECT_EQ(mainForm->formName(), "frmMainVarnel");
+    EXPECT_EQ(Forms::all().size(), 1);
+}
