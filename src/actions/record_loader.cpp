@@ -234,15 +234,21 @@ QString TRecordActions::FillForm(qint32 id, TdbButton* button)
                     for (int k = 0; k < names.size(); ++k) {
                         if (!matches(picture->dbTable, picture->dbField, k) || !row[k].isBlob())
                             continue;
+                        QString name;
                         const int plain = column(picture->dbField + QStringLiteral("_filename"));
                         if (plain >= 0)
-                            picture->dbFileName = row[plain].toText();
+                            name = row[plain].toText();
                         const int joined = column(picture->dbTable + u'.' + picture->dbField
                                                   + QStringLiteral("_filename"));
                         if (joined >= 0)
-                            picture->dbFileName = row[joined].toText();
-                        // A damaged picture is reported, and the record opens all the same.
-                        guarded([&] { picture->LoadPictureFromStream(row[k].toBytes(), picture->dbFileName); });
+                            name = row[joined].toText();
+                        // A damaged picture is reported and the record opens all the same; the
+                        // control is named only once it really shows the picture, so a later
+                        // save cannot store the placeholder under the picture's name.
+                        guarded([&] {
+                            picture->LoadPictureFromStream(row[k].toBytes(), name);
+                            picture->dbFileName = name;
+                        });
                     }
                 } else if (auto* file = qobject_cast<TdbFileToDatabase*>(c)) {
                     const QString suffix = file->dbField + QStringLiteral("_filename");
