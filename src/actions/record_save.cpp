@@ -1,4 +1,5 @@
 #include "actions/record_actions.h"
+#include "actions/sql_values.h"
 
 #include "catalogue/catalogue.h"
 #include "catalogue/sql_text.h"
@@ -20,28 +21,14 @@
 
 namespace {
 
-QString quoted(const QString& text)
-{
-    return u'"' + text + u'"';
-}
+using SqlValues::quoted;
+QString checkValue(Qt::CheckState state) { return SqlValues::checkState(state); }
 
 // A file name goes into the statement as it is, but a double quote in it must not end the
 // literal.
 QString quotedName(QString name)
 {
     return quoted(name.replace(u'"', QStringLiteral("\"\"")));
-}
-
-QString checkValue(Qt::CheckState state)
-{
-    switch (state) {
-    case Qt::Checked:
-        return QStringLiteral("1");
-    case Qt::Unchecked:
-        return QStringLiteral("0");
-    default:
-        return QStringLiteral("NULL");
-    }
 }
 
 QString gridKey(const TdbStringGridEx* grid)

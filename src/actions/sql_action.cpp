@@ -1,4 +1,5 @@
 #include "actions/record_actions.h"
+#include "actions/sql_values.h"
 
 #include "catalogue/sql_text.h"
 #include "controls/action_button.h"
@@ -13,22 +14,8 @@
 
 namespace {
 
-QString quoted(const QString& text)
-{
-    return u'"' + text + u'"';
-}
-
-QString checkValue(Qt::CheckState state)
-{
-    switch (state) {
-    case Qt::Checked:
-        return QStringLiteral("1");
-    case Qt::Unchecked:
-        return QStringLiteral("0");
-    default:
-        return QStringLiteral("NULL");
-    }
-}
+using SqlValues::quoted;
+QString checkValue(Qt::CheckState state) { return SqlValues::checkState(state); }
 
 // The value a control gives its {name} placeholder; nothing for controls without one.
 std::optional<QString> placeholderValue(QObject* c, bool storedTexts)
