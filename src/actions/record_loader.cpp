@@ -7,6 +7,7 @@
 #include "controls/file_control.h"
 #include "controls/picture_controls.h"
 #include "controls/record_grid.h"
+#include "controls/stored_files.h"
 #include "controls/value_controls.h"
 #include "platform/day_count.h"
 #include "platform/errors.h"
@@ -106,13 +107,6 @@ void resetControls(TForm* form)
             picker->setChecked(false);
         }
     }
-}
-
-// The name without its folders; stored names may come from either kind of path.
-QString fileNamePart(const QString& path)
-{
-    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
-    return path.mid(cut + 1);
 }
 
 void setCheckState(TdbCheckBox* check, const SqlValue& value)
@@ -258,7 +252,7 @@ QString TRecordActions::FillForm(qint32 id, TdbButton* button)
                     if (k < 0 || row[k].isNull())
                         continue;
                     file->dbFileName = row[k].toText();
-                    file->setText(fileNamePart(file->dbFileName));
+                    file->setText(StoredFiles::fileNamePart(file->dbFileName));
                     file->dbID = id;
                     file->rightButton()->setEnabled(true);
                 }

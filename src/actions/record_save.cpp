@@ -8,6 +8,7 @@
 #include "controls/file_control.h"
 #include "controls/picture_controls.h"
 #include "controls/record_grid.h"
+#include "controls/stored_files.h"
 #include "controls/value_controls.h"
 #include "platform/day_count.h"
 #include "platform/desktop_services.h"
@@ -35,14 +36,6 @@ QString gridKey(const TdbStringGridEx* grid)
 {
     return grid->dbGeneralTable.contains(u'.') ? GetFKColumnName(grid->dbGeneralTable)
                                                : QStringLiteral("id_") + grid->dbGeneralTable;
-}
-
-QByteArray readFile(const QString& name)
-{
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        throw FileError(QStringLiteral("Cannot read the file \"%1\": %2").arg(name, file.errorString()));
-    return file.readAll();
 }
 
 // A time picker tied to a calendar takes its date from there; a DATE column keeps the day, a
@@ -129,7 +122,7 @@ void collectInsert(Statement& st, QObject* c, TForm* form, SqlConnection& db, bo
         if (!file->dbFileName.isEmpty()) {
             st.add(field(file->dbField), u':' + file->dbField);
             st.add(field(file->dbField + QStringLiteral("_filename")), quotedName(file->dbFileName));
-            st.params.append({file->dbField, readFile(file->dbFileName)});
+            st.params.append({file->dbField, StoredFiles::readWholeFile(file->dbFileName)});
         }
     }
 }
@@ -187,7 +180,7 @@ void collectUpdate(Statement& st, QObject* c, TForm* form)
         } else if (QFileInfo(file->dbFileName).isFile()) {
             st.assign(field(file->dbField), u':' + file->dbField);
             st.assign(name, quotedName(file->dbFileName));
-            st.params.append({file->dbField, readFile(file->dbFileName)});
+            st.params.append({file->dbField, StoredFiles::readWholeFile(file->dbFileName)});
         }
     }
 }
