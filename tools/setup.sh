@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
     cmake make g++ pkg-config \
-    qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-translations-l10n qt6-image-formats-plugins \
+    qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6opengl6-dev qt6-translations-l10n qt6-image-formats-plugins \
     libsqlite3-dev zlib1g-dev libxlsxwriter-dev \
     libgtest-dev libbenchmark-dev \
     xvfb xauth fonts-dejavu-core

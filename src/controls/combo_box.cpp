@@ -3,6 +3,8 @@
 #include "platform/guard.h"
 
 #include <QListView>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 // ---- TComboItemModel ----
 
@@ -72,21 +74,41 @@ TdbComboBox::TdbComboBox(QWidget* parent) : QComboBox(parent)
 {
     setEditable(false);
     setMaxVisibleItems(8);
-    // Measuring every item of a large dictionary for the size hint is wasted work: the form
-    // definition gives the box its size.
-    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    setMinimumContentsLength(0);
     // Without a placeholder the toolkit selects the first item added to an empty box; the box
     // stays without a selection until an item is chosen.
     setPlaceholderText(QStringLiteral(" "));
 
     m_items = new TComboItemModel(this);
     setModel(m_items);
-    if (auto* list = qobject_cast<QListView*>(view()))
-        list->setUniformItemSizes(true);
+    // The popup list is made by the toolkit when it is first asked for (see showPopup): a
+    // form holds many boxes, and most of them are never opened.
 
     connect(this, &QComboBox::activated, this,
             [this](int) { guarded([this] { emit selectionChanged(); }); });
+}
+
+QSize TdbComboBox::sizeHint() const
+{
+    // The form definition gives the box its size; measuring every item of a large dictionary
+    // would be wasted work, so the hint is that of a box a dozen characters wide.
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const QFontMetrics metrics = fontMetrics();
+    const QSize content(metrics.horizontalAdvance(QLatin1Char('x')) * 12, qMax(metrics.height(), 14));
+    return style()->sizeFromContents(QStyle::CT_ComboBox, &option, content, this);
+}
+
+QSize TdbComboBox::minimumSizeHint() const
+{
+    return sizeHint();
+}
+
+void TdbComboBox::showPopup()
+{
+    // Every item is one line of text: the list need not measure each of them.
+    if (auto* list = qobject_cast<QListView*>(view()))
+        list->setUniformItemSizes(true);
+    QComboBox::showPopup();
 }
 
 QString TdbComboBox::dbGetTableName() const

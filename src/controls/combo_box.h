@@ -64,6 +64,10 @@ public:
     qint32 idAt(int index) const { return m_items->idAt(index); }
     TComboItemModel* items() const { return m_items; }
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    void showPopup() override;
+
 signals:
     // The user picked an item (not emitted for changes made by code).
     void selectionChanged();

@@ -12,25 +12,13 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
+#include <QAbstractButton>
+#include <QPainter>
 #include <QStyle>
-#include <QToolButton>
 
 namespace {
 
 const int ButtonWidth = 20;
-
-QToolButton* makeEditButton(QWidget* parent, const QString& hint)
-{
-    auto* button = new QToolButton(parent);
-    button->setAutoRaise(true);
-    button->setCursor(Qt::ArrowCursor);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setIconSize(QSize(16, 16));
-    button->setToolTip(hint);
-    button->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0px; }"
-                                         "QToolButton::menu-indicator { image: none; }"));
-    return button;
-}
 
 // Normal, hot (mouse over) and disabled looks of an edit button from list pictures.
 QIcon buttonIcon(const TImageList* images, int normal, int hot, int disabled)
@@ -47,40 +35,114 @@ QIcon buttonIcon(const TImageList* images, int normal, int hot, int disabled)
 
 } // namespace
 
+// A flat button inside the edit box that shows only its picture: the normal one, the hot one
+// under the pointer, the pressed one while held down (or while its menu is open) and the
+// disabled one.
+class TdbFileToDatabase::EditButton : public QAbstractButton {
+public:
+    EditButton(QWidget* parent, const QString& hint) : QAbstractButton(parent)
+    {
+        setAttribute(Qt::WA_Hover);
+        setCursor(Qt::ArrowCursor);
+        setFocusPolicy(Qt::NoFocus);
+        setIconSize(QSize(16, 16));
+        setToolTip(hint);
+    }
+
+    QPixmap pressed;
+    bool held = false;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPixmap picture;
+        if (!isEnabled())
+            picture = icon().pixmap(iconSize(), QIcon::Disabled);
+        else if ((isDown() || held) && !pressed.isNull())
+            picture = pressed;
+        else
+            picture = icon().pixmap(iconSize(), underMouse() ? QIcon::Active : QIcon::Normal);
+        if (picture.isNull())
+            return;
+        QPainter painter(this);
+        const QSize size = picture.deviceIndependentSize().toSize();
+        painter.drawPixmap(QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size),
+                           picture);
+    }
+};
+
 TdbFileToDatabase::TdbFileToDatabase(QWidget* parent) : QLineEdit(parent)
 {
     setReadOnly(true);
 
-    m_left = makeEditButton(this, QStringLiteral("Выбрать файл для сохранения в базу данных."));
-    m_right = makeEditButton(this, QStringLiteral("Сохранение или открытие файла из базы данных."));
+    m_left = new EditButton(this, QStringLiteral("Выбрать файл для сохранения в базу данных."));
+    m_right = new EditButton(this, QStringLiteral("Сохранение или открытие файла из базы данных."));
 
-    m_menu = new QMenu(this);
-    m_run = m_menu->addAction(QStringLiteral("Open file"));
-    m_run->setObjectName(QStringLiteral("mniRunFile"));
-    m_save = m_menu->addAction(QStringLiteral("Save file"));
-    m_save->setObjectName(QStringLiteral("mniSaveFile"));
-    m_menu->addSeparator();
-    m_delete = m_menu->addAction(QStringLiteral("Delete file"));
-    m_delete->setObjectName(QStringLiteral("mniDeleteFile"));
-    m_right->setMenu(m_menu);
-    m_right->setPopupMode(QToolButton::InstantPopup);
-
-    // The toolkit's tool button has no pressed look of its own: the picture is swapped while
-    // the button is held down (or its menu is open).
-    connect(m_left, &QToolButton::pressed, this, [this] { m_left->setIcon(m_leftDown); });
-    connect(m_left, &QToolButton::released, this, [this] { m_left->setIcon(m_leftIcon); });
-    connect(m_right, &QToolButton::pressed, this, [this] { m_right->setIcon(m_rightDown); });
-    connect(m_right, &QToolButton::released, this, [this] { m_right->setIcon(m_rightIcon); });
-    connect(m_menu, &QMenu::aboutToShow, this, [this] { m_right->setIcon(m_rightDown); });
-    connect(m_menu, &QMenu::aboutToHide, this, [this] { m_right->setIcon(m_rightIcon); });
-
-    connect(m_left, &QToolButton::clicked, this, [this] { guarded([this] { chooseFile(); }); });
-    connect(m_run, &QAction::triggered, this, [this] { guarded([this] { openStoredFile(); }); });
-    connect(m_save, &QAction::triggered, this, [this] { guarded([this] { saveStoredFile(); }); });
-    connect(m_delete, &QAction::triggered, this, [this] { guarded([this] { deleteFile(); }); });
+    connect(m_left, &QAbstractButton::clicked, this, [this] { guarded([this] { chooseFile(); }); });
+    // The menu opens as the button goes down, as a drop-down button's does.
+    connect(m_right, &QAbstractButton::pressed, this, [this] { guarded([this] { popupFileMenu(); }); });
 
     ClearEx();
     placeButtons();
+}
+
+TdbFileToDatabase::~TdbFileToDatabase() = default;
+
+QAbstractButton* TdbFileToDatabase::leftButton() const
+{
+    return m_left;
+}
+
+QAbstractButton* TdbFileToDatabase::rightButton() const
+{
+    return m_right;
+}
+
+QMenu* TdbFileToDatabase::fileMenu()
+{
+    if (m_menu)
+        return m_menu;
+    m_menu = new QMenu(this);
+    QAction* run = m_menu->addAction(QStringLiteral("Open file"));
+    run->setObjectName(QStringLiteral("mniRunFile"));
+    QAction* save = m_menu->addAction(QStringLiteral("Save file"));
+    save->setObjectName(QStringLiteral("mniSaveFile"));
+    m_menu->addSeparator();
+    QAction* remove = m_menu->addAction(QStringLiteral("Delete file"));
+    remove->setObjectName(QStringLiteral("mniDeleteFile"));
+
+    connect(run, &QAction::triggered, this, [this] { guarded([this] { openStoredFile(); }); });
+    connect(save, &QAction::triggered, this, [this] { guarded([this] { saveStoredFile(); }); });
+    connect(remove, &QAction::triggered, this, [this] { guarded([this] { deleteFile(); }); });
+    connect(m_menu, &QMenu::aboutToHide, this, [this] {
+        m_right->held = false;
+        m_right->setDown(false);
+        m_right->update();
+    });
+    return m_menu;
+}
+
+QAction* TdbFileToDatabase::mniRunFile()
+{
+    return fileMenu()->findChild<QAction*>(QStringLiteral("mniRunFile"));
+}
+
+QAction* TdbFileToDatabase::mniSaveFile()
+{
+    return fileMenu()->findChild<QAction*>(QStringLiteral("mniSaveFile"));
+}
+
+QAction* TdbFileToDatabase::mniDeleteFile()
+{
+    return fileMenu()->findChild<QAction*>(QStringLiteral("mniDeleteFile"));
+}
+
+void TdbFileToDatabase::popupFileMenu()
+{
+    QMenu* menu = fileMenu();
+    m_right->held = true;
+    m_right->update();
+    menu->popup(m_right->mapToGlobal(QPoint(0, m_right->height())));
 }
 
 void TdbFileToDatabase::ClearEx()
@@ -95,12 +157,10 @@ void TdbFileToDatabase::ClearEx()
 void TdbFileToDatabase::setImages(TImageList* images)
 {
     m_images = images;
-    m_leftIcon = buttonIcon(images, 4, 5, -1);
-    m_rightIcon = buttonIcon(images, 0, 1, 3);
-    m_leftDown = images ? QIcon(images->pixmap(6)) : QIcon();
-    m_rightDown = images ? QIcon(images->pixmap(2)) : QIcon();
-    m_left->setIcon(m_leftIcon);
-    m_right->setIcon(m_rightIcon);
+    m_left->setIcon(buttonIcon(images, 4, 5, -1));
+    m_right->setIcon(buttonIcon(images, 0, 1, 3));
+    m_left->pressed = images ? images->pixmap(6) : QPixmap();
+    m_right->pressed = images ? images->pixmap(2) : QPixmap();
 }
 
 void TdbFileToDatabase::resizeEvent(QResizeEvent* event)

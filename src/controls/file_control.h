@@ -6,9 +6,9 @@
 #include <QString>
 #include <optional>
 
+class QAbstractButton;
 class QAction;
 class QMenu;
-class QToolButton;
 class SqlConnection;
 class TImageList;
 
@@ -19,6 +19,7 @@ class TdbFileToDatabase : public QLineEdit {
     Q_OBJECT
 public:
     explicit TdbFileToDatabase(QWidget* parent);
+    ~TdbFileToDatabase() override;
 
     // The stored name after loading a record, or the full path of a file just chosen.
     QString dbFileName;
@@ -48,28 +49,25 @@ public:
     // disabled) of the list.
     void setImages(TImageList* images);
 
-    QToolButton* leftButton() const { return m_left; }
-    QToolButton* rightButton() const { return m_right; }
-    QMenu* fileMenu() const { return m_menu; }
-    QAction* mniRunFile() const { return m_run; }
-    QAction* mniSaveFile() const { return m_save; }
-    QAction* mniDeleteFile() const { return m_delete; }
+    QAbstractButton* leftButton() const;
+    QAbstractButton* rightButton() const;
+    // The file menu, made when first wanted, and its items.
+    QMenu* fileMenu();
+    QAction* mniRunFile();
+    QAction* mniSaveFile();
+    QAction* mniDeleteFile();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void placeButtons();
+    class EditButton;
 
-    QToolButton* m_left = nullptr;
-    QToolButton* m_right = nullptr;
+    void placeButtons();
+    void popupFileMenu();
+
+    EditButton* m_left = nullptr;
+    EditButton* m_right = nullptr;
     QMenu* m_menu = nullptr;
-    QAction* m_run = nullptr;
-    QAction* m_save = nullptr;
-    QAction* m_delete = nullptr;
     QPointer<TImageList> m_images;
-    QIcon m_leftIcon;
-    QIcon m_leftDown;
-    QIcon m_rightIcon;
-    QIcon m_rightDown;
 };

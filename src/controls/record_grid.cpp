@@ -14,19 +14,21 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 
 TdbStringGridEx::TdbStringGridEx(QWidget* parent) : QTableView(parent)
 {
+    // The model has its first shape before the view takes it: each change after would make
+    // the view lay itself out again.
     m_model = new TGridModel(this);
-    setModel(m_model);
     m_model->setColCount(5);
     m_model->setGridRowCount(2);
+    setModel(m_model);
 
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSortingEnabled(false);
     setShowGrid(true);
     setWordWrap(false);
     setTabKeyNavigation(false);
@@ -41,45 +43,45 @@ TdbStringGridEx::TdbStringGridEx(QWidget* parent) : QTableView(parent)
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setDefaultRowHeight(24);
     setDefaultColumnWidth(64);
-    setDrawingStyle(gdsGradient);
+    m_drawingStyle = gdsGradient;
 
-    createMenu();
     horizontalHeader()->viewport()->installEventFilter(this);
     setRow(1);
 }
 
 TdbStringGridEx::~TdbStringGridEx() = default;
 
-void TdbStringGridEx::createMenu()
+QMenu* TdbStringGridEx::gridMenu()
 {
+    if (m_menu)
+        return m_menu;
     m_menu = new QMenu(this);
-    mniShowRecord = m_menu->addAction(QStringLiteral("Show record"));
-    mniShowRecord->setObjectName(QStringLiteral("mniShowRecord"));
-    QFont bold = mniShowRecord->font();
+    QAction* showRecord = m_menu->addAction(QStringLiteral("Show record"));
+    showRecord->setObjectName(QStringLiteral("mniShowRecord"));
+    QFont bold = showRecord->font();
     bold.setBold(true);
-    mniShowRecord->setFont(bold);
-    m_menu->setDefaultAction(mniShowRecord);
-    mniSep22 = m_menu->addSeparator();
-    mniSep22->setObjectName(QStringLiteral("mniSep22"));
-    mniCopy = m_menu->addAction(QStringLiteral("Copy"));
-    mniCopy->setObjectName(QStringLiteral("mniCopy"));
-    mniCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    mniCopyAll = m_menu->addAction(QStringLiteral("Copy all"));
-    mniCopyAll->setObjectName(QStringLiteral("mniCopyAll"));
-    mniCopyAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
-    mniSep23 = m_menu->addSeparator();
-    mniSep23->setObjectName(QStringLiteral("mniSep23"));
-    mniFind = m_menu->addAction(QStringLiteral("Find"));
-    mniFind->setObjectName(QStringLiteral("mniFind"));
+    showRecord->setFont(bold);
+    m_menu->setDefaultAction(showRecord);
+    m_menu->addSeparator()->setObjectName(QStringLiteral("mniSep22"));
+    QAction* copy = m_menu->addAction(QStringLiteral("Copy"));
+    copy->setObjectName(QStringLiteral("mniCopy"));
+    copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    QAction* copyAll = m_menu->addAction(QStringLiteral("Copy all"));
+    copyAll->setObjectName(QStringLiteral("mniCopyAll"));
+    copyAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    m_menu->addSeparator()->setObjectName(QStringLiteral("mniSep23"));
+    QAction* find = m_menu->addAction(QStringLiteral("Find"));
+    find->setObjectName(QStringLiteral("mniFind"));
     // The shortcuts are shown in the menu; the grid's key handler performs them, so they act
     // only while the grid has the focus.
-    for (QAction* a : {mniCopy, mniCopyAll})
+    for (QAction* a : {copy, copyAll})
         a->setShortcutContext(Qt::WidgetShortcut);
 
-    connect(mniShowRecord, &QAction::triggered, this, [this] { guarded([this] { showRecord(); }); });
-    connect(mniCopy, &QAction::triggered, this, [this] { guarded([this] { copyRow(); }); });
-    connect(mniCopyAll, &QAction::triggered, this, [this] { guarded([this] { copyAll(); }); });
-    connect(mniFind, &QAction::triggered, this, [this] { guarded([this] { openFind(); }); });
+    connect(showRecord, &QAction::triggered, this, [this] { guarded([this] { this->showRecord(); }); });
+    connect(copy, &QAction::triggered, this, [this] { guarded([this] { copyRow(); }); });
+    connect(copyAll, &QAction::triggered, this, [this] { guarded([this] { this->copyAll(); }); });
+    connect(find, &QAction::triggered, this, [this] { guarded([this] { openFind(); }); });
+    return m_menu;
 }
 
 QString TdbStringGridEx::dbGetFKTable() const
@@ -185,29 +187,44 @@ void TdbStringGridEx::setDefaultRowHeight(int height)
 void TdbStringGridEx::setDrawingStyle(DrawingStyle style)
 {
     m_drawingStyle = style;
-    // Classic: flat title cells; themed: the platform's header; gradient: a shaded title row.
-    switch (style) {
-    case gdsClassic:
-        horizontalHeader()->setStyleSheet(QStringLiteral(
-            "QHeaderView::section { background: palette(button); border: 0px;"
-            " border-right: 1px solid palette(dark); border-bottom: 1px solid palette(dark);"
-            " padding: 0 2px; }"));
-        break;
-    case gdsThemed:
-        horizontalHeader()->setStyleSheet(QString());
-        break;
-    case gdsGradient: {
-        // From the window colour down to a shade darker than the button face.
-        const QColor top = palette().color(QPalette::Base);
-        const QColor bottom = palette().color(QPalette::Button).darker(112);
-        horizontalHeader()->setStyleSheet(
-            QStringLiteral("QHeaderView::section { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-                           " stop:0 %1, stop:1 %2); border: 0px;"
-                           " border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid);"
-                           " padding: 0 2px; }")
-                .arg(top.name(), bottom.name()));
-        break;
+    horizontalHeader()->viewport()->update();
+}
+
+// Classic: flat title cells in the button face; gradient: from the window colour down to a
+// shade darker than the button face. Each cell has a line on its right and at the bottom.
+void TdbStringGridEx::paintTitleRow()
+{
+    const QHeaderView* header = horizontalHeader();
+    QWidget* area = header->viewport();
+    const QPalette& colours = header->palette();
+    const int h = area->height();
+    QPainter painter(area);
+    if (m_drawingStyle == gdsGradient) {
+        QLinearGradient shade(0, 0, 0, h);
+        shade.setColorAt(0, colours.color(QPalette::Base));
+        shade.setColorAt(1, colours.color(QPalette::Button).darker(112));
+        painter.fillRect(area->rect(), shade);
+    } else {
+        painter.fillRect(area->rect(), colours.button());
     }
+    const QColor line = colours.color(m_drawingStyle == gdsGradient ? QPalette::Mid : QPalette::Dark);
+    painter.setPen(line);
+    painter.drawLine(0, h - 1, area->width() - 1, h - 1);
+    painter.setFont(header->font());
+    const QFontMetrics metrics(header->font());
+    for (int c = 0; c < header->count(); ++c) {
+        if (header->isSectionHidden(c))
+            continue;
+        const int x = header->sectionViewportPosition(c);
+        const int w = header->sectionSize(c);
+        if (w <= 0 || x + w <= 0 || x >= area->width())
+            continue;
+        painter.setPen(line);
+        painter.drawLine(x + w - 1, 0, x + w - 1, h - 1);
+        const QRect text = QRect(x, 0, w - 1, h - 1).adjusted(2, 0, -2, 0);
+        painter.setPen(colours.color(QPalette::ButtonText));
+        painter.drawText(text, static_cast<int>(header->defaultAlignment()),
+                         metrics.elidedText(title(c), Qt::ElideRight, text.width()));
     }
 }
 
@@ -427,7 +444,7 @@ void TdbStringGridEx::mouseDoubleClickEvent(QMouseEvent* event)
 
 void TdbStringGridEx::contextMenuEvent(QContextMenuEvent* event)
 {
-    m_menu->popup(event->globalPos());
+    gridMenu()->popup(event->globalPos());
     event->accept();
 }
 
@@ -465,7 +482,12 @@ bool TdbStringGridEx::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     case QEvent::ContextMenu:
-        m_menu->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+        gridMenu()->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    case QEvent::Paint:
+        if (m_drawingStyle == gdsThemed)
+            break;
+        guarded([this] { paintTitleRow(); });
         return true;
     default:
         break;

@@ -110,13 +110,8 @@ public:
     // Whether the grid shows a single found cell instead of a selected row.
     bool isFindMode() const { return m_findMode; }
 
-    QMenu* gridMenu() const { return m_menu; }
-    QAction* mniShowRecord;
-    QAction* mniSep22;
-    QAction* mniCopy;
-    QAction* mniCopyAll;
-    QAction* mniSep23;
-    QAction* mniFind;
+    // The grid menu (mniShowRecord, mniCopy, mniCopyAll, mniFind), made when first wanted.
+    QMenu* gridMenu();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -128,7 +123,8 @@ protected:
     void keyboardSearch(const QString&) override {}
 
 private:
-    void createMenu();
+    // The title row in the classic and gradient looks; the themed one is the toolkit's own.
+    void paintTitleRow();
     void applyColumnWidths();
     // Current row after a refill: the previous one, or the last when that one is gone.
     void restoreRow(int previous);

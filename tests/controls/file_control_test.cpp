@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QToolButton>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTest>
 #include <gtest/gtest.h>
 
 TEST(FileControl, StartsEmptyWithItsButtonsAndMenu)
@@ -21,7 +23,6 @@ TEST(FileControl, StartsEmptyWithItsButtonsAndMenu)
     EXPECT_EQ(f.rightButton()->toolTip(),
               QStringLiteral("Сохранение или открытие файла из базы данных."));
 
-    ASSERT_EQ(f.rightButton()->menu(), f.fileMenu());
     const QList<QAction*> items = f.fileMenu()->actions();
     ASSERT_EQ(items.size(), 4);
     EXPECT_EQ(items[0]->objectName(), QStringLiteral("mniRunFile"));
@@ -67,4 +68,39 @@ TEST(FileControl, ButtonsShowTheirPicturesOfTheList)
     EXPECT_EQ(f.rightButton()->icon().pixmap(16, 16, QIcon::Disabled).toImage().convertToFormat(
                   QImage::Format_ARGB32),
               pictures[3].toImage().convertToFormat(QImage::Format_ARGB32));
+}
+
+// The right button opens the file menu as it goes down and shows its pressed picture while
+// the menu is open; closing the menu brings the normal picture back.
+TEST(FileControl, RightButtonOpensTheFileMenuAndLooksPressedMeanwhile)
+{
+    TImageList list(16, 16);
+    for (const QPixmap& p : drawEditButtonImages())
+        list.add(p);
+    TdbFileToDatabase f(nullptr);
+    f.setImages(&list);
+    f.resize(200, 26);
+    f.show();
+    f.rightButton()->setEnabled(true);
+    QApplication::processEvents();
+    const QImage normal = f.rightButton()->grab().toImage();
+
+    QTest::mousePress(f.rightButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    ASSERT_TRUE(f.fileMenu()->isVisible());
+    EXPECT_NE(f.rightButton()->grab().toImage(), normal);
+
+    f.fileMenu()->hide();
+    QApplication::processEvents();
+    EXPECT_FALSE(f.rightButton()->isDown());
+    EXPECT_EQ(f.rightButton()->grab().toImage(), normal);
+}
+
+// A disabled right button opens nothing.
+TEST(FileControl, DisabledRightButtonOpensNoMenu)
+{
+    TdbFileToDatabase f(nullptr);
+    f.resize(200, 26);
+    f.show();
+    QTest::mousePress(f.rightButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_FALSE(f.fileMenu()->isVisible());
 }

@@ -164,6 +164,49 @@ TEST(RecordGrid, StartsWithTitleRowAndOneEmptyCurrentDataRow)
     EXPECT_EQ(grid.dbItemID(), -1);
 }
 
+// The title row: the classic look is flat, the gradient one runs light to dark, both draw
+// the titles and a line below; the themed look is the toolkit's own header.
+TEST(RecordGrid, TitleRowIsDrawnInEachLook)
+{
+    struct Case {
+        TdbStringGridEx::DrawingStyle style;
+        bool shaded;
+    };
+    for (const Case& c : {Case{TdbStringGridEx::gdsClassic, false}, Case{TdbStringGridEx::gdsGradient, true},
+                          Case{TdbStringGridEx::gdsThemed, false}}) {
+        SCOPED_TRACE(static_cast<int>(c.style));
+        TdbStringGridEx grid(nullptr);
+        grid.resize(300, 120);
+        grid.setDefaultRowHeight(24);
+        grid.setDefaultColumnWidth(140);
+        grid.setTitle(0, QStringLiteral("WWWWWW"));
+        grid.setDrawingStyle(c.style);
+        grid.show();
+        QApplication::processEvents();
+        QWidget* area = grid.horizontalHeader()->viewport();
+        const QImage image = area->grab().toImage();
+        ASSERT_GE(image.height(), 20);
+        const int h = image.height();
+        // Sample the empty second column away from its edges.
+        const QColor top = image.pixelColor(200, 1);
+        const QColor bottom = image.pixelColor(200, h - 3);
+        if (c.style == TdbStringGridEx::gdsThemed)
+            continue;
+        EXPECT_EQ(top.lightness() > bottom.lightness() + 10, c.shaded);
+        if (!c.shaded) {
+            EXPECT_EQ(top, grid.palette().color(QPalette::Button));
+        }
+        // A line under the titles and between the cells.
+        EXPECT_LT(image.pixelColor(200, h - 1).lightness(), bottom.lightness());
+        EXPECT_LT(image.pixelColor(139, h / 2).lightness(), image.pixelColor(200, h / 2).lightness());
+        // The title's text is there: dark pixels in the middle of the first cell.
+        int dark = 0;
+        for (int x = 20; x < 120; ++x)
+            dark += image.pixelColor(x, h / 2).lightness() < 100 ? 1 : 0;
+        EXPECT_GT(dark, 3);
+    }
+}
+
 TEST(RecordGrid, SplitsTheGeneralTableAtTheFirstDot)
 {
     struct Case {
@@ -903,10 +946,12 @@ TEST_F(GridUse, MenuOffersShowCopyAndFind)
         items.append(a->objectName() + u'|' + a->text() + u'|' + a->shortcut().toString());
     EXPECT_EQ(items, QStringList({"mniShowRecord|Show record|", "mniSep22||", "mniCopy|Copy|Ctrl+C",
                                   "mniCopyAll|Copy all|Ctrl+Shift+C", "mniSep23||", "mniFind|Find|"}));
-    EXPECT_EQ(grid->gridMenu()->defaultAction(), grid->mniShowRecord);
-    EXPECT_TRUE(grid->mniShowRecord->font().bold());
+    QAction* showRecord = grid->gridMenu()->findChild<QAction*>(QStringLiteral("mniShowRecord"));
+    ASSERT_TRUE(showRecord);
+    EXPECT_EQ(grid->gridMenu()->defaultAction(), showRecord);
+    EXPECT_TRUE(showRecord->font().bold());
     grid->setRow(2);
-    grid->mniCopy->trigger();
+    grid->gridMenu()->findChild<QAction*>(QStringLiteral("mniCopy"))->trigger();
     EXPECT_EQ(desk->clipboard, QStringLiteral("Name: Smithson\r\nCity: Smith"));
 }
 
