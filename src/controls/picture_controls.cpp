@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolButton>
+#include <vector>
 
 // ---- TPictureBox ----
 
@@ -211,7 +212,7 @@ TdbImageDataBase::TdbImageDataBase(QWidget* parent) : TPictureBox(parent)
 {
     setCenter(true);
     setCursor(Qt::PointingHandCursor);
-    makeToolBar();
+    // The hover toolbar is made when the pointer first comes over the control.
 }
 
 TdbImageDataBase::~TdbImageDataBase()
@@ -223,6 +224,31 @@ TdbImageDataBase::~TdbImageDataBase()
 void TdbImageDataBase::setViewer(std::function<void(const QImage&)> viewer)
 {
     viewerHook() = std::move(viewer);
+}
+
+QWidget* TdbImageDataBase::toolBar()
+{
+    if (!m_toolBar)
+        makeToolBar();
+    return m_toolBar;
+}
+
+QToolButton* TdbImageDataBase::selectButton()
+{
+    toolBar();
+    return m_select;
+}
+
+QToolButton* TdbImageDataBase::saveButton()
+{
+    toolBar();
+    return m_save;
+}
+
+QToolButton* TdbImageDataBase::deleteButton()
+{
+    toolBar();
+    return m_delete;
 }
 
 void TdbImageDataBase::makeToolBar()
@@ -272,6 +298,8 @@ void TdbImageDataBase::followParent()
 
 void TdbImageDataBase::updateToolButtons()
 {
+    if (!m_toolBar)
+        return;
     const bool held = !dbFileName.isEmpty();
     m_select->setEnabled(true);
     m_save->setEnabled(held);
@@ -285,23 +313,49 @@ void TdbImageDataBase::Clear()
     drawPlaceholder();
 }
 
-void TdbImageDataBase::drawPlaceholder()
+namespace {
+
+// The empty control's picture: the button face inside a dotted outline. Controls of one size
+// share one sheet (the image is shared until written), so a form with many empty picture
+// fields holds a handful of sheets, not one per field.
+QImage placeholderSheet(const QSize& size, const QColor& line)
 {
-    followParent();
-    if (width() <= 0 || height() <= 0 || !dbFileName.isEmpty())
-        return;
-    QImage sheet(size(), QImage::Format_RGB32);
+    struct Sheet {
+        QSize size;
+        QRgb line;
+        QImage image;
+    };
+    static std::vector<Sheet> sheets;
+    for (const Sheet& s : sheets)
+        if (s.size == size && s.line == line.rgba())
+            return s.image;
+
+    QImage sheet(size, QImage::Format_RGB32);
     sheet.fill(Colors::fromToolkit(Colors::ButtonFace));
     QPainter painter(&sheet);
-    QPen pen(palette().color(QPalette::WindowText));
+    QPen pen(line);
     pen.setStyle(Qt::DotLine);
     pen.setWidth(0);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     painter.setBackgroundMode(Qt::TransparentMode);
-    painter.drawRect(0, 0, width() - 1, height() - 1);
+    painter.drawRect(0, 0, size.width() - 1, size.height() - 1);
     painter.end();
-    setPicture(sheet);
+    // Sizes met while a form is resized come and go; a short list keeps the common ones.
+    if (sheets.size() >= 32)
+        sheets.erase(sheets.begin());
+    sheets.push_back({size, line.rgba(), sheet});
+    return sheet;
+}
+
+} // namespace
+
+void TdbImageDataBase::drawPlaceholder()
+{
+    followParent();
+    if (width() <= 0 || height() <= 0 || !dbFileName.isEmpty())
+        return;
+    setPicture(placeholderSheet(size(), palette().color(QPalette::WindowText)));
 }
 
 void TdbImageDataBase::resizeEvent(QResizeEvent* event)
@@ -331,6 +385,7 @@ void TdbImageDataBase::mouseReleaseEvent(QMouseEvent* event)
 
 void TdbImageDataBase::pointerEntered()
 {
+    toolBar();
     updateToolButtons();
     followParent();
     // A control without a container has nowhere to put the toolbar.

@@ -104,11 +104,12 @@ public:
     // Where a click on any picture control shows its picture (the application's image viewer).
     static void setViewer(std::function<void(const QImage&)> viewer);
 
-    // The hover toolbar: a sibling of the control in its parent, and its three buttons.
-    QWidget* toolBar() const { return m_toolBar; }
-    QToolButton* selectButton() const { return m_select; }
-    QToolButton* saveButton() const { return m_save; }
-    QToolButton* deleteButton() const { return m_delete; }
+    // The hover toolbar: a sibling of the control in its parent, and its three buttons; made
+    // when first wanted.
+    QWidget* toolBar();
+    QToolButton* selectButton();
+    QToolButton* saveButton();
+    QToolButton* deleteButton();
 
     // What the pointer and the toolbar do; pos is in the control's own coordinates.
     void pointerEntered();

@@ -220,18 +220,24 @@ void TdbDateTimePicker::setChecked(bool checked)
 
 void TdbDateTimePicker::setKind(Kind kind)
 {
+    if (m_kind == kind)
+        return;
     m_kind = kind;
     applyFormat();
 }
 
 void TdbDateTimePicker::setDateFormat(DateFormat format)
 {
+    if (m_dateFormat == format)
+        return;
     m_dateFormat = format;
     applyFormat();
 }
 
 void TdbDateTimePicker::setDisplayFormat(const QString& format)
 {
+    if (m_format == format)
+        return;
     m_format = format;
     applyFormat();
 }
