@@ -100,7 +100,7 @@ TForm* owningForm(QWidget* parent)
     throw ComponentError(QStringLiteral("Controls can only be built inside a form"));
 }
 
-void buildLevel(const FormBuildContext& context, QWidget* parent, const QDomElement& element,
+void buildLevel(const FormBuildContext& context, QWidget* parent, const FormsElement& element,
                 int depth)
 {
     if (depth > FormsDocument::MaxDepth)
@@ -110,10 +110,9 @@ void buildLevel(const FormBuildContext& context, QWidget* parent, const QDomElem
                                        Windowed::container(parent)};
     QList<TabEntry> tabList;
 
-    for (QDomElement node = element.firstChildElement(); !node.isNull();
-         node = node.nextSiblingElement()) {
+    for (const FormsElement& node : element.children) {
         const Reader e(node);
-        const ControlBuilders::Kind* kind = ControlBuilders::find(node.tagName());
+        const ControlBuilders::Kind* kind = ControlBuilders::find(node.name);
         QWidget* control = kind ? kind->build(scope, e) : nullptr;
         if (control) {
             if (kind->windowed)
@@ -138,7 +137,7 @@ void buildLevel(const FormBuildContext& context, QWidget* parent, const QDomElem
         // Child elements go into the parent's windowed child that bears the element's Name,
         // whatever the element is. Names are unique on a form, so a control just built under
         // that name is the one a search would find.
-        if (node.firstChildElement().isNull())
+        if (node.children.empty())
             continue;
         const QString name = e.text(NameAttribute);
         QWidget* inner = nullptr;
@@ -160,21 +159,20 @@ void buildLevel(const FormBuildContext& context, QWidget* parent, const QDomElem
 // make. About 500 MB and a few seconds at most; a large application weighs well under half.
 constexpr qint64 MaxWeight = 40000;
 
-void checkWeight(const QDomElement& root, const QString& fileName)
+void checkWeight(const FormsElement& root, const QString& fileName)
 {
     qint64 weight = 0;
-    QDomElement e = root.firstChildElement();
-    while (!e.isNull()) {
-        if (const ControlBuilders::Kind* kind = ControlBuilders::find(e.tagName()))
-            weight += kind->weight;
-        // Depth first, without recursion: down, else along, else up and along.
-        QDomElement next = e.firstChildElement();
-        while (next.isNull() && !e.isNull() && e != root) {
-            next = e.nextSiblingElement();
-            if (next.isNull())
-                e = e.parentNode().toElement();
+    // Depth first, without recursion.
+    std::vector<const FormsElement*> pending{&root};
+    while (!pending.empty()) {
+        const FormsElement* e = pending.back();
+        pending.pop_back();
+        for (const FormsElement& child : e->children) {
+            if (const ControlBuilders::Kind* kind = ControlBuilders::find(child.name))
+                weight += kind->weight;
+            if (!child.children.empty())
+                pending.push_back(&child);
         }
-        e = next;
     }
     if (weight > MaxWeight)
         throw FormatError(QStringLiteral("The form definitions file %1 describes more controls than "
@@ -185,7 +183,7 @@ void checkWeight(const QDomElement& root, const QString& fileName)
                               .arg(MaxWeight));
 }
 
-void configureMainForm(const FormBuildContext& context, const QDomElement& element)
+void configureMainForm(const FormBuildContext& context, const FormsElement& element)
 {
     TForm* form = context.mainForm;
     const Reader e(element);
@@ -194,16 +192,16 @@ void configureMainForm(const FormBuildContext& context, const QDomElement& eleme
                         e.integer(QStringLiteral("Height"), 480));
     BuildControls(context, form, element);
     form->setWindowTitle(e.text(QStringLiteral("Caption")));
-    form->setFormName(element.tagName());
+    form->setFormName(element.name);
     if (const auto color = e.colorIfGiven(QStringLiteral("Color")))
         form->setBackground(*color);
 }
 
-void createForm(const FormBuildContext& context, const QDomElement& element)
+void createForm(const FormBuildContext& context, const FormsElement& element)
 {
     auto* form = new TForm();
     try {
-        form->setFormName(element.tagName());
+        form->setFormName(element.name);
     } catch (...) {
         delete form;
         throw;
@@ -225,7 +223,7 @@ void createForm(const FormBuildContext& context, const QDomElement& element)
 
 } // namespace
 
-void BuildControls(const FormBuildContext& context, QWidget* parent, const QDomElement& element)
+void BuildControls(const FormBuildContext& context, QWidget* parent, const FormsElement& element)
 {
     buildLevel(context, parent, element, 0);
     if (auto* form = qobject_cast<TForm*>(parent))
@@ -236,19 +234,18 @@ void LoadForms(const FormBuildContext& context, const QString& fileName)
 {
     if (!context.mainForm)
         throw ComponentError(QStringLiteral("Forms can only be loaded into a main form"));
-    const QDomDocument document = FormsDocument::read(fileName);
-    const QDomElement root = document.documentElement();
-    if (root.isNull())
+    const FormsElement document = FormsDocument::read(fileName);
+    if (document.children.empty())
         throw FormatError(QStringLiteral("The form definitions file %1 holds no elements")
                               .arg(fileName));
-    if (root.tagName() != QLatin1String("main"))
+    const FormsElement& root = document.children.front();
+    if (root.name != QLatin1String("main"))
         throw FormatError(
             QStringLiteral("The root element of the form definitions file %1 is <%2>, not <main>")
-                .arg(fileName, root.tagName()));
+                .arg(fileName, root.name));
     checkWeight(root, fileName);
     bool first = true;
-    for (QDomElement element = root.firstChildElement(); !element.isNull();
-         element = element.nextSiblingElement()) {
+    for (const FormsElement& element : root.children) {
         if (first)
             configureMainForm(context, element);
         else

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QDomElement>
 #include <QString>
 #include <functional>
 
+struct FormsElement;
 class QWidget;
 class SqlConnection;
 class TdbButton;
@@ -30,4 +30,4 @@ void LoadForms(const FormBuildContext& context, const QString& fileName);
 
 // Builds the child elements of element as controls inside parent (a form or a windowed
 // control owned by a form), then applies their tab order.
-void BuildControls(const FormBuildContext& context, QWidget* parent, const QDomElement& element);
+void BuildControls(const FormBuildContext& context, QWidget* parent, const FormsElement& element);

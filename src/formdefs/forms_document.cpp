@@ -5,6 +5,22 @@
 #include <QFile>
 #include <QXmlStreamReader>
 
+bool FormsElement::hasAttribute(QStringView attribute) const
+{
+    for (const auto& [name, value] : attributes)
+        if (name == attribute)
+            return true;
+    return false;
+}
+
+QString FormsElement::attribute(QStringView attribute) const
+{
+    for (const auto& [name, value] : attributes)
+        if (name == attribute)
+            return value;
+    return QString();
+}
+
 namespace FormsDocument {
 
 namespace {
@@ -21,35 +37,35 @@ namespace {
 
 } // namespace
 
-QDomDocument parse(const QByteArray& bytes, const QString& sourceName)
+FormsElement parse(const QByteArray& bytes, const QString& sourceName)
 {
     QXmlStreamReader reader(bytes);
     reader.setNamespaceProcessing(false);
-    // A document made with a type name is a real one; a default-constructed one stays null.
-    QDomDocument document(QStringLiteral("main"));
-    QDomNode current = document;
-    int depth = 0;
+    FormsElement document;
+    // The open elements, innermost last. Only the innermost one gains children, so the
+    // elements further out stay where they are.
+    std::vector<FormsElement*> open{&document};
     qsizetype elements = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement: {
-            if (++depth > MaxDepth)
+            if (static_cast<int>(open.size()) > MaxDepth)
                 fail(reader, sourceName,
                      QStringLiteral("elements are nested more than %1 levels deep").arg(MaxDepth));
             if (++elements > MaxElements)
                 fail(reader, sourceName,
                      QStringLiteral("the file holds more than %1 elements").arg(MaxElements));
-            QDomElement element = document.createElement(reader.qualifiedName().toString());
+            FormsElement& element = open.back()->children.emplace_back();
+            element.name = reader.qualifiedName().toString();
             const QXmlStreamAttributes attributes = reader.attributes();
+            element.attributes.reserve(attributes.size());
             for (const QXmlStreamAttribute& a : attributes)
-                element.setAttribute(a.qualifiedName().toString(), a.value().toString());
-            current.appendChild(element);
-            current = element;
+                element.attributes.emplace_back(a.qualifiedName().toString(), a.value().toString());
+            open.push_back(&element);
             break;
         }
         case QXmlStreamReader::EndElement:
-            current = current.parentNode();
-            --depth;
+            open.pop_back();
             break;
         default:
             // The format is carried by elements and attributes only.
@@ -61,7 +77,7 @@ QDomDocument parse(const QByteArray& bytes, const QString& sourceName)
     return document;
 }
 
-QDomDocument read(const QString& fileName)
+FormsElement read(const QString& fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))

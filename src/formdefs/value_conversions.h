@@ -1,9 +1,9 @@
 #pragma once
 
+#include "formdefs/forms_document.h"
 #include "platform/anchors.h"
 
 #include <QColor>
-#include <QDomElement>
 #include <QString>
 #include <optional>
 #include <utility>
@@ -49,9 +49,9 @@ QString restoreLineBreaks(const QString& text);
 
 class Reader {
 public:
-    explicit Reader(const QDomElement& element) : m_element(element) {}
+    explicit Reader(const FormsElement& element) : m_element(element) {}
 
-    const QDomElement& element() const { return m_element; }
+    const FormsElement& element() const { return m_element; }
     bool has(const QString& attribute) const { return m_element.hasAttribute(attribute); }
     QString text(const QString& attribute) const { return m_element.attribute(attribute); }
     qint32 integer(const QString& attribute, qint32 defaultValue) const
@@ -74,7 +74,7 @@ public:
     std::optional<Anchors::Sides> anchors() const;
 
 private:
-    QDomElement m_element;
+    const FormsElement& m_element;
 };
 
 } // namespace FormValues
