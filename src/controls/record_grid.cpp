@@ -19,12 +19,19 @@
 
 TdbStringGridEx::TdbStringGridEx(QWidget* parent) : QTableView(parent)
 {
-    // The model has its first shape before the view takes it: each change after would make
-    // the view lay itself out again.
     m_model = new TGridModel(this);
     m_model->setColCount(5);
     m_model->setGridRowCount(2);
-    setModel(m_model);
+    // Until the view takes the model, widths given to columns wait in a list that follows the
+    // columns as they come and go.
+    connect(m_model, &QAbstractItemModel::columnsInserted, this, [this](const QModelIndex&, int first, int last) {
+        if (!m_viewReady && first < m_pendingWidths.size())
+            m_pendingWidths.insert(first, last - first + 1, -1);
+    });
+    connect(m_model, &QAbstractItemModel::columnsRemoved, this, [this](const QModelIndex&, int first, int last) {
+        if (!m_viewReady && first < m_pendingWidths.size())
+            m_pendingWidths.remove(first, qMin<qsizetype>(last + 1, m_pendingWidths.size()) - first);
+    });
 
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -46,10 +53,53 @@ TdbStringGridEx::TdbStringGridEx(QWidget* parent) : QTableView(parent)
     m_drawingStyle = gdsGradient;
 
     horizontalHeader()->viewport()->installEventFilter(this);
-    setRow(1);
 }
 
 TdbStringGridEx::~TdbStringGridEx() = default;
+
+void TdbStringGridEx::ensureView() const
+{
+    if (m_viewReady)
+        return;
+    // Taking the model changes what the view shows, not what the grid holds.
+    auto* self = const_cast<TdbStringGridEx*>(this);
+    self->m_viewReady = true;
+    self->setModel(m_model);
+    for (int c = 0; c < m_pendingWidths.size(); ++c)
+        if (m_pendingWidths[c] >= 0)
+            self->QTableView::setColumnWidth(c, m_pendingWidths[c]);
+    self->m_pendingWidths.clear();
+    self->setRow(1);
+}
+
+int TdbStringGridEx::columnWidth(int column) const
+{
+    if (m_viewReady)
+        return QTableView::columnWidth(column);
+    if (column < 0 || column >= colCount())
+        return 0;
+    return column < m_pendingWidths.size() && m_pendingWidths[column] >= 0 ? m_pendingWidths[column]
+                                                                           : m_defaultColumnWidth;
+}
+
+void TdbStringGridEx::setColumnWidth(int column, int width)
+{
+    if (m_viewReady) {
+        QTableView::setColumnWidth(column, width);
+        return;
+    }
+    if (column < 0 || column >= colCount())
+        return;
+    if (m_pendingWidths.size() <= column)
+        m_pendingWidths.resize(column + 1, -1);
+    m_pendingWidths[column] = qMax(0, width);
+}
+
+void TdbStringGridEx::showEvent(QShowEvent* event)
+{
+    ensureView();
+    QTableView::showEvent(event);
+}
 
 QMenu* TdbStringGridEx::gridMenu()
 {
@@ -127,18 +177,21 @@ void TdbStringGridEx::setRowCount(int rows)
 
 int TdbStringGridEx::row() const
 {
+    ensureView();
     const QModelIndex current = currentIndex();
     return current.isValid() ? current.row() + 1 : -1;
 }
 
 int TdbStringGridEx::col() const
 {
+    ensureView();
     const QModelIndex current = currentIndex();
     return current.isValid() ? current.column() : -1;
 }
 
 void TdbStringGridEx::setRow(int r)
 {
+    ensureView();
     if (r < 1 || r >= rowCount())
         return;
     const int column = qBound(0, currentIndex().column(), qMax(0, colCount() - 1));
@@ -168,6 +221,9 @@ void TdbStringGridEx::setDefaultColumnWidth(int width)
 
 void TdbStringGridEx::applyColumnWidths()
 {
+    m_pendingWidths.clear();
+    if (!m_viewReady)
+        return;
     for (int c = 0; c < m_model->colCount(); ++c)
         setColumnWidth(c, m_defaultColumnWidth);
 }
@@ -272,6 +328,7 @@ void TdbStringGridEx::copyAll()
 
 void TdbStringGridEx::copyCellAt(const QPoint& viewportPoint)
 {
+    ensureView();
     const QModelIndex at = indexAt(viewportPoint);
     desktop().setClipboardText(at.isValid() ? cell(at.column(), at.row() + 1) : QString());
 }
@@ -306,6 +363,7 @@ void TdbStringGridEx::findClosed()
 
 void TdbStringGridEx::setFindMode(bool on)
 {
+    ensureView();
     if (m_findMode == on)
         return;
     m_findMode = on;
@@ -377,6 +435,7 @@ private:
 
 bool TdbStringGridEx::findNext(const QString& text, bool matchCase)
 {
+    ensureView();
     const int lastRow = rowCount() - 1;
     const int lastCol = colCount() - 1;
     const int fromRow = m_findPosition.y();

@@ -74,6 +74,14 @@ public:
     void setRow(int r);
     int col() const;
 
+    // Column widths, also before the view has taken the model.
+    int columnWidth(int column) const;
+    void setColumnWidth(int column, int width);
+    // The view takes the model when it is first shown or asked about its current cell: a form
+    // holds grids that are never opened, and joining a view to its model is most of what a
+    // grid costs to make.
+    void ensureView() const;
+
     int defaultColumnWidth() const { return m_defaultColumnWidth; }
     void setDefaultColumnWidth(int width);
     int defaultRowHeight() const;
@@ -114,6 +122,7 @@ public:
     QMenu* gridMenu();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -139,6 +148,9 @@ private:
     void fillFromAuthorSql(SqlStatement& statement);
 
     TGridModel* m_model = nullptr;
+    mutable bool m_viewReady = false;
+    // Widths set before the view took the model, by column; -1: the default width.
+    QList<int> m_pendingWidths;
     int m_defaultColumnWidth = 64;
     DrawingStyle m_drawingStyle = gdsGradient;
     QMenu* m_menu = nullptr;

@@ -237,9 +237,9 @@ TEST(RecordGrid, CellsAreCountedWithTheTitleRowAsRowZero)
     grid.setCell(1, 0, QStringLiteral("City"));
     grid.setCell(0, 1, QStringLiteral("Smith"));
     grid.setCell(1, 2, QStringLiteral("Ōslo \"x\""));
-    EXPECT_EQ(grid.model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+    EXPECT_EQ(grid.gridModel()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
               QStringLiteral("City"));
-    EXPECT_EQ(grid.model()->index(0, 0).data().toString(), QStringLiteral("Smith"));
+    EXPECT_EQ(grid.gridModel()->index(0, 0).data().toString(), QStringLiteral("Smith"));
     EXPECT_EQ(grid.cell(1, 2), QStringLiteral("Ōslo \"x\""));
     EXPECT_EQ(grid.cell(0, 2), QString());
     EXPECT_EQ(grid.cell(5, 9), QString());
@@ -291,7 +291,38 @@ TEST(RecordGrid, DefaultSizesApplyToEveryColumnAndRow)
     for (int c = 0; c < 7; ++c)
         EXPECT_EQ(grid.columnWidth(c), 78) << c;
     EXPECT_EQ(grid.defaultRowHeight(), 18);
+    grid.ensureView();
     EXPECT_EQ(grid.rowHeight(0), 18);
+    for (int c = 0; c < 7; ++c)
+        EXPECT_EQ(grid.columnWidth(c), 78) << c;
+}
+
+// Widths given before the grid is first shown (stored layouts are read at start-up) follow
+// their columns as columns come and go, and are the widths the shown grid has.
+TEST(RecordGrid, ColumnWidthsSetBeforeTheFirstShowAreKept)
+{
+    TdbStringGridEx grid(nullptr);
+    grid.setDefaultColumnWidth(50);
+    grid.setColumnWidth(1, 111);
+    grid.setColumnWidth(3, 133);
+    grid.setColumnWidth(9, 999); // no such column
+    grid.gridModel()->removeColumn(0);
+    grid.setColCount(6);
+    const QList<int> expected = {111, 50, 133, 50, 50, 50};
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(grid.columnWidth(c), expected[c]) << "before the show, column " << c;
+    EXPECT_EQ(grid.columnWidth(9), 0);
+
+    grid.resize(400, 200);
+    grid.show();
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(grid.columnWidth(c), expected[c]) << "shown, column " << c;
+    EXPECT_EQ(grid.model(), grid.gridModel());
+    EXPECT_EQ(grid.row(), 1);
+    EXPECT_EQ(grid.horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+
+    grid.setDefaultColumnWidth(70); // every column again
+    EXPECT_EQ(grid.columnWidth(0), 70);
 }
 
 // ---- the search statement ----
