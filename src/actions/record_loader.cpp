@@ -16,7 +16,7 @@
 #include "platform/sqlite_connection.h"
 
 #include <QDateTime>
-#include <QToolButton>
+#include <QAbstractButton>
 #include <algorithm>
 
 namespace {

@@ -107,7 +107,7 @@ namespace {
 // at the left of the text.
 class PickerEdit : public QDateTimeEdit {
 public:
-    explicit PickerEdit(QWidget* parent) : QDateTimeEdit(parent) {}
+    PickerEdit(const QDateTime& value, QWidget* parent) : QDateTimeEdit(value, parent) {}
     QLineEdit* textEdit() const { return lineEdit(); }
 };
 
@@ -124,7 +124,11 @@ QString localeTimeFormat()
 
 TdbDateTimePicker::TdbDateTimePicker(QWidget* parent) : QWidget(parent)
 {
-    auto* edit = new PickerEdit(this);
+    // The current local wall-clock time; a day count has no time zone. The editor starts with
+    // it, so that showing it costs nothing more.
+    const QDateTime now = QDateTime::currentDateTime();
+    m_value = DayCount::fromDateTime(QDateTime(now.date(), now.time(), Qt::UTC));
+    auto* edit = new PickerEdit(DayCount::toDateTime(m_value), this);
     m_edit = edit;
     m_edit->setTimeSpec(Qt::UTC);
     m_edit->setCalendarPopup(true);
@@ -137,9 +141,6 @@ TdbDateTimePicker::TdbDateTimePicker(QWidget* parent) : QWidget(parent)
     setFocusProxy(m_edit);
     setFocusPolicy(m_edit->focusPolicy());
 
-    // The current local wall-clock time; a day count has no time zone.
-    const QDateTime now = QDateTime::currentDateTime();
-    m_value = DayCount::fromDateTime(QDateTime(now.date(), now.time(), Qt::UTC));
     applyFormat();
 
     connect(m_edit, &QDateTimeEdit::dateTimeChanged, this, [this] {
@@ -271,11 +272,13 @@ void TdbDateTimePicker::applyFormat()
 void TdbDateTimePicker::showValue()
 {
     const QDateTime dt = DayCount::toDateTime(m_value);
+    const QDateTime shown = m_edit->displayedSections() & QDateTimeEdit::DateSections_Mask
+                                ? dt
+                                : QDateTime(m_edit->date(), dt.time(), Qt::UTC);
+    if (m_edit->dateTime() == shown)
+        return;
     m_showing = true;
-    if (m_edit->displayedSections() & QDateTimeEdit::DateSections_Mask)
-        m_edit->setDateTime(dt);
-    else
-        m_edit->setDateTime(QDateTime(m_edit->date(), dt.time(), Qt::UTC));
+    m_edit->setDateTime(shown);
     m_showing = false;
 }
 

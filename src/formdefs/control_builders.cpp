@@ -14,7 +14,7 @@
 #include "platform/guard.h"
 
 #include <QHash>
-#include <QToolButton>
+#include <QTextDocument>
 
 namespace ControlBuilders {
 
@@ -223,7 +223,9 @@ QWidget* buildMemo(const Scope& scope, const Reader& e)
     setBounds(memo, e);
     memo->setReadOnly(e.flag(A::ReadOnly));
     memo->dbDefaultValue = e.text(A::dbDefaultValue);
-    memo->clear();
+    // A new memo is empty already; clearing it would only lay out its text again.
+    if (!memo->document()->isEmpty())
+        memo->clear();
     memo->dbTable = e.text(A::dbTable);
     memo->dbField = e.text(A::dbField);
     setBackground(memo, e.color(A::Color, Colors::WindowBackground));
