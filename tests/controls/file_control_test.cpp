@@ -89,6 +89,10 @@ TEST(FileControl, RightButtonOpensTheFileMenuAndLooksPressedMeanwhile)
     ASSERT_TRUE(f.fileMenu()->isVisible());
     EXPECT_NE(f.rightButton()->grab().toImage(), normal);
 
+    // Letting the button go leaves the menu open for a choice.
+    QTest::mouseRelease(f.rightButton(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_TRUE(f.fileMenu()->isVisible());
+
     f.fileMenu()->hide();
     QApplication::processEvents();
     EXPECT_FALSE(f.rightButton()->isDown());
