@@ -107,7 +107,9 @@ namespace {
 // at the left of the text.
 class PickerEdit : public QDateTimeEdit {
 public:
-    PickerEdit(const QDateTime& value, QWidget* parent) : QDateTimeEdit(value, parent) {}
+    // Made for a date, the editor starts with the regional short date format, the picker's
+    // usual one.
+    PickerEdit(QDate date, QWidget* parent) : QDateTimeEdit(date, parent) {}
     QLineEdit* textEdit() const { return lineEdit(); }
 };
 
@@ -125,10 +127,10 @@ QString localeTimeFormat()
 TdbDateTimePicker::TdbDateTimePicker(QWidget* parent) : QWidget(parent)
 {
     // The current local wall-clock time; a day count has no time zone. The editor starts with
-    // it, so that showing it costs nothing more.
+    // its day, so that showing it costs nothing more.
     const QDateTime now = QDateTime::currentDateTime();
     m_value = DayCount::fromDateTime(QDateTime(now.date(), now.time(), Qt::UTC));
-    auto* edit = new PickerEdit(DayCount::toDateTime(m_value), this);
+    auto* edit = new PickerEdit(now.date(), this);
     m_edit = edit;
     m_edit->setTimeSpec(Qt::UTC);
     m_edit->setCalendarPopup(true);
@@ -259,7 +261,8 @@ void TdbDateTimePicker::applyFormat()
                                                                  : QLocale::ShortFormat);
     }
     m_showing = true;
-    m_edit->setDisplayFormat(format);
+    if (m_edit->displayFormat() != format)
+        m_edit->setDisplayFormat(format);
     // A format without date sections pins the editor to one day; the picker's own value keeps
     // its date, so the editor only needs that day for a time-only format.
     if (m_edit->displayedSections() & QDateTimeEdit::DateSections_Mask)
@@ -272,18 +275,17 @@ void TdbDateTimePicker::applyFormat()
 void TdbDateTimePicker::showValue()
 {
     const QDateTime dt = DayCount::toDateTime(m_value);
-    const QDateTime shown = m_edit->displayedSections() & QDateTimeEdit::DateSections_Mask
-                                ? dt
-                                : QDateTime(m_edit->date(), dt.time(), Qt::UTC);
-    if (m_edit->dateTime() == shown)
+    const auto sections = m_edit->displayedSections();
+    const bool dates = sections & QDateTimeEdit::DateSections_Mask;
+    const bool times = sections & QDateTimeEdit::TimeSections_Mask;
+    // Only the parts the editor shows are its own; the picker's value keeps the others.
+    if ((!dates || m_edit->date() == dt.date()) && (!times || m_edit->time() == dt.time()))
         return;
     m_showing = true;
-    m_edit->setDateTime(shown);
+    m_edit->setDateTime(dates ? dt : QDateTime(m_edit->date(), dt.time(), Qt::UTC));
     m_showing = false;
 }
 
-// The editor shows only some sections; the parts of the value it does not show stay as they
-// were.
 void TdbDateTimePicker::takeEditedValue()
 {
     const QDateTime current = DayCount::toDateTime(m_value);

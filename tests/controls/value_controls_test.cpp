@@ -119,6 +119,11 @@ TEST(DateTimePicker, StartsAsAnUncheckedDatePickerInTheShortDateFormat)
     EXPECT_FALSE(picker.dbDefaultChecked);
     EXPECT_EQ(picker.displayFormat(), QLocale().dateFormat(QLocale::ShortFormat));
     EXPECT_TRUE(picker.editor()->calendarPopup());
+    // Today, in whatever time zone the machine is.
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(picker.editor()->date(), today);
+    EXPECT_EQ(picker.editor()->text(), QLocale().toString(today, picker.displayFormat()));
+    EXPECT_EQ(picker.dbGetDate().left(10), today.toString(Qt::ISODate));
 
     picker.setDateFormat(TdbDateTimePicker::dfLong);
     EXPECT_EQ(picker.displayFormat(), QLocale().dateFormat(QLocale::LongFormat));
