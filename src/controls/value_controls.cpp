@@ -214,11 +214,14 @@ void TdbDateTimePicker::setChecked(bool checked)
         m_check->setChecked(checked);
     }
     // An unchecked picker holds no value: its text is shown dimmed.
+    const QColor text = checked ? palette().color(QPalette::Text)
+                                : palette().color(QPalette::Disabled, QPalette::Text);
+    QLineEdit* shown = static_cast<PickerEdit*>(m_edit)->textEdit();
+    if (shown->palette().color(QPalette::Text) == text && shown->testAttribute(Qt::WA_SetPalette))
+        return;
     QPalette p = m_edit->palette();
-    p.setColor(QPalette::Text,
-               checked ? palette().color(QPalette::Text)
-                       : palette().color(QPalette::Disabled, QPalette::Text));
-    static_cast<PickerEdit*>(m_edit)->textEdit()->setPalette(p);
+    p.setColor(QPalette::Text, text);
+    shown->setPalette(p);
 }
 
 void TdbDateTimePicker::setKind(Kind kind)
