@@ -2,6 +2,7 @@
 #include "platform/errors.h"
 #include "support/scripted_desktop.h"
 
+#include <QLineEdit>
 #include <QApplication>
 #include <QDateTimeEdit>
 #include <QMouseEvent>
@@ -247,4 +248,28 @@ TEST(CheckBox, ClicksReachGrayedOnlyWhenAllowed)
         seen.append(box.checkState());
     }
     EXPECT_EQ(seen, (QList<Qt::CheckState>{Qt::PartiallyChecked, Qt::Checked, Qt::Unchecked}));
+}
+
+// An unchecked picker shows its text dimmed; checking it brings the normal colour back, and a
+// colour given to the picker afterwards is the one a checked picker shows.
+TEST(DateTimePicker, UncheckedTextIsDimmed)
+{
+    TdbDateTimePicker picker(nullptr);
+    auto textColour = [&] { return picker.editor()->findChild<QLineEdit*>()->palette().color(QPalette::Text); };
+    const QColor dimmed = picker.palette().color(QPalette::Disabled, QPalette::Text);
+    ASSERT_NE(dimmed, picker.palette().color(QPalette::Text));
+    EXPECT_EQ(textColour(), dimmed);
+    picker.setChecked(false);
+    EXPECT_EQ(textColour(), dimmed);
+    picker.setChecked(true);
+    EXPECT_EQ(textColour(), picker.palette().color(QPalette::Text));
+
+    QPalette red = picker.palette();
+    red.setColor(QPalette::Active, QPalette::Text, Qt::red);
+    red.setColor(QPalette::Inactive, QPalette::Text, Qt::red);
+    picker.setPalette(red);
+    picker.setChecked(false);
+    EXPECT_EQ(textColour(), dimmed);
+    picker.setChecked(true);
+    EXPECT_EQ(textColour(), QColor(Qt::red));
 }
