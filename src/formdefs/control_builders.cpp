@@ -196,7 +196,9 @@ QWidget* buildEdit(const Scope& scope, const Reader& e)
     setBounds(edit, e);
     edit->setReadOnly(e.flag(A::ReadOnly));
     edit->dbDefaultValue = e.text(A::dbDefaultValue);
-    edit->clear();
+    // A new edit box is empty already; clearing it would only lay out its text again.
+    if (!edit->text().isEmpty())
+        edit->clear();
     edit->setInputMask(e.text(A::dbEditMask));
     edit->dbFilter = FormValues::normalizeFilter(e.text(A::dbFilter), FilterKind::Edit);
     edit->dbTable = e.text(A::dbTable);
