@@ -325,6 +325,23 @@ TEST(RecordGrid, ColumnWidthsSetBeforeTheFirstShowAreKept)
     EXPECT_EQ(grid.columnWidth(0), 70);
 }
 
+// A grid that was never shown answers about its rows as a shown one does: the first data row
+// is current from the start and stays so through a refill.
+TEST(RecordGrid, NeverShownGridKeepsTheFirstRowCurrentLikeAShownOne)
+{
+    for (const bool shown : {true, false}) {
+        SCOPED_TRACE(shown);
+        TdbStringGridEx grid(nullptr);
+        if (shown)
+            grid.show();
+        grid.setRowCount(6);
+        grid.dbClear();
+        EXPECT_EQ(grid.rowCount(), 2);
+        EXPECT_EQ(grid.row(), 1);
+        EXPECT_EQ(grid.dbItemID(), -1);
+    }
+}
+
 // ---- the search statement ----
 
 TEST_F(GridTest, WorkedExamplesComeOutCharacterForCharacter)
