@@ -9,10 +9,10 @@
 #include "platform/lang.h"
 #include "platform/sqlite_connection.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QFileInfo>
 #include <QMenu>
-#include <QAbstractButton>
 #include <QPainter>
 #include <QStyle>
 
