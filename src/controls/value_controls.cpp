@@ -289,6 +289,8 @@ void TdbDateTimePicker::showValue()
     m_showing = false;
 }
 
+// The editor shows only some sections; the parts of the value it does not show stay as they
+// were.
 void TdbDateTimePicker::takeEditedValue()
 {
     const QDateTime current = DayCount::toDateTime(m_value);

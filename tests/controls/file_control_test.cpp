@@ -9,6 +9,15 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+namespace {
+// The pictures of the file field's buttons, drawn as the application draws them.
+void fillWithEditButtonImages(TImageList& list)
+{
+    for (const QPixmap& p : drawEditButtonImages())
+        list.add(p);
+}
+} // namespace
+
 TEST(FileControl, StartsEmptyWithItsButtonsAndMenu)
 {
     TdbFileToDatabase f(nullptr);
@@ -75,8 +84,7 @@ TEST(FileControl, ButtonsShowTheirPicturesOfTheList)
 TEST(FileControl, RightButtonOpensTheFileMenuAndLooksPressedMeanwhile)
 {
     TImageList list(16, 16);
-    for (const QPixmap& p : drawEditButtonImages())
-        list.add(p);
+    fillWithEditButtonImages(list);
     TdbFileToDatabase f(nullptr);
     f.setImages(&list);
     f.resize(200, 26);
