@@ -256,8 +256,23 @@ void TRecordActions::deleteRecord(TdbButton* b)
                              DesktopServices::Yes | DesktopServices::No)
                != DesktopServices::Yes)
         return;
-    m_db.execute(QStringLiteral("DELETE FROM ") + grid->dbGeneralTable + QStringLiteral(" WHERE id=")
-                 + QString::number(id));
+    {
+        // The record and the child records that go with it leave together or not at all.
+        SqlTransaction transaction(m_db);
+        try {
+            m_db.execute(QStringLiteral("DELETE FROM ") + grid->dbGeneralTable
+                         + QStringLiteral(" WHERE id=") + QString::number(id));
+        } catch (const DatabaseError& error) {
+            if (constraintKind(error) != ConstraintKind::ForeignKey)
+                throw;
+            DatabaseError friendly(Lang.Record_refers_to_missing_record + QStringLiteral("\n\n")
+                                       + error.detail,
+                                   error.code());
+            friendly.detail = error.detail;
+            throw friendly;
+        }
+        transaction.commit();
+    }
     if (grid->dbSQL.isEmpty())
         grid->dbExecute();
     else

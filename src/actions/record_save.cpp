@@ -1,3 +1,4 @@
+#include "actions/field_caption.h"
 #include "actions/record_actions.h"
 #include "actions/sql_values.h"
 
@@ -25,13 +26,6 @@ namespace {
 using SqlValues::quoted;
 QString checkValue(Qt::CheckState state) { return SqlValues::checkState(state); }
 
-// A file name goes into the statement as it is, but a double quote in it must not end the
-// literal.
-QString quotedName(QString name)
-{
-    return quoted(name.replace(u'"', QStringLiteral("\"\"")));
-}
-
 QString gridKey(const TdbStringGridEx* grid)
 {
     return grid->dbGeneralTable.contains(u'.') ? GetFKColumnName(grid->dbGeneralTable)
@@ -43,13 +37,15 @@ QString gridKey(const TdbStringGridEx* grid)
 void adjustPicker(TdbDateTimePicker* picker, TForm* form)
 {
     if (picker->kind() == TdbDateTimePicker::dtkTime && !picker->dbCalendarControl.isEmpty()) {
+        // A name that finds no calendar leaves the picker's own date alone: cutting it to the
+        // time of day would store day zero in a date-and-time column.
         QObject* other = form->findComponent(picker->dbCalendarControl);
-        double value = DayCount::timeOfDay(picker->value());
         if (auto* calendar = qobject_cast<TdbMonthCalendar*>(other))
-            value += DayCount::wholeDays(calendar->value());
+            picker->setValue(DayCount::timeOfDay(picker->value())
+                             + DayCount::wholeDays(calendar->value()));
         else if (auto* datePicker = qobject_cast<TdbDateTimePicker*>(other))
-            value += DayCount::wholeDays(datePicker->value());
-        picker->setValue(value);
+            picker->setValue(DayCount::timeOfDay(picker->value())
+                             + DayCount::wholeDays(datePicker->value()));
     }
     const QString type = GetFieldType(picker->dbTable, picker->dbField);
     if (type == QLatin1String("DATE"))
@@ -58,21 +54,88 @@ void adjustPicker(TdbDateTimePicker* picker, TForm* form)
         picker->setValue(DayCount::timeOfDay(picker->value()));
 }
 
+// A typed value that cannot be written: the save stops before anything is written.
+struct Refusal {
+    QString text;
+};
+
+// The columns and values of one INSERT or UPDATE. A column named by several listed controls
+// (a calendar and a time picker on one DATETIME field) is written once, with the value of the
+// last of them: SQLite would keep the first value of an INSERT but the last of an UPDATE.
 struct Statement {
-    QString columns;
-    QString values;
-    QString assignments;
+    struct Item {
+        QString column;
+        QString value;
+        QObject* control;
+    };
+    std::vector<Item> items;
     BlobParams params;
     QList<TdbImageDataBase*> picturesToClear;
 
-    void add(const QString& column, const QString& value)
+    static QString key(const QString& column)
     {
-        columns += column + u',';
-        values += value + u',';
+        QString k = column;
+        k.remove(u'[').remove(u']');
+        return k.toCaseFolded();
     }
-    void assign(const QString& column, const QString& value)
+    void add(const QString& column, const QString& value, QObject* control)
     {
-        assignments += column + u'=' + value + u',';
+        const QString k = key(column);
+        for (Item& item : items)
+            if (key(item.column) == k) {
+                item.value = value;
+                item.control = control;
+                return;
+            }
+        items.push_back({column, value, control});
+    }
+    void addParam(const QString& name, const QByteArray& bytes)
+    {
+        params.removeIf([&](const auto& p) { return p.first == name; });
+        params.append({name, bytes});
+    }
+    bool empty() const { return items.empty(); }
+    QString columnList() const
+    {
+        QStringList list;
+        for (const Item& item : items)
+            list.append(item.column);
+        return list.join(u',');
+    }
+    QString valueList() const
+    {
+        QStringList list;
+        for (const Item& item : items)
+            list.append(item.value);
+        return list.join(u',');
+    }
+    QString assignments() const
+    {
+        QStringList list;
+        for (const Item& item : items)
+            list.append(item.column + u'=' + item.value);
+        return list.join(u',');
+    }
+    // Only the parameters that a written value still refers to.
+    BlobParams usedParams() const
+    {
+        BlobParams used;
+        for (const auto& p : params)
+            for (const Item& item : items)
+                if (item.value == u':' + p.first) {
+                    used.append(p);
+                    break;
+                }
+        return used;
+    }
+    // The control that gave the value of a column, for messages about it.
+    QObject* controlOf(const QString& column) const
+    {
+        const QString k = key(column);
+        for (const Item& item : items)
+            if (key(item.column) == k || key(item.column).endsWith(u'.' + k))
+                return item.control;
+        return nullptr;
     }
 };
 
@@ -81,93 +144,123 @@ QString field(const QString& f)
     return u'[' + f + u']';
 }
 
+QString captionOf(QObject* control, const QString& fieldName)
+{
+    return fieldCaption(qobject_cast<QWidget*>(control), fieldName);
+}
+
+// An edit's text as its column takes it: a number for a numeric column (refused when it is
+// not one), otherwise a string literal in the stored letter case.
+QString editValue(TdbEdit* edit)
+{
+    const QString text = edit->text();
+    const NumberKind kind = NumberKindOfType(GetFieldType(edit->dbTable, edit->dbField));
+    if (kind == NumberKind::None)
+        return quoted(ToStoredCase(text));
+    if (const auto number = NumberLiteral(text, kind))
+        return *number;
+    const QString& reason = kind == NumberKind::Whole ? Lang.Not_a_whole_number : Lang.Not_a_number;
+    throw Refusal{captionOf(edit, edit->dbField) + QStringLiteral(": \"") + text
+                  + QStringLiteral("\" ") + reason};
+}
+
+QString counterValue(TdbEditCount* counter)
+{
+    const QString text = counter->text();
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("NULL");
+    if (const auto number = NumberLiteral(text, NumberKind::Whole))
+        return *number;
+    throw Refusal{captionOf(counter, QStringLiteral("record_count")) + QStringLiteral(": \"")
+                  + text + QStringLiteral("\" ") + Lang.Not_a_number};
+}
+
 void collectInsert(Statement& st, QObject* c, TForm* form, SqlConnection& db, bool closesForm)
 {
     if (auto* edit = qobject_cast<TdbEdit*>(c)) {
         if (!edit->text().isEmpty())
-            st.add(field(edit->dbField), quoted(ToStoredText(edit->text())));
+            st.add(field(edit->dbField), editValue(edit), c);
     } else if (auto* counter = qobject_cast<TdbEditCount*>(c)) {
         counter->setText(QString::number(GetNextRecordCount(db, counter->dbTable, counter->dbBeginValue)));
-        st.add(QStringLiteral("record_count"), counter->text());
+        st.add(QStringLiteral("record_count"), counter->text(), c);
     } else if (auto* memo = qobject_cast<TdbMemo*>(c)) {
         if (!memo->toPlainText().isEmpty())
-            st.add(field(memo->dbField), quoted(ToStoredText(memo->toPlainText())));
+            st.add(field(memo->dbField), quoted(ToStoredCase(memo->toPlainText())), c);
     } else if (auto* check = qobject_cast<TdbCheckBox*>(c)) {
-        st.add(field(check->dbField), checkValue(check->checkState()));
+        st.add(field(check->dbField), checkValue(check->checkState()), c);
     } else if (auto* combo = qobject_cast<TdbComboBox*>(c)) {
         if (combo->dbItemID() != -1)
-            st.add(combo->dbForeignKeyShort(), QString::number(combo->dbItemID()));
+            st.add(combo->dbForeignKeyShort(), QString::number(combo->dbItemID()), c);
     } else if (auto* grid = qobject_cast<TdbStringGridEx*>(c)) {
         if (grid->dbItemID() != -1 && !grid->dbGeneralTable.isEmpty())
-            st.add(gridKey(grid), QString::number(grid->dbItemID()));
+            st.add(gridKey(grid), QString::number(grid->dbItemID()), c);
     } else if (auto* picker = qobject_cast<TdbDateTimePicker*>(c)) {
         if (!picker->isChecked()) {
-            st.add(field(picker->dbField), QStringLiteral("NULL"));
+            st.add(field(picker->dbField), QStringLiteral("NULL"), c);
         } else {
             adjustPicker(picker, form);
-            st.add(field(picker->dbField), quoted(picker->dbStringDateTime()));
+            st.add(field(picker->dbField), quoted(picker->dbStringDateTime()), c);
         }
     } else if (auto* calendar = qobject_cast<TdbMonthCalendar*>(c)) {
         calendar->setValue(DayCount::wholeDays(calendar->value()));
-        st.add(field(calendar->dbField), quoted(calendar->dbStringDateTime()));
+        st.add(field(calendar->dbField), quoted(calendar->dbStringDateTime()), c);
     } else if (auto* picture = qobject_cast<TdbImageDataBase*>(c)) {
         if (!picture->dbFileName.isEmpty()) {
-            st.add(field(picture->dbField), u':' + picture->dbField);
-            st.add(field(picture->dbField + QStringLiteral("_filename")), quotedName(picture->dbFileName));
-            st.params.append({picture->dbField, picture->pictureBytes()});
+            st.add(field(picture->dbField), u':' + picture->dbField, c);
+            st.add(field(picture->dbField + QStringLiteral("_filename")), quoted(picture->dbFileName), c);
+            st.addParam(picture->dbField, picture->pictureBytes());
             if (closesForm)
                 st.picturesToClear.append(picture);
         }
     } else if (auto* file = qobject_cast<TdbFileToDatabase*>(c)) {
         if (!file->dbFileName.isEmpty()) {
-            st.add(field(file->dbField), u':' + file->dbField);
-            st.add(field(file->dbField + QStringLiteral("_filename")), quotedName(file->dbFileName));
-            st.params.append({file->dbField, StoredFiles::readWholeFile(file->dbFileName)});
+            st.add(field(file->dbField), u':' + file->dbField, c);
+            st.add(field(file->dbField + QStringLiteral("_filename")), quoted(file->dbFileName), c);
+            st.addParam(file->dbField, StoredFiles::readWholeFile(file->dbFileName));
         }
     }
 }
 
 void collectUpdate(Statement& st, QObject* c, TForm* form)
 {
-    auto textOrNull = [](const QString& text) {
-        return text.isEmpty() ? QStringLiteral("NULL") : quoted(ToStoredText(text));
-    };
     if (auto* edit = qobject_cast<TdbEdit*>(c)) {
-        st.assign(field(edit->dbField), textOrNull(edit->text()));
+        st.add(field(edit->dbField),
+               edit->text().isEmpty() ? QStringLiteral("NULL") : editValue(edit), c);
     } else if (auto* counter = qobject_cast<TdbEditCount*>(c)) {
-        st.assign(QStringLiteral("record_count"), counter->text());
+        st.add(QStringLiteral("record_count"), counterValue(counter), c);
     } else if (auto* memo = qobject_cast<TdbMemo*>(c)) {
-        st.assign(field(memo->dbField), textOrNull(memo->toPlainText()));
+        const QString text = memo->toPlainText();
+        st.add(field(memo->dbField), text.isEmpty() ? QStringLiteral("NULL") : quoted(ToStoredCase(text)), c);
     } else if (auto* check = qobject_cast<TdbCheckBox*>(c)) {
-        st.assign(field(check->dbField), checkValue(check->checkState()));
+        st.add(field(check->dbField), checkValue(check->checkState()), c);
     } else if (auto* combo = qobject_cast<TdbComboBox*>(c)) {
-        st.assign(combo->dbForeignKeyShort(),
-                  combo->dbItemID() != -1 ? QString::number(combo->dbItemID()) : QStringLiteral("NULL"));
+        st.add(combo->dbForeignKeyShort(),
+               combo->dbItemID() != -1 ? QString::number(combo->dbItemID()) : QStringLiteral("NULL"), c);
     } else if (auto* grid = qobject_cast<TdbStringGridEx*>(c)) {
         if (!grid->dbGeneralTable.isEmpty())
-            st.assign(gridKey(grid),
-                      grid->dbItemID() != -1 ? QString::number(grid->dbItemID()) : QStringLiteral("NULL"));
+            st.add(gridKey(grid),
+                   grid->dbItemID() != -1 ? QString::number(grid->dbItemID()) : QStringLiteral("NULL"), c);
     } else if (auto* picker = qobject_cast<TdbDateTimePicker*>(c)) {
         if (!picker->isChecked()) {
-            st.assign(field(picker->dbField), QStringLiteral("NULL"));
+            st.add(field(picker->dbField), QStringLiteral("NULL"), c);
         } else {
             adjustPicker(picker, form);
-            st.assign(field(picker->dbField), quoted(picker->dbStringDateTime()));
+            st.add(field(picker->dbField), quoted(picker->dbStringDateTime()), c);
         }
     } else if (auto* calendar = qobject_cast<TdbMonthCalendar*>(c)) {
         calendar->setValue(DayCount::wholeDays(calendar->value()));
-        st.assign(field(calendar->dbField), quoted(calendar->dbStringDateTime()));
+        st.add(field(calendar->dbField), quoted(calendar->dbStringDateTime()), c);
     } else if (auto* picture = qobject_cast<TdbImageDataBase*>(c)) {
         if (!picture->dbImageIsChanged)
             return;
         const QString name = field(picture->dbField + QStringLiteral("_filename"));
         if (picture->dbFileName.isEmpty()) {
-            st.assign(field(picture->dbField), QStringLiteral("NULL"));
-            st.assign(name, QStringLiteral("NULL"));
+            st.add(field(picture->dbField), QStringLiteral("NULL"), c);
+            st.add(name, QStringLiteral("NULL"), c);
         } else {
-            st.assign(field(picture->dbField), u':' + picture->dbField);
-            st.assign(name, quotedName(picture->dbFileName));
-            st.params.append({picture->dbField, picture->pictureBytes()});
+            st.add(field(picture->dbField), u':' + picture->dbField, c);
+            st.add(name, quoted(picture->dbFileName), c);
+            st.addParam(picture->dbField, picture->pictureBytes());
             st.picturesToClear.append(picture);
         }
     } else if (auto* file = qobject_cast<TdbFileToDatabase*>(c)) {
@@ -175,20 +268,58 @@ void collectUpdate(Statement& st, QObject* c, TForm* form)
             return;
         const QString name = field(file->dbField + QStringLiteral("_filename"));
         if (file->dbFileName.isEmpty()) {
-            st.assign(field(file->dbField), QStringLiteral("NULL"));
-            st.assign(name, QStringLiteral("NULL"));
+            st.add(field(file->dbField), QStringLiteral("NULL"), c);
+            st.add(name, QStringLiteral("NULL"), c);
         } else if (QFileInfo(file->dbFileName).isFile()) {
-            st.assign(field(file->dbField), u':' + file->dbField);
-            st.assign(name, quotedName(file->dbFileName));
-            st.params.append({file->dbField, StoredFiles::readWholeFile(file->dbFileName)});
+            st.add(field(file->dbField), u':' + file->dbField, c);
+            st.add(name, quoted(file->dbFileName), c);
+            st.addParam(file->dbField, StoredFiles::readWholeFile(file->dbFileName));
         }
     }
 }
 
-void chopComma(QString& text)
+// A broken rule of the schema, told in the user's language with the field as the form
+// shows it; SQLite's own words follow as the detail.
+[[noreturn]] void explainConstraint(const DatabaseError& error, const Statement& st)
 {
-    if (!text.isEmpty())
-        text.chop(1);
+    const ConstraintKind kind = constraintKind(error);
+    if (kind == ConstraintKind::None)
+        throw error;
+    const QString column = constraintColumn(error);
+    const QString caption = column.isEmpty() ? QString() : captionOf(st.controlOf(column), column);
+    QString text;
+    switch (kind) {
+    case ConstraintKind::NotNull:
+        text = Lang.Field_must_be_filled_in.arg(caption);
+        break;
+    case ConstraintKind::Unique:
+        text = Lang.Value_is_already_used.arg(caption);
+        break;
+    case ConstraintKind::Check:
+        text = Lang.Value_is_not_allowed.arg(caption);
+        break;
+    case ConstraintKind::ForeignKey:
+        text = Lang.Record_refers_to_missing_record;
+        break;
+    default:
+        throw error;
+    }
+    DatabaseError friendly(text + QStringLiteral("\n\n") + error.detail, error.code());
+    friendly.detail = error.detail;
+    throw friendly;
+}
+
+void run(SqlConnection& db, const QString& sql, const Statement& st)
+{
+    const BlobParams params = st.usedParams();
+    try {
+        if (params.isEmpty())
+            db.execute(sql);
+        else
+            db.execute(sql, params);
+    } catch (const DatabaseError& error) {
+        explainConstraint(error, st);
+    }
 }
 
 } // namespace
@@ -199,45 +330,44 @@ TRecordActions::Saved TRecordActions::saveRecord(TdbButton* b)
     const QString table = b->dbGeneralTable;
     const bool insert = b->dbGeneralTableId == -1;
 
+    // The counter read for a new record and the write that uses it are one transaction: no
+    // other program takes the number in between, and a failure leaves nothing behind.
+    SqlTransaction transaction(m_db);
     Statement st;
-    for (const QString& name : b->dbListControls.split(u',')) {
-        QObject* c = form->findComponent(name);
-        if (!c)
-            continue;
-        if (insert)
-            collectInsert(st, c, form, m_db, b->dbDoCloseForm);
-        else
-            collectUpdate(st, c, form);
+    try {
+        for (const QString& name : b->dbListControls.split(u',')) {
+            QObject* c = form->findComponent(name);
+            if (!c)
+                continue;
+            if (insert)
+                collectInsert(st, c, form, m_db, b->dbDoCloseForm);
+            else
+                collectUpdate(st, c, form);
+        }
+    } catch (const Refusal& refusal) {
+        inform(Lang.Error, refusal.text);
+        return Saved::Nothing;
     }
 
     if (insert) {
-        if (st.columns.isEmpty() || st.values.isEmpty()) {
+        if (st.empty()) {
             inform(Lang.Error, Lang.No_data_to_add);
             return Saved::Nothing;
         }
         if (b->dbParentTableId >= 0)
-            st.add(QStringLiteral("id_") + b->dbParentTable, QString::number(b->dbParentTableId));
-        chopComma(st.columns);
-        chopComma(st.values);
-        const QString sql = QStringLiteral("INSERT INTO [") + table + QStringLiteral("] (") + st.columns
-                            + QStringLiteral(") VALUES (") + st.values + QStringLiteral(");");
-        if (st.params.isEmpty())
-            m_db.execute(sql);
-        else
-            m_db.execute(sql, st.params);
-    } else {
-        chopComma(st.assignments);
+            st.add(QStringLiteral("id_") + b->dbParentTable, QString::number(b->dbParentTableId), nullptr);
+        run(m_db,
+            QStringLiteral("INSERT INTO [") + table + QStringLiteral("] (") + st.columnList()
+                + QStringLiteral(") VALUES (") + st.valueList() + QStringLiteral(");"),
+            st);
+    } else if (!st.empty()) {
         // With nothing to assign there is nothing to write; "SET  WHERE" would only fail.
-        if (!st.assignments.isEmpty()) {
-            const QString sql = QStringLiteral("UPDATE [") + table + QStringLiteral("] SET ")
-                                + st.assignments + QStringLiteral(" WHERE id = ")
-                                + QString::number(b->dbGeneralTableId);
-            if (st.params.isEmpty())
-                m_db.execute(sql);
-            else
-                m_db.execute(sql, st.params);
-        }
+        run(m_db,
+            QStringLiteral("UPDATE [") + table + QStringLiteral("] SET ") + st.assignments()
+                + QStringLiteral(" WHERE id = ") + QString::number(b->dbGeneralTableId),
+            st);
     }
+    transaction.commit();
 
     // Pictures are cleared only once their record is written, so a failed save keeps them.
     for (TdbImageDataBase* picture : st.picturesToClear)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/sql_text.h"
+
 #include <QString>
 #include <Qt>
 
@@ -8,7 +10,7 @@ namespace SqlValues {
 
 inline QString quoted(const QString& text)
 {
-    return u'"' + text + u'"';
+    return SqlStringLiteral(text);
 }
 
 // A check box: 1 checked, 0 unchecked, NULL in the third state.

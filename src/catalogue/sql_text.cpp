@@ -129,11 +129,23 @@ QString ToDisplayText(const QString& text)
     return HasWideCharacter(text) ? sentenceCase(text) : text;
 }
 
+QString ToStoredCase(const QString& text)
+{
+    return HasWideCharacter(text) ? QLocale().toUpper(text) : text;
+}
+
 QString ToStoredText(const QString& text)
 {
-    QString stored = HasWideCharacter(text) ? QLocale().toUpper(text) : text;
+    QString stored = ToStoredCase(text);
     stored.replace(u'"', QStringLiteral("\"\""));
     return stored;
+}
+
+QString SqlStringLiteral(const QString& text)
+{
+    QString inner = text;
+    inner.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + inner + u'\'';
 }
 
 QString GetFKTableName(const QString& name)
@@ -155,4 +167,69 @@ QString GetFKColumnName(const QString& name)
 {
     const qsizetype dot = name.indexOf(u'.');
     return dot < 0 ? name : name.mid(dot + 1);
+}
+
+NumberKind NumberKindOfType(const QString& type)
+{
+    // The engine's own types first: BOOLEAN, DATE and the like hold no typed numbers.
+    const QString t = type.toUpper();
+    static const QStringList own = {QStringLiteral("TEXT"), QStringLiteral("DATE"),
+                                    QStringLiteral("TIME"), QStringLiteral("DATETIME"),
+                                    QStringLiteral("BOOLEAN"), QStringLiteral("IMAGE"),
+                                    QStringLiteral("FILE")};
+    if (t.isEmpty() || own.contains(t))
+        return NumberKind::None;
+    // The rest by SQLite's column affinity rules.
+    if (t.contains(QLatin1String("INT")))
+        return NumberKind::Whole;
+    if (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB"))
+        || t.contains(QLatin1String("TEXT")) || t.contains(QLatin1String("BLOB")))
+        return NumberKind::None;
+    return NumberKind::Decimal;
+}
+
+std::optional<QString> NumberLiteral(const QString& typed, NumberKind kind)
+{
+    if (kind == NumberKind::None)
+        return std::nullopt;
+    const QString text = typed.trimmed();
+    const QString localSeparator = QLocale().decimalPoint();
+    QString result;
+    qsizetype i = 0;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
+        if (text[i] == u'-')
+            result += u'-';
+        ++i;
+    }
+    qsizetype digits = 0;
+    bool separator = false;
+    qsizetype fractionDigits = 0;
+    for (; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            result += c;
+            ++digits;
+            if (separator)
+                ++fractionDigits;
+        } else if (kind == NumberKind::Decimal && !separator
+                   && (c == u'.' || text.mid(i, localSeparator.size()) == localSeparator)) {
+            separator = true;
+            if (digits == 0)
+                result += u'0';
+            result += u'.';
+            if (c != u'.')
+                i += localSeparator.size() - 1;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0 || (separator && fractionDigits == 0))
+        return std::nullopt;
+    if (kind == NumberKind::Whole) {
+        bool ok = false;
+        result.toLongLong(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    return result;
 }

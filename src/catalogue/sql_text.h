@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 class SqlConnection;
 
@@ -26,8 +27,18 @@ bool HasWideCharacter(const QString& text);
 QString ToDisplayText(const QString& text);
 
 // A text as it goes between double quotes into SQL: upper case when it holds a wide
-// character, and every double quote doubled.
+// character, and every double quote doubled. Only for the placeholders that form authors
+// quote themselves; the engine's own values go in as SqlStringLiteral.
 QString ToStoredText(const QString& text);
+
+// A text as the database keeps it: upper case when it holds a wide character.
+QString ToStoredCase(const QString& text);
+
+// A standard SQL string literal: the text between single quotes, inner single quotes doubled.
+// A double-quoted word would be read as a column name whenever a column of that name is in
+// scope ("vip" would store the row's vip value), so every value the engine writes into a
+// statement goes in this way.
+QString SqlStringLiteral(const QString& text);
 
 // The table a reference name points to: "orders.id_customers2" gives "customers".
 // A name without "." is already a table name and comes back unchanged.
@@ -36,3 +47,14 @@ QString GetFKTableName(const QString& name);
 // The reference column of a reference name: "orders.id_customers" gives "id_customers".
 // A name without "." comes back unchanged.
 QString GetFKColumnName(const QString& name);
+
+// Which numbers a column of a catalogue type holds: whole numbers for integer types, any
+// number for real and numeric ones, none (free text) for texts, dates, booleans and files.
+enum class NumberKind { None, Whole, Decimal };
+NumberKind NumberKindOfType(const QString& type);
+
+// A typed number as it goes into a statement: blanks around it are ignored; an optional sign,
+// decimal digits and, for Decimal, one decimal separator (the user's or a dot) followed by
+// digits. The result is plain SQL number text with a dot. Nothing when the text is not such
+// a number (or a whole number beyond 64 bits).
+std::optional<QString> NumberLiteral(const QString& typed, NumberKind kind);

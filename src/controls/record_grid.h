@@ -143,6 +143,7 @@ private:
 
     // ---- the search (record_grid_search.cpp) ----
     QString searchStatement(QStringList& columnTypes);
+    bool countersAreNumbers();
     QList<QObject*> filterControls() const;
     void fillFromSearch(SqlStatement& statement, const QStringList& columnTypes);
     void fillFromAuthorSql(SqlStatement& statement);

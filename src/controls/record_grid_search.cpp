@@ -19,13 +19,11 @@ namespace {
 
 const QChar dq = u'"';
 
-// A typed text between double quotes: an inner double quote is doubled, so the text is
-// searched for as typed instead of ending the literal.
+// Typed texts and dates go in as string literals: a typed word that is also a column name is
+// searched for as a word.
 QString quoted(const QString& text)
 {
-    QString inner = text;
-    inner.replace(dq, QStringLiteral("\"\""));
-    return dq + inner + dq;
+    return SqlStringLiteral(text);
 }
 
 QString bracketed(const QString& table, const QString& field)
@@ -122,22 +120,22 @@ QString pickerCondition(TdbDateTimePicker* picker, const QString& general)
     const QString column = general + u'.' + picker->dbField;
     const QString& op = picker->dbFilter;
     if (type == u"DATE")
-        return column + u' ' + op + u' ' + dq + dayStart(picker) + dq;
+        return column + u' ' + op + u' ' + quoted(dayStart(picker));
     if (type != u"DATETIME")
         return QString();
     const QString d0 = dayStart(picker);
     const QString d1 = d0.left(11) + QStringLiteral("23:59:59.999");
     if (op == u"=")
-        return u'(' + column + QStringLiteral(" > ") + dq + d0 + dq + QStringLiteral(" AND ")
-               + column + QStringLiteral(" < ") + dq + d1 + dq + u')';
+        return u'(' + column + QStringLiteral(" > ") + quoted(d0) + QStringLiteral(" AND ")
+               + column + QStringLiteral(" < ") + quoted(d1) + u')';
     if (op == u">")
-        return column + QStringLiteral(" > ") + dq + d1 + dq;
+        return column + QStringLiteral(" > ") + quoted(d1);
     if (op == u">=")
-        return column + QStringLiteral(" >= ") + dq + d0 + dq;
+        return column + QStringLiteral(" >= ") + quoted(d0);
     if (op == u"<")
-        return column + QStringLiteral(" < ") + dq + d0 + dq;
+        return column + QStringLiteral(" < ") + quoted(d0);
     if (op == u"<=")
-        return column + QStringLiteral(" <= ") + dq + d1 + dq;
+        return column + QStringLiteral(" <= ") + quoted(d1);
     return QString();
 }
 
@@ -146,8 +144,8 @@ QString calendarCondition(TdbMonthCalendar* calendar, const QString& general)
     if (GetFieldType(calendar->dbTable, calendar->dbField) != u"DATE")
         return QString();
     calendar->setValue(DayCount::wholeDays(calendar->value()));
-    return general + u'.' + calendar->dbField + u' ' + calendar->dbFilter + u' ' + dq
-           + calendar->dbStringDateTime() + dq;
+    return general + u'.' + calendar->dbField + u' ' + calendar->dbFilter + u' '
+           + quoted(calendar->dbStringDateTime());
 }
 
 // The item that a filter control adds to the list from which the joined tables are taken.
@@ -159,7 +157,8 @@ QString filterItem(QObject* control)
         return memo->toPlainText().isEmpty() ? QString()
                                              : memo->dbTable + u'.' + memo->dbField + u',';
     if (auto* counter = qobject_cast<TdbEditCount*>(control))
-        return counter->text().isEmpty() ? QString() : counter->dbTable + QStringLiteral(".null,");
+        return counter->text().trimmed().isEmpty() ? QString()
+                                                   : counter->dbTable + QStringLiteral(".null,");
     if (auto* check = qobject_cast<TdbCheckBox*>(control))
         return check->checkState() == Qt::PartiallyChecked
                    ? QString()
@@ -187,10 +186,12 @@ QString filterCondition(QObject* control, TdbStringGridEx* grid, const QString& 
                               : bracketed(memo->dbTable, memo->dbField) + QStringLiteral(" LIKE ")
                                     + quoted(QLocale().toUpper(text));
     }
-    if (auto* counter = qobject_cast<TdbEditCount*>(control))
-        return counter->text().isEmpty()
-                   ? QString()
-                   : u'[' + counter->dbTable + QStringLiteral("].record_count = ") + counter->text();
+    if (auto* counter = qobject_cast<TdbEditCount*>(control)) {
+        // Checked to be a number before the search began.
+        const auto number = NumberLiteral(counter->text(), NumberKind::Whole);
+        return number ? u'[' + counter->dbTable + QStringLiteral("].record_count = ") + *number
+                      : QString();
+    }
     if (auto* check = qobject_cast<TdbCheckBox*>(control)) {
         if (check->checkState() == Qt::PartiallyChecked)
             return QString();
@@ -342,8 +343,29 @@ QString TdbStringGridEx::searchStatement(QStringList& columnTypes)
     return sql;
 }
 
+// A counter filter holds a record number or nothing; anything else would reach the statement
+// as SQL. Such a text is reported and the search does not run.
+bool TdbStringGridEx::countersAreNumbers()
+{
+    if (dbParentTableId != -1)
+        return true;
+    for (QObject* control : filterControls()) {
+        auto* counter = qobject_cast<TdbEditCount*>(control);
+        if (!counter || counter->text().trimmed().isEmpty()
+            || NumberLiteral(counter->text(), NumberKind::Whole))
+            continue;
+        desktop().message(this, Lang.Error, dq + counter->text() + dq + u' ' + Lang.Not_a_number,
+                          DesktopServices::Icon::Information, DesktopServices::Ok);
+        counter->setFocus();
+        return false;
+    }
+    return true;
+}
+
 void TdbStringGridEx::dbExecute()
 {
+    if (!countersAreNumbers())
+        return;
     dbSQL.clear();
     QStringList columnTypes;
     const QString sql = searchStatement(columnTypes);

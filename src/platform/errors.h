@@ -15,9 +15,19 @@ private:
     QString m_message;
 };
 
+// code is SQLite's extended result code when the error came from SQLite, else 0.
 class DatabaseError : public VarnelError {
 public:
-    using VarnelError::VarnelError;
+    explicit DatabaseError(const QString& message, int code = 0)
+        : VarnelError(message), m_code(code) {}
+    int code() const noexcept { return m_code; }
+    // SQLite's primary result code (the low byte of the extended one).
+    int primaryCode() const noexcept { return m_code & 0xff; }
+    // SQLite's own text, kept for a detail line under a message of our own.
+    QString detail;
+
+private:
+    int m_code = 0;
 };
 
 class FileError : public VarnelError {

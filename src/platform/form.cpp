@@ -5,7 +5,9 @@
 
 #include <QAbstractButton>
 #include <QEventLoop>
+#include <QCalendarWidget>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
@@ -264,12 +266,31 @@ void TForm::hideEvent(QHideEvent* event)
         m_modalLoop->quit();
 }
 
+namespace {
+
+bool insideCalendar(const QWidget* widget)
+{
+    for (; widget; widget = widget->parentWidget())
+        if (qobject_cast<const QCalendarWidget*>(widget))
+            return true;
+    return false;
+}
+
+} // namespace
+
 void TForm::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
-        // A focused push button is pressed by Enter; otherwise the form's default button.
-        auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+        // A focused push button is pressed by Enter; on any other control (a check box too,
+        // which a click would toggle) Enter means the form's default button. A calendar's
+        // year editor takes Enter for itself: it commits the year, not the form.
+        QWidget* focus = focusWidget();
+        if (insideCalendar(focus)) {
+            event->accept();
+            return;
+        }
+        auto* focused = qobject_cast<QPushButton*>(focus);
         QAbstractButton* target = focused ? focused : m_defaultButton.data();
         if (target && target->isEnabled() && target->isVisible()) {
             target->click();

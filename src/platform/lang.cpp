@@ -22,6 +22,21 @@ void TLang::fillEnglish()
     Restart_the_program_to_apply_the_settings =
         QStringLiteral("Restart the program to apply the settings.");
     No_data_to_add = QStringLiteral("No data to add.");
+    Not_a_whole_number = QStringLiteral("Not a whole number.");
+    Field_must_be_filled_in = QStringLiteral("The field \"%1\" must be filled in.");
+    Value_is_already_used =
+        QStringLiteral("The value of the field \"%1\" is already used by another record.");
+    Value_is_not_allowed = QStringLiteral("The value of the field \"%1\" is not allowed.");
+    Record_refers_to_missing_record = QStringLiteral(
+        "The record refers to a record that does not exist, or other records still refer to it.");
+    Database_is_in_use = QStringLiteral(
+        "The database file %1 is in use by another program. Wait a moment and repeat the action.");
+    Database_is_read_only = QStringLiteral(
+        "The database file %1 cannot be written: the file or its folder is read-only. "
+        "Nothing was saved.");
+    Database_is_full = QStringLiteral(
+        "There is no room left for the database file %1 (the disk or the database is full). "
+        "Nothing was saved.");
     Confirm = QStringLiteral("Confirm");
     Error = QStringLiteral("Error");
     Info = QStringLiteral("Information");
@@ -49,6 +64,20 @@ void TLang::fillRussian()
         QStringLiteral("Вы действительно желаете удалить файл из базы данных?");
     Restart_the_program_to_apply_the_settings =
         QStringLiteral("Для применения настроек, необходимо перезапустить приложение.");
+    Not_a_whole_number = QStringLiteral("Не является целым числом.");
+    Field_must_be_filled_in = QStringLiteral("Поле «%1» должно быть заполнено.");
+    Value_is_already_used = QStringLiteral("Значение поля «%1» уже есть в другой записи.");
+    Value_is_not_allowed = QStringLiteral("Значение поля «%1» недопустимо.");
+    Record_refers_to_missing_record = QStringLiteral(
+        "Запись ссылается на несуществующую запись, или на неё ещё ссылаются другие записи.");
+    Database_is_in_use = QStringLiteral(
+        "Файл базы данных %1 занят другой программой. Подождите немного и повторите действие.");
+    Database_is_read_only = QStringLiteral(
+        "Файл базы данных %1 недоступен для записи: файл или его папка только для чтения. "
+        "Ничего не сохранено.");
+    Database_is_full = QStringLiteral(
+        "Для файла базы данных %1 не осталось места (диск или база данных заполнены). "
+        "Ничего не сохранено.");
     Confirm = QStringLiteral("Подтверждение");
     Error = QStringLiteral("Ошибка");
     Info = QStringLiteral("Информация");

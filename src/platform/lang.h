@@ -20,6 +20,14 @@ struct TLang {
     QString Do_you_really_want_to_delete_the_file_from_the_database;
     QString Restart_the_program_to_apply_the_settings;
     QString No_data_to_add;
+    QString Not_a_whole_number;
+    QString Field_must_be_filled_in;
+    QString Value_is_already_used;
+    QString Value_is_not_allowed;
+    QString Record_refers_to_missing_record;
+    QString Database_is_in_use;
+    QString Database_is_read_only;
+    QString Database_is_full;
     QString Confirm;
     QString Error;
     QString Info;

@@ -1,11 +1,12 @@
 #include "platform/sqlite_connection.h"
 
 #include "platform/errors.h"
+#include "platform/lang.h"
 
+#include <QDir>
 #include <sqlite3.h>
 
 namespace {
-constexpr int BusyTimeoutMs = 5000;
 
 struct StmtDeleter {
     void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
@@ -210,13 +211,42 @@ SqlConnection::~SqlConnection()
     close();
 }
 
+QString SqlConnection::userMessage(int code) const
+{
+    const QString file = QDir::toNativeSeparators(m_path);
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Lang.Database_is_in_use.arg(file);
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+        return Lang.Database_is_read_only.arg(file);
+    case SQLITE_FULL:
+        return Lang.Database_is_full.arg(file);
+    default:
+        return QString();
+    }
+}
+
 void SqlConnection::fail(const QString& context) const
 {
-    QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                           : QStringLiteral("The database is not open.");
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("The database is not open."));
+    const int code = sqlite3_extended_errcode(m_db);
+    const QString sqliteText = QString::fromUtf8(sqlite3_errmsg(m_db));
+    QString message = userMessage(code);
+    // A lock, a read-only file or a full disk is something the user can act on: say so in
+    // their language, with SQLite's own words underneath.
+    if (!message.isEmpty())
+        message += QStringLiteral("\n\n") + sqliteText;
+    else
+        message = sqliteText;
     if (!context.isEmpty())
         message = context + QStringLiteral(": ") + message;
-    throw DatabaseError(message);
+    DatabaseError error(message, code);
+    error.detail = sqliteText;
+    throw error;
 }
 
 void SqlConnection::open(const QString& path)
@@ -237,7 +267,100 @@ void SqlConnection::open(const QString& path)
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 1, nullptr);
     // A brief lock held by another program on a shared database waits instead of failing.
-    sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+    sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
+    // A saved record must survive a power cut: every commit reaches the disk.
+    sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+}
+
+void SqlConnection::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeoutMs = milliseconds;
+    if (m_db)
+        sqlite3_busy_timeout(m_db, milliseconds);
+}
+
+void SqlConnection::useRollbackJournal()
+{
+    // A write-ahead log needs shared memory that network shares do not give reliably, and
+    // the database may live on one; the rollback journal works everywhere.
+    requireOpen();
+    if (sqlite3_exec(m_db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail();
+}
+
+bool SqlConnection::inTransaction() const
+{
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
+}
+
+void SqlConnection::control(const char* sql)
+{
+    requireOpen();
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail();
+}
+
+// ---- constraint failures ----
+
+ConstraintKind constraintKind(const DatabaseError& error)
+{
+    if (error.primaryCode() != SQLITE_CONSTRAINT)
+        return ConstraintKind::None;
+    switch (error.code()) {
+    case SQLITE_CONSTRAINT_NOTNULL:
+        return ConstraintKind::NotNull;
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+        return ConstraintKind::Unique;
+    case SQLITE_CONSTRAINT_CHECK:
+        return ConstraintKind::Check;
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+        return ConstraintKind::ForeignKey;
+    default:
+        return ConstraintKind::Other;
+    }
+}
+
+QString constraintColumn(const DatabaseError& error)
+{
+    // "NOT NULL constraint failed: customers.name", "UNIQUE constraint failed: t.a, t.b",
+    // "CHECK constraint failed: name"; the first column named is the one reported.
+    const QString& text = error.detail;
+    const qsizetype colon = text.indexOf(QStringLiteral("failed: "));
+    if (colon < 0)
+        return QString();
+    QString name = text.mid(colon + 8);
+    name = name.left(name.indexOf(u',')).trimmed();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? name : name.mid(dot + 1);
+}
+
+// ---- SqlTransaction ----
+
+SqlTransaction::SqlTransaction(SqlConnection& connection) : m_conn(connection)
+{
+    // Inside a transaction that is already open, this one is part of it.
+    if (m_conn.inTransaction())
+        return;
+    // IMMEDIATE takes the write lock at once, so the values read inside (the next counter)
+    // cannot be taken by another program before the write.
+    m_conn.control("BEGIN IMMEDIATE");
+    m_owner = true;
+}
+
+SqlTransaction::~SqlTransaction()
+{
+    // SQLite may already have rolled back by itself (a full disk does that).
+    if (m_owner && m_conn.inTransaction())
+        sqlite3_exec(m_conn.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void SqlTransaction::commit()
+{
+    if (!m_owner)
+        return;
+    m_conn.control("COMMIT");
+    m_owner = false;
 }
 
 void SqlConnection::close()

@@ -89,8 +89,14 @@ public:
     SqlConnection(const SqlConnection&) = delete;
     SqlConnection& operator=(const SqlConnection&) = delete;
 
-    // Opens the file, creating it when it is missing.
+    // Opens the file, creating it when it is missing. Commits are written through to the disk
+    // (synchronous FULL).
     void open(const QString& path);
+    // How long a statement waits for a lock held by another program before it fails.
+    void setBusyTimeout(int milliseconds);
+    // Keeps the database in rollback-journal mode (and takes a write-ahead-log database back).
+    void useRollbackJournal();
+    bool inTransaction() const;
     void close();
     bool isOpen() const { return m_db != nullptr; }
     QString path() const { return m_path; }
@@ -110,13 +116,43 @@ public:
     void setObserver(Observer observer) { m_observer = std::move(observer); }
 
     sqlite3* handle() const { return m_db; }
+    // Raises DatabaseError for the connection's last error. A lock, a read-only file and a
+    // full disk get a message in the user's language naming the database file.
     [[noreturn]] void fail(const QString& context = QString()) const;
 
 private:
+    friend class SqlTransaction;
     void requireOpen() const;
     void notify(const QString& sql) const;
+    // Runs a transaction-control statement; the observer does not see it.
+    void control(const char* sql);
+    QString userMessage(int code) const;
 
     sqlite3* m_db = nullptr;
     QString m_path;
     Observer m_observer;
+    int m_busyTimeoutMs = 5000;
+};
+
+// Which rule of the schema a failed write broke, and the column SQLite names for it (empty
+// when it names none, as for foreign keys).
+enum class ConstraintKind { None, NotNull, Unique, Check, ForeignKey, Other };
+class DatabaseError;
+ConstraintKind constraintKind(const DatabaseError& error);
+QString constraintColumn(const DatabaseError& error);
+
+// All or nothing: the statements run while it lives are committed by commit(); leaving the
+// scope any other way (an exception) rolls them back. Inside a transaction that is already
+// open it adds nothing, and the outer one decides.
+class SqlTransaction {
+public:
+    explicit SqlTransaction(SqlConnection& connection);
+    ~SqlTransaction();
+    SqlTransaction(const SqlTransaction&) = delete;
+    SqlTransaction& operator=(const SqlTransaction&) = delete;
+    void commit();
+
+private:
+    SqlConnection& m_conn;
+    bool m_owner = false;
 };

@@ -173,6 +173,7 @@ void TfrmMainVarnel::openDatabase()
         db.open(m_databasePath);
         db.execute(QStringLiteral("PRAGMA foreign_keys=ON;"));
         db.query(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        db.useRollbackJournal();
     } catch (const VarnelError&) {
         db.close();
         throw;

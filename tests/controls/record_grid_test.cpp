@@ -361,7 +361,7 @@ TEST_F(GridTest, WorkedExamplesComeOutCharacterForCharacter)
     EXPECT_EQ(search(), QStringLiteral(
         "SELECT DISTINCT [orders].[number],[customers].[name],[orders].[date],[orders].id FROM [orders]"
         " LEFT OUTER JOIN [customers] ON [orders].[id_customers]=[customers].id"
-        " WHERE [orders].[number] LIKE \"%12%\" AND orders.id_customers=7"
+        " WHERE [orders].[number] LIKE '%12%' AND orders.id_customers=7"
         " ORDER BY orders.date ASC"));
 
     newForm();
@@ -425,17 +425,19 @@ TEST_F(GridTest, EachFilterKindWritesItsCondition)
             h->dbListId = {QString::number(id)};
         };
     };
-    const QString day0 = QStringLiteral("\"2014-03-05 00:00:00.000\"");
-    const QString day1 = QStringLiteral("\"2014-03-05 23:59:59.999\"");
+    const QString day0 = QStringLiteral("'2014-03-05 00:00:00.000'");
+    const QString day1 = QStringLiteral("'2014-03-05 23:59:59.999'");
     const Case cases[] = {
-        {"edit =", edit("=", "abc"), Select + " WHERE [orders].[number] LIKE \"ABC\""},
-        {"edit %s%", edit("%s%", "b_c"), Select + " WHERE [orders].[number] LIKE \"%B_C%\""},
+        {"edit =", edit("=", "abc"), Select + " WHERE [orders].[number] LIKE 'ABC'"},
+        {"edit %s%", edit("%s%", "b_c"), Select + " WHERE [orders].[number] LIKE '%B_C%'"},
         {"edit >", edit(">", "10", "amount"), Select + " WHERE [orders].[amount]>10"},
         {"edit >=", edit(">=", "-3", "amount"), Select + " WHERE [orders].[amount]>=-3"},
         {"edit <", edit("<", "7", "amount"), Select + " WHERE [orders].[amount]<7"},
         {"edit <=", edit("<=", "0", "amount"), Select + " WHERE [orders].[amount]<=0"},
-        {"edit quote doubled", edit("=", "say \"hi\""),
-         Select + " WHERE [orders].[number] LIKE \"SAY \"\"HI\"\"\""},
+        {"edit double quote as typed", edit("=", "say \"hi\""),
+         Select + " WHERE [orders].[number] LIKE 'SAY \"HI\"'"},
+        {"edit single quote doubled", edit("=", "o'neil"),
+         Select + " WHERE [orders].[number] LIKE 'O''NEIL'"},
         {"memo",
          [](GridTest& t) {
              auto* m = t.filter<TdbMemo>("mmNote");
@@ -443,7 +445,7 @@ TEST_F(GridTest, EachFilterKindWritesItsCondition)
              m->dbField = QStringLiteral("note");
              m->setPlainText(QStringLiteral(" urgent "));
          },
-         Select + " WHERE [orders].[note] LIKE \" URGENT \""},
+         Select + " WHERE [orders].[note] LIKE ' URGENT '"},
         {"counter",
          [](GridTest& t) {
              auto* c = t.filter<TdbEditCount>("ecCount");
@@ -488,7 +490,7 @@ TEST_F(GridTest, EachFilterKindWritesItsCondition)
              check(Qt::Checked)(t);
              edit("=", "a")(t);
          },
-         Select + " WHERE [orders].[paid]=1 AND [orders].[number] LIKE \"A\""},
+         Select + " WHERE [orders].[paid]=1 AND [orders].[number] LIKE 'A'"},
         {"author filter alone",
          [](GridTest& t) { t.grid->dbFilter = QStringLiteral("orders.amount > 1"); },
          Select + " WHERE (orders.amount > 1)"},
@@ -541,7 +543,7 @@ TEST_F(GridTest, EachFilterKindWritesItsCondition)
          },
          "SELECT DISTINCT [items].[name],[items].id FROM [items]"
          " LEFT OUTER JOIN [orders] ON [items].[id_orders]=[orders].id"
-         " WHERE [orders].[number] LIKE \"N1\""},
+         " WHERE [orders].[number] LIKE 'N1'"},
         {"parent mode ignores the filter controls and adds the author filter",
          [=](GridTest& t) {
              check(Qt::Checked)(t);

@@ -116,7 +116,7 @@ TEST_F(RecordWorkflow, ACustomerWithAnOrderAndItemsIsCreatedEditedAndDeleted)
               "SELECT [customers].[name],[customers].[vip],[customers].[scan],[customers].[scan_filename] "
               "FROM [customers] WHERE [customers].id=1");
     EXPECT_TRUE(app->statements.contains(
-        "UPDATE [customers] SET [name]=\"Smythe\",[vip]=NULL WHERE id = 1"));
+        "UPDATE [customers] SET [name]='Smythe',[vip]=NULL WHERE id = 1"));
     EXPECT_EQ(app->rows("SELECT name, vip FROM customers"), (QList<QStringList>{{"Smythe", "<null>"}}));
 
     // Delete, answered No then Yes; the orders and items go by cascade.
