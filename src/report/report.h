@@ -67,7 +67,7 @@ public:
     static void setPrintQuestion(PrintQuestion question);
 
 private:
-    void requirePages();
+    bool requirePages();
 
     std::unique_ptr<ReportTemplate> m_template;
     std::unique_ptr<PageDocument> m_pages;

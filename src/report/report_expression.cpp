@@ -88,7 +88,7 @@ class ExprNode {
 public:
     virtual ~ExprNode() = default;
     virtual ReportValue eval(const EvalContext& c) const = 0;
-    virtual bool usesTotalPages() const { return false; }
+    virtual bool usesPageNumbers() const { return false; }
     virtual bool usesAggregates() const { return false; }
     virtual void capture(const EvalContext&, CapturedRow&) const {}
 };
@@ -170,7 +170,7 @@ public:
         }
         return {};
     }
-    bool usesTotalPages() const override { return m_which == SystemValue::TotalPages; }
+    bool usesPageNumbers() const override { return m_which == SystemValue::TotalPages || m_which == SystemValue::Page; }
 
 private:
     SystemValue m_which;
@@ -190,7 +190,7 @@ public:
             return ReportValue::fromReal(-v.toReal());
         return {};
     }
-    bool usesTotalPages() const override { return m_operand->usesTotalPages(); }
+    bool usesPageNumbers() const override { return m_operand->usesPageNumbers(); }
     bool usesAggregates() const override { return m_operand->usesAggregates(); }
     void capture(const EvalContext& c, CapturedRow& into) const override { m_operand->capture(c, into); }
 
@@ -256,7 +256,7 @@ public:
         default: return {};
         }
     }
-    bool usesTotalPages() const override { return m_left->usesTotalPages() || m_right->usesTotalPages(); }
+    bool usesPageNumbers() const override { return m_left->usesPageNumbers() || m_right->usesPageNumbers(); }
     bool usesAggregates() const override { return m_left->usesAggregates() || m_right->usesAggregates(); }
     void capture(const EvalContext& c, CapturedRow& into) const override
     {
@@ -276,9 +276,9 @@ public:
     {
         return m_cond->eval(c).isTrue() ? m_yes->eval(c) : m_no->eval(c);
     }
-    bool usesTotalPages() const override
+    bool usesPageNumbers() const override
     {
-        return m_cond->usesTotalPages() || m_yes->usesTotalPages() || m_no->usesTotalPages();
+        return m_cond->usesPageNumbers() || m_yes->usesPageNumbers() || m_no->usesPageNumbers();
     }
     bool usesAggregates() const override
     {
@@ -648,9 +648,9 @@ ReportValue Expression::evaluate(const EvalContext& context) const
     return m_root ? m_root->eval(context) : ReportValue();
 }
 
-bool Expression::usesTotalPages() const
+bool Expression::usesPageNumbers() const
 {
-    return m_root && m_root->usesTotalPages();
+    return m_root && m_root->usesPageNumbers();
 }
 
 bool Expression::usesAggregates() const
@@ -716,10 +716,10 @@ CompiledText::CompiledText(const QString& text, const DisplayFormat& format, Exp
         m_parts.push_back(Part{literal, Expression()});
 }
 
-bool CompiledText::usesTotalPages() const
+bool CompiledText::usesPageNumbers() const
 {
     for (const Part& p : m_parts)
-        if (p.expression.usesTotalPages())
+        if (p.expression.usesPageNumbers())
             return true;
     return false;
 }

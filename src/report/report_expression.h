@@ -119,8 +119,8 @@ public:
     explicit Expression(std::shared_ptr<ExprNode> root) : m_root(std::move(root)) {}
     bool isValid() const { return m_root != nullptr; }
     ReportValue evaluate(const EvalContext& context) const;
-    // Needs the page count or an aggregate that is not final where it stands.
-    bool usesTotalPages() const;
+    // Needs the page it lands on or the page count, known only once the pages are made.
+    bool usesPageNumbers() const;
     bool usesAggregates() const;
     // Copies the fields it reads from the context's current row.
     void capture(const EvalContext& context, CapturedRow& into) const;
@@ -137,7 +137,7 @@ public:
     CompiledText(const QString& text, const DisplayFormat& format, ExpressionCompiler& compiler);
 
     bool isConstant() const { return m_parts.size() <= 1 && (m_parts.empty() || !m_parts[0].expression.isValid()); }
-    bool usesTotalPages() const;
+    bool usesPageNumbers() const;
     bool usesAggregates() const;
     QString evaluate(const EvalContext& context, const QLocale& locale) const;
     void capture(const EvalContext& context, CapturedRow& into) const;

@@ -1,0 +1,141 @@
+#include "report/page_renderer.h"
+
+#include "report/page_document.h"
+#include "report/report_text.h"
+
+#include <QPainter>
+
+PageRenderer::PageRenderer(const PageDocument& document)
+    : m_document(document), m_fonts(document.styles().size()), m_fontMade(document.styles().size(), false)
+{
+}
+
+void PageRenderer::scaleToMillimetres(QPainter& painter, double dpi)
+{
+    painter.scale(dpi / 25.4, dpi / 25.4);
+}
+
+const QFont& PageRenderer::font(quint32 style) const
+{
+    if (!m_fontMade[style]) {
+        m_fonts[style] = reportFont(m_document.style(style).text.font);
+        m_fontMade[style] = true;
+    }
+    return m_fonts[style];
+}
+
+namespace {
+
+constexpr double k = reportUnitsPerMm;
+
+QRectF units(const PageBox& box)
+{
+    return QRectF(box.x * k, box.y * k, box.width * k, box.height * k);
+}
+
+QPen pen(double widthMm, const QColor& color)
+{
+    QPen p(color, widthMm * k);
+    p.setCapStyle(Qt::FlatCap);
+    return p;
+}
+
+void drawFrame(QPainter& painter, const TextStyle& s, const QRectF& r)
+{
+    const struct {
+        const FrameSide& side;
+        QLineF line;
+    } sides[] = {{s.left, QLineF(r.topLeft(), r.bottomLeft())},
+                 {s.top, QLineF(r.topLeft(), r.topRight())},
+                 {s.right, QLineF(r.topRight(), r.bottomRight())},
+                 {s.bottom, QLineF(r.bottomLeft(), r.bottomRight())}};
+    for (const auto& side : sides) {
+        if (side.side.width <= 0)
+            continue;
+        painter.setPen(pen(side.side.width, side.side.color));
+        painter.drawLine(side.line);
+    }
+}
+
+void drawPicture(QPainter& painter, const QImage& image, const QRectF& r, bool keepAspect)
+{
+    QRectF target = r;
+    if (keepAspect) {
+        const QSizeF size = QSizeF(image.size()).scaled(r.size(), Qt::KeepAspectRatio);
+        target = QRectF(r.center().x() - size.width() / 2, r.center().y() - size.height() / 2, size.width(), size.height());
+    }
+    painter.drawImage(target, image);
+}
+
+void drawCheckBox(QPainter& painter, const BoxStyle& s, const QRectF& r, bool checked)
+{
+    const double side = std::min(r.width(), r.height());
+    const QRectF box(r.center().x() - side / 2, r.center().y() - side / 2, side, side);
+    painter.setPen(pen(s.lineWidth, s.lineColor));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(box);
+    if (!checked)
+        return;
+    const QPointF points[] = {{box.left() + side * 0.2, box.top() + side * 0.55},
+                              {box.left() + side * 0.42, box.top() + side * 0.78},
+                              {box.left() + side * 0.8, box.top() + side * 0.25}};
+    QPen tick = pen(std::max(s.lineWidth * 1.5, 0.3), s.lineColor);
+    tick.setJoinStyle(Qt::RoundJoin);
+    painter.setPen(tick);
+    painter.drawPolyline(points, 3);
+}
+
+} // namespace
+
+void PageRenderer::paint(QPainter& painter, int pageIndex, const std::vector<int>& highlight) const
+{
+    if (pageIndex < 0 || pageIndex >= m_document.pageCount())
+        return;
+    const Page& page = m_document.pages[size_t(pageIndex)];
+    painter.save();
+    painter.scale(1 / k, 1 / k);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    quint32 lastFontStyle = ~0u;
+    for (const PageBox& box : page.boxes) {
+        const BoxStyle& s = m_document.style(box.style);
+        const QRectF r = units(box);
+        switch (box.kind) {
+        case PageBox::Kind::Text: {
+            if (s.text.background.isValid())
+                painter.fillRect(r, s.text.background);
+            drawFrame(painter, s.text, r);
+            const QStringView text = page.text(box);
+            if (text.isEmpty())
+                break;
+            if (box.style != lastFontStyle) {
+                painter.setFont(font(box.style));
+                lastFontStyle = box.style;
+            }
+            // Frames change the pen: the text colour is set again after them.
+            painter.setPen(s.text.color);
+            drawReportText(painter, text, s.text, font(box.style), r);
+            break;
+        }
+        case PageBox::Kind::Line:
+            painter.setPen(pen(s.lineWidth, s.lineColor));
+            painter.drawLine(r.topLeft(), r.bottomRight());
+            break;
+        case PageBox::Kind::Rectangle:
+            painter.setPen(s.lineWidth > 0 ? pen(s.lineWidth, s.lineColor) : QPen(Qt::NoPen));
+            painter.setBrush(s.fill.isValid() ? QBrush(s.fill) : QBrush(Qt::NoBrush));
+            painter.drawRect(r);
+            painter.setBrush(Qt::NoBrush);
+            break;
+        case PageBox::Kind::Picture:
+            if (box.offset != PageDocument::noImage)
+                drawPicture(painter, m_document.image(box.offset), r, s.keepAspect);
+            break;
+        case PageBox::Kind::CheckBox: drawCheckBox(painter, s, r, box.checked); break;
+        }
+    }
+    for (int i : highlight)
+        if (i >= 0 && size_t(i) < page.boxes.size())
+            painter.fillRect(units(page.boxes[size_t(i)]), QColor(255, 200, 0, 90));
+    painter.restore();
+}
