@@ -13,7 +13,7 @@ $SUDO apt-get install -y --no-install-recommends \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6opengl6-dev qt6-translations-l10n qt6-image-formats-plugins \
     libsqlite3-dev zlib1g-dev libxlsxwriter-dev \
     libgtest-dev libbenchmark-dev \
-    xvfb xauth fonts-dejavu-core
+    xvfb xauth fonts-dejavu-core poppler-utils
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE="${1:-RelWithDebInfo}"
 cmake --build build -j"$(nproc)"

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/sqlite_connection.h"
+#include "report/page_document.h"
+#include "report/report_dataset.h"
+#include "report/report_filler.h"
+#include "report/report_template.h"
+#include "support/qt_printers.h"
+#include "support/temp_project.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QStringList>
+
+// A dataset made by a real query on a real database file in a temporary project.
+class SqlFixture {
+public:
+    SqlFixture() { db.open(project.file(QStringLiteral("sqlite.db"))); }
+
+    ReportDataset& run(const QString& sql)
+    {
+        SqlStatement statement = db.prepare(sql);
+        data.setResult(statement);
+        return data;
+    }
+
+    TempProject project;
+    SqlConnection db;
+    ReportDataset data;
+};
+
+// Rows written as SQL: "SELECT 'a' AS name, 1 AS n UNION ALL SELECT ..." without a table.
+inline QString rowsSql(const QStringList& selects)
+{
+    return selects.join(QStringLiteral(" UNION ALL "));
+}
+
+inline ReportTemplate templateOf(const QString& xml)
+{
+    return ReportTemplateFormat::read(xml.toUtf8(), QStringLiteral("test.xml"));
+}
+
+inline std::unique_ptr<PageDocument> fillOf(const QString& xml, const ReportDataset* data)
+{
+    const ReportTemplate t = templateOf(xml);
+    ReportFiller filler(t, data, QStringLiteral("test.xml"));
+    filler.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    filler.setNow(QDateTime(QDate(2024, 3, 5), QTime(14, 30)));
+    return filler.fill();
+}
+
+// The text boxes of a page as "y:text" with y in millimetres, one decimal: the golden form.
+inline QStringList textsOf(const PageDocument& doc, int page)
+{
+    QStringList out;
+    const Page& p = doc.pages[size_t(page)];
+    for (const PageBox& b : p.boxes)
+        if (b.kind == PageBox::Kind::Text)
+            out << QString::number(b.y, 'f', 1) + u':' + p.text(b).toString();
+    return out;
+}
+
+// Every text of every page, "page|text".
+inline QStringList allTexts(const PageDocument& doc)
+{
+    QStringList out;
+    for (int i = 0; i < doc.pageCount(); ++i) {
+        const Page& p = doc.pages[size_t(i)];
+        for (const PageBox& b : p.boxes)
+            if (b.kind == PageBox::Kind::Text)
+                out << QString::number(i + 1) + u'|' + p.text(b).toString();
+    }
+    return out;
+}

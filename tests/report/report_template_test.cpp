@@ -1,0 +1,180 @@
+#include "platform/errors.h"
+#include "report/report.h"
+#include "report/report_template.h"
+#include "support/qt_printers.h"
+#include "support/temp_project.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* fullTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
+<report version="1" name="Customers">
+    <page size="custom" width="200" height="150" orientation="landscape" margin-left="12.5" margin-top="8" margin-right="9" margin-bottom="7"/>
+    <query>SELECT name, country FROM customer WHERE id = $id</query>
+    <title height="20" keep-together="true">
+        <text name="caption" x="0" y="0" width="180" height="10" font="DejaVu Serif" size="16" bold="true" italic="true" underline="true" color="#102030" background="#80ffeedd" frame-left="0.5 #ff0000" frame-top="0.1 #00ff00" frame-right="1 #0000ff" frame-bottom="2 #000000" align="center" valign="middle" wrap="true">Customers &amp; &lt;friends&gt; [Date]</text>
+        <picture x="150" y="0" width="30" height="20" file="logo.png" keep-aspect="false"/>
+    </title>
+    <page-header height="8">
+        <line x="0" y="7.5" width="180" height="0" line-width="0.3" color="#333333"/>
+    </page-header>
+    <group name="country" expression="[Report.&quot;country&quot;]" new-page="true" repeat-header="true" keep-together="true">
+        <header height="7" can-grow="true">
+            <text x="0" y="0" width="100" height="7" format="n2">[Report.&quot;country&quot;] [SUM([Report.&quot;price&quot;])]</text>
+        </header>
+        <group name="city" expression="Report.city">
+            <footer height="5">
+                <rectangle x="0" y="0" width="180" height="5" line-width="0" fill="#eeeeee"/>
+            </footer>
+        </group>
+        <footer height="6">
+            <checkbox x="0" y="0" width="4" height="4" value="[Report.&quot;active&quot;]" line-width="0.4" color="#ff00ff"/>
+        </footer>
+    </group>
+    <detail height="6" can-grow="true">
+        <text x="0" y="0" width="60" height="6" format="date:dd.MM.yyyy" align="right" valign="bottom">[Report.&quot;born&quot;]</text>
+        <picture x="60" y="0" width="20" height="6" value="[Report.&quot;photo&quot;]"/>
+    </detail>
+    <page-footer height="5">
+        <text x="0" y="0" width="180" height="5" align="justify">Page [Page] of [TotalPages]</text>
+    </page-footer>
+    <summary height="10">
+        <text x="0" y="0" width="180" height="10" format="bool:Yes;No">[COUNT() &gt; 0]</text>
+    </summary>
+</report>
+)";
+
+TEST(ReportTemplate, ReadsEveryPartAndWritesItBackUnchanged)
+{
+    const ReportTemplate t = ReportTemplateFormat::read(fullTemplate, QStringLiteral("full.xml"));
+    EXPECT_EQ(t.name, QStringLiteral("Customers"));
+    EXPECT_EQ(t.page.size, PageSizeName::Custom);
+    EXPECT_EQ(t.page.pageWidth(), 150);
+    EXPECT_EQ(t.page.pageHeight(), 200);
+    EXPECT_EQ(t.page.marginLeft, 12.5);
+    EXPECT_EQ(t.query, QStringLiteral("SELECT name, country FROM customer WHERE id = $id"));
+    ASSERT_TRUE(t.title);
+    EXPECT_TRUE(t.title->keepTogether);
+    const ReportObject& caption = t.title->objects.at(0);
+    EXPECT_EQ(caption.text, QStringLiteral("Customers & <friends> [Date]"));
+    EXPECT_EQ(caption.style.font.family, QStringLiteral("DejaVu Serif"));
+    EXPECT_TRUE(caption.style.font.bold && caption.style.font.italic && caption.style.font.underline);
+    EXPECT_EQ(caption.style.background, QColor(0xff, 0xee, 0xdd, 0x80));
+    EXPECT_EQ(caption.style.right.width, 1);
+    EXPECT_EQ(caption.style.right.color, QColor(Qt::blue));
+    EXPECT_EQ(caption.style.hAlign, HAlign::Center);
+    EXPECT_EQ(caption.style.vAlign, VAlign::Middle);
+    EXPECT_FALSE(t.title->objects.at(1).keepAspect);
+    ASSERT_EQ(t.groups.size(), 2u);
+    EXPECT_TRUE(t.groups[0].newPage && t.groups[0].repeatHeader && t.groups[0].keepTogether);
+    EXPECT_EQ(t.groups[1].name, QStringLiteral("city"));
+    EXPECT_FALSE(t.groups[1].header);
+    EXPECT_EQ(t.groups[0].footer->objects.at(0).kind, ObjectKind::CheckBox);
+    EXPECT_EQ(t.detail->objects.at(1).text, QStringLiteral("[Report.\"photo\"]"));
+
+    // The writer gives back the very text the reader took in (the writer's own form: quotes in
+    // texts written &quot;).
+    const QByteArray written = ReportTemplateFormat::write(t);
+    EXPECT_EQ(QString::fromUtf8(written), QString::fromUtf8(fullTemplate));
+    EXPECT_EQ(ReportTemplateFormat::read(written, QStringLiteral("again.xml")), t);
+}
+
+TEST(ReportTemplate, AModelMadeInCodeSurvivesTheFile)
+{
+    TempProject project;
+    ReportTemplate t;
+    t.name = QStringLiteral("Счёт \"№1\"");
+    t.page.applySize(PageSizeName::Letter);
+    t.page.orientation = Orientation::Landscape;
+    t.page.marginTop = 1.0 / 3.0; // a length with no short decimal form
+    Band detail;
+    ReportObject text;
+    text.text = QStringLiteral("  leading blanks, a line\nbreak and ]] brackets [Report.\"x\"]  ");
+    text.rect = QRectF(0.1, 0.2, 33.3, 4);
+    text.style.color = QColor(1, 2, 3, 4);
+    text.style.wordWrap = true;
+    detail.objects.push_back(text);
+    t.detail = detail;
+    t.summary = Band{BandKind::Summary, 0, false, false, {}};
+
+    const QString path = project.file(QStringLiteral("model.xml"));
+    ReportTemplateFormat::writeFile(t, path);
+    EXPECT_EQ(ReportTemplateFormat::readFile(path), t);
+}
+
+struct BadTemplate {
+    const char* name;
+    const char* xml;
+    const char* message; // part of the error's text
+};
+
+class ReportTemplateRefuses : public testing::TestWithParam<BadTemplate> {};
+
+TEST_P(ReportTemplateRefuses, WithItsPlace)
+{
+    try {
+        ReportTemplateFormat::read(GetParam().xml, QStringLiteral("bad.xml"));
+        FAIL() << "read a bad template";
+    } catch (const FormatError& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("bad.xml, line "))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(QString::fromUtf8(GetParam().message))) << e.message().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReportTemplateRefuses,
+    testing::Values(
+        BadTemplate{"Malformed", "<report version=\"1\">\n  <detail height=\"5\">\n  </title>\n</report>",
+                    "line 3, column"},
+        BadTemplate{"UnknownElement", "<report version=\"1\">\n<detail>\n<barcode x=\"1\"/></detail></report>",
+                    "line 3, column 16: unknown element <barcode> in a band"},
+        BadTemplate{"UnknownAttribute", "<report version=\"1\"><detail heigth=\"4\"/></report>",
+                    "unknown attribute \"heigth\" on <detail>"},
+        BadTemplate{"UnknownBand", "<report version=\"1\"><footer height=\"4\"/></report>", "unknown element <footer>"},
+        BadTemplate{"NewerVersion", "<report version=\"2\"/>", "version 2, made by a newer program"},
+        BadTemplate{"NoVersion", "<report/>", "no version"},
+        BadTemplate{"NotANumber", "<report version=\"1\"><detail height=\"ten\"/></report>", "\"height\" must be a number"},
+        BadTemplate{"BadColour", "<report version=\"1\"><detail><line color=\"purplish\"/></detail></report>",
+                    "\"color\" must be a colour"},
+        BadTemplate{"TwoDetails", "<report version=\"1\"><detail/><detail/></report>", "<detail> stands twice"},
+        BadTemplate{"WrongRoot", "<form/>", "the root element must be <report>"},
+        BadTemplate{"PictureWithoutSource", "<report version=\"1\"><detail><picture/></detail></report>",
+                    "either a file or a value"},
+        BadTemplate{"StrayText", "<report version=\"1\">hello</report>", "text is not allowed here"},
+        BadTemplate{"Empty", "", "line 1"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReportTemplate, AHugeTemplateIsRefusedUnread)
+{
+    TempProject project;
+    // 50 MB of objects: refused by its size before any parsing.
+    QByteArray xml = "<report version=\"1\"><detail height=\"5\">";
+    const QByteArray object = "<text x=\"0\" y=\"0\" width=\"10\" height=\"5\">x</text>";
+    xml.reserve(50 * 1024 * 1024 + 100);
+    while (xml.size() < 50 * 1024 * 1024)
+        xml += object;
+    xml += "</detail></report>";
+    project.write(QStringLiteral("huge.xml"), xml);
+    try {
+        ReportTemplateFormat::readFile(project.file(QStringLiteral("huge.xml")));
+        FAIL();
+    } catch (const FormatError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("larger than 16 MB"))) << e.message().toStdString();
+    }
+}
+
+TEST(ReportTemplate, TheReportLoadsAMissingFileAsAnEmptyReport)
+{
+    TempProject project;
+    Report report;
+    report.loadTemplateText(QStringLiteral("<report version=\"1\"><detail height=\"4\"/></report>"));
+    EXPECT_FALSE(report.reportTemplate().isEmpty());
+    EXPECT_NO_THROW(report.loadTemplate(project.file(QStringLiteral("Report/none.xml"))));
+    EXPECT_TRUE(report.reportTemplate().isEmpty());
+
+    project.write(QStringLiteral("broken.xml"), QByteArray("<report version=\"1\"><detail>"));
+    EXPECT_THROW(report.loadTemplate(project.file(QStringLiteral("broken.xml"))), FormatError);
+}
+
+} // namespace
