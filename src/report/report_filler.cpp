@@ -140,6 +140,7 @@ struct ReportFiller::Impl {
     std::vector<BandImage> recorded;
     double recordedHeight = 0;
     BandImage scratch;
+    BandImage pageScratch; // page headers and footers are made while a body band waits in scratch
 
     Impl(const ReportTemplate& t, const ReportDataset* d, const QString& name)
         : report(t), data(d), templateName(name), compiler(d, groupNames(t))
@@ -351,16 +352,16 @@ struct ReportFiller::Impl {
     {
         if (!pageHeader)
             return;
-        make(*pageHeader, scratch);
-        placeNow(scratch);
+        make(*pageHeader, pageScratch);
+        placeNow(pageScratch);
     }
 
     void endPage()
     {
         if (pageFooter) {
-            make(*pageFooter, scratch);
+            make(*pageFooter, pageScratch);
             y = report.page.pageHeight() - report.page.marginBottom - pageFooter->band->height;
-            placeNow(scratch);
+            placeNow(pageScratch);
         }
         page->texts.squeeze();
         page->boxes.shrink_to_fit();
@@ -475,7 +476,8 @@ struct ReportFiller::Impl {
             place(header, detail ? detail->band->height : 0);
             openHeaders[size_t(g)] = std::move(header);
         }
-        detailLine = 0;
+        if (from < int(groupKeys.size()))
+            detailLine = 0;
     }
 
     void closeGroups(int to)
@@ -532,6 +534,7 @@ struct ReportFiller::Impl {
         ctx.data = data;
         ctx.now = now;
         ctx.aggregates = &current;
+        detailLine = 0;
 
         startPage(true);
         ctx.line = 1;
