@@ -1,0 +1,248 @@
+#include "platform/desktop_services.h"
+#include "platform/errors.h"
+#include "report/report.h"
+#include "report/report_preview.h"
+#include "report/report_texts.h"
+#include "report_fixture.h"
+#include "support/scripted_desktop.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return QStringLiteral("<failed: %1>").arg(QString::fromUtf8(process.readAllStandardError()));
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// A customer list from a real database: Latin and Cyrillic names, grouped by country.
+class ReportOutput : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        desktop = &ScriptedDesktop::install();
+        sql.db.execute(QStringLiteral(
+            "CREATE TABLE customer (id INTEGER PRIMARY KEY, name TEXT, country TEXT, balance REAL);"
+            "INSERT INTO customer (name, country, balance) VALUES ('Anna Smith', 'UK', 10.5), ('Борис Петров', 'Россия', 20),"
+            " ('Clara Jones', 'UK', 1.25), ('Дарья Иванова', 'Россия', 3);"));
+        for (int i = 0; i < 120; ++i)
+            sql.db.execute(QStringLiteral("INSERT INTO customer (name, country, balance) VALUES ('Zed %1', 'Zeta', 1)").arg(i));
+        sql.run(QStringLiteral("SELECT * FROM customer ORDER BY country, name"));
+        report.addDataset(&sql.data);
+        report.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        report.loadTemplateText(QStringLiteral(R"(<report version="1" name="Customers">
+            <title height="12"><text x="0" y="0" width="190" height="10" size="16" bold="true" align="center">Клиенты / Customers</text></title>
+            <page-header height="7">
+                <text x="0" y="0" width="100" height="6" bold="true" frame-bottom="0.3 #000000">Name</text>
+                <text x="100" y="0" width="40" height="6" bold="true" align="right" frame-bottom="0.3 #000000">Balance</text>
+            </page-header>
+            <group expression="Report.country">
+                <header height="8"><text x="0" y="1" width="190" height="7" italic="true" background="#dddddd">[Report.country] ([COUNT()])</text></header>
+            </group>
+            <detail height="6">
+                <text x="0" y="0" width="100" height="6">[Report.name]</text>
+                <text x="100" y="0" width="40" height="6" align="right" format="n2">[Report.balance]</text>
+            </detail>
+            <page-footer height="6"><text x="0" y="0" width="190" height="6" align="right">Page [Page] of [TotalPages]</text></page-footer>
+            <summary height="10"><text x="0" y="2" width="140" height="6" align="right" format="n2" bold="true">Total: [SUM(Report.balance)]</text></summary>
+            </report>)"), QStringLiteral("customers.xml"));
+    }
+
+    ScriptedDesktop* desktop = nullptr;
+    SqlFixture sql;
+    Report report;
+};
+
+TEST_F(ReportOutput, PdfKeepsTextsInOrderSearchableWithEmbeddedFonts)
+{
+    PdfExportFilter pdf;
+    const QString path = sql.project.file(QStringLiteral("out.pdf"));
+    pdf.setFileName(path);
+    ASSERT_TRUE(report.exportTo(pdf));
+    ASSERT_TRUE(QFile::exists(path));
+    ASSERT_GE(report.pages()->pageCount(), 2);
+
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(report.pages()->pageCount()))))
+        << info.toStdString();
+    const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    // Countries in the database's order: Latin before Cyrillic.
+    const QStringList inOrder = {"Клиенты / Customers", "UK (2)", "Anna Smith", "10.50", "Clara Jones", "Zeta (120)",
+                                 "Page 1 of 3", "Россия (2)", "Борис Петров", "20.00", "Дарья Иванова",
+                                 "Total: 154.75", "Page 3 of 3"};
+    qsizetype at = 0;
+    for (const QString& piece : inOrder) {
+        const qsizetype found = text.indexOf(piece, at);
+        EXPECT_GE(found, 0) << "missing or out of order: " << piece.toStdString();
+        if (found >= 0)
+            at = found;
+    }
+    const QStringList fonts = run(QStringLiteral("pdffonts"), {path}).split(u'\n', Qt::SkipEmptyParts).mid(2);
+    ASSERT_FALSE(fonts.isEmpty());
+    for (const QString& font : fonts) {
+        EXPECT_TRUE(font.contains(QStringLiteral("DejaVu"))) << font.toStdString();
+        // The columns emb, sub, uni: embedded and with a Unicode map (searchable).
+        EXPECT_TRUE(font.contains(QRegularExpression(QStringLiteral("yes\\s+(yes|no)\\s+yes\\s")))) << font.toStdString();
+    }
+}
+
+TEST_F(ReportOutput, PagePicturesAreNumberedAndAskedForWhenTheDialogIsOn)
+{
+    PictureExportFilter::setSettingsQuestion([](QWidget*, int& dpi, int& quality) {
+        dpi = 50;
+        quality = 70;
+        return true;
+    });
+    for (const auto format : {PictureExportFilter::Format::Jpeg, PictureExportFilter::Format::Tiff}) {
+        PictureExportFilter pictures(format);
+        const QString base = sql.project.file(QStringLiteral("pages.") + pictures.extension());
+        desktop->fileAnswers.push_back(base);
+        pictures.setShowDialog(true);
+        ASSERT_TRUE(report.exportTo(pictures));
+        EXPECT_EQ(desktop->dialogs.back().request.defaultExt, pictures.extension());
+        const int count = report.pages()->pageCount();
+        ASSERT_EQ(pictures.writtenFiles().size(), count);
+        EXPECT_FALSE(QFile::exists(base)); // numbered instead
+        for (int i = 0; i < count; ++i) {
+            const QString name = sql.project.file(QStringLiteral("pages_%1.").arg(i + 1, 4, 10, QChar(u'0')) + pictures.extension());
+            EXPECT_EQ(pictures.writtenFiles()[i], name);
+            QImageReader reader(name);
+            EXPECT_EQ(reader.format(), format == PictureExportFilter::Format::Jpeg ? QByteArray("jpeg") : QByteArray("tiff"));
+            const QImage image = reader.read();
+            EXPECT_EQ(image.size(), QSize(qRound(210 / 25.4 * 50), qRound(297 / 25.4 * 50)));
+        }
+    }
+    // A single page keeps the name as given.
+    EXPECT_EQ(PictureExportFilter::pageFileName(QStringLiteral("/a/b.jpg"), 0, 1), QStringLiteral("/a/b.jpg"));
+    EXPECT_EQ(PictureExportFilter::pageFileName(QStringLiteral("/a/b.jpg"), 11, 12345), QStringLiteral("/a/b_00012.jpg"));
+
+    // The user who cancels the file dialog gets nothing written.
+    PictureExportFilter cancelled(PictureExportFilter::Format::Jpeg);
+    cancelled.setShowDialog(true);
+    EXPECT_FALSE(report.exportTo(cancelled));
+    EXPECT_TRUE(cancelled.writtenFiles().isEmpty());
+}
+
+TEST_F(ReportOutput, ACancelledExportLeavesNoFile)
+{
+    int calls = 0;
+    report.setProgress([&](int done, int) { return done < 1 || ++calls > 1000; });
+    ASSERT_TRUE(report.prepare());
+    PdfExportFilter pdf;
+    pdf.setFileName(sql.project.file(QStringLiteral("cancelled.pdf")));
+    EXPECT_FALSE(report.exportTo(pdf));
+    PictureExportFilter tiff(PictureExportFilter::Format::Tiff);
+    tiff.setFileName(sql.project.file(QStringLiteral("cancelled.tif")));
+    tiff.setResolution(30);
+    EXPECT_FALSE(report.exportTo(tiff));
+    EXPECT_EQ(QDir(sql.project.path()).entryList(QDir::Files), QStringList({"sqlite.db"}));
+
+    PdfExportFilter nowhere;
+    nowhere.setFileName(sql.project.file(QStringLiteral("no/such/folder/x.pdf")));
+    report.setProgress({});
+    EXPECT_THROW(report.exportTo(nowhere), FileError);
+}
+
+TEST_F(ReportOutput, PrintingGoesThroughTheDialogToThePrinter)
+{
+    const QString path = sql.project.file(QStringLiteral("printed.pdf"));
+    int offered = 0;
+    Report::setPrintQuestion([&](QPrinter& printer, int pageCount, QWidget*) {
+        offered = pageCount;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(2, 3);
+        return true;
+    });
+    ASSERT_TRUE(report.print());
+    EXPECT_EQ(offered, 3);
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n")))) << info.toStdString();
+    EXPECT_TRUE(run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}).contains(QStringLiteral("Page 2 of 3")));
+
+    Report::setPrintQuestion([](QPrinter&, int, QWidget*) { return false; });
+    EXPECT_FALSE(report.print());
+}
+
+TEST_F(ReportOutput, ThePreviewShowsPagesZoomsSearchesAndListsTheTargets)
+{
+    ASSERT_TRUE(report.prepare());
+    ReportPreview preview(report);
+    preview.resize(900, 800);
+    preview.show();
+    QApplication::processEvents();
+    EXPECT_EQ(preview.pageCount(), 3);
+    EXPECT_EQ(preview.windowTitle(), reportTexts().preview);
+
+    QTest::keyClick(&preview, Qt::Key_PageDown);
+    EXPECT_EQ(preview.currentPage(), 1);
+    QTest::keyClick(&preview, Qt::Key_End);
+    EXPECT_EQ(preview.currentPage(), 2);
+    QTest::keyClick(&preview, Qt::Key_Home);
+    EXPECT_EQ(preview.currentPage(), 0);
+
+    const double whole = preview.pixelsPerMm();
+    preview.setZoom(ReportPreview::ZoomMode::PageWidth);
+    EXPECT_GT(preview.pixelsPerMm(), whole);
+    preview.setZoom(ReportPreview::ZoomMode::Percent, 200);
+    EXPECT_DOUBLE_EQ(preview.pixelsPerMm(), preview.logicalDpiX() / 25.4 * 2);
+
+    ASSERT_TRUE(preview.findNext(QStringLiteral("дарья")));
+    EXPECT_EQ(preview.currentPage(), 2);
+    EXPECT_EQ(preview.highlighted().size(), 1u);
+    EXPECT_FALSE(preview.findNext(QStringLiteral("nobody")));
+    EXPECT_TRUE(preview.highlighted().empty());
+
+    QStringList targets;
+    for (QAction* a : preview.exportButton()->menu()->actions())
+        targets << a->data().toString();
+    EXPECT_EQ(targets, QStringList({"pdf", "jpeg", "tiff"}));
+
+    preview.setZoom(ReportPreview::ZoomMode::WholePage);
+    preview.showPage(0);
+    QApplication::processEvents();
+    const QImage shot = preview.grab().toImage();
+    if (qEnvironmentVariableIsSet("VARNEL_SCREENSHOTS"))
+        shot.save(qEnvironmentVariable("VARNEL_SCREENSHOTS") + QStringLiteral("/report_preview.png"));
+    // Something of the page is drawn: dark text pixels on the white sheet.
+    int dark = 0;
+    for (int y = 0; y < shot.height(); y += 2)
+        for (int x = 0; x < shot.width(); x += 2)
+            dark += qGray(shot.pixel(x, y)) < 60;
+    EXPECT_GT(dark, 100);
+}
+
+TEST_F(ReportOutput, TheFiltersAreRegisteredForLaterTargets)
+{
+    EXPECT_EQ(ExportFilters::keys(), QStringList({"pdf", "jpeg", "tiff"}));
+    EXPECT_EQ(ExportFilters::make(QStringLiteral("jpeg"))->extension(), QStringLiteral("jpg"));
+    EXPECT_EQ(ExportFilters::make(QStringLiteral("xls")), nullptr);
+}
+
+TEST_F(ReportOutput, CaptionsFollowTheProgramLanguage)
+{
+    desktop->locale = QLocale(QLocale::Russian, QLocale::Russia);
+    EXPECT_EQ(reportTexts().print, QStringLiteral("Печать..."));
+    EXPECT_EQ(PdfExportFilter().caption(), QStringLiteral("Документ PDF"));
+    desktop->locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    EXPECT_EQ(reportTexts().print, QStringLiteral("Print..."));
+}
+
+} // namespace
