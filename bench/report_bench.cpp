@@ -1,0 +1,226 @@
+// The report engine on a long list: 6 columns of mixed Latin and Cyrillic text, column titles
+// on every page, "Page N of M" below, COUNT and SUM at the end, written to PDF. Beside it, in
+// the same run, the floor: a bare QPdfWriter + QPainter loop drawing the same texts at the same
+// places in the same fonts. Each size runs in a child process of its own so that its peak memory
+// is its own.
+//
+//   report_bench                 10k, 100k and 1M rows, and the floor at 100k
+//   report_bench --rows N        one report of N rows (child)
+//   report_bench --floor N       the floor for N rows (child)
+#include "platform/sqlite_connection.h"
+#include "report/page_document.h"
+#include "report/report.h"
+#include "report/report_dataset.h"
+#include "report/report_preview.h"
+#include "report/report_template.h"
+#include "report/report_text.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+// Geometry shared by the template and the floor, in millimetres.
+constexpr double margin = 10, headerHeight = 8, rowHeight = 5, footerHeight = 6;
+const double columnX[] = {0, 15, 75, 120, 140, 165};
+const double columnW[] = {15, 60, 45, 20, 25, 25};
+
+QString listTemplate()
+{
+    QString header, detail;
+    const char* titles[] = {"№", "Name / Имя", "City / Город", "Qty", "Price", "Date"};
+    const char* fields[] = {"id", "name", "city", "qty", "price", "day"};
+    for (int c = 0; c < 6; ++c) {
+        const QString geometry = QStringLiteral("x=\"%1\" width=\"%2\"").arg(columnX[c]).arg(columnW[c]);
+        header += QStringLiteral("<text %1 y=\"0\" height=\"7\" bold=\"true\" frame-bottom=\"0.3 #000000\">%2</text>")
+                      .arg(geometry, QString::fromUtf8(titles[c]));
+        detail += QStringLiteral("<text %1 y=\"0\" height=\"5\" size=\"9\">[Report.%2]</text>").arg(geometry, QLatin1StringView(fields[c]));
+    }
+    return QStringLiteral(R"(<report version="1">
+        <page size="A4" margin-left="10" margin-top="10" margin-right="10" margin-bottom="10"/>
+        <page-header height="8">%1</page-header>
+        <detail height="5">%2</detail>
+        <page-footer height="6"><text x="0" y="0" width="190" height="6" align="right">Page [Page] of [TotalPages]</text></page-footer>
+        <summary height="8"><text x="0" y="1" width="190" height="6" bold="true">Rows: [COUNT()]  Total: [SUM(Report.price)]</text></summary>
+        </report>)").arg(header, detail);
+}
+
+// A database of the largest size once; each run takes the rows it needs.
+void makeData(SqlConnection& db, int rows)
+{
+    db.execute(QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS item (id INTEGER PRIMARY KEY, name TEXT, city TEXT, qty INTEGER, price REAL, day TEXT);"));
+    if (db.query(QStringLiteral("SELECT COUNT(*) FROM item")).rows[0][0].toInt() >= rows)
+        return;
+    db.execute(QStringLiteral("DELETE FROM item; BEGIN;"));
+    db.execute(QStringLiteral(
+        "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < %1) "
+        "INSERT INTO item SELECT n, CASE n % 3 WHEN 0 THEN 'Customer ' || n WHEN 1 THEN 'Покупатель ' || n "
+        "ELSE 'Клиент Smith-' || n END, CASE n % 4 WHEN 0 THEN 'London' WHEN 1 THEN 'Москва' WHEN 2 THEN 'Санкт-Петербург' "
+        "ELSE 'Paris' END, n % 17, (n % 1000) / 4.0, '2024-0' || (1 + n % 9) || '-1' || (n % 9) FROM r;").arg(rows));
+    db.execute(QStringLiteral("COMMIT;"));
+}
+
+long memoryKb(const char* key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+void loadRows(ReportDataset& data, const QString& dbPath, int rows)
+{
+    SqlConnection db;
+    db.open(dbPath);
+    SqlStatement statement = db.prepare(QStringLiteral("SELECT id, name, city, qty, price, day FROM item ORDER BY id LIMIT %1").arg(rows));
+    data.setResult(statement);
+}
+
+int runReport(const QString& dbPath, const QString& out, int rows)
+{
+    ReportDataset data;
+    loadRows(data, dbPath, rows);
+    const long baseKb = memoryKb("VmRSS:");
+    Report report;
+    report.addDataset(&data);
+    report.loadTemplateText(listTemplate(), QStringLiteral("list.xml"));
+    QElapsedTimer timer;
+    timer.start();
+    report.prepare();
+    const qint64 fillMs = timer.elapsed();
+    PdfExportFilter pdf;
+    pdf.setFileName(out);
+    report.exportTo(pdf);
+    const qint64 totalMs = timer.elapsed();
+    const long peakKb = memoryKb("VmHWM:");
+
+    // From the press of a preview button to the first page on screen: made anew, then shown.
+    timer.restart();
+    report.prepare();
+    {
+        ReportPreview preview(report);
+        preview.show();
+        QApplication::processEvents();
+        preview.grab();
+    }
+    const qint64 previewMs = timer.elapsed();
+    std::printf("report rows=%d pages=%d fill_ms=%lld total_ms=%lld preview_first_page_ms=%lld dataset_mb=%.1f "
+                "pages_mb=%.1f peak_above_dataset_mb=%.1f pdf_mb=%.1f\n",
+                rows, report.pages()->pageCount(), fillMs, totalMs, previewMs, data.memoryUse() / 1048576.0,
+                report.pages()->memoryUse() / 1048576.0, (peakKb - baseKb) / 1024.0, QFile(out).size() / 1048576.0);
+    return 0;
+}
+
+// The floor: the same texts at the same places and in the same fonts, drawn with nothing between
+// the rows and the painter.
+int runFloor(const QString& dbPath, const QString& out, int rows)
+{
+    ReportDataset data;
+    loadRows(data, dbPath, rows);
+    QElapsedTimer timer;
+    timer.start();
+    QFile file(out);
+    file.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&file);
+    writer.setResolution(720);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter(&writer);
+    const double k = reportUnitsPerMm;
+    FontSpec bodySpec, boldSpec;
+    bodySpec.size = 9;
+    boldSpec.bold = true;
+    const QFont body = reportFont(bodySpec), bold = reportFont(boldSpec), plain = reportFont(FontSpec());
+    const double bodyAscent = QFontMetricsF(body).ascent(), boldAscent = QFontMetricsF(bold).ascent();
+    const double pad = textPaddingX * k, padY = textPaddingY * k;
+    const int perPage = int((297 - 2 * margin - headerHeight - footerHeight) / rowHeight);
+    const int pages = (rows + perPage - 1) / perPage;
+    const QString titles[] = {QStringLiteral("№"), QStringLiteral("Name / Имя"), QStringLiteral("City / Город"),
+                              QStringLiteral("Qty"), QStringLiteral("Price"), QStringLiteral("Date")};
+    double sum = 0;
+    for (int page = 0; page < pages; ++page) {
+        if (page)
+            writer.newPage();
+        painter.setFont(bold);
+        painter.setPen(QPen(Qt::black, 0.3 * k));
+        for (int c = 0; c < 6; ++c) {
+            painter.drawLine(QPointF((margin + columnX[c]) * k, (margin + 7) * k), QPointF((margin + columnX[c] + columnW[c]) * k, (margin + 7) * k));
+            painter.drawText(QPointF((margin + columnX[c]) * k + pad, margin * k + padY + boldAscent), titles[c]);
+        }
+        painter.setFont(body);
+        for (int r = page * perPage; r < std::min(rows, (page + 1) * perPage); ++r) {
+            const double y = (margin + headerHeight + (r - page * perPage) * rowHeight) * k + padY + bodyAscent;
+            for (int c = 0; c < 6; ++c)
+                painter.drawText(QPointF((margin + columnX[c]) * k + pad, y), data.value(r, c).text());
+            sum += data.value(r, 4).real;
+        }
+        painter.setFont(plain);
+        const QString footer = QStringLiteral("Page %1 of %2").arg(page + 1).arg(pages);
+        painter.drawText(QPointF((margin + 190) * k - pad - QFontMetricsF(plain).horizontalAdvance(footer),
+                                 (297 - margin - footerHeight) * k + padY + QFontMetricsF(plain).ascent()),
+                         footer);
+    }
+    painter.drawText(QPointF(margin * k, 200 * k), QStringLiteral("Rows: %1  Total: %2").arg(rows).arg(sum));
+    painter.end();
+    file.close();
+    std::printf("floor rows=%d pages=%d total_ms=%lld\n", rows, pages, timer.elapsed());
+    return 0;
+}
+
+QString runChild(const QString& self, const QStringList& args)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(self, args);
+    child.waitForFinished(-1);
+    return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QStringList args = app.arguments();
+    if (args.size() == 5) {
+        const int rows = args[2].toInt();
+        return args[1] == u"--floor" ? runFloor(args[3], args[4], rows) : runReport(args[3], args[4], rows);
+    }
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("bench.db"));
+    QList<int> sizes = {10000, 100000, 1000000};
+    if (args.size() == 2)
+        sizes = {args[1].toInt()};
+    {
+        SqlConnection connection;
+        connection.open(db);
+        makeData(connection, *std::max_element(sizes.begin(), sizes.end()));
+    }
+    const QString out = dir.filePath(QStringLiteral("out.pdf"));
+    for (int rows : sizes) {
+        if (rows == 100000 || sizes.size() == 1) {
+            // Floor and report alternate twice; the better of each counts.
+            for (int round = 0; round < 2; ++round) {
+                std::printf("%s\n", qPrintable(runChild(args[0], {QStringLiteral("--floor"), QString::number(rows), db, out})));
+                std::printf("%s\n", qPrintable(runChild(args[0], {QStringLiteral("--rows"), QString::number(rows), db, out})));
+                std::fflush(stdout);
+            }
+        } else {
+            std::printf("%s\n", qPrintable(runChild(args[0], {QStringLiteral("--rows"), QString::number(rows), db, out})));
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}
