@@ -12,9 +12,10 @@ QString cleaned(QString text)
 {
     text.remove(QStringLiteral("&&")).remove(u'&');
     text = text.simplified();
-    while (text.endsWith(u':'))
+    // "Name *" and "Name:" name the field Name.
+    while (!text.isEmpty() && (text.back() == u':' || text.back() == u'*' || text.back() == u' '))
         text.chop(1);
-    return text.trimmed();
+    return text;
 }
 
 bool overlaps(int a0, int a1, int b0, int b1)
@@ -29,7 +30,9 @@ const QLabel* neighbourLabel(const QWidget* control)
     const QWidget* parent = control->parentWidget();
     if (!parent)
         return nullptr;
-    const QRect box = control->geometry();
+    QRect box = control->geometry();
+    if (box.height() <= 0)
+        box.setHeight(control->sizeHint().height());
     const QLabel* left = nullptr;
     const QLabel* above = nullptr;
     int leftGap = std::numeric_limits<int>::max();
@@ -38,7 +41,9 @@ const QLabel* neighbourLabel(const QWidget* control)
         const auto* label = qobject_cast<const QLabel*>(child);
         if (!label || label->text().trimmed().isEmpty())
             continue;
-        const QRect l = label->geometry();
+        // Where the caption's text stands: a label that sizes itself to its text may not have
+        // done so before its form is first shown.
+        const QRect l(label->geometry().topLeft(), label->sizeHint());
         if (l.left() < box.left() && overlaps(l.top(), l.bottom() + 1, box.top(), box.bottom() + 1)) {
             const int gap = box.left() - l.right();
             if (gap >= -2 && gap < leftGap) {

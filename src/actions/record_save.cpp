@@ -66,7 +66,6 @@ struct Statement {
     struct Item {
         QString column;
         QString value;
-        QObject* control;
     };
     std::vector<Item> items;
     BlobParams params;
@@ -78,16 +77,15 @@ struct Statement {
         k.remove(u'[').remove(u']');
         return k.toCaseFolded();
     }
-    void add(const QString& column, const QString& value, QObject* control)
+    void add(const QString& column, const QString& value)
     {
         const QString k = key(column);
         for (Item& item : items)
             if (key(item.column) == k) {
                 item.value = value;
-                item.control = control;
                 return;
             }
-        items.push_back({column, value, control});
+        items.push_back({column, value});
     }
     void addParam(const QString& name, const QByteArray& bytes)
     {
@@ -128,15 +126,6 @@ struct Statement {
                 }
         return used;
     }
-    // The control that gave the value of a column, for messages about it.
-    QObject* controlOf(const QString& column) const
-    {
-        const QString k = key(column);
-        for (const Item& item : items)
-            if (key(item.column) == k || key(item.column).endsWith(u'.' + k))
-                return item.control;
-        return nullptr;
-    }
 };
 
 QString field(const QString& f)
@@ -147,6 +136,41 @@ QString field(const QString& f)
 QString captionOf(QObject* control, const QString& fieldName)
 {
     return fieldCaption(qobject_cast<QWidget*>(control), fieldName);
+}
+
+// The column a listed control writes, without brackets.
+QString boundColumn(QObject* c)
+{
+    if (auto* edit = qobject_cast<TdbEdit*>(c))
+        return edit->dbField;
+    if (qobject_cast<TdbEditCount*>(c))
+        return QStringLiteral("record_count");
+    if (auto* memo = qobject_cast<TdbMemo*>(c))
+        return memo->dbField;
+    if (auto* check = qobject_cast<TdbCheckBox*>(c))
+        return check->dbField;
+    if (auto* combo = qobject_cast<TdbComboBox*>(c))
+        return combo->dbForeignKeyShort();
+    if (auto* grid = qobject_cast<TdbStringGridEx*>(c))
+        return gridKey(grid);
+    if (auto* picker = qobject_cast<TdbDateTimePicker*>(c))
+        return picker->dbField;
+    if (auto* calendar = qobject_cast<TdbMonthCalendar*>(c))
+        return calendar->dbField;
+    if (auto* picture = qobject_cast<TdbImageDataBase*>(c))
+        return picture->dbField;
+    if (auto* file = qobject_cast<TdbFileToDatabase*>(c))
+        return file->dbField;
+    return QString();
+}
+
+// The last listed control that writes the column: the one whose value went in.
+QObject* controlOfColumn(const QList<QObject*>& listed, const QString& column)
+{
+    for (qsizetype i = listed.size() - 1; i >= 0; --i)
+        if (boundColumn(listed[i]).compare(column, Qt::CaseInsensitive) == 0)
+            return listed[i];
+    return nullptr;
 }
 
 // An edit's text as its column takes it: a number for a numeric column (refused when it is
@@ -179,43 +203,43 @@ void collectInsert(Statement& st, QObject* c, TForm* form, SqlConnection& db, bo
 {
     if (auto* edit = qobject_cast<TdbEdit*>(c)) {
         if (!edit->text().isEmpty())
-            st.add(field(edit->dbField), editValue(edit), c);
+            st.add(field(edit->dbField), editValue(edit));
     } else if (auto* counter = qobject_cast<TdbEditCount*>(c)) {
         counter->setText(QString::number(GetNextRecordCount(db, counter->dbTable, counter->dbBeginValue)));
-        st.add(QStringLiteral("record_count"), counter->text(), c);
+        st.add(QStringLiteral("record_count"), counter->text());
     } else if (auto* memo = qobject_cast<TdbMemo*>(c)) {
         if (!memo->toPlainText().isEmpty())
-            st.add(field(memo->dbField), quoted(ToStoredCase(memo->toPlainText())), c);
+            st.add(field(memo->dbField), quoted(ToStoredCase(memo->toPlainText())));
     } else if (auto* check = qobject_cast<TdbCheckBox*>(c)) {
-        st.add(field(check->dbField), checkValue(check->checkState()), c);
+        st.add(field(check->dbField), checkValue(check->checkState()));
     } else if (auto* combo = qobject_cast<TdbComboBox*>(c)) {
         if (combo->dbItemID() != -1)
-            st.add(combo->dbForeignKeyShort(), QString::number(combo->dbItemID()), c);
+            st.add(combo->dbForeignKeyShort(), QString::number(combo->dbItemID()));
     } else if (auto* grid = qobject_cast<TdbStringGridEx*>(c)) {
         if (grid->dbItemID() != -1 && !grid->dbGeneralTable.isEmpty())
-            st.add(gridKey(grid), QString::number(grid->dbItemID()), c);
+            st.add(gridKey(grid), QString::number(grid->dbItemID()));
     } else if (auto* picker = qobject_cast<TdbDateTimePicker*>(c)) {
         if (!picker->isChecked()) {
-            st.add(field(picker->dbField), QStringLiteral("NULL"), c);
+            st.add(field(picker->dbField), QStringLiteral("NULL"));
         } else {
             adjustPicker(picker, form);
-            st.add(field(picker->dbField), quoted(picker->dbStringDateTime()), c);
+            st.add(field(picker->dbField), quoted(picker->dbStringDateTime()));
         }
     } else if (auto* calendar = qobject_cast<TdbMonthCalendar*>(c)) {
         calendar->setValue(DayCount::wholeDays(calendar->value()));
-        st.add(field(calendar->dbField), quoted(calendar->dbStringDateTime()), c);
+        st.add(field(calendar->dbField), quoted(calendar->dbStringDateTime()));
     } else if (auto* picture = qobject_cast<TdbImageDataBase*>(c)) {
         if (!picture->dbFileName.isEmpty()) {
-            st.add(field(picture->dbField), u':' + picture->dbField, c);
-            st.add(field(picture->dbField + QStringLiteral("_filename")), quoted(picture->dbFileName), c);
+            st.add(field(picture->dbField), u':' + picture->dbField);
+            st.add(field(picture->dbField + QStringLiteral("_filename")), quoted(picture->dbFileName));
             st.addParam(picture->dbField, picture->pictureBytes());
             if (closesForm)
                 st.picturesToClear.append(picture);
         }
     } else if (auto* file = qobject_cast<TdbFileToDatabase*>(c)) {
         if (!file->dbFileName.isEmpty()) {
-            st.add(field(file->dbField), u':' + file->dbField, c);
-            st.add(field(file->dbField + QStringLiteral("_filename")), quoted(file->dbFileName), c);
+            st.add(field(file->dbField), u':' + file->dbField);
+            st.add(field(file->dbField + QStringLiteral("_filename")), quoted(file->dbFileName));
             st.addParam(file->dbField, StoredFiles::readWholeFile(file->dbFileName));
         }
     }
@@ -225,41 +249,41 @@ void collectUpdate(Statement& st, QObject* c, TForm* form)
 {
     if (auto* edit = qobject_cast<TdbEdit*>(c)) {
         st.add(field(edit->dbField),
-               edit->text().isEmpty() ? QStringLiteral("NULL") : editValue(edit), c);
+               edit->text().isEmpty() ? QStringLiteral("NULL") : editValue(edit));
     } else if (auto* counter = qobject_cast<TdbEditCount*>(c)) {
-        st.add(QStringLiteral("record_count"), counterValue(counter), c);
+        st.add(QStringLiteral("record_count"), counterValue(counter));
     } else if (auto* memo = qobject_cast<TdbMemo*>(c)) {
         const QString text = memo->toPlainText();
-        st.add(field(memo->dbField), text.isEmpty() ? QStringLiteral("NULL") : quoted(ToStoredCase(text)), c);
+        st.add(field(memo->dbField), text.isEmpty() ? QStringLiteral("NULL") : quoted(ToStoredCase(text)));
     } else if (auto* check = qobject_cast<TdbCheckBox*>(c)) {
-        st.add(field(check->dbField), checkValue(check->checkState()), c);
+        st.add(field(check->dbField), checkValue(check->checkState()));
     } else if (auto* combo = qobject_cast<TdbComboBox*>(c)) {
         st.add(combo->dbForeignKeyShort(),
-               combo->dbItemID() != -1 ? QString::number(combo->dbItemID()) : QStringLiteral("NULL"), c);
+               combo->dbItemID() != -1 ? QString::number(combo->dbItemID()) : QStringLiteral("NULL"));
     } else if (auto* grid = qobject_cast<TdbStringGridEx*>(c)) {
         if (!grid->dbGeneralTable.isEmpty())
             st.add(gridKey(grid),
-                   grid->dbItemID() != -1 ? QString::number(grid->dbItemID()) : QStringLiteral("NULL"), c);
+                   grid->dbItemID() != -1 ? QString::number(grid->dbItemID()) : QStringLiteral("NULL"));
     } else if (auto* picker = qobject_cast<TdbDateTimePicker*>(c)) {
         if (!picker->isChecked()) {
-            st.add(field(picker->dbField), QStringLiteral("NULL"), c);
+            st.add(field(picker->dbField), QStringLiteral("NULL"));
         } else {
             adjustPicker(picker, form);
-            st.add(field(picker->dbField), quoted(picker->dbStringDateTime()), c);
+            st.add(field(picker->dbField), quoted(picker->dbStringDateTime()));
         }
     } else if (auto* calendar = qobject_cast<TdbMonthCalendar*>(c)) {
         calendar->setValue(DayCount::wholeDays(calendar->value()));
-        st.add(field(calendar->dbField), quoted(calendar->dbStringDateTime()), c);
+        st.add(field(calendar->dbField), quoted(calendar->dbStringDateTime()));
     } else if (auto* picture = qobject_cast<TdbImageDataBase*>(c)) {
         if (!picture->dbImageIsChanged)
             return;
         const QString name = field(picture->dbField + QStringLiteral("_filename"));
         if (picture->dbFileName.isEmpty()) {
-            st.add(field(picture->dbField), QStringLiteral("NULL"), c);
-            st.add(name, QStringLiteral("NULL"), c);
+            st.add(field(picture->dbField), QStringLiteral("NULL"));
+            st.add(name, QStringLiteral("NULL"));
         } else {
-            st.add(field(picture->dbField), u':' + picture->dbField, c);
-            st.add(name, quoted(picture->dbFileName), c);
+            st.add(field(picture->dbField), u':' + picture->dbField);
+            st.add(name, quoted(picture->dbFileName));
             st.addParam(picture->dbField, picture->pictureBytes());
             st.picturesToClear.append(picture);
         }
@@ -268,11 +292,11 @@ void collectUpdate(Statement& st, QObject* c, TForm* form)
             return;
         const QString name = field(file->dbField + QStringLiteral("_filename"));
         if (file->dbFileName.isEmpty()) {
-            st.add(field(file->dbField), QStringLiteral("NULL"), c);
-            st.add(name, QStringLiteral("NULL"), c);
+            st.add(field(file->dbField), QStringLiteral("NULL"));
+            st.add(name, QStringLiteral("NULL"));
         } else if (QFileInfo(file->dbFileName).isFile()) {
-            st.add(field(file->dbField), u':' + file->dbField, c);
-            st.add(name, quoted(file->dbFileName), c);
+            st.add(field(file->dbField), u':' + file->dbField);
+            st.add(name, quoted(file->dbFileName));
             st.addParam(file->dbField, StoredFiles::readWholeFile(file->dbFileName));
         }
     }
@@ -280,13 +304,13 @@ void collectUpdate(Statement& st, QObject* c, TForm* form)
 
 // A broken rule of the schema, told in the user's language with the field as the form
 // shows it; SQLite's own words follow as the detail.
-[[noreturn]] void explainConstraint(const DatabaseError& error, const Statement& st)
+[[noreturn]] void explainConstraint(const DatabaseError& error, const QList<QObject*>& listed)
 {
     const ConstraintKind kind = constraintKind(error);
     if (kind == ConstraintKind::None)
         throw error;
     const QString column = constraintColumn(error);
-    const QString caption = column.isEmpty() ? QString() : captionOf(st.controlOf(column), column);
+    const QString caption = column.isEmpty() ? QString() : captionOf(controlOfColumn(listed, column), column);
     QString text;
     switch (kind) {
     case ConstraintKind::NotNull:
@@ -309,7 +333,7 @@ void collectUpdate(Statement& st, QObject* c, TForm* form)
     throw friendly;
 }
 
-void run(SqlConnection& db, const QString& sql, const Statement& st)
+void run(SqlConnection& db, const QString& sql, const Statement& st, const QList<QObject*>& listed)
 {
     const BlobParams params = st.usedParams();
     try {
@@ -318,7 +342,7 @@ void run(SqlConnection& db, const QString& sql, const Statement& st)
         else
             db.execute(sql, params);
     } catch (const DatabaseError& error) {
-        explainConstraint(error, st);
+        explainConstraint(error, listed);
     }
 }
 
@@ -334,11 +358,12 @@ TRecordActions::Saved TRecordActions::saveRecord(TdbButton* b)
     // other program takes the number in between, and a failure leaves nothing behind.
     SqlTransaction transaction(m_db);
     Statement st;
+    QList<QObject*> listed;
+    for (const QString& name : b->dbListControls.split(u','))
+        if (QObject* c = form->findComponent(name))
+            listed.append(c);
     try {
-        for (const QString& name : b->dbListControls.split(u',')) {
-            QObject* c = form->findComponent(name);
-            if (!c)
-                continue;
+        for (QObject* c : listed) {
             if (insert)
                 collectInsert(st, c, form, m_db, b->dbDoCloseForm);
             else
@@ -355,17 +380,17 @@ TRecordActions::Saved TRecordActions::saveRecord(TdbButton* b)
             return Saved::Nothing;
         }
         if (b->dbParentTableId >= 0)
-            st.add(QStringLiteral("id_") + b->dbParentTable, QString::number(b->dbParentTableId), nullptr);
+            st.add(QStringLiteral("id_") + b->dbParentTable, QString::number(b->dbParentTableId));
         run(m_db,
             QStringLiteral("INSERT INTO [") + table + QStringLiteral("] (") + st.columnList()
                 + QStringLiteral(") VALUES (") + st.valueList() + QStringLiteral(");"),
-            st);
+            st, listed);
     } else if (!st.empty()) {
         // With nothing to assign there is nothing to write; "SET  WHERE" would only fail.
         run(m_db,
             QStringLiteral("UPDATE [") + table + QStringLiteral("] SET ") + st.assignments()
                 + QStringLiteral(" WHERE id = ") + QString::number(b->dbGeneralTableId),
-            st);
+            st, listed);
     }
     transaction.commit();
 
