@@ -105,7 +105,8 @@ qsizetype ReportDataset::memoryUse() const
 
 void ReportDataset::appendRow()
 {
-    m_cells.reserve(m_cells.size() + size_t(m_columns.size()));
+    // Cells follow with the add calls. No reserve here: an exact reserve per row would copy the
+    // whole table on every row.
 }
 
 void ReportDataset::addNull()

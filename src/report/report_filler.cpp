@@ -536,11 +536,14 @@ struct ReportFiller::Impl {
         ctx.aggregates = &current;
         detailLine = 0;
 
+        const qsizetype rows = data ? data->rowCount() : 0;
+        // The title and the first page header show the first row's fields (an invoice's
+        // number, a customer's name): the cursor's look-ahead, not a second pass.
+        ctx.row = rows > 0 ? 0 : -1;
         startPage(true);
         ctx.line = 1;
         placeBand(title);
         placePageHeader();
-        const qsizetype rows = data ? data->rowCount() : 0;
         if (data && rows > 0) {
             ReportDataset::Cursor cursor = data->cursor();
             cursor.next();

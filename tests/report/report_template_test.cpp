@@ -3,6 +3,11 @@
 #include "report/report_template.h"
 #include "support/qt_printers.h"
 #include "support/temp_project.h"
+#include "report_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -144,6 +149,38 @@ INSTANTIATE_TEST_SUITE_P(
         BadTemplate{"StrayText", "<report version=\"1\">hello</report>", "text is not allowed here"},
         BadTemplate{"Empty", "", "line 1"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The example in the format's document reads, and fills from the query it names.
+TEST(ReportTemplate, TheDocumentedExampleIsATemplate)
+{
+    QFile doc(QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../../docs/report-format.md")));
+    ASSERT_TRUE(doc.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(doc.readAll());
+    const qsizetype start = text.indexOf(QStringLiteral("```xml\n")) + 7;
+    const QString xml = text.mid(start, text.indexOf(QStringLiteral("```"), start) - start);
+    const ReportTemplate t = ReportTemplateFormat::read(xml.toUtf8(), QStringLiteral("example"));
+    EXPECT_EQ(t.name, QStringLiteral("Invoice"));
+    EXPECT_EQ(t.groups.size(), 1u);
+    EXPECT_EQ(ReportTemplateFormat::read(ReportTemplateFormat::write(t), QStringLiteral("again")), t);
+
+    SqlFixture sql;
+    sql.db.execute(QStringLiteral(
+        "CREATE TABLE customer (id INTEGER PRIMARY KEY, name TEXT, country TEXT, photo BLOB);"
+        "CREATE TABLE orders (id INTEGER PRIMARY KEY, number TEXT, date TEXT, id_customer INTEGER);"
+        "CREATE TABLE item (id INTEGER PRIMARY KEY, id_orders INTEGER, product TEXT, qty INTEGER, price REAL, paid INTEGER);"
+        "INSERT INTO customer VALUES (1, 'Анна', 'Россия', NULL);"
+        "INSERT INTO orders VALUES (7, 'A-7', '2024-03-05 00:00:00.000', 1);"
+        "INSERT INTO item VALUES (1, 7, 'Чай', 2, 1.5, 1), (2, 7, 'Coffee', 1, 4, 0);"));
+    sql.run(QString(t.query).replace(QStringLiteral("$id"), QStringLiteral("7")));
+    const auto pages = fillOf(xml, &sql.data);
+    const QStringList texts = allTexts(*pages);
+    EXPECT_TRUE(texts.contains(QStringLiteral("1|Invoice A-7")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("1|Date: 5 March 2024")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("1|Россия: 2 items")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("1|7.00")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("1|Total: 7.00")));
+    EXPECT_TRUE(texts.contains(QStringLiteral("1|Page 1 of 1"))) << texts.join(u'\n').toStdString();
+}
 
 TEST(ReportTemplate, AHugeTemplateIsRefusedUnread)
 {
