@@ -49,6 +49,8 @@ void TRecordActions::OnButtonClick(TdbButton* b)
         gridToSpreadsheet(b);
         break;
     case adbReport:
+        reportAction(b);
+        break;
     case adbNone:
         break;
     }

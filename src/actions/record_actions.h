@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 class QObject;
+class Report;
+class ReportDataset;
 class QWidget;
 class SqlConnection;
 class TForm;
@@ -16,8 +19,8 @@ class TdbStringGridEx;
 // guard that the toolkit called us through.
 class TRecordActions {
 public:
-    TRecordActions(SqlConnection& connection, TForm& mainForm)
-        : m_db(connection), m_main(mainForm) {}
+    TRecordActions(SqlConnection& connection, TForm& mainForm);
+    ~TRecordActions();
 
     // ---- the dispatcher ----
     void OnButtonClick(TdbButton* button);
@@ -48,10 +51,19 @@ public:
     // Inserts or updates the record shown on the button's form.
     enum class Saved { Nothing, Inserted, Updated };
     Saved saveRecord(TdbButton* b);
+    // Fills the button's report template with the rows of its query and sends the pages to
+    // the button's target.
+    void reportAction(TdbButton* b);
 
     // The statement text of an SQL button with its placeholders replaced by the values of
     // the controls on its form; storedTexts passes edit texts through ToStoredText.
     static QString substitutePlaceholders(TdbButton* b, bool storedTexts);
+    static QString substitutePlaceholders(TdbButton* b, QString text, bool storedTexts);
+
+    // The report and the dataset "Report" that every report button shares; the dataset keeps
+    // the rows of the last query until a later report replaces them.
+    Report& report() { return *m_report; }
+    ReportDataset& reportData() { return *m_reportData; }
 
 private:
     // Saves the record of the button's form so that a child record can refer to it.
@@ -63,4 +75,6 @@ private:
 
     SqlConnection& m_db;
     TForm& m_main;
+    std::unique_ptr<ReportDataset> m_reportData;
+    std::unique_ptr<Report> m_report;
 };

@@ -46,7 +46,11 @@ std::optional<QString> placeholderValue(QObject* c, bool storedTexts)
 
 QString TRecordActions::substitutePlaceholders(TdbButton* b, bool storedTexts)
 {
-    QString s = b->dbSQL;
+    return substitutePlaceholders(b, b->dbSQL, storedTexts);
+}
+
+QString TRecordActions::substitutePlaceholders(TdbButton* b, QString s, bool storedTexts)
+{
     TForm* form = TForm::formOf(b);
     if (!form)
         return s;

@@ -37,6 +37,12 @@ void TLang::fillEnglish()
     Database_is_full = QStringLiteral(
         "There is no room left for the database file %1 (the disk or the database is full). "
         "Nothing was saved.");
+    Report_names_no_template = QStringLiteral(
+        "This report button names no report template. Put a template into the Report folder "
+        "of the application and name it on the button.");
+    Report_format_not_available =
+        QStringLiteral("Reports cannot be written as %1 files by this version of the program.");
+    Making_the_report = QStringLiteral("Making the report...");
     Confirm = QStringLiteral("Confirm");
     Error = QStringLiteral("Error");
     Info = QStringLiteral("Information");
@@ -78,6 +84,12 @@ void TLang::fillRussian()
     Database_is_full = QStringLiteral(
         "Для файла базы данных %1 не осталось места (диск или база данных заполнены). "
         "Ничего не сохранено.");
+    Report_names_no_template = QStringLiteral(
+        "Кнопка отчёта не указывает шаблон отчёта. Поместите шаблон в папку Report "
+        "приложения и укажите его на кнопке.");
+    Report_format_not_available =
+        QStringLiteral("Эта версия программы не умеет сохранять отчёты в файлы %1.");
+    Making_the_report = QStringLiteral("Формирование отчёта...");
     Confirm = QStringLiteral("Подтверждение");
     Error = QStringLiteral("Ошибка");
     Info = QStringLiteral("Информация");

@@ -28,6 +28,9 @@ struct TLang {
     QString Database_is_in_use;
     QString Database_is_read_only;
     QString Database_is_full;
+    QString Report_names_no_template;
+    QString Report_format_not_available;
+    QString Making_the_report;
     QString Confirm;
     QString Error;
     QString Info;

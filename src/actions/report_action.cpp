@@ -1,0 +1,191 @@
+// The report button: its query into the dataset "Report", its template from the Report folder
+// of the project, and the pages to the preview, the printer, a document or page pictures.
+#include "actions/record_actions.h"
+
+#include "controls/action_button.h"
+#include "controls/record_grid.h"
+#include "platform/desktop_services.h"
+#include "platform/errors.h"
+#include "platform/form.h"
+#include "platform/lang.h"
+#include "platform/project_folder.h"
+#include "platform/sqlite_connection.h"
+#include "report/report.h"
+#include "report/report_dataset.h"
+#include "report/report_export.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProgressDialog>
+
+namespace {
+
+// The export filter of each document target, by the key it registers under.
+QString filterKey(TReportOpenIn target)
+{
+    switch (target) {
+    case rpoExcel:
+        return QStringLiteral("xls");
+    case rpoWord:
+        return QStringLiteral("rtf");
+    case rpoPDF:
+        return QStringLiteral("pdf");
+    case rpoHTML:
+        return QStringLiteral("html");
+    case rpoODT:
+        return QStringLiteral("odt");
+    case rpoODS:
+        return QStringLiteral("ods");
+    case rpoJPEG:
+        return QStringLiteral("jpeg");
+    case rpoTIFF:
+        return QStringLiteral("tiff");
+    default:
+        return QString();
+    }
+}
+
+// The file the export writes: a reserved unique name in the temporary folder (tmpXXXX.tmp,
+// left in place) with the target's extension instead of its own.
+QString exportFileName(const QString& extension)
+{
+    const QString reserved = desktop().uniqueTempFile(QStringLiteral("tmp"));
+    const QFileInfo info(reserved);
+    return info.path() + u'/' + info.completeBaseName() + u'.' + extension;
+}
+
+// A progress window with Cancel, shown only when the work takes a moment.
+class ReportProgressWindow {
+public:
+    explicit ReportProgressWindow(QWidget* parent)
+    {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return;
+        m_dialog = new QProgressDialog(Lang.Making_the_report, QString(), 0, 0, parent);
+        m_dialog->setWindowModality(Qt::WindowModal);
+        m_dialog->setMinimumDuration(400);
+        m_dialog->setAutoClose(false);
+        m_dialog->setAutoReset(false);
+    }
+    ~ReportProgressWindow() { delete m_dialog; }
+    ReportProgressWindow(const ReportProgressWindow&) = delete;
+    ReportProgressWindow& operator=(const ReportProgressWindow&) = delete;
+
+    ReportProgress callback()
+    {
+        return [this](int done, int total) {
+            if (!m_dialog)
+                return true;
+            m_dialog->setMaximum(qMax(total, 0));
+            m_dialog->setValue(qMin(done, qMax(total, done)));
+            QCoreApplication::processEvents();
+            return !m_dialog->wasCanceled();
+        };
+    }
+
+private:
+    QPointer<QProgressDialog> m_dialog;
+};
+
+} // namespace
+
+TRecordActions::TRecordActions(SqlConnection& connection, TForm& mainForm)
+    : m_db(connection), m_main(mainForm), m_reportData(std::make_unique<ReportDataset>()),
+      m_report(std::make_unique<Report>())
+{
+    m_reportData->setUserName(QStringLiteral("Report"));
+}
+
+TRecordActions::~TRecordActions() = default;
+
+void TRecordActions::reportAction(TdbButton* b)
+{
+    TForm* form = TForm::formOf(b);
+    if (form != &m_main && b->dbGeneralTableId == -1 && b->dbParentTable.isEmpty()
+        && !saveParentRecord(form))
+        return;
+
+    if (!b->dbResultControl.isEmpty()) {
+        TdbStringGridEx* grid = resultGrid(b);
+        if (grid->dbListId.isEmpty()) {
+            inform(Lang.Info, Lang.Please_select_record_in_grid);
+            return;
+        }
+        const qint32 id = grid->dbItemID();
+        if (id == -1) {
+            inform(Lang.Error, Lang.Please_select_record_in_grid);
+            return;
+        }
+        b->dbGeneralTableId = id;
+    }
+
+    // "$id" first, then the controls; texts go in as typed, the template's author quotes them.
+    QString sql = b->dbSQL;
+    if (b->dbGeneralTableId != -1)
+        sql.replace(QStringLiteral("$id"), QString::number(b->dbGeneralTableId), Qt::CaseInsensitive);
+    sql = substitutePlaceholders(b, sql, false);
+
+    if (!sql.isEmpty()) {
+        SqlStatement statement = m_db.prepare(sql);
+        m_reportData->setResult(statement);
+        m_reportData->setUserName(QStringLiteral("Report"));
+    }
+
+    if (b->dbReportFile.isEmpty()) {
+        m_report->clear();
+        m_report->setTemplateFileName(QString());
+        m_report->addDataset(m_reportData.get());
+        inform(Lang.Info, Lang.Report_names_no_template);
+        return;
+    }
+
+    QString name = b->dbReportFile;
+    name.replace(u'\\', u'/');
+    const QString path = ExeFolder() + QStringLiteral("Report/") + name;
+    if (!QFileInfo(path).isFile()) {
+        inform(Lang.Error, Lang.Report_file_not_found + QStringLiteral(":\r") + path);
+        return;
+    }
+    m_report->addDataset(m_reportData.get());
+    m_report->loadTemplate(path);
+
+    QWidget* parent = form ? static_cast<QWidget*>(form) : &m_main;
+    ReportProgressWindow progress(parent);
+    m_report->setProgress(progress.callback());
+    struct ProgressReset {
+        Report& report;
+        ~ProgressReset() { report.setProgress(nullptr); }
+    } reset{*m_report};
+
+    switch (b->dbReportOpenIn) {
+    case rpoPreview:
+        m_report->show(true, parent);
+        return;
+    case rpoPrint:
+        if (m_report->prepare(true))
+            m_report->print(parent);
+        return;
+    default:
+        break;
+    }
+
+    const QString key = filterKey(b->dbReportOpenIn);
+    std::unique_ptr<ExportFilter> filter = ExportFilters::make(key);
+    if (!filter) {
+        inform(Lang.Error, Lang.Report_format_not_available.arg(key.toUpper()));
+        return;
+    }
+    if (!m_report->prepare(true))
+        return;
+    const bool pictures = b->dbReportOpenIn == rpoJPEG || b->dbReportOpenIn == rpoTIFF;
+    if (pictures) {
+        filter->setShowDialog(true);
+    } else {
+        filter->setFileName(exportFileName(filter->extension()));
+        filter->setShowDialog(false);
+    }
+    if (!m_report->exportTo(*filter, parent) || pictures)
+        return;
+    desktop().shellOpen(filter->fileName(), QString(), DesktopServices::ShowMode::Normal);
+}

@@ -1,0 +1,163 @@
+// The report button through real forms: its messages, its query into the dataset "Report",
+// its template from the Report folder and its targets.
+#include "app_fixture.h"
+
+#include "actions/record_actions.h"
+#include "controls/value_controls.h"
+#include "platform/lang.h"
+#include "platform/project_folder.h"
+#include "report/report.h"
+#include "report/report_dataset.h"
+#include "report/report_export.h"
+#include "shell/main_window.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QTemporaryDir>
+#include <optional>
+
+namespace {
+
+const QByteArray Tables = "[customers]\n-name=TEXT\n_city=TEXT\n";
+
+const QByteArray FormsXml = R"(<main>
+<frmMain>
+  <TdbEdit Name="edCity" dbTable="customers" dbField="city"/>
+  <TdbStringGrid Name="gridCustomers" dbGeneralTable="customers" dbListFields="customers.name"/>
+  <TdbButton Name="bFind" dbActionType="adbSearch" dbResultControl="gridCustomers" dbGeneralTable="customers"
+             dbListFields="customers.name" dbSortField="customers.name"/>
+  <TdbButton Name="bCard" dbActionType="adbReport" dbResultControl="gridCustomers" dbReportFile="cards\card.xml"
+             dbReportOpenIn="rpoPDF" dbSQL="SELECT name, city FROM customers WHERE id = $ID AND city = '{edCity}'"/>
+  <TdbButton Name="bList" dbActionType="adbReport" dbReportFile="list.xml" dbReportOpenIn="rpoPDF"
+             dbSQL="SELECT name, city FROM customers ORDER BY name"/>
+  <TdbButton Name="bPictures" dbActionType="adbReport" dbReportFile="list.xml" dbReportOpenIn="rpoJPEG"
+             dbSQL="SELECT name, city FROM customers ORDER BY name"/>
+  <TdbButton Name="bSpreadsheet" dbActionType="adbReport" dbReportFile="list.xml" dbReportOpenIn="rpoExcel"
+             dbSQL="SELECT name FROM customers"/>
+  <TdbButton Name="bNoTemplate" dbActionType="adbReport" dbSQL="SELECT name, city FROM customers WHERE name = 'Ann'"/>
+  <TdbButton Name="bNoQuery" dbActionType="adbReport" dbReportFile="list.xml" dbReportOpenIn="rpoPDF"/>
+  <TdbButton Name="bMissing" dbActionType="adbReport" dbReportFile="nosuch.xml" dbSQL="SELECT 1"/>
+</frmMain>
+</main>)";
+
+const QByteArray ListTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
+<report version="1">
+  <detail height="6"><text x="0" y="0" width="80" height="6">[Report.name] ([Report.city])</text></detail>
+  <summary height="6"><text x="0" y="0" width="80" height="6">Rows: [COUNT()]</text></summary>
+</report>)";
+
+const QByteArray CardTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
+<report version="1">
+  <title height="10"><text x="0" y="0" width="80" height="8">Card of [Report.name]</text></title>
+</report>)";
+
+} // namespace
+
+class ReportAction : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app = std::make_unique<RunningApp>(Tables, FormsXml);
+        QDir(app->project.path()).mkpath("Report/cards");
+        app->project.write("Report/list.xml", ListTemplate);
+        app->project.write("Report/cards/card.xml", CardTemplate);
+        app->db().execute("INSERT INTO customers (id, name, city) VALUES (1, 'Ann', 'Oslo'), (2, 'Bo', 'Rome')");
+        temp.emplace();
+        app->desk.temp = temp->path() + '/';
+    }
+    ReportDataset& data() { return app->main->actions().reportData(); }
+    QStringList tempFiles() const { return QDir(temp->path()).entryList(QDir::Files, QDir::Name); }
+
+    std::unique_ptr<RunningApp> app;
+    std::optional<QTemporaryDir> temp;
+};
+
+TEST_F(ReportAction, AGridWithoutASelectionIsReportedWithBothCaptions)
+{
+    app->click("frmMain", "bCard");
+    auto* grid = app->control<TdbStringGridEx>("frmMain", "gridCustomers");
+    grid->dbListId = {QStringLiteral("x")};
+    app->click("frmMain", "bCard");
+    ASSERT_EQ(app->desk.messages.size(), 2u);
+    EXPECT_EQ(app->desk.messages[0].text, "Please, select record in grid.");
+    EXPECT_EQ(app->desk.messages[0].caption, "Information");
+    EXPECT_EQ(app->desk.messages[1].text, "Please, select record in grid.");
+    EXPECT_EQ(app->desk.messages[1].caption, "Error");
+    EXPECT_TRUE(tempFiles().isEmpty());
+}
+
+// "$id" in any case first, then the controls, whose texts go in as typed; the PDF goes to a
+// reserved temporary name with its own extension and is opened.
+TEST_F(ReportAction, TheSelectedRecordsReportIsWrittenBesideItsReservedNameAndOpened)
+{
+    app->click("frmMain", "bFind");
+    app->control<TdbStringGridEx>("frmMain", "gridCustomers")->setDbItemID(2);
+    app->control<TdbEdit>("frmMain", "edCity")->setText("Rome");
+    app->statements.clear();
+    app->click("frmMain", "bCard");
+    ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    EXPECT_EQ(app->statements, QStringList{"SELECT name, city FROM customers WHERE id = 2 AND city = 'Rome'"});
+    EXPECT_EQ(app->control<TdbButton>("frmMain", "bCard")->dbGeneralTableId, 2);
+    ASSERT_EQ(app->desk.shellRequests.size(), 1u);
+    const QFileInfo pdf(app->desk.shellRequests[0].target);
+    EXPECT_EQ(pdf.suffix(), "pdf");
+    EXPECT_TRUE(pdf.fileName().startsWith("tmp"));
+    EXPECT_EQ(tempFiles(), (QStringList{pdf.completeBaseName() + ".pdf", pdf.completeBaseName() + ".tmp"}));
+    QFile file(pdf.filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(5) == "%PDF-");
+    EXPECT_EQ(data().rowCount(), 1);
+}
+
+TEST_F(ReportAction, AMissingTemplateNamesThePathLookedFor)
+{
+    app->click("frmMain", "bMissing");
+    ASSERT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_EQ(app->desk.messages[0].text, "Report file not found:\r" + ExeFolder() + "Report/nosuch.xml");
+    EXPECT_EQ(app->desk.messages[0].caption, "Error");
+    EXPECT_TRUE(tempFiles().isEmpty());
+}
+
+// A button without a query reports the rows of the previous one; without a template the rows
+// are made ready and the user is told what is missing.
+TEST_F(ReportAction, TheDatasetKeepsTheLastRowsUntilAnotherQueryReplacesThem)
+{
+    app->click("frmMain", "bNoTemplate");
+    ASSERT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_EQ(app->desk.messages[0].text, Lang.Report_names_no_template);
+    EXPECT_EQ(data().rowCount(), 1);
+    EXPECT_EQ(data().userName(), "Report");
+    app->click("frmMain", "bNoQuery");
+    ASSERT_EQ(app->desk.shellRequests.size(), 1u) << app->desk.texts().join('\n').toStdString();
+    ASSERT_NE(app->main->actions().report().pages(), nullptr);
+    app->click("frmMain", "bList");
+    EXPECT_EQ(data().rowCount(), 2);
+}
+
+TEST_F(ReportAction, PagePicturesAskForTheirFileAndAreNotOpened)
+{
+    PictureExportFilter::setSettingsQuestion([](QWidget*, int& dpi, int& quality) {
+        dpi = 72;
+        quality = 80;
+        return true;
+    });
+    const QString target = temp->path() + "/list.jpg";
+    app->desk.fileAnswers = {target};
+    app->click("frmMain", "bPictures");
+    ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    EXPECT_EQ(app->desk.dialogs.size(), 1u);
+    EXPECT_TRUE(app->desk.shellRequests.empty());
+    QImage page(target);
+    EXPECT_FALSE(page.isNull());
+    EXPECT_NEAR(page.width(), 595, 3); // A4 at 72 dpi
+}
+
+TEST_F(ReportAction, ATargetWithoutAFilterSaysSoAndWritesNothing)
+{
+    app->click("frmMain", "bSpreadsheet");
+    ASSERT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_EQ(app->desk.messages[0].text, Lang.Report_format_not_available.arg("XLS"));
+    EXPECT_TRUE(tempFiles().isEmpty());
+}
