@@ -272,6 +272,23 @@ void SqlConnection::open(const QString& path)
     sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
 }
 
+void SqlConnection::openReadOnly(const QString& path)
+{
+    close();
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db))
+                                   : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(db);
+        throw DatabaseError(QStringLiteral("%1: %2").arg(message, path), rc);
+    }
+    m_db = db;
+    m_path = path;
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
+    sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
+}
+
 void SqlConnection::setBusyTimeout(int milliseconds)
 {
     m_busyTimeoutMs = milliseconds;

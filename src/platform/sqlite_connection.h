@@ -92,6 +92,8 @@ public:
     // Opens the file, creating it when it is missing. Commits are written through to the disk
     // (synchronous FULL).
     void open(const QString& path);
+    // Opens an existing file for reading only; a missing file is an error, never created.
+    void openReadOnly(const QString& path);
     // How long a statement waits for a lock held by another program before it fails.
     void setBusyTimeout(int milliseconds);
     // Keeps the database in rollback-journal mode (and takes a write-ahead-log database back).

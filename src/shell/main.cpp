@@ -5,9 +5,32 @@
 #include "shell/image_viewer.h"
 #include "shell/main_window.h"
 #include "shell/options_dialog.h"
+#include "shell/report_batch.h"
+
+#include <cstdio>
+
+namespace {
+
+// A report made from the command line shows no window, so it needs no display either.
+int runReportBatch(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const ReportBatchResult result = RunReportBatch(QCoreApplication::arguments());
+    if (result.exitCode != 0)
+        std::fprintf(stderr, "varnel: %s\n", qPrintable(result.error));
+    return result.exitCode;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--report") == 0)
+            return runReportBatch(argc, argv);
+
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("varnel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Varnel"));

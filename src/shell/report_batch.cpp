@@ -1,0 +1,117 @@
+#include "shell/report_batch.h"
+
+#include "platform/errors.h"
+#include "platform/project_folder.h"
+#include "platform/sqlite_connection.h"
+#include "report/report.h"
+#include "report/report_dataset.h"
+#include "report/report_export.h"
+#include "report/report_template.h"
+#include "shell/settings.h"
+
+#include <QFileInfo>
+
+namespace {
+
+struct BatchOptions {
+    QString templateName;
+    QString format;
+    QString output;
+    std::optional<QString> sql;
+    std::optional<qint64> id;
+};
+
+const QString Usage = QStringLiteral(
+    "usage: varnel --report TEMPLATE --format pdf|jpeg|tiff --output FILE [--sql \"SELECT ...\"] [--id N]");
+
+// Reads the options; a wrong one raises a FormatError whose text is the line to print.
+BatchOptions parse(const QStringList& arguments)
+{
+    BatchOptions options;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& option = arguments[i];
+        if (i + 1 >= arguments.size())
+            throw FormatError(QStringLiteral("%1 needs a value; %2").arg(option, Usage));
+        const QString value = arguments[++i];
+        if (option == u"--report")
+            options.templateName = value;
+        else if (option == u"--format")
+            options.format = value.toLower();
+        else if (option == u"--output")
+            options.output = value;
+        else if (option == u"--sql")
+            options.sql = value;
+        else if (option == u"--id") {
+            bool ok = false;
+            options.id = value.toLongLong(&ok);
+            if (!ok)
+                throw FormatError(QStringLiteral("--id needs a whole number, not \"%1\"").arg(value));
+        } else {
+            throw FormatError(QStringLiteral("unknown option %1; %2").arg(option, Usage));
+        }
+    }
+    if (options.templateName.isEmpty() || options.format.isEmpty() || options.output.isEmpty())
+        throw FormatError(Usage);
+    return options;
+}
+
+// The database start-up would open: the one settings.ini names, else sqlite.db beside the
+// program. It must exist: a batch run never creates one.
+QString databasePath()
+{
+    QString path = LoadOptions(nullptr);
+    if (path.isEmpty())
+        path = ExeFolder() + QStringLiteral("sqlite.db");
+    if (!QFileInfo(path).isFile())
+        throw FileError(QStringLiteral("the database file is not found: %1").arg(path));
+    return path;
+}
+
+void run(const BatchOptions& options)
+{
+    std::unique_ptr<ExportFilter> filter = ExportFilters::make(options.format);
+    if (!filter)
+        throw FormatError(QStringLiteral("unknown format \"%1\"; known: %2")
+                              .arg(options.format, ExportFilters::keys().join(QStringLiteral(", "))));
+    QString name = options.templateName;
+    name.replace(u'\\', u'/');
+    const QString templatePath = ExeFolder() + QStringLiteral("Report/") + name;
+    if (!QFileInfo(templatePath).isFile())
+        throw FileError(QStringLiteral("report template not found: %1").arg(templatePath));
+
+    Report report;
+    report.loadTemplate(templatePath);
+    QString sql = options.sql.value_or(report.reportTemplate().query).trimmed();
+    if (sql.isEmpty())
+        throw FormatError(
+            QStringLiteral("no query: the template %1 carries none and --sql was not given").arg(name));
+    if (options.id)
+        sql.replace(QStringLiteral("$id"), QString::number(*options.id), Qt::CaseInsensitive);
+
+    SqlConnection db;
+    db.openReadOnly(databasePath());
+    ReportDataset data;
+    data.setUserName(QStringLiteral("Report"));
+    SqlStatement statement = db.prepare(sql);
+    data.setResult(statement);
+    report.addDataset(&data);
+    report.prepare(true);
+
+    filter->setFileName(options.output);
+    filter->setShowDialog(false);
+    filter->run(*report.pages(), nullptr, ReportProgress());
+}
+
+} // namespace
+
+ReportBatchResult RunReportBatch(const QStringList& arguments)
+{
+    try {
+        run(parse(arguments));
+        return {};
+    } catch (const VarnelError& error) {
+        return {1, error.message().simplified()};
+    } catch (const std::exception& error) {
+        return {1, QString::fromLocal8Bit(error.what()).simplified()};
+    }
+}

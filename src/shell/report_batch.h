@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// A report made from the command line, without a window:
+//   varnel --report TEMPLATE --format pdf|jpeg|tiff --output FILE [--sql "SELECT ..."] [--id N]
+// TEMPLATE is named as a report button names it, below the project's Report folder; the
+// database is the one start-up would open, read only.
+struct ReportBatchResult {
+    int exitCode = 0;
+    QString error; // one line for standard error when exitCode is not 0
+};
+
+// Runs the batch; arguments as the program received them (the program name first).
+ReportBatchResult RunReportBatch(const QStringList& arguments);

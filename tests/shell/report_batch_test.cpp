@@ -1,0 +1,120 @@
+// Reports made from the command line: the real program started from another folder, and the
+// options and failures it answers with one line.
+#include "shell/report_batch.h"
+
+#include "platform/sqlite_connection.h"
+#include "support/temp_project.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray ListTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
+<report version="1">
+  <query>SELECT name FROM customers WHERE id &gt;= $id ORDER BY name</query>
+  <detail height="6"><text x="0" y="0" width="80" height="6">[Report.name]</text></detail>
+  <summary height="6"><text x="0" y="0" width="80" height="6">Rows: [COUNT()]</text></summary>
+</report>)";
+
+class ReportBatch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QDir(project.path()).mkpath("Report/lists");
+        project.write("Report/lists/names.xml", ListTemplate);
+        SqlConnection db;
+        db.open(project.file("sqlite.db"));
+        db.execute("CREATE TABLE customers (id INTEGER PRIMARY KEY, name TEXT);"
+                   "INSERT INTO customers (id, name) VALUES (1, 'Ann'), (2, 'Bo');");
+    }
+    ReportBatchResult run(QStringList options)
+    {
+        options.prepend("varnel");
+        return RunReportBatch(options);
+    }
+    QString output(const QString& name) const { return out.path() + '/' + name; }
+
+    TempProject project;
+    QTemporaryDir out;
+};
+
+} // namespace
+
+TEST_F(ReportBatch, TheTemplatesOwnQueryWithAnIdMakesAPdf)
+{
+    const auto result = run({"--report", "lists\\names.xml", "--format", "pdf", "--output",
+                             output("names.pdf"), "--id", "2"});
+    EXPECT_EQ(result.exitCode, 0) << result.error.toStdString();
+    QFile pdf(output("names.pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pdf.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    QProcess text;
+    text.start("pdftotext", {output("names.pdf"), "-"});
+    if (text.waitForFinished()) {
+        const QString shown = QString::fromUtf8(text.readAllStandardOutput());
+        EXPECT_TRUE(shown.contains("Bo"));
+        EXPECT_FALSE(shown.contains("Ann"));
+        EXPECT_TRUE(shown.contains("Rows: 1"));
+    }
+}
+
+TEST_F(ReportBatch, FailuresAnswerWithOneLineAndWriteNothing)
+{
+    struct Case {
+        QStringList options;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"--report", "nosuch.xml", "--format", "pdf", "--output", output("a.pdf")}, "report template not found"},
+        {{"--report", "lists/names.xml", "--format", "doc", "--output", output("a.pdf")}, "unknown format \"doc\""},
+        {{"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf"), "--sql", "SELECT x FROM nowhere"}, "no such table: nowhere"},
+        {{"--report", "lists/names.xml", "--format", "pdf"}, "usage: varnel --report"},
+        {{"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf"), "--id", "x"}, "--id needs a whole number"},
+        {{"--report", "lists/names.xml", "--format", "pdf", "--output", out.path() + "/no/such/folder/a.pdf", "--sql", "SELECT name FROM customers"}, "a.pdf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        const auto result = run(c.options);
+        EXPECT_NE(result.exitCode, 0);
+        EXPECT_TRUE(result.error.contains(c.says)) << result.error.toStdString();
+        EXPECT_FALSE(result.error.contains('\n'));
+    }
+    EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(ReportBatch, ADatabaseIsNeverCreated)
+{
+    QFile::remove(project.file("sqlite.db"));
+    const auto result = run({"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf")});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(result.error.contains("database file is not found"));
+    EXPECT_FALSE(QFileInfo::exists(project.file("sqlite.db")));
+}
+
+#ifdef VARNEL_EXECUTABLE
+// The real program, copied into the project folder and started from elsewhere, as a user's
+// scheduler would.
+TEST_F(ReportBatch, TheProgramRunsFromAnyFolderAndExitsWithItsCode)
+{
+    ASSERT_TRUE(QFile::copy(VARNEL_EXECUTABLE, project.file("varnel")));
+    QFile(project.file("varnel")).setPermissions(QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+    QProcess program;
+    program.setWorkingDirectory(out.path());
+    program.start(project.file("varnel"), {"--report", "lists/names.xml", "--format", "jpeg",
+                                           "--output", "names.jpg", "--sql", "SELECT name FROM customers"});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(output("names.jpg")));
+
+    program.start(project.file("varnel"), {"--report", "missing.xml", "--format", "pdf", "--output", "x.pdf"});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_NE(program.exitCode(), 0);
+    EXPECT_TRUE(program.readAllStandardError().contains("varnel: report template not found"));
+}
+#endif
