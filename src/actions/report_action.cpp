@@ -62,13 +62,19 @@ public:
     {
         if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
             return;
-        m_dialog = new QProgressDialog(Lang.Making_the_report, QString(), 0, 0, parent);
+        m_dialog = new QProgressDialog(Lang.Making_the_report, Lang.Cancel, 0, 0, parent);
         m_dialog->setWindowModality(Qt::WindowModal);
         m_dialog->setMinimumDuration(400);
         m_dialog->setAutoClose(false);
         m_dialog->setAutoReset(false);
     }
     ~ReportProgressWindow() { delete m_dialog; }
+    // The pages are made: the window goes before the preview or a dialog comes up.
+    void finish()
+    {
+        if (m_dialog)
+            m_dialog->hide();
+    }
     ReportProgressWindow(const ReportProgressWindow&) = delete;
     ReportProgressWindow& operator=(const ReportProgressWindow&) = delete;
 
@@ -160,11 +166,17 @@ void TRecordActions::reportAction(TdbButton* b)
 
     switch (b->dbReportOpenIn) {
     case rpoPreview:
-        m_report->show(true, parent);
+        if (!m_report->prepare(true))
+            return;
+        progress.finish();
+        m_report->setProgress(nullptr);
+        m_report->show(false, parent);
         return;
     case rpoPrint:
-        if (m_report->prepare(true))
-            m_report->print(parent);
+        if (!m_report->prepare(true))
+            return;
+        progress.finish();
+        m_report->print(parent);
         return;
     default:
         break;
@@ -180,6 +192,9 @@ void TRecordActions::reportAction(TdbButton* b)
         return;
     const bool pictures = b->dbReportOpenIn == rpoJPEG || b->dbReportOpenIn == rpoTIFF;
     if (pictures) {
+        // The file and settings dialogs come up now; the progress window returns while the
+        // pictures are written.
+        progress.finish();
         filter->setShowDialog(true);
     } else {
         filter->setFileName(exportFileName(filter->extension()));

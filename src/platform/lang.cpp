@@ -43,6 +43,30 @@ void TLang::fillEnglish()
     Report_format_not_available =
         QStringLiteral("Reports cannot be written as %1 files by this version of the program.");
     Making_the_report = QStringLiteral("Making the report...");
+    Show_record = QStringLiteral("Show record");
+    Copy = QStringLiteral("Copy");
+    Copy_all = QStringLiteral("Copy all");
+    Find = QStringLiteral("Find");
+    Find_what = QStringLiteral("Fi&nd what:");
+    Match_case = QStringLiteral("Match &case");
+    Find_next = QStringLiteral("&Find Next");
+    Cannot_find = QStringLiteral("Cannot find \"%1\".");
+    Open_file = QStringLiteral("Open file");
+    Save_file = QStringLiteral("Save file");
+    Delete_file = QStringLiteral("Delete file");
+    Choose_file_to_store = QStringLiteral("Choose a file to store in the database.");
+    Open_or_save_stored_file = QStringLiteral("Open or save the file stored in the database.");
+    Select_image_to_store = QStringLiteral("Select image to be save in the database");
+    Save_image_from_database = QStringLiteral("Save image from the database");
+    Delete_image_from_database = QStringLiteral("Delete the image from the database");
+    No_program_opens_file = QStringLiteral(
+        "No program on this computer opens files of the kind \"%1\" (%2). "
+        "Do you want to save the file to disk instead?");
+    About = QStringLiteral("About");
+    About_text = QStringLiteral("Varnel: a run-time engine for form-based database applications.");
+    About_picture_text = QStringLiteral("forms, tables, records");
+    Exception_raised_with_message = QStringLiteral("Exception raised with message: ");
+    Cancel = QStringLiteral("Cancel");
     Confirm = QStringLiteral("Confirm");
     Error = QStringLiteral("Error");
     Info = QStringLiteral("Information");
@@ -90,6 +114,30 @@ void TLang::fillRussian()
     Report_format_not_available =
         QStringLiteral("Эта версия программы не умеет сохранять отчёты в файлы %1.");
     Making_the_report = QStringLiteral("Формирование отчёта...");
+    Show_record = QStringLiteral("Показать запись");
+    Copy = QStringLiteral("Копировать");
+    Copy_all = QStringLiteral("Копировать всё");
+    Find = QStringLiteral("Найти");
+    Find_what = QStringLiteral("&Что искать:");
+    Match_case = QStringLiteral("С учётом &регистра");
+    Find_next = QStringLiteral("Найти &далее");
+    Cannot_find = QStringLiteral("Не удалось найти «%1».");
+    Open_file = QStringLiteral("Открыть файл");
+    Save_file = QStringLiteral("Сохранить файл");
+    Delete_file = QStringLiteral("Удалить файл");
+    Choose_file_to_store = QStringLiteral("Выбрать файл для сохранения в базу данных.");
+    Open_or_save_stored_file = QStringLiteral("Сохранение или открытие файла из базы данных.");
+    Select_image_to_store = QStringLiteral("Выбрать изображение для сохранения в базе данных");
+    Save_image_from_database = QStringLiteral("Сохранить изображение из базы данных");
+    Delete_image_from_database = QStringLiteral("Удалить изображение из базы данных");
+    No_program_opens_file = QStringLiteral(
+        "На этом компьютере нет программы, которая открывает файлы вида «%1» (%2). "
+        "Сохранить файл на диск?");
+    About = QStringLiteral("О программе");
+    About_text = QStringLiteral("Varnel: среда выполнения настольных приложений баз данных с формами.");
+    About_picture_text = QStringLiteral("формы, таблицы, записи");
+    Exception_raised_with_message = QStringLiteral("Возникла ошибка: ");
+    Cancel = QStringLiteral("Отмена");
     Confirm = QStringLiteral("Подтверждение");
     Error = QStringLiteral("Ошибка");
     Info = QStringLiteral("Информация");
