@@ -2,10 +2,16 @@
 
 #include "report/report_template.h"
 
+#include <QByteArray>
 #include <QImage>
+#include <QSizeF>
 #include <QString>
 #include <QStringView>
+#include <list>
+#include <memory>
 #include <vector>
+
+class QFile;
 
 // How a box looks; shared by every box drawn alike.
 struct BoxStyle {
@@ -30,37 +36,103 @@ struct PageBox {
     QRectF rect() const { return QRectF(x, y, width, height); }
 };
 
+// The number or date a text box shows, kept for exports that hold values rather than texts
+// (spreadsheets). Only a text that is one value and nothing else has one.
+struct PageValue {
+    quint32 box = 0;
+    quint32 format = 0;  // index into the document's display formats
+    bool isDate = false;
+    double number = 0;   // dates: days since 1899-12-30, the fraction the time of day
+};
+
 struct Page {
     float width = 210, height = 297;
     std::vector<PageBox> boxes;
     QString texts; // every text of the page, one after another
+    std::vector<PageValue> values; // in box order
 
     QStringView text(const PageBox& box) const { return QStringView(texts).mid(box.offset, box.length); }
     // Adds a text box's text; a later call replaces it (texts known only after the last page).
     void setText(PageBox& box, QStringView text);
+    // The value behind a text box; null when it shows a plain text.
+    const PageValue* value(quint32 box) const;
 };
 
-// The pages a report made: device-independent, cheap per box, read by every renderer and
-// export filter alike.
+// Pages are read through a shared handle: a page may be dropped from the document's small
+// cache of decoded pages while a reader still holds it.
+using PageRef = std::shared_ptr<const Page>;
+
+// The pages a report made: device-independent, read by every renderer and export filter alike.
+// Finished pages are kept packed; past a few megabytes they go to a temporary file, so that a
+// report of a million rows holds no more than a small index per page in memory. Texts known only
+// after the last page ("Page 3 of 12", totals shown above their rows) are kept apart and laid
+// over their page whenever it is read.
 class PageDocument {
 public:
     static constexpr quint32 noImage = ~0u;
 
-    std::vector<Page> pages;
+    PageDocument();
+    ~PageDocument();
+    PageDocument(const PageDocument&) = delete;
+    PageDocument& operator=(const PageDocument&) = delete;
 
-    int pageCount() const { return int(pages.size()); }
+    int pageCount() const { return int(m_index.size()); }
+    // Null for an index out of range. Throws FileError when the spilled pages cannot be read.
+    PageRef page(int index) const;
+    // Millimetres, without reading the page.
+    QSizeF pageSize(int index) const;
+
+    // Appends a finished page. Throws FileError when the temporary file cannot be written.
+    void addPage(Page&& page);
+    // The text of a box on a page already added, known now; with the value it shows, if any.
+    void setLateText(int page, quint32 box, const QString& text, const PageValue* value = nullptr);
+
     const BoxStyle& style(quint32 index) const { return m_styles[index]; }
     const std::vector<BoxStyle>& styles() const { return m_styles; }
     quint32 addStyle(const BoxStyle& style);
     const QImage& image(quint32 index) const { return m_images[index]; }
     quint32 addImage(const QImage& image);
-    // Bytes held, roughly, for memory accounting.
+    // A display format as the template writes it ("n2", "date:dd.MM.yyyy", "" for none).
+    const QString& format(quint32 index) const { return m_formats[index]; }
+    quint32 addFormat(const QString& format);
+
+    // Packed pages kept in memory before they go to the temporary file (tests make it small).
+    void setSpillThreshold(qsizetype bytes) { m_spillThreshold = bytes; }
+    bool hasSpilled() const { return m_file != nullptr; }
+    // Bytes held in memory, roughly, for memory accounting.
     qsizetype memoryUse() const;
 
     // The boxes of a page whose text holds the needle (any letter case).
     std::vector<int> find(int page, const QString& needle) const;
 
 private:
+    struct Entry {
+        qint64 offset;  // in the packed store: memory, or the file once spilled
+        quint32 size;
+        float width, height;
+    };
+    struct LateText {
+        int page;
+        quint32 box;
+        quint32 offset, length; // in m_lateTexts
+        bool hasValue;
+        PageValue value;
+    };
+
+    QByteArray readPacked(const Entry& entry) const;
+    void spill();
+    void applyLateTexts(int index, Page& page) const;
+
     std::vector<BoxStyle> m_styles;
     std::vector<QImage> m_images;
+    std::vector<QString> m_formats;
+    std::vector<Entry> m_index;
+    QByteArray m_packed;                 // pages not yet in the file
+    qint64 m_fileSize = 0;
+    std::unique_ptr<QFile> m_file;
+    qsizetype m_spillThreshold = 8 * 1024 * 1024;
+    mutable std::vector<LateText> m_late;
+    mutable bool m_lateSorted = true;
+    QString m_lateTexts;
+    mutable std::list<std::pair<int, PageRef>> m_cache; // most recently read first
 };

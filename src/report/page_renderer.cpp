@@ -89,9 +89,10 @@ void drawCheckBox(QPainter& painter, const BoxStyle& s, const QRectF& r, bool ch
 
 void PageRenderer::paint(QPainter& painter, int pageIndex, const std::vector<int>& highlight) const
 {
-    if (pageIndex < 0 || pageIndex >= m_document.pageCount())
+    const PageRef held = m_document.page(pageIndex);
+    if (!held)
         return;
-    const Page& page = m_document.pages[size_t(pageIndex)];
+    const Page& page = *held;
     painter.save();
     painter.scale(1 / k, 1 / k);
     painter.setRenderHint(QPainter::Antialiasing);

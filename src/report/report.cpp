@@ -98,10 +98,8 @@ bool Report::print(QWidget* parent)
     if (!requirePages())
         return false;
     QPrinter printer(QPrinter::HighResolution);
-    if (!m_pages->pages.empty()) {
-        const Page& first = m_pages->pages.front();
-        printer.setPageSize(QPageSize(QSizeF(first.width, first.height), QPageSize::Millimeter));
-    }
+    if (m_pages->pageCount() > 0)
+        printer.setPageSize(QPageSize(m_pages->pageSize(0), QPageSize::Millimeter));
     if (!printQuestion()(printer, m_pages->pageCount(), parent))
         return false;
     printTo(printer);
@@ -126,8 +124,7 @@ void Report::printTo(QPrinter& printer)
     bool first = true;
     for (int copy = 0; copy < copies; ++copy) {
         for (int i = from; i <= to && count > 0; ++i) {
-            const Page& page = m_pages->pages[size_t(i)];
-            printer.setPageSize(QPageSize(QSizeF(page.width, page.height), QPageSize::Millimeter));
+            printer.setPageSize(QPageSize(m_pages->pageSize(i), QPageSize::Millimeter));
             if (first) {
                 if (!painter.begin(&printer))
                     throw FileError(QStringLiteral("The printer did not start."));

@@ -1,6 +1,7 @@
 #include "report/report_export.h"
 
 #include "platform/desktop_services.h"
+#include "report/export_html.h"
 #include "platform/errors.h"
 #include "report/page_document.h"
 #include "report/page_renderer.h"
@@ -51,9 +52,9 @@ namespace {
     throw FileError(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason));
 }
 
-QPageSize pageSizeOf(const Page& page)
+QPageSize pageSizeOf(const PageDocument& pages, int page)
 {
-    return QPageSize(QSizeF(page.width, page.height), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    return QPageSize(pages.pageSize(page), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
 }
 
 } // namespace
@@ -75,8 +76,8 @@ bool PdfExportFilter::write(const PageDocument& pages, const ReportProgress& pro
     writer.setResolution(dpi);
     writer.setCreator(QStringLiteral("Varnel"));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    if (!pages.pages.empty())
-        writer.setPageSize(pageSizeOf(pages.pages.front()));
+    if (pages.pageCount() > 0)
+        writer.setPageSize(pageSizeOf(pages, 0));
     QPainter painter;
     if (!painter.begin(&writer))
         cannotWrite(fileName(), QStringLiteral("the PDF writer did not start"));
@@ -90,7 +91,7 @@ bool PdfExportFilter::write(const PageDocument& pages, const ReportProgress& pro
             return false;
         }
         if (i > 0) {
-            writer.setPageSize(pageSizeOf(pages.pages[size_t(i)]));
+            writer.setPageSize(pageSizeOf(pages, i));
             writer.newPage();
         }
         renderer.paint(painter, i);
@@ -189,8 +190,8 @@ bool PictureExportFilter::write(const PageDocument& pages, const ReportProgress&
             abandon(nullptr);
             return false;
         }
-        const Page& page = pages.pages[size_t(i)];
-        QImage image(qMax(1, qRound(page.width / 25.4 * m_dpi)), qMax(1, qRound(page.height / 25.4 * m_dpi)),
+        const QSizeF page = pages.pageSize(i);
+        QImage image(qMax(1, qRound(page.width() / 25.4 * m_dpi)), qMax(1, qRound(page.height() / 25.4 * m_dpi)),
                      QImage::Format_RGB32);
         image.setDotsPerMeterX(qRound(m_dpi / 0.0254));
         image.setDotsPerMeterY(qRound(m_dpi / 0.0254));
@@ -230,6 +231,7 @@ std::vector<std::pair<QString, ExportFilters::Factory>>& registry()
         {QStringLiteral("pdf"), [] { return std::make_unique<PdfExportFilter>(); }},
         {QStringLiteral("jpeg"), [] { return std::make_unique<PictureExportFilter>(PictureExportFilter::Format::Jpeg); }},
         {QStringLiteral("tiff"), [] { return std::make_unique<PictureExportFilter>(PictureExportFilter::Format::Tiff); }},
+        {QStringLiteral("html"), [] { return std::make_unique<HtmlExportFilter>(); }},
     };
     return filters;
 }

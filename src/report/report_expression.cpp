@@ -732,6 +732,12 @@ bool CompiledText::usesAggregates() const
     return false;
 }
 
+const Expression* CompiledText::soleExpression() const
+{
+    return m_parts.size() == 1 && m_parts[0].literal.isEmpty() && m_parts[0].expression.isValid() ? &m_parts[0].expression
+                                                                                                   : nullptr;
+}
+
 QString CompiledText::evaluate(const EvalContext& context, const QLocale& locale) const
 {
     if (m_parts.size() == 1 && !m_parts[0].expression.isValid())

@@ -139,6 +139,8 @@ public:
     bool isConstant() const { return m_parts.size() <= 1 && (m_parts.empty() || !m_parts[0].expression.isValid()); }
     bool usesPageNumbers() const;
     bool usesAggregates() const;
+    // The expression of a text that is one value and nothing around it; null otherwise.
+    const Expression* soleExpression() const;
     QString evaluate(const EvalContext& context, const QLocale& locale) const;
     void capture(const EvalContext& context, CapturedRow& into) const;
 

@@ -23,6 +23,10 @@ struct CompiledObject {
     quint32 style = 0;
     QFont font;
     CompiledText text;
+    // A text that is one value alone: the value is kept beside its text for spreadsheets.
+    bool sole = false;
+    DisplayFormat format;
+    quint32 formatIndex = 0;
     Expression value;
     quint32 fileImage = PageDocument::noImage;
     bool deferred = false;         // shown once the pages are known
@@ -42,6 +46,52 @@ struct DeferredState {
     qint64 line = 0;
 };
 
+// Days since 1899-12-30 with the time of day as the fraction: the day count spreadsheets use.
+double dayCount(const QDateTime& dt)
+{
+    return double(QDate(1899, 12, 30).daysTo(dt.date())) + dt.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+// Dates arrive as date-times or as stored texts "yyyy-mm-dd hh:nn:ss.000".
+QDateTime asDateTime(const ReportValue& v)
+{
+    if (v.type == ReportValue::Type::DateTime)
+        return v.dateTime;
+    if (v.type != ReportValue::Type::Text)
+        return {};
+    static const QString patterns[] = {QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"), QStringLiteral("yyyy-MM-dd hh:mm:ss"),
+                                       QStringLiteral("yyyy-MM-dd hh:mm"), QStringLiteral("yyyy-MM-dd")};
+    for (const QString& p : patterns)
+        if (v.text.size() == p.size())
+            if (QDateTime dt = QDateTime::fromString(v.text, p); dt.isValid())
+                return dt;
+    return {};
+}
+
+// The number or date behind a shown value, when a spreadsheet should hold it as one.
+bool typedValue(const ReportValue& v, const QString& format, PageValue& out)
+{
+    const bool dateFormat = format.startsWith(u"date") || format.startsWith(u"time");
+    if (v.isNull() || v.type == ReportValue::Type::Bool || format.startsWith(u"bool"))
+        return false;
+    if (dateFormat || v.type == ReportValue::Type::DateTime) {
+        const QDateTime dt = asDateTime(v);
+        if (!dt.isValid())
+            return false;
+        out.isDate = true;
+        out.number = dayCount(dt);
+        return true;
+    }
+    if (v.isNumber()) {
+        out.number = v.toReal();
+        return true;
+    }
+    bool ok = false;
+    if (v.type == ReportValue::Type::Text && !format.isEmpty())
+        out.number = v.text.toDouble(&ok);
+    return ok;
+}
+
 struct PendingText {
     quint32 box;
     const CompiledObject* object;
@@ -54,6 +104,7 @@ struct BandImage {
     std::vector<PageBox> boxes;
     QString texts;
     std::vector<PendingText> pending;
+    std::vector<PageValue> values;
 
     void clear()
     {
@@ -61,6 +112,7 @@ struct BandImage {
         boxes.clear();
         texts.clear();
         pending.clear();
+        values.clear();
     }
 };
 
@@ -125,7 +177,7 @@ struct ReportFiller::Impl {
 
     // While filling.
     std::unique_ptr<PageDocument> doc;
-    Page* page = nullptr;
+    Page page; // the page being made; it joins the document when it is full
     double y = 0;
     double contentBottom = 0;
     bool pageHasBody = false;
@@ -221,7 +273,10 @@ struct ReportFiller::Impl {
         c.stretches = qAbs(o.rect.bottom() - band.height) < 0.01;
         switch (o.kind) {
         case ObjectKind::Text: {
-            c.text = CompiledText(o.text, DisplayFormat(o.format), compiler);
+            c.format = DisplayFormat(o.format);
+            c.text = CompiledText(o.text, c.format, compiler);
+            c.sole = c.text.soleExpression() != nullptr;
+            c.formatIndex = doc->addFormat(o.format);
             const bool headerOfScope = band.kind == BandKind::ReportTitle || band.kind == BandKind::GroupHeader;
             c.liveAggregates = headerOfScope && c.text.usesAggregates();
             c.deferred = c.liveAggregates || c.text.usesPageNumbers();
@@ -288,15 +343,37 @@ struct ReportFiller::Impl {
             auto state = std::make_shared<DeferredState>();
             o.text.capture(ctx, state->row);
             state->line = ctx.line;
-            state->aggregates = o.liveAggregates ? current : snapshot();
+            // "Page N of M" needs no totals: a copy of them per page would grow with the page count.
+            if (o.text.usesAggregates())
+                state->aggregates = o.liveAggregates ? current : snapshot();
             out.pending.push_back(PendingText{quint32(out.boxes.size()), &o, std::move(state)});
             return;
         }
-        const QString text = o.text.evaluate(ctx, locale);
+        PageValue value;
+        const QString text = textOf(o, ctx, value);
+        if (value.format != noValue) {
+            value.box = quint32(out.boxes.size());
+            out.values.push_back(value);
+        }
         box.length = quint32(text.size());
         out.texts += text;
         if (o.grows)
             box.height = float(std::max<double>(box.height, textHeight(text, o.source->style, o.font, box.width)));
+    }
+
+    static constexpr quint32 noValue = ~0u;
+
+    // The text an object shows; for a value shown alone, also that value (format noValue when
+    // there is none to keep).
+    QString textOf(const CompiledObject& o, const EvalContext& c, PageValue& value) const
+    {
+        value.format = noValue;
+        if (!o.sole)
+            return o.text.evaluate(c, locale);
+        const ReportValue v = o.text.soleExpression()->evaluate(c);
+        if (typedValue(v, o.source->format, value))
+            value.format = o.formatIndex;
+        return o.format.show(v, locale);
     }
 
     // The running totals as they are now, for a text shown later.
@@ -332,10 +409,9 @@ struct ReportFiller::Impl {
 
     void startPage(bool first)
     {
-        doc->pages.emplace_back();
-        page = &doc->pages.back();
-        page->width = float(report.page.pageWidth());
-        page->height = float(report.page.pageHeight());
+        page = Page();
+        page.width = float(report.page.pageWidth());
+        page.height = float(report.page.pageHeight());
         y = report.page.marginTop;
         contentBottom = report.page.pageHeight() - report.page.marginBottom
                         - (pageFooter ? pageFooter->band->height : 0);
@@ -363,8 +439,7 @@ struct ReportFiller::Impl {
             y = report.page.pageHeight() - report.page.marginBottom - pageFooter->band->height;
             placeNow(pageScratch);
         }
-        page->texts.squeeze();
-        page->boxes.shrink_to_fit();
+        doc->addPage(std::move(page));
     }
 
     void newPage()
@@ -391,18 +466,22 @@ struct ReportFiller::Impl {
 
     void placeNow(const BandImage& image)
     {
-        const quint32 base = quint32(page->boxes.size());
-        const quint32 textBase = quint32(page->texts.size());
+        const quint32 base = quint32(page.boxes.size());
+        const quint32 textBase = quint32(page.texts.size());
         const float dx = float(marginLeft()), dy = float(y);
         for (PageBox box : image.boxes) {
             box.x += dx;
             box.y += dy;
             if (box.kind == PageBox::Kind::Text)
                 box.offset += textBase;
-            page->boxes.push_back(box);
+            page.boxes.push_back(box);
         }
-        page->texts += image.texts;
-        const int pageIndex = doc->pageCount() - 1;
+        page.texts += image.texts;
+        for (PageValue value : image.values) {
+            value.box += base;
+            page.values.push_back(value);
+        }
+        const int pageIndex = doc->pageCount(); // this page joins the document when it ends
         for (const PendingText& p : image.pending)
             deferred.push_back(Deferred{pageIndex, base + p.box, p.object, p.state});
         y += image.height;
@@ -514,8 +593,9 @@ struct ReportFiller::Impl {
             late.captured = &d.state->row;
             late.aggregates = &d.state->aggregates;
             late.line = d.state->line;
-            Page& p = doc->pages[size_t(d.page)];
-            p.setText(p.boxes[d.box], d.object->text.evaluate(late, locale));
+            PageValue value;
+            const QString text = textOf(*d.object, late, value);
+            doc->setLateText(d.page, d.box, text, value.format != noValue ? &value : nullptr);
         }
         deferred.clear();
     }

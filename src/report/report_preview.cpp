@@ -44,11 +44,11 @@ public:
 
     QSize pageSizePx() const
     {
-        const Page* page = current();
-        if (!page)
+        const QSizeF page = current();
+        if (page.isEmpty())
             return QSize(0, 0);
         const double k = m_preview.pixelsPerMm();
-        return QSize(qRound(page->width * k), qRound(page->height * k));
+        return QSize(qRound(page.width() * k), qRound(page.height() * k));
     }
 
     void resizeToPage()
@@ -64,8 +64,7 @@ protected:
         guarded([&] {
             QPainter painter(this);
             painter.fillRect(rect(), palette().color(QPalette::Dark));
-            const Page* page = current();
-            if (!page)
+            if (current().isEmpty())
                 return;
             const QSize s = pageSizePx();
             const QRect sheet(pageGap, pageGap, s.width(), s.height());
@@ -89,12 +88,10 @@ protected:
     }
 
 private:
-    const Page* current() const
+    QSizeF current() const
     {
         const PageDocument* doc = m_preview.m_report.pages();
-        if (!doc || m_preview.m_page >= doc->pageCount())
-            return nullptr;
-        return &doc->pages[size_t(m_preview.m_page)];
+        return doc ? doc->pageSize(m_preview.m_page) : QSizeF();
     }
 
     ReportPreview& m_preview;
@@ -306,14 +303,14 @@ double ReportPreview::pixelsPerMm() const
 {
     const double actual = logicalDpiX() / 25.4;
     const PageDocument* doc = m_report.pages();
-    if (m_zoomMode == ZoomMode::Percent || !doc || doc->pages.empty() || !m_scroll)
+    if (m_zoomMode == ZoomMode::Percent || !doc || doc->pageCount() == 0 || !m_scroll)
         return actual * m_percent / 100.0;
-    const Page& page = doc->pages[size_t(std::min(m_page, doc->pageCount() - 1))];
+    const QSizeF page = doc->pageSize(std::min(m_page, doc->pageCount() - 1));
     const QSize room = m_scroll->viewport()->size() - QSize(2 * pageGap, 2 * pageGap);
-    const double byWidth = std::max(1, room.width()) / double(page.width);
+    const double byWidth = std::max(1, room.width()) / page.width();
     if (m_zoomMode == ZoomMode::PageWidth)
         return byWidth;
-    return std::min(byWidth, std::max(1, room.height()) / double(page.height));
+    return std::min(byWidth, std::max(1, room.height()) / page.height());
 }
 
 bool ReportPreview::findNext(const QString& text)

@@ -28,6 +28,11 @@ ReportTexts english()
     t.pdfFilter = QStringLiteral("PDF document");
     t.jpegFilter = QStringLiteral("JPEG pictures");
     t.tiffFilter = QStringLiteral("TIFF pictures");
+    t.xlsFilter = QStringLiteral("Excel 97-2003 workbook");
+    t.rtfFilter = QStringLiteral("Rich Text document");
+    t.htmlFilter = QStringLiteral("HTML page");
+    t.odtFilter = QStringLiteral("OpenDocument text");
+    t.odsFilter = QStringLiteral("OpenDocument spreadsheet");
     t.pictureSettings = QStringLiteral("Picture settings");
     t.resolution = QStringLiteral("Resolution, dpi");
     t.quality = QStringLiteral("Quality");
@@ -61,6 +66,11 @@ ReportTexts russian()
     t.pdfFilter = QStringLiteral("Документ PDF");
     t.jpegFilter = QStringLiteral("Рисунки JPEG");
     t.tiffFilter = QStringLiteral("Рисунки TIFF");
+    t.xlsFilter = QStringLiteral("Книга Excel 97-2003");
+    t.rtfFilter = QStringLiteral("Документ RTF");
+    t.htmlFilter = QStringLiteral("Страница HTML");
+    t.odtFilter = QStringLiteral("Текст OpenDocument");
+    t.odsFilter = QStringLiteral("Электронная таблица OpenDocument");
     t.pictureSettings = QStringLiteral("Параметры рисунков");
     t.resolution = QStringLiteral("Разрешение, точек на дюйм");
     t.quality = QStringLiteral("Качество");

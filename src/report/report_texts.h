@@ -13,6 +13,7 @@ struct ReportTexts {
     QString find, findPlaceholder, notFound; // notFound: "%1" stands for the text
     QString print, exportTo, close;
     QString pdfFilter, jpegFilter, tiffFilter;
+    QString xlsFilter, rtfFilter, htmlFilter, odtFilter, odsFilter;
     QString pictureSettings, resolution, quality, ok, cancel;
     QString pages;
     QString information;

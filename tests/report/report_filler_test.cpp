@@ -38,9 +38,9 @@ TEST(ReportFiller, BreaksPagesAndNumbersThemOnceAllAreKnown)
     EXPECT_EQ(textsOf(*doc, 1), QStringList({"5.0:Header", "10.0:Row 4", "20.0:Row 5", "30.0:Row 6", "40.0:Row 7",
                                              "50.0:Page 2 of 3"}));
     EXPECT_EQ(textsOf(*doc, 2), QStringList({"5.0:Header", "10.0:Count 7 Sum 28", "50.0:Page 3 of 3"}));
-    const PageBox& first = doc->pages[0].boxes[0];
+    const PageBox first = doc->page(0)->boxes[0];
     EXPECT_EQ(first.x, 5.f); // left margin
-    EXPECT_EQ(doc->pages[0].width, 100.f);
+    EXPECT_EQ(doc->pageSize(0).width(), 100.0);
 }
 
 TEST(ReportFiller, NestedGroupsRepeatHeadersAndShowTotalsBeforeTheirRows)
@@ -123,7 +123,8 @@ TEST(ReportFiller, WrappedTextGrowsItsBandAndTheRendererDrawsInsideIt)
             <text x="50" y="0.5" width="20" height="5">fixed</text>
         </detail>
         </report>)"), &sql.data);
-    const Page& page = doc->pages[0];
+    const PageRef held = doc->page(0);
+    const Page& page = *held;
     ASSERT_EQ(page.boxes.size(), 9u);
     const PageBox& shortText = page.boxes[0];
     const PageBox& longText = page.boxes[3];
@@ -178,7 +179,8 @@ TEST(ReportFiller, NullsBlobsAndBrokenPicturesLeaveEmptyBoxes)
             <checkbox x="50" y="0" width="4" height="4" value="Report.active"/>
         </detail>
         </report>)"), &sql.data);
-    const Page& page = doc->pages[0];
+    const PageRef held = doc->page(0);
+    const Page& page = *held;
     ASSERT_EQ(page.boxes.size(), 9u);
     EXPECT_EQ(textsOf(*doc, 0), QStringList({"10.0:1: Anna", "20.0:2: ", "30.0:3: Boris"}));
     ASSERT_NE(page.boxes[1].offset, PageDocument::noImage);

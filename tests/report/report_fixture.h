@@ -53,10 +53,10 @@ inline std::unique_ptr<PageDocument> fillOf(const QString& xml, const ReportData
 inline QStringList textsOf(const PageDocument& doc, int page)
 {
     QStringList out;
-    const Page& p = doc.pages[size_t(page)];
-    for (const PageBox& b : p.boxes)
+    const PageRef p = doc.page(page);
+    for (const PageBox& b : p->boxes)
         if (b.kind == PageBox::Kind::Text)
-            out << QString::number(b.y, 'f', 1) + u':' + p.text(b).toString();
+            out << QString::number(b.y, 'f', 1) + u':' + p->text(b).toString();
     return out;
 }
 
@@ -65,10 +65,10 @@ inline QStringList allTexts(const PageDocument& doc)
 {
     QStringList out;
     for (int i = 0; i < doc.pageCount(); ++i) {
-        const Page& p = doc.pages[size_t(i)];
-        for (const PageBox& b : p.boxes)
+        const PageRef p = doc.page(i);
+        for (const PageBox& b : p->boxes)
             if (b.kind == PageBox::Kind::Text)
-                out << QString::number(i + 1) + u'|' + p.text(b).toString();
+                out << QString::number(i + 1) + u'|' + p->text(b).toString();
     }
     return out;
 }

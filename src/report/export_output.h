@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QSaveFile>
+#include <QString>
+#include <QStringView>
+#include <memory>
+#include <vector>
+
+// What the document filters share: a file written whole or not at all, a zip package written
+// as it goes, and the small conversions every markup needs.
+
+// The export's file under a temporary name, renamed over the target only when complete: a
+// cancelled or failed export leaves nothing half-written. Writes are gathered into large blocks.
+class ExportFile {
+public:
+    // Throws FileError when the file cannot be made.
+    explicit ExportFile(const QString& fileName);
+    ~ExportFile();
+
+    ExportFile& operator<<(const QByteArray& bytes);
+    ExportFile& operator<<(const char* text);
+    ExportFile& operator<<(QStringView text); // as UTF-8
+    void write(const char* data, qsizetype size);
+
+    // The device underneath, for writers that need to seek (zip); flushes first.
+    QIODevice& device();
+    // Throws FileError when the file cannot be completed.
+    void commit();
+    void cancel();
+
+    [[noreturn]] void fail(const QString& reason) const;
+
+private:
+    void flush();
+
+    QSaveFile m_file;
+    QByteArray m_buffer;
+};
+
+// A zip package written entry by entry, each deflated while it is written, so that a large
+// content part never has to be held whole. The first entry may be stored uncompressed (an
+// OpenDocument's mimetype must be).
+class ZipWriter {
+public:
+    explicit ZipWriter(ExportFile& file);
+    ~ZipWriter();
+
+    void addStored(const QString& name, const QByteArray& data);
+    void add(const QString& name, const QByteArray& data);
+    // An entry written in pieces: begin, any number of writes, end.
+    void begin(const QString& name);
+    ZipWriter& operator<<(const QByteArray& bytes);
+    ZipWriter& operator<<(const char* text);
+    ZipWriter& operator<<(QStringView text);
+    void write(const char* data, qsizetype size);
+    void end();
+    // Writes the central directory; the package is complete after it.
+    void finish();
+
+private:
+    struct Entry;
+    void startEntry(const QString& name, bool stored);
+    void deflateOut(const char* data, qsizetype size, bool last);
+
+    ExportFile& m_file;
+    struct State;
+    std::unique_ptr<State> d;
+};
+
+// Markup escaping of a text: & < > always, quotes for attribute values.
+void appendEscaped(QByteArray& out, QStringView text, bool attribute = false);
+QByteArray escaped(QStringView text, bool attribute = false);
+// A length with at most three decimals and no trailing zeros ("12.5").
+QByteArray number(double value);
+// "#rrggbb".
+QByteArray hexColor(const QColor& color);

@@ -1,0 +1,256 @@
+// The document filters, each read back by a real consumer: LibreOffice converts every file
+// (to PDF for documents, to CSV for spreadsheets), poppler reads the PDF, and the parts a
+// consumer might quietly repair are checked directly (well-formed XML, a second .xls reader).
+#include "report/report.h"
+#include "report_fixture.h"
+#include "support/scripted_desktop.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QXmlStreamReader>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+namespace {
+
+struct ToolRun {
+    bool ok = false;
+    QString out, err;
+};
+
+ToolRun run(const QString& program, const QStringList& arguments, int timeoutMs = 120000)
+{
+    QProcess process;
+    process.start(program, arguments);
+    ToolRun r;
+    r.ok = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    r.out = QString::fromUtf8(process.readAllStandardOutput());
+    r.err = QString::fromUtf8(process.readAllStandardError());
+    return r;
+}
+
+QString soffice()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("soffice"));
+}
+
+// Converts with LibreOffice in a profile of its own (tests may run side by side); the path of
+// the converted file, empty when the conversion failed.
+QString convert(const QString& file, const QString& target, const QString& extension, QString* log = nullptr)
+{
+    QTemporaryDir profile(QDir::tempPath() + QStringLiteral("/varnel-lo-XXXXXX"));
+    QTemporaryDir outDir;
+    const QFileInfo info(file);
+    const ToolRun r = run(soffice(), {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString(),
+                                  QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
+                                  target, QStringLiteral("--outdir"), outDir.path(), file},
+                      240000);
+    if (log)
+        *log = r.out + r.err;
+    const QString converted = outDir.filePath(info.completeBaseName() + u'.' + extension);
+    const QString kept = info.dir().filePath(info.completeBaseName() + QStringLiteral(".converted.") + extension);
+    QFile::remove(kept);
+    return QFile::copy(converted, kept) ? kept : QString();
+}
+
+// Where each piece is found, in order; the pieces missing or out of order.
+QStringList outOfOrder(const QString& text, const QStringList& pieces)
+{
+    QStringList wrong;
+    qsizetype at = 0;
+    for (const QString& piece : pieces) {
+        const qsizetype found = text.indexOf(piece, at);
+        if (found < 0)
+            wrong << piece;
+        else
+            at = found + piece.size();
+    }
+    return wrong;
+}
+
+int pdfPages(const QString& pdf)
+{
+    const ToolRun r = run(QStringLiteral("pdfinfo"), {pdf});
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(r.out);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// The entries of a zip package, read with zlib: the names in order and each one's bytes.
+struct Package {
+    QStringList names;
+    QList<QByteArray> data;
+    QList<int> methods;
+    QByteArray part(const QString& name) const { return data.value(names.indexOf(name)); }
+};
+
+Package readZip(const QByteArray& zip)
+{
+    Package p;
+    qsizetype at = 0;
+    auto u16 = [&](qsizetype i) { return quint16(uchar(zip[i]) | uchar(zip[i + 1]) << 8); };
+    auto u32 = [&](qsizetype i) { return quint32(u16(i) | quint32(u16(i + 2)) << 16); };
+    while (at + 30 <= zip.size() && u32(at) == 0x04034b50) {
+        const int method = u16(at + 8);
+        const quint32 compressed = u32(at + 18), size = u32(at + 22);
+        const int nameLength = u16(at + 26), extra = u16(at + 28);
+        p.names << QString::fromUtf8(zip.mid(at + 30, nameLength));
+        const QByteArray raw = zip.mid(at + 30 + nameLength + extra, compressed);
+        QByteArray data(qsizetype(size), Qt::Uninitialized);
+        if (method == 8) {
+            z_stream z{};
+            inflateInit2(&z, -MAX_WBITS);
+            z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.constData()));
+            z.avail_in = uInt(raw.size());
+            z.next_out = reinterpret_cast<Bytef*>(data.data());
+            z.avail_out = uInt(data.size());
+            inflate(&z, Z_FINISH);
+            inflateEnd(&z);
+        } else {
+            data = raw;
+        }
+        EXPECT_EQ(crc32(0, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size())), u32(at + 14)) << p.names.back().toStdString();
+        p.data << data;
+        p.methods << method;
+        at += 30 + nameLength + extra + compressed;
+    }
+    return p;
+}
+
+// The root element's qualified name; empty and a failure when the XML is not well-formed.
+QString xmlRoot(const QByteArray& xml)
+{
+    QXmlStreamReader reader(xml);
+    QString root;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && root.isEmpty())
+            root = reader.qualifiedName().toString();
+    }
+    EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString() << " at line " << reader.lineNumber();
+    return reader.hasError() ? QString() : root;
+}
+
+QByteArray png(QColor color)
+{
+    QImage image(40, 20, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Orders grouped by country with totals in the group header (known only after its rows), a
+// photo, Cyrillic, a text that looks like markup, a check box, "Page N of M" and three pages.
+class ReportFilters : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ScriptedDesktop::install();
+        sql.db.execute(QStringLiteral(
+            "CREATE TABLE item (id INTEGER PRIMARY KEY, name TEXT, country TEXT, price REAL, paid INTEGER, photo BLOB);"
+            "INSERT INTO item (name, country, price, paid) VALUES ('Anna Smith', 'UK', 1234.5, 1), ('Борис Петров', 'Россия', 20, 0),"
+            " ('<script>alert(1)</script> & Co', 'UK', 1.25, 1), ('Дарья Иванова', 'Россия', 3, 1);"));
+        sql.db.execute(QStringLiteral("UPDATE item SET photo = :p WHERE id = 1"), {{QStringLiteral("p"), png(Qt::red)}});
+        for (int i = 0; i < 110; ++i)
+            sql.db.execute(QStringLiteral("INSERT INTO item (name, country, price, paid) VALUES ('Zed %1', 'Zeta', %2, 0)").arg(i).arg(i * 0.5));
+        sql.run(QStringLiteral("SELECT * FROM item ORDER BY country, id"));
+        report.addDataset(&sql.data);
+        report.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        report.loadTemplateText(QStringLiteral(R"(<report version="1" name="Orders">
+            <page size="A4" margin-left="15" margin-top="12" margin-right="15" margin-bottom="12"/>
+            <title height="24">
+                <text x="0" y="0" width="120" height="10" size="16" bold="true">Заказы / Orders</text>
+                <picture x="150" y="0" width="30" height="20" value="Report.photo"/>
+            </title>
+            <page-header height="7">
+                <text x="0" y="0" width="100" height="6" bold="true" background="#e0e0e0" frame-bottom="0.3 #000000">Name</text>
+                <text x="100" y="0" width="40" height="6" bold="true" background="#e0e0e0" frame-bottom="0.3 #000000" align="right">Price</text>
+                <text x="140" y="0" width="15" height="6" bold="true" background="#e0e0e0" frame-bottom="0.3 #000000">Paid</text>
+            </page-header>
+            <group expression="Report.country">
+                <header height="8">
+                    <text x="0" y="1" width="100" height="7" italic="true">[Report.country]</text>
+                    <text x="100" y="1" width="40" height="7" italic="true" align="right" format="n2">[SUM(Report.price)]</text>
+                </header>
+            </group>
+            <detail height="6">
+                <text x="0" y="0" width="100" height="6">[Report.name]</text>
+                <text x="100" y="0" width="40" height="6" align="right" format="n2">[Report.price]</text>
+                <checkbox x="145" y="1" width="4" height="4" value="Report.paid"/>
+            </detail>
+            <page-footer height="6">
+                <line x="0" y="0" width="180" height="0" line-width="0.2" color="#808080"/>
+                <text x="0" y="1" width="180" height="5" size="8" align="right">Page [Page] of [TotalPages]</text>
+            </page-footer>
+            <summary height="10"><text x="0" y="2" width="140" height="6" align="right" bold="true">Total: [SUM(Report.price)]</text></summary>
+            </report>)"), QStringLiteral("orders.xml"));
+        ASSERT_TRUE(report.prepare());
+        ASSERT_EQ(report.pages()->pageCount(), 3);
+    }
+
+    QString exportAs(const QString& key)
+    {
+        std::unique_ptr<ExportFilter> filter = ExportFilters::make(key);
+        EXPECT_NE(filter, nullptr) << key.toStdString();
+        if (!filter)
+            return QString();
+        const QString path = sql.project.file(QStringLiteral("orders.") + filter->extension());
+        filter->setFileName(path);
+        EXPECT_TRUE(report.exportTo(*filter));
+        EXPECT_EQ(filter->writtenFiles(), QStringList({path}));
+        return path;
+    }
+
+    // What every format shows, in the report's order.
+    const QStringList texts = {"Заказы / Orders", "Name", "Price", "UK", "1,235.75", "Anna Smith", "1,234.50",
+                               "<script>alert(1)</script> & Co", "1.25", "Zeta", "2,997.50", "Zed 0", "0.00",
+                               "Page 1 of 3", "Zed 109", "54.50", "Россия", "23.00", "Борис Петров", "20.00",
+                               "Дарья Иванова", "3.00", "Total: 4256.25", "Page 3 of 3"};
+
+    SqlFixture sql;
+    Report report;
+};
+
+TEST_F(ReportFilters, HtmlIsOneFileOfPagesWithEscapedTextsAndItsPictures)
+{
+    const QString path = exportAs(QStringLiteral("html"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    EXPECT_EQ(html.count(QStringLiteral("<div class=\"p\"")), 3);
+    EXPECT_TRUE(html.contains(QStringLiteral("break-after:page")));
+    EXPECT_TRUE(html.contains(QStringLiteral("name=\"viewport\"")));
+    EXPECT_FALSE(html.contains(QStringLiteral("<script>")));
+    EXPECT_TRUE(html.contains(QStringLiteral(">&lt;script&gt;alert(1)&lt;/script&gt; &amp; Co<")));
+    QString plain = html;
+    plain.remove(QRegularExpression(QStringLiteral("<style>.*</style>"), QRegularExpression::DotMatchesEverythingOption));
+    plain.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+    plain.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    EXPECT_EQ(outOfOrder(plain, texts), QStringList());
+
+    // The photo travels inside the file and decodes to the picture that was stored.
+    const QRegularExpressionMatch picture = QRegularExpression(QStringLiteral("data:image/(png|jpeg);base64,([A-Za-z0-9+/=]+)")).match(html);
+    ASSERT_TRUE(picture.hasMatch());
+    const QImage image = QImage::fromData(QByteArray::fromBase64(picture.captured(2).toLatin1()));
+    EXPECT_EQ(image.size(), QSize(40, 20));
+    EXPECT_EQ(image.pixelColor(3, 3), QColor(Qt::red));
+
+    if (soffice().isEmpty())
+        GTEST_SKIP() << "LibreOffice (soffice) is not installed; the conversion check did not run";
+    QString log;
+    const QString pdf = convert(path, QStringLiteral("pdf"), QStringLiteral("pdf"), &log);
+    ASSERT_FALSE(pdf.isEmpty()) << log.toStdString();
+    const ToolRun text = run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    EXPECT_EQ(outOfOrder(text.out, texts), QStringList()) << text.out.toStdString();
+}
+
+} // namespace
