@@ -15,6 +15,7 @@
 #include "report/report_export.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QProgressDialog>
@@ -202,5 +203,7 @@ void TRecordActions::reportAction(TdbButton* b)
     }
     if (!m_report->exportTo(*filter, parent) || pictures)
         return;
-    desktop().shellOpen(filter->fileName(), QString(), DesktopServices::ShowMode::Normal);
+    if (!desktop().shellOpen(filter->fileName(), QString(), DesktopServices::ShowMode::Normal))
+        inform(Lang.Info, Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(filter->fileName()),
+                                                           filter->extension().toUpper()));
 }

@@ -67,6 +67,8 @@ void TLang::fillEnglish()
     About_picture_text = QStringLiteral("forms, tables, records");
     Exception_raised_with_message = QStringLiteral("Exception raised with message: ");
     Cancel = QStringLiteral("Cancel");
+    Report_saved_no_program = QStringLiteral(
+        "The report was saved as %1, but no program on this computer opens %2 files.");
     Confirm = QStringLiteral("Confirm");
     Error = QStringLiteral("Error");
     Info = QStringLiteral("Information");
@@ -138,6 +140,8 @@ void TLang::fillRussian()
     About_picture_text = QStringLiteral("формы, таблицы, записи");
     Exception_raised_with_message = QStringLiteral("Возникла ошибка: ");
     Cancel = QStringLiteral("Отмена");
+    Report_saved_no_program = QStringLiteral(
+        "Отчёт сохранён в файл %1, но на этом компьютере нет программы, открывающей файлы %2.");
     Confirm = QStringLiteral("Подтверждение");
     Error = QStringLiteral("Ошибка");
     Info = QStringLiteral("Информация");

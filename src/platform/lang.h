@@ -32,6 +32,7 @@ struct TLang {
     QString Report_format_not_available;
     QString Making_the_report;
     QString Cancel;
+    QString Report_saved_no_program;
     QString Show_record;
     QString Copy;
     QString Copy_all;

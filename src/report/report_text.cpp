@@ -14,6 +14,9 @@ QFont reportFont(const FontSpec& spec)
     // Hinting snaps glyphs to the device's pixels, which would make widths differ between
     // the layout grid and the screen.
     font.setHintingPreference(QFont::PreferNoHinting);
+    // Ligatures would reach PDF files as single characters ("ﬀ" for "ff"): a search for the
+    // word or a copied text would no longer find it. Scripts that need shaping still get it.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 

@@ -109,6 +109,14 @@ TEST_F(ReportAction, TheSelectedRecordsReportIsWrittenBesideItsReservedNameAndOp
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.read(5) == "%PDF-");
     EXPECT_EQ(data().rowCount(), 1);
+
+    // Without a program for PDF files the user learns where the report is.
+    app->desk.shellOpenSucceeds = false;
+    app->click("frmMain", "bCard");
+    ASSERT_EQ(app->desk.shellRequests.size(), 2u);
+    ASSERT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_EQ(app->desk.messages[0].text,
+              Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(app->desk.shellRequests[1].target), "PDF"));
 }
 
 TEST_F(ReportAction, AMissingTemplateNamesThePathLookedFor)

@@ -1,0 +1,94 @@
+// The demo's reports made from its own sample rows, through the report buttons a user presses
+// and from the command line.
+#include "app_fixture.h"
+
+#include "actions/record_actions.h"
+#include "shell/report_batch.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray demoFile(const QString& name)
+{
+    QFile f(QStringLiteral(VARNEL_SOURCE_DIR "/examples/demo/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString pdfText(const QString& file)
+{
+    QProcess text;
+    text.start("pdftotext", {"-layout", file, "-"});
+    if (!text.waitForFinished())
+        return QString();
+    return QString::fromUtf8(text.readAllStandardOutput());
+}
+
+} // namespace
+
+class DemoReports : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app = std::make_unique<RunningApp>(demoFile("tables.ini"), demoFile("forms.xml"));
+        app->db().execute(QString::fromUtf8(demoFile("sample_data.sql")));
+        QDir(app->project.path()).mkpath("Report");
+        QDir(app->project.path()).mkpath("pictures");
+        for (const QString& name : QDir(VARNEL_SOURCE_DIR "/examples/demo/Report").entryList(QDir::Files))
+            app->project.write("Report/" + name, demoFile("Report/" + name));
+        app->project.write("pictures/pic.frmPlaces.imgLogo.png", demoFile("pictures/pic.frmPlaces.imgLogo.png"));
+        app->desk.temp = temp.path() + '/';
+    }
+    std::unique_ptr<RunningApp> app;
+    QTemporaryDir temp;
+};
+
+TEST_F(DemoReports, TheInvoiceOfTheSelectedOrderHasItsItemsTotalsAndPageNumbers)
+{
+    TForm* orders = app->form("frmOrders");
+    ASSERT_NE(orders, nullptr);
+    auto* grid = app->control<TdbStringGridEx>("frmOrders", "gridOrders");
+    grid->dbExecute();
+    grid->setDbItemID(81);
+    app->click("frmOrders", "bOrdInvoice");
+    ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    ASSERT_EQ(app->desk.shellRequests.size(), 1u);
+    const QString text = pdfText(app->desk.shellRequests[0].target);
+    if (text.isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed";
+    EXPECT_TRUE(text.contains("ORD-2481"));
+    EXPECT_TRUE(text.contains(QString::fromUtf8("ИВАНОВА, АННА")));
+    EXPECT_TRUE(text.contains("Coffee beans 1 kg")) << "ligatures must not reach the PDF text";
+    EXPECT_TRUE(text.contains("962.00")); // 3 x 189 + 5 x 79
+    EXPECT_TRUE(text.contains("Page 1 of 1"));
+}
+
+// The other two, from the command line with the templates' own queries: the customers in
+// groups with their counts, and a card with its photo.
+TEST_F(DemoReports, TheCustomerListAndACardFromTheCommandLine)
+{
+    app->main->connection().close();
+    const QString list = temp.path() + "/customers.pdf";
+    auto result = RunReportBatch({"varnel", "--report", "customers.xml", "--format", "pdf", "--output", list});
+    ASSERT_EQ(result.exitCode, 0) << result.error.toStdString();
+    const QString text = pdfText(list);
+    if (text.isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed";
+    EXPECT_TRUE(text.contains("Customers in Norway: 18"));
+    EXPECT_TRUE(text.contains(QString::fromUtf8("Customers in РОССИЯ: 1")));
+    EXPECT_TRUE(text.contains("Customers in total: 41"));
+    EXPECT_TRUE(text.contains("Page 1 of 2"));
+    EXPECT_LT(text.indexOf("Germany"), text.indexOf("Norway"));
+
+    const QString card = temp.path() + "/card.pdf";
+    result = RunReportBatch({"varnel", "--report", "card.xml", "--format", "pdf", "--output", card, "--id", "41"});
+    ASSERT_EQ(result.exitCode, 0) << result.error.toStdString();
+    EXPECT_TRUE(pdfText(card).contains(QString::fromUtf8("ИВАНОВА, АННА")));
+    QProcess images;
+    images.start("pdfimages", {"-list", card});
+    ASSERT_TRUE(images.waitForFinished());
+    EXPECT_EQ(images.readAllStandardOutput().count("image"), 1) << "the photo is drawn";
+}
