@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <cmath>
 
 bool DesignerSelection::contains(const ObjectRef& ref) const
 {
@@ -186,6 +187,16 @@ void removeBand(ReportTemplate& t, const BandRef& ref)
         break;
     }
     }
+}
+
+double hundredths(double mm)
+{
+    return std::round(mm * 100) / 100 + 0.0; // never -0, which the file would show
+}
+
+QRectF hundredths(const QRectF& r)
+{
+    return QRectF(hundredths(r.x()), hundredths(r.y()), hundredths(r.width()), hundredths(r.height()));
 }
 
 ReportObject newObject(ObjectKind kind, const QRectF& rect)

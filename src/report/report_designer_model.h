@@ -56,6 +56,11 @@ void addGroupBand(ReportTemplate& t, int group, BandKind kind);
 // A group left without header and footer goes too: nothing of it would be left to see.
 void removeBand(ReportTemplate& t, const BandRef& ref);
 
+// Lengths the designer makes are kept to hundredths of a millimetre, so that steps of 0.1 mm
+// add up to the numbers the author expects in the file.
+double hundredths(double mm);
+QRectF hundredths(const QRectF& rect);
+
 // What a new object of a kind looks like before the author sizes it.
 ReportObject newObject(ObjectKind kind, const QRectF& rect);
 QString objectKindName(ObjectKind kind);

@@ -228,7 +228,7 @@ std::vector<DesignerProperty> makeProperties()
                 return values[i];
             },
             [i](ReportObject& o, const QVariant& v) {
-                const double d = v.toDouble();
+                const double d = hundredths(v.toDouble());
                 switch (i) {
                 case 0: o.rect.moveLeft(d); break;
                 case 1: o.rect.moveTop(d); break;

@@ -79,6 +79,12 @@ Qt::CursorShape handleCursor(int handle)
     }
 }
 
+// A point on a band's caption stands for the band's top edge.
+QPointF atLeastZero(QPointF p)
+{
+    return QPointF(std::max(0.0, p.x()), std::max(0.0, p.y()));
+}
+
 const QImage& pictureFile(const QString& file)
 {
     static QHash<QString, QImage> cache;
@@ -341,6 +347,13 @@ const BandPlace* DesignerLayout::areaAt(QPointF p) const
     return nullptr;
 }
 
+const BandPlace* DesignerLayout::bandAt(QPointF p) const
+{
+    if (const BandPlace* b = areaAt(p))
+        return b;
+    return captionAt(p);
+}
+
 const BandPlace* DesignerLayout::captionAt(QPointF p) const
 {
     for (const BandPlace& b : m_bands)
@@ -579,9 +592,9 @@ double DesignerView::tolerance() const
 double DesignerView::snap(double mm) const
 {
     if (!m_window.snapToGrid() || m_window.gridSize() <= 0)
-        return mm;
+        return hundredths(mm);
     const double g = m_window.gridSize();
-    return std::round(mm / g) * g;
+    return hundredths(std::round(mm / g) * g);
 }
 
 std::optional<DesignerView::Hit> DesignerView::handleAt(QPointF p) const
@@ -674,7 +687,7 @@ void DesignerView::press(QMouseEvent* event)
     const DesignerLayout& layout = m_scene->layout();
 
     if (m_window.tool() != ReportDesignerWindow::Tool::Pointer) {
-        if (const BandPlace* band = layout.areaAt(p)) {
+        if (const BandPlace* band = layout.bandAt(p)) {
             m_band = band->band;
             m_drag = Drag::Create;
             m_rubber->setGeometry(QRect(m_startView, QSize()));
@@ -856,8 +869,8 @@ void DesignerView::release(QMouseEvent* event)
         const BandPlace* place = m_scene->layout().find(m_band);
         if (!place)
             return;
-        const QPointF a = m_start - place->area.topLeft();
-        const QPointF b = p - place->area.topLeft();
+        const QPointF a = atLeastZero(m_start - place->area.topLeft());
+        const QPointF b = atLeastZero(p - place->area.topLeft());
         QRectF r = QRectF(QPointF(snap(a.x()), snap(a.y())), QPointF(snap(b.x()), snap(b.y()))).normalized();
         if ((event->position().toPoint() - m_startView).manhattanLength() < 4)
             r = QRectF(QPointF(snap(a.x()), snap(a.y())), QSizeF());
@@ -1015,7 +1028,7 @@ void DesignerView::dragEnterEvent(QDragEnterEvent* event)
 
 void DesignerView::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (event->mimeData()->hasFormat(fieldMimeType()) && m_scene->layout().areaAt(mapToScene(event->position().toPoint())))
+    if (event->mimeData()->hasFormat(fieldMimeType()) && m_scene->layout().bandAt(mapToScene(event->position().toPoint())))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -1027,11 +1040,11 @@ void DesignerView::dropEvent(QDropEvent* event)
         if (!event->mimeData()->hasFormat(fieldMimeType()))
             return;
         const QPointF p = mapToScene(event->position().toPoint());
-        const BandPlace* place = m_scene->layout().areaAt(p);
+        const BandPlace* place = m_scene->layout().bandAt(p);
         if (!place)
             return;
         const QString field = QString::fromUtf8(event->mimeData()->data(fieldMimeType()));
-        const QPointF at = p - place->area.topLeft();
+        const QPointF at = atLeastZero(p - place->area.topLeft());
         m_window.dropField(field, place->band, QPointF(snap(at.x()), snap(at.y())));
         event->acceptProposedAction();
     });

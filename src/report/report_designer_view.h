@@ -29,9 +29,10 @@ public:
 
     const std::vector<BandPlace>& bands() const { return m_bands; }
     const BandPlace* find(const BandRef& band) const;
-    // The band whose area (or caption, when withCaption) holds the point.
+    // The band whose area holds the point; bandAt takes its caption too.
     const BandPlace* areaAt(QPointF p) const;
     const BandPlace* captionAt(QPointF p) const;
+    const BandPlace* bandAt(QPointF p) const;
     // The band whose area is nearest to the point vertically (drops below the last band land
     // in it).
     const BandPlace* nearestArea(QPointF p) const;

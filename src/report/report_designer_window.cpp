@@ -808,7 +808,7 @@ void ReportDesignerWindow::moveSelection(double dx, double dy, bool resize)
     if (m_selection.objects.empty()) {
         if (m_selection.band && resize) {
             Band* band = findBand(t, *m_selection.band);
-            band->height = std::max(0.0, band->height + dy);
+            band->height = hundredths(std::max(0.0, band->height + dy));
             change(t, designerText("Band height"), m_selection, resizeMerge);
         }
         return;
@@ -821,6 +821,7 @@ void ReportDesignerWindow::moveSelection(double dx, double dy, bool resize)
         } else {
             r.translate(dx, dy);
         }
+        r = hundredths(r);
     }
     change(t, designerText(resize ? "Resize" : "Move"), m_selection, resize ? resizeMerge : moveMerge);
 }
