@@ -11,6 +11,12 @@
 void TRecordActions::gridToSpreadsheet(TdbButton* b)
 {
     TdbStringGridEx* grid = resultGrid(b);
+    const QString suffix = QStringLiteral(".xlsx");
+    // Asked first: a workbook that nothing can show is of no use, so nothing is written.
+    if (!desktop().hasProgramFor(grid->objectName() + suffix)) {
+        inform(Lang.Error, Lang.Your_computer_does_not_have_Excel);
+        return;
+    }
     QList<QStringList> rows;
     for (int r = 0; r < grid->rowCount(); ++r) {
         QStringList row;
@@ -18,11 +24,9 @@ void TRecordActions::gridToSpreadsheet(TdbButton* b)
             row.append(r == 0 ? grid->title(c) : grid->cell(c, r));
         rows.append(row);
     }
-    // A new workbook every time, opened with the spreadsheet program of the desktop.
-    const QString reserved = desktop().uniqueTempFile(QStringLiteral("tmp"));
-    const QFileInfo info(reserved);
-    const QString workbook = info.path() + u'/' + info.completeBaseName() + QStringLiteral(".xlsx");
-    writeSpreadsheet(workbook, rows);
-    if (!desktop().shellOpen(workbook, info.path(), DesktopServices::ShowMode::Normal))
+    // A new workbook every time, under a name of its own that the reservation already holds.
+    const QString workbook = desktop().uniqueTempFile(grid->objectName() + u'_', suffix);
+    writeSpreadsheet(workbook, rows, QLocale());
+    if (!desktop().shellOpen(workbook, QFileInfo(workbook).path(), DesktopServices::ShowMode::Normal))
         inform(Lang.Error, Lang.Your_computer_does_not_have_Excel);
 }

@@ -47,6 +47,7 @@ public:
         setFocusPolicy(Qt::NoFocus);
         setIconSize(QSize(16, 16));
         setToolTip(hint);
+        setAccessibleName(hint);
     }
 
     QPixmap pressed;
@@ -75,8 +76,8 @@ TdbFileToDatabase::TdbFileToDatabase(QWidget* parent) : QLineEdit(parent)
 {
     setReadOnly(true);
 
-    m_left = new EditButton(this, QStringLiteral("Выбрать файл для сохранения в базу данных."));
-    m_right = new EditButton(this, QStringLiteral("Сохранение или открытие файла из базы данных."));
+    m_left = new EditButton(this, Lang.Choose_file_to_store);
+    m_right = new EditButton(this, Lang.Open_or_save_stored_file);
 
     connect(m_left, &QAbstractButton::clicked, this, [this] { guarded([this] { chooseFile(); }); });
     // The menu opens as the button goes down, as a drop-down button's does.
@@ -103,12 +104,12 @@ QMenu* TdbFileToDatabase::fileMenu()
     if (m_menu)
         return m_menu;
     m_menu = new QMenu(this);
-    QAction* run = m_menu->addAction(QStringLiteral("Open file"));
+    QAction* run = m_menu->addAction(Lang.Open_file);
     run->setObjectName(QStringLiteral("mniRunFile"));
-    QAction* save = m_menu->addAction(QStringLiteral("Save file"));
+    QAction* save = m_menu->addAction(Lang.Save_file);
     save->setObjectName(QStringLiteral("mniSaveFile"));
     m_menu->addSeparator();
-    QAction* remove = m_menu->addAction(QStringLiteral("Delete file"));
+    QAction* remove = m_menu->addAction(Lang.Delete_file);
     remove->setObjectName(QStringLiteral("mniDeleteFile"));
 
     connect(run, &QAction::triggered, this, [this] { guarded([this] { openStoredFile(); }); });
@@ -241,8 +242,19 @@ void TdbFileToDatabase::openStoredFile()
         return;
     }
     const QString path = folder + storedFileName(dbFileName);
-    StoredFiles::writeWholeFile(path, *stored);
-    desktop().shellOpen(path, folder, DesktopServices::ShowMode::Normal);
+    // Asked before the copy is written: with no program for the kind the user gets the
+    // choice of keeping the file somewhere of their own instead of a silent nothing.
+    if (desktop().hasProgramFor(path)) {
+        StoredFiles::writeWholeFile(path, *stored);
+        if (desktop().shellOpen(path, folder, DesktopServices::ShowMode::Normal))
+            return;
+    }
+    const auto answer = desktop().message(
+        StoredFiles::ownerWindow(this), Lang.Info,
+        Lang.No_program_opens_file.arg(fileKindName(path), StoredFiles::fileNamePart(dbFileName)),
+        DesktopServices::Icon::Question, DesktopServices::Yes | DesktopServices::No);
+    if (answer == DesktopServices::Yes)
+        saveBytesAs(*stored);
 }
 
 void TdbFileToDatabase::saveStoredFile()
@@ -252,11 +264,16 @@ void TdbFileToDatabase::saveStoredFile()
         noFileToSave(StoredFiles::ownerWindow(this));
         return;
     }
+    saveBytesAs(*stored);
+}
+
+void TdbFileToDatabase::saveBytesAs(const QByteArray& bytes)
+{
     TFileDialog* dialog = StoredFiles::mainFormDialog(QStringLiteral("SaveDialog"));
     const QString path = dialog->execute(StoredFiles::ownerWindow(this), StoredFiles::fileNamePart(dbFileName));
     if (path.isEmpty())
         return;
-    StoredFiles::writeWholeFile(path, *stored);
+    StoredFiles::writeWholeFile(path, bytes);
 }
 
 void TdbFileToDatabase::deleteFile()

@@ -65,6 +65,7 @@ private:
 
     void placeButtons();
     void popupFileMenu();
+    void saveBytesAs(const QByteArray& bytes);
 
     EditButton* m_left = nullptr;
     EditButton* m_right = nullptr;

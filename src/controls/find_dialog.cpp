@@ -1,5 +1,7 @@
 #include "controls/find_dialog.h"
 
+#include "platform/lang.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -9,17 +11,17 @@
 
 TGridFindDialog::TGridFindDialog(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Find"));
+    setWindowTitle(Lang.Find);
     setModal(false);
 
-    auto* label = new QLabel(QStringLiteral("Fi&nd what:"), this);
+    auto* label = new QLabel(Lang.Find_what, this);
     m_text = new QLineEdit(this);
     label->setBuddy(m_text);
-    m_matchCase = new QCheckBox(QStringLiteral("Match &case"), this);
-    m_findNext = new QPushButton(QStringLiteral("&Find Next"), this);
+    m_matchCase = new QCheckBox(Lang.Match_case, this);
+    m_findNext = new QPushButton(Lang.Find_next, this);
     m_findNext->setDefault(true);
     m_findNext->setEnabled(false);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new QPushButton(Lang.Cancel, this);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(label, 0, 0);

@@ -275,13 +275,14 @@ void TdbImageDataBase::makeToolBar()
         if (images)
             button->setIcon(images->icon(image));
         button->setToolTip(hint);
+        button->setAccessibleName(hint);
         connect(button, &QToolButton::clicked, this, [this, action] { guarded([&] { (this->*action)(); }); });
         return button;
     };
-    m_select = addButton(0, QStringLiteral("Select image to be save in the database"),
+    m_select = addButton(0, Lang.Select_image_to_store,
                          &TdbImageDataBase::selectPicture);
-    m_save = addButton(1, QStringLiteral("Save image from the database"), &TdbImageDataBase::savePicture);
-    m_delete = addButton(2, QStringLiteral("Delete the image from the database"),
+    m_save = addButton(1, Lang.Save_image_from_database, &TdbImageDataBase::savePicture);
+    m_delete = addButton(2, Lang.Delete_image_from_database,
                          &TdbImageDataBase::deletePicture);
     bar->setFixedSize(left, ToolButtonSize);
     updateToolButtons();

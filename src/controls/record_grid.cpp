@@ -5,6 +5,7 @@
 #include "platform/desktop_services.h"
 #include "platform/form.h"
 #include "platform/guard.h"
+#include "platform/lang.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -106,21 +107,21 @@ QMenu* TdbStringGridEx::gridMenu()
     if (m_menu)
         return m_menu;
     m_menu = new QMenu(this);
-    QAction* showRecord = m_menu->addAction(QStringLiteral("Show record"));
+    QAction* showRecord = m_menu->addAction(Lang.Show_record);
     showRecord->setObjectName(QStringLiteral("mniShowRecord"));
     QFont bold = showRecord->font();
     bold.setBold(true);
     showRecord->setFont(bold);
     m_menu->setDefaultAction(showRecord);
     m_menu->addSeparator()->setObjectName(QStringLiteral("mniSep22"));
-    QAction* copy = m_menu->addAction(QStringLiteral("Copy"));
+    QAction* copy = m_menu->addAction(Lang.Copy);
     copy->setObjectName(QStringLiteral("mniCopy"));
     copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    QAction* copyAll = m_menu->addAction(QStringLiteral("Copy all"));
+    QAction* copyAll = m_menu->addAction(Lang.Copy_all);
     copyAll->setObjectName(QStringLiteral("mniCopyAll"));
     copyAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     m_menu->addSeparator()->setObjectName(QStringLiteral("mniSep23"));
-    QAction* find = m_menu->addAction(QStringLiteral("Find"));
+    QAction* find = m_menu->addAction(Lang.Find);
     find->setObjectName(QStringLiteral("mniFind"));
     // The shortcuts are shown in the menu; the grid's key handler performs them, so they act
     // only while the grid has the focus.
@@ -167,7 +168,22 @@ void TdbStringGridEx::setDbItemID(qint32 id)
 
 void TdbStringGridEx::setColCount(int cols)
 {
+    const int before = colCount();
     m_model->setColCount(cols);
+    applyDesignedWidths(before, cols);
+}
+
+void TdbStringGridEx::setDesignedColumnWidths(const QList<int>& widths)
+{
+    m_designedWidths = widths;
+    applyDesignedWidths(0, colCount());
+}
+
+void TdbStringGridEx::applyDesignedWidths(int from, int to)
+{
+    for (int c = qMax(0, from); c < to && c < m_designedWidths.size(); ++c)
+        if (m_designedWidths[c] > 0)
+            setColumnWidth(c, m_designedWidths[c]);
 }
 
 void TdbStringGridEx::setRowCount(int rows)
@@ -345,7 +361,12 @@ void TdbStringGridEx::openFind()
     auto* dialog = new TGridFindDialog(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &TGridFindDialog::findNext, this, [this, dialog] {
-        guarded([&] { findNext(dialog->findText(), dialog->matchCase()); });
+        guarded([&] {
+            // The dialog stays open either way; without a word a miss looks like a dead button.
+            if (!findNext(dialog->findText(), dialog->matchCase()))
+                desktop().message(dialog, Lang.Info, Lang.Cannot_find.arg(dialog->findText()),
+                                  DesktopServices::Icon::Information, DesktopServices::Ok);
+        });
     });
     connect(dialog, &QDialog::finished, this, [this] { guarded([this] { findClosed(); }); });
     m_findDialog = dialog;

@@ -84,6 +84,10 @@ public:
 
     int defaultColumnWidth() const { return m_defaultColumnWidth; }
     void setDefaultColumnWidth(int width);
+    // Widths the form's author gave the columns, by index; 0 or less keeps the default. They
+    // apply to the columns there are and to every column that a search or fill adds later.
+    void setDesignedColumnWidths(const QList<int>& widths);
+    QList<int> designedColumnWidths() const { return m_designedWidths; }
     int defaultRowHeight() const;
     void setDefaultRowHeight(int height);
     DrawingStyle drawingStyle() const { return m_drawingStyle; }
@@ -153,6 +157,8 @@ private:
     // Widths set before the view took the model, by column; -1: the default width.
     QList<int> m_pendingWidths;
     int m_defaultColumnWidth = 64;
+    QList<int> m_designedWidths;
+    void applyDesignedWidths(int from, int to);
     DrawingStyle m_drawingStyle = gdsGradient;
     QMenu* m_menu = nullptr;
     QPointer<TGridFindDialog> m_findDialog;

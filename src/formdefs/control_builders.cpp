@@ -10,6 +10,7 @@
 #include "controls/record_grid.h"
 #include "controls/value_controls.h"
 #include "platform/colors.h"
+#include "platform/convert.h"
 #include "platform/form.h"
 #include "platform/guard.h"
 
@@ -54,6 +55,7 @@ ATTRIBUTE(DropDownCount);
 ATTRIBUTE(dbParentCombo);
 ATTRIBUTE(dbSort);
 ATTRIBUTE(DefaultRowHeight);
+ATTRIBUTE(ColWidths);
 ATTRIBUTE(DrawingStyle);
 ATTRIBUTE(dbGeneralTable);
 ATTRIBUTE(dbListFields);
@@ -312,6 +314,13 @@ QWidget* buildGrid(const Scope& scope, const Reader& e)
     const int columns = grid->colCount();
     if (columns > 0)
         grid->setDefaultColumnWidth(grid->contentsRect().width() / columns - 1);
+    // Comma-separated pixel widths: dates and long names need more than an even share.
+    if (const QString widths = e.text(A::ColWidths); !widths.isEmpty()) {
+        QList<int> list;
+        for (const QString& part : widths.split(u','))
+            list.append(StrToIntDef(part.trimmed(), 0));
+        grid->setDesignedColumnWidths(list);
+    }
     return grid;
 }
 

@@ -1,5 +1,6 @@
 #include "formdefs/form_loader.h"
 
+#include "formdefs/accessible_texts.h"
 #include "formdefs/control_builders.h"
 #include "formdefs/forms_document.h"
 #include "formdefs/value_conversions.h"
@@ -226,8 +227,10 @@ void createForm(const FormBuildContext& context, const FormsElement& element)
 void BuildControls(const FormBuildContext& context, QWidget* parent, const FormsElement& element)
 {
     buildLevel(context, parent, element, 0);
-    if (auto* form = qobject_cast<TForm*>(parent))
+    if (auto* form = qobject_cast<TForm*>(parent)) {
         Windowed::applyFocusChain(form);
+        ApplyAccessibleTexts(form);
+    }
 }
 
 void LoadForms(const FormBuildContext& context, const QString& fileName)

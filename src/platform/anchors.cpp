@@ -116,14 +116,19 @@ private:
         e.appliedReference = e.baseReference;
     }
 
-    static void follow(bool low, bool high, int delta, int& pos, int& size)
+    // An unanchored axis keeps the control's centre at the same fraction of the parent, so
+    // controls spread out as the parent grows instead of all sliding by the same amount.
+    static void follow(bool low, bool high, int baseReference, int reference, int& pos, int& size)
     {
-        if (low && high)
+        const int delta = reference - baseReference;
+        if (low && high) {
             size += delta;
-        else if (high)
+        } else if (high) {
             pos += delta;
-        else if (!low)
-            pos += delta / 2;
+        } else if (!low && baseReference > 0) {
+            const qint64 centre = 2 * qint64(pos) + size;
+            pos = int((centre * reference / baseReference - size) / 2);
+        }
     }
 
     void adjust()
@@ -143,8 +148,8 @@ private:
             }
             QRect r = e.base;
             int x = r.x(), y = r.y(), w = r.width(), h = r.height();
-            follow(e.sides.left, e.sides.right, reference.width() - e.baseReference.width(), x, w);
-            follow(e.sides.top, e.sides.bottom, reference.height() - e.baseReference.height(), y, h);
+            follow(e.sides.left, e.sides.right, e.baseReference.width(), reference.width(), x, w);
+            follow(e.sides.top, e.sides.bottom, e.baseReference.height(), reference.height(), y, h);
             e.applied = QRect(x, y, qMax(w, 0), qMax(h, 0));
             e.appliedReference = reference;
             if (e.control->geometry() != e.applied)

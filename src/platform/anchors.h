@@ -5,8 +5,8 @@ class QWidget;
 
 // Anchoring of absolutely placed controls: an anchored side keeps its distance to the same
 // side of the parent when the parent is resized. Left and right anchored: the control grows
-// with the parent; right only: it moves with the right edge; neither: it keeps its relative
-// position, moving by half of the growth. The vertical sides work the same way.
+// with the parent; right only: it moves with the right edge; neither: its centre keeps its
+// place in proportion to the parent's size. The vertical sides work the same way.
 //
 // Distances are those of the moment the anchors (or, through place(), the geometry) are set.
 // A control with the default anchors, left and top, is never adjusted.

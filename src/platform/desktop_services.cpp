@@ -9,6 +9,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QUrl>
 
@@ -98,6 +101,30 @@ public:
         return QDesktopServices::openUrl(url);
     }
 
+    bool hasProgramFor(const QString& fileName) override
+    {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+        // Files are opened through xdg-open, which asks xdg-mime for the default program of
+        // the file's type; the same question tells beforehand whether the open can succeed.
+        const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+        if (xdgMime.isEmpty())
+            return false;
+        const QMimeType type =
+            QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
+        QProcess query;
+        query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), type.name()});
+        if (!query.waitForFinished(5000)) {
+            query.kill();
+            query.waitForFinished(1000);
+            return false;
+        }
+        return !query.readAllStandardOutput().trimmed().isEmpty();
+#else
+        Q_UNUSED(fileName);
+        return true;
+#endif
+    }
+
     QString tempFolder() override
     {
         QString path = QDir::tempPath();
@@ -106,9 +133,9 @@ public:
         return path;
     }
 
-    QString uniqueTempFile(const QString& prefix) override
+    QString uniqueTempFile(const QString& prefix, const QString& suffix) override
     {
-        QTemporaryFile file(tempFolder() + prefix + QStringLiteral("XXXXXX.tmp"));
+        QTemporaryFile file(tempFolder() + prefix + QStringLiteral("XXXXXX") + suffix);
         file.setAutoRemove(false);
         if (!file.open())
             throw FileError(QStringLiteral("Cannot create a temporary file in \"%1\": %2")
@@ -138,6 +165,15 @@ void setDesktop(std::unique_ptr<DesktopServices> services)
 std::unique_ptr<DesktopServices> makeQtDesktopServices()
 {
     return std::make_unique<QtDesktopServices>();
+}
+
+QString fileKindName(const QString& fileName)
+{
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
+    if (type.isValid() && !type.isDefault() && !type.comment().isEmpty())
+        return type.comment();
+    const QString suffix = QFileInfo(fileName).suffix();
+    return suffix.isEmpty() ? QFileInfo(fileName).fileName() : suffix.toUpper();
 }
 
 QString qtFileFilter(const QString& filter)

@@ -38,10 +38,16 @@ public:
     virtual QString saveFileName(const FileDialog& dialog) = 0;
     // Opens a file or web address with the program the desktop associates with it.
     virtual bool shellOpen(const QString& target, const QString& workingFolder, ShowMode mode) = 0;
+    // Whether the desktop has a program that opens files of the kind of fileName (only its
+    // name is looked at; the file need not exist). Asked before anything is written, so that
+    // the user is not left with a file nothing can show.
+    virtual bool hasProgramFor(const QString& fileName) = 0;
     // The user's temporary folder, ending with a separator.
     virtual QString tempFolder() = 0;
-    // Creates a new empty file with a unique name in the temporary folder and returns its path.
-    virtual QString uniqueTempFile(const QString& prefix) = 0;
+    // Creates a new empty file with a unique name in the temporary folder and returns its path:
+    // prefix, a few random characters, then suffix (with its dot). The file itself is the
+    // reservation, so nothing else is left behind when it is written in place.
+    virtual QString uniqueTempFile(const QString& prefix, const QString& suffix = QStringLiteral(".tmp")) = 0;
     virtual void setClipboardText(const QString& text) = 0;
     virtual QString clipboardText() = 0;
     virtual QLocale userLocale() = 0;
@@ -55,6 +61,10 @@ void setDesktop(std::unique_ptr<DesktopServices> services);
 
 // The Qt implementation: QMessageBox, QFileDialog, QDesktopServices, QClipboard.
 std::unique_ptr<DesktopServices> makeQtDesktopServices();
+
+// What kind of file fileName is, in words the user knows ("PDF document"), from its
+// extension; the extension itself in capitals when the desktop has no name for it.
+QString fileKindName(const QString& fileName);
 
 // Turns "Description|*.a;*.b;|Other|*.c" into Qt's "Description (*.a *.b);;Other (*.c)".
 QString qtFileFilter(const QString& filter);

@@ -4,8 +4,12 @@
 #include "platform/guard.h"
 
 #include <QAbstractButton>
-#include <QEventLoop>
 #include <QCalendarWidget>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QSet>
+#include <QStyleHints>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QMenuBar>
@@ -259,11 +263,70 @@ void TForm::showEvent(QShowEvent* event)
         guarded([&] { m_showHandler(this); });
 }
 
+namespace {
+
+// After a modal form closes, the rest of a double-click that began on it lands on whatever
+// window was beneath: the second press of a double-click on Save would open the grid's record
+// under the pointer. Mouse presses that follow the closing within the double-click time, and
+// their releases and double-clicks, are dropped for every other window.
+class ClickAfterModalGuard : public QObject {
+public:
+    static ClickAfterModalGuard& instance()
+    {
+        static auto* guard = new ClickAfterModalGuard(qApp);
+        return *guard;
+    }
+
+    void formClosed(const QWidget* form)
+    {
+        m_closed = form;
+        m_closedAt.start();
+        m_swallowing.clear();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick
+            && type != QEvent::MouseButtonRelease)
+            return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget)
+            return false;
+        QWidget* window = widget->window();
+        if (type == QEvent::MouseButtonRelease)
+            return m_swallowing.remove(window) > 0;
+        if (!m_closedAt.isValid() || window == m_closed)
+            return false;
+        if (m_closedAt.elapsed() >= QGuiApplication::styleHints()->mouseDoubleClickInterval()) {
+            m_closedAt.invalidate();
+            return false;
+        }
+        m_swallowing.insert(window);
+        return true;
+    }
+
+private:
+    explicit ClickAfterModalGuard(QObject* parent) : QObject(parent)
+    {
+        qApp->installEventFilter(this);
+    }
+
+    QPointer<const QWidget> m_closed;
+    QElapsedTimer m_closedAt;
+    QSet<QWidget*> m_swallowing;
+};
+
+} // namespace
+
 void TForm::hideEvent(QHideEvent* event)
 {
     QMainWindow::hideEvent(event);
-    if (m_modalLoop && !event->spontaneous())
+    if (m_modalLoop && !event->spontaneous()) {
+        guarded([this] { ClickAfterModalGuard::instance().formClosed(this); });
         m_modalLoop->quit();
+    }
 }
 
 namespace {

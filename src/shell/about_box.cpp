@@ -2,6 +2,7 @@
 
 #include "platform/desktop_services.h"
 #include "platform/guard.h"
+#include "platform/lang.h"
 
 #include <QFrame>
 #include <QLinearGradient>
@@ -12,7 +13,7 @@
 
 namespace {
 // The picture at the left of the About box: a tall panel with the product's mark.
-QPixmap drawAboutPicture()
+QPixmap drawAboutPicture(const QString& motto)
 {
     QPixmap picture(169, 350);
     QPainter p(&picture);
@@ -44,7 +45,7 @@ QPixmap drawAboutPicture()
     small.setPixelSize(11);
     p.setFont(small);
     p.drawText(QRect(8, 292, 153, 40), Qt::AlignCenter | Qt::TextWordWrap,
-               QStringLiteral("forms, tables, records"));
+               motto);
     return picture;
 }
 } // namespace
@@ -52,7 +53,7 @@ QPixmap drawAboutPicture()
 TfrmVarnelAbout::TfrmVarnelAbout(QWidget* parent) : TForm(parent)
 {
     setObjectName(QStringLiteral("frmVarnelAbout"));
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(Lang.About);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setSizeable(false);
@@ -60,13 +61,12 @@ TfrmVarnelAbout::TfrmVarnelAbout(QWidget* parent) : TForm(parent)
 
     Image1 = new QLabel(client());
     Image1->setGeometry(8, 8, 169, 350);
-    Image1->setPixmap(drawAboutPicture());
+    Image1->setPixmap(drawAboutPicture(Lang.About_picture_text));
     LinkLabel1 = new QLabel(client());
     LinkLabel1->setGeometry(196, 24, 380, 24);
     LinkLabel1->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(webAddress()));
     LinkLabel1->setTextFormat(Qt::RichText);
-    Label2 = new QLabel(QStringLiteral("Varnel: a run-time engine for form-based database applications."),
-                        client());
+    Label2 = new QLabel(Lang.About_text, client());
     Label2->setGeometry(196, 56, 380, 40);
     Label2->setWordWrap(true);
     Bevel1 = new QFrame(client());
@@ -87,6 +87,13 @@ TfrmVarnelAbout::TfrmVarnelAbout(QWidget* parent) : TForm(parent)
             [this] { guarded([this] { LinkLabel1LinkClick(); }); });
     setDefaultButton(Button1);
     setCancelButton(Button1);
+}
+
+void TfrmVarnelAbout::applyLanguage()
+{
+    setWindowTitle(Lang.About);
+    Image1->setPixmap(drawAboutPicture(Lang.About_picture_text));
+    Label2->setText(Lang.About_text);
 }
 
 QString TfrmVarnelAbout::webAddress()

@@ -18,6 +18,9 @@ public:
     QFrame* Bevel1;
     QPushButton* Button1;
 
+    // Takes the texts of the language table, which start-up fills after the box is made.
+    void applyLanguage();
+
     void Button1Click();
     void LinkLabel1LinkClick();
 

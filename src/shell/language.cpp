@@ -2,6 +2,7 @@
 
 #include "platform/desktop_services.h"
 #include "platform/lang.h"
+#include "shell/about_box.h"
 #include "shell/main_window.h"
 #include "shell/options_dialog.h"
 
@@ -34,10 +35,15 @@ void loadQtTranslations()
 void ApplyLanguage(TfrmMainVarnel& main, TfrmOptionsVarnel* options)
 {
     Lang.fillEnglish();
-    if (!usesRussianTexts(desktop().userLocale()))
+    const bool russian = usesRussianTexts(desktop().userLocale());
+    if (russian)
+        Lang.fillRussian();
+    // The About box is made before the language is known.
+    if (TfrmVarnelAbout* about = main.aboutBox())
+        about->applyLanguage();
+    if (!russian)
         return;
 
-    Lang.fillRussian();
     loadQtTranslations();
 
     main.mniFile->setTitle(QStringLiteral("Файл"));

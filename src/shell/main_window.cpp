@@ -15,6 +15,7 @@
 #include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "platform/windowed.h"
+#include "report/report_designer.h"
 #include "shell/about_box.h"
 #include "shell/language.h"
 #include "shell/options_dialog.h"
@@ -187,7 +188,7 @@ void TfrmMainVarnel::createSchema()
         try {
             connection().execute(statement);
         } catch (const DatabaseError& error) {
-            ShowMessage(QStringLiteral("Exception raised with message: ") + error.message());
+            ShowMessage(Lang.Exception_raised_with_message + error.message());
             break;
         }
     }
@@ -325,4 +326,8 @@ void TfrmMainVarnel::mniAboutClick()
         m_about->showModal();
 }
 
-void TfrmMainVarnel::mniReportClick() {}
+void TfrmMainVarnel::mniReportClick()
+{
+    const QString folder = ExeFolder() + QStringLiteral("Report");
+    ReportDesigner::open(m_actions->report(), &m_actions->reportData(), folder, folder, this);
+}

@@ -36,6 +36,7 @@ public:
     // The engine's other windows, created by the program entry.
     void setOptionsDialog(TfrmOptionsVarnel* dialog) { m_options = dialog; }
     void setAboutBox(TfrmVarnelAbout* about) { m_about = about; }
+    TfrmVarnelAbout* aboutBox() const { return m_about; }
     TfrmOptionsVarnel* optionsDialog() const { return m_options; }
 
     SqlConnection& connection() { return SQLConnection->connection; }

@@ -39,8 +39,11 @@ TfrmOptionsVarnel::TfrmOptionsVarnel(QAction* reportDesignerItem, QWidget* paren
     lbPath = new QLabel(
         QStringLiteral("You can also use a network folder (e.g. \\\\PCNAME\\Folder\\sqlite.db)"),
         gbDatabase);
-    lbPath->setGeometry(8, 110, 415, 20);
+    // Two lines of room: the Russian hint is longer than the box is wide, and a centred
+    // label that does not fit loses both of its ends.
+    lbPath->setGeometry(8, 104, 415, 40);
     lbPath->setAlignment(Qt::AlignCenter);
+    lbPath->setWordWrap(true);
     QPalette grey = lbPath->palette();
     grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
     lbPath->setPalette(grey);

@@ -129,6 +129,48 @@ TEST_F(FileStorage, OpenFileWritesTheStoredBytesToTheTemporaryFolderAndOpensThem
     EXPECT_FALSE(field->dbFileIsChanged);
 }
 
+TEST_F(FileStorage, OpenFileWithoutAProgramForTheKindOffersToSaveInstead)
+{
+    loadRecord(7, QStringLiteral("C:\\docs\\report.pdf"));
+    const QString copy = desk->tempFolder() + QStringLiteral("report.pdf");
+    const QString offer = QStringLiteral("No program on this computer opens files of the kind \"%1\" "
+                                         "(report.pdf). Do you want to save the file to disk instead?")
+                              .arg(fileKindName(copy));
+    const QString target = dir.filePath(QStringLiteral("kept.pdf"));
+
+    // Nothing to open it with: asked before any copy is written; Yes leads to the save dialog.
+    desk->hasPrograms = false;
+    desk->answers = {DesktopServices::Yes};
+    desk->fileAnswers = {target};
+    field->mniRunFile()->trigger();
+    ASSERT_EQ(desk->messages.size(), 1u);
+    EXPECT_EQ(desk->messages[0].text, offer);
+    EXPECT_EQ(desk->messages[0].buttons, DesktopServices::Yes | DesktopServices::No);
+    EXPECT_EQ(desk->programQuestions, QStringList{copy});
+    EXPECT_FALSE(QFile::exists(copy));
+    EXPECT_TRUE(desk->shellRequests.empty());
+    ASSERT_EQ(desk->dialogs.size(), 1u);
+    EXPECT_EQ(desk->dialogs[0].request.fileName, QStringLiteral("report.pdf"));
+    EXPECT_EQ(readFile(target), stored);
+
+    // No: nothing is saved.
+    QFile::remove(target);
+    desk->answers = {DesktopServices::No};
+    field->mniRunFile()->trigger();
+    EXPECT_EQ(desk->messages.size(), 2u);
+    EXPECT_EQ(desk->dialogs.size(), 1u);
+    EXPECT_FALSE(QFile::exists(target));
+
+    // A program said to be there that then fails to open the copy gets the same offer.
+    desk->hasPrograms = true;
+    desk->shellOpenSucceeds = false;
+    desk->answers = {DesktopServices::No};
+    field->mniRunFile()->trigger();
+    ASSERT_EQ(desk->messages.size(), 3u);
+    EXPECT_EQ(desk->messages[2].text, offer);
+    EXPECT_EQ(desk->shellRequests.size(), 1u);
+}
+
 TEST_F(FileStorage, OpenFileAfterChoosingAnotherOpensTheStoredOne)
 {
     loadRecord(7, QStringLiteral("C:\\docs\\report.pdf"));

@@ -1019,11 +1019,17 @@ TEST_F(GridUse, FindWalksTheCellsDownwardAndWraps)
     const std::pair<QPoint, QPoint> steps[] = {{{0, 1}, {0, 1}}, {{0, 2}, {0, 2}},
                                                {{1, 2}, {1, 2}}, {{-1, 1}, {1, 2}},
                                                {{0, 1}, {0, 1}}};
+    QStringList said;
     for (const auto& [position, current] : steps) {
         dialog->findNextButton()->click();
         EXPECT_EQ(grid->findPosition(), position);
         EXPECT_EQ(QPoint(grid->col(), grid->row()), current);
+        said.append(desk->texts().join(u'|'));
     }
+    // Only the request that found nothing more says so; the grid keeps its last match.
+    EXPECT_EQ(said, QStringList({"", "", "", "Cannot find \"smith\".", "Cannot find \"smith\"."}));
+    ASSERT_EQ(desk->messages.size(), 1u);
+    EXPECT_EQ(desk->messages[0].caption, "Information");
     EXPECT_TRUE(grid->isFindMode());
     EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectItems);
 
@@ -1031,6 +1037,7 @@ TEST_F(GridUse, FindWalksTheCellsDownwardAndWraps)
     dialog->findNextButton()->click();
     EXPECT_EQ(QPoint(grid->col(), grid->row()), QPoint(0, 1)); // "smith" in no cell
     EXPECT_EQ(grid->findPosition(), QPoint(-1, 1));
+    EXPECT_EQ(desk->messages.size(), 2u);
     EXPECT_TRUE(grid->findNext(QStringLiteral("Smith"), true));
     EXPECT_EQ(grid->findPosition(), QPoint(0, 1));
 
@@ -1046,6 +1053,30 @@ TEST_F(GridUse, FindWalksTheCellsDownwardAndWraps)
     EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(grid->findPosition(), QPoint(-1, 1));
     EXPECT_EQ(grid->selectionModel()->selectedRows().size(), 1);
+}
+
+TEST_F(GridUse, MenuAndFindDialogSpeakTheUsersLanguage)
+{
+    Lang.fillRussian();
+    TdbStringGridEx russian(form->client());
+    QStringList items;
+    for (QAction* a : russian.gridMenu()->actions())
+        items.append(a->text());
+    russian.openFind();
+    TGridFindDialog* dialog = russian.findDialog();
+    ASSERT_NE(dialog, nullptr);
+    const QStringList dialogTexts = {dialog->windowTitle(), dialog->matchCaseBox()->text(),
+                                     dialog->findNextButton()->text()};
+    dialog->setFindText(QStringLiteral("нет"));
+    dialog->findNextButton()->click();
+    Lang.fillEnglish();
+
+    EXPECT_EQ(items, QStringList({"Показать запись", "", "Копировать", "Копировать всё", "",
+                                  "Найти"}));
+    EXPECT_EQ(dialogTexts, QStringList({"Найти", "С учётом &регистра", "Найти &далее"}));
+    ASSERT_EQ(desk->messages.size(), 1u);
+    EXPECT_EQ(desk->messages[0].text, "Не удалось найти «нет».");
+    EXPECT_EQ(desk->messages[0].caption, "Информация");
 }
 
 TEST_F(GridUse, FindComparesByRegionalLowerCase)

@@ -179,10 +179,16 @@ TEST_F(FormsFixture, AnchoredControlsFollowTheFormThroughNestedContainers)
     EXPECT_EQ(control("frmResize", "p1")->geometry(), QRect(10, 10, 580, 380));
     EXPECT_EQ(control("frmResize", "p2")->geometry(), QRect(10, 10, 560, 360));
     EXPECT_EQ(control("frmResize", "p3")->geometry(), QRect(5, 5, 550, 350));
-    // Anchored left and right but neither top nor bottom: wider, and half the growth lower.
-    EXPECT_EQ(control("frmResize", "edWide")->geometry(), QRect(10, 60, 530, 21));
+    // Anchored left and right but neither top nor bottom: wider, and its middle stays at the
+    // same fraction of the height (20.5 of 250 becomes 28.7 of 350).
+    EXPECT_EQ(control("frmResize", "edWide")->geometry(), QRect(10, 18, 530, 21));
     EXPECT_EQ(control("frmResize", "btnCorner")->geometry(), QRect(450, 300, 75, 25));
-    EXPECT_EQ(label->geometry(), QRect(QPoint(200, 150), labelSize));
+    // Anchored nowhere: the middle keeps its place in proportion both ways, so a control in
+    // the top left corner stays near it instead of sliding half the growth.
+    EXPECT_EQ(label->size(), labelSize);
+    const QPointF middle = QRectF(label->geometry()).center();
+    EXPECT_NEAR(middle.x(), (100 + labelSize.width() / 2.0) * 550 / 350, 1.0);
+    EXPECT_NEAR(middle.y(), (100 + labelSize.height() / 2.0) * 350 / 250, 1.0);
     EXPECT_EQ(control("frmResize", "edFixed")->geometry(), QRect(20, 40, 50, 21));
     EXPECT_EQ(control("frmResize", "pcPages")->size(), QSize(400, 250));
     EXPECT_EQ(control("frmResize", "edOnPage")->geometry(), QRect(4, 4, 300, 21));

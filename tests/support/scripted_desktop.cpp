@@ -53,6 +53,12 @@ bool ScriptedDesktop::shellOpen(const QString& target, const QString& workingFol
     return shellOpenSucceeds;
 }
 
+bool ScriptedDesktop::hasProgramFor(const QString& fileName)
+{
+    programQuestions.append(fileName);
+    return hasPrograms;
+}
+
 QString ScriptedDesktop::tempFolder()
 {
     QString path = temp.isEmpty() ? QDir::tempPath() : temp;
@@ -61,9 +67,9 @@ QString ScriptedDesktop::tempFolder()
     return path;
 }
 
-QString ScriptedDesktop::uniqueTempFile(const QString& prefix)
+QString ScriptedDesktop::uniqueTempFile(const QString& prefix, const QString& suffix)
 {
-    QTemporaryFile file(tempFolder() + prefix + QStringLiteral("XXXXXX.tmp"));
+    QTemporaryFile file(tempFolder() + prefix + QStringLiteral("XXXXXX") + suffix);
     file.setAutoRemove(false);
     if (!file.open())
         throw FileError(QStringLiteral("Cannot create a temporary file: ") + file.errorString());

@@ -35,8 +35,9 @@ public:
     QString openFileName(const FileDialog& dialog) override;
     QString saveFileName(const FileDialog& dialog) override;
     bool shellOpen(const QString& target, const QString& workingFolder, ShowMode mode) override;
+    bool hasProgramFor(const QString& fileName) override;
     QString tempFolder() override;
-    QString uniqueTempFile(const QString& prefix) override;
+    QString uniqueTempFile(const QString& prefix, const QString& suffix) override;
     void setClipboardText(const QString& text) override { clipboard = text; }
     QString clipboardText() override { return clipboard; }
     QLocale userLocale() override { return locale; }
@@ -54,6 +55,9 @@ public:
     QLocale locale = QLocale(QLocale::English, QLocale::UnitedStates);
     QString temp; // empty: the system's temporary folder
     bool shellOpenSucceeds = true;
+    // Whether the desktop has programs for files; every question is recorded by file name.
+    bool hasPrograms = true;
+    QStringList programQuestions;
 
     // The texts of all recorded messages, for compact assertions.
     QStringList texts() const;
