@@ -2,7 +2,9 @@
 
 #include "platform/errors.h"
 
+#include <QBuffer>
 #include <QDateTime>
+#include <QImage>
 #include <QDir>
 #include <zlib.h>
 
@@ -268,15 +270,65 @@ void ZipWriter::finish()
         put32(dir, e.headerOffset);
         dir.append(e.name);
     }
+    const quint32 directorySize = quint32(dir.size());
     put32(dir, 0x06054b50);
     put16(dir, 0);
     put16(dir, 0);
     put16(dir, quint16(d->entries.size()));
     put16(dir, quint16(d->entries.size()));
-    put32(dir, quint32(dir.size()));
+    put32(dir, directorySize);
     put32(dir, start);
     put16(dir, 0);
     m_file << dir;
+}
+
+// ---------------------------------------------------------------- OpenDocument
+
+const char* const OdfPackage::namespaces =
+    " xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
+    " xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\""
+    " xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\""
+    " xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\""
+    " xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\""
+    " xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\""
+    " xmlns:xlink=\"http://www.w3.org/1999/xlink\""
+    " xmlns:number=\"urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0\""
+    " xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\""
+    " office:version=\"1.3\"";
+
+OdfPackage::OdfPackage(ExportFile& file, const QByteArray& mediaType) : m_zip(file), m_mediaType(mediaType)
+{
+    m_zip.addStored(QStringLiteral("mimetype"), mediaType);
+}
+
+QByteArray OdfPackage::picture(const QImage& image, quint32 index)
+{
+    const QByteArray path = "Pictures/image" + QByteArray::number(index) + ".png";
+    if (index < m_pictures.size() && m_pictures[index])
+        return path;
+    if (m_pictures.size() <= index)
+        m_pictures.resize(index + 1, false);
+    m_pictures[index] = true;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    m_zip.addStored(QString::fromLatin1(path), bytes); // already compressed
+    m_entries += "<manifest:file-entry manifest:full-path=\"" + path + "\" manifest:media-type=\"image/png\"/>\n";
+    return path;
+}
+
+void OdfPackage::finish()
+{
+    m_zip.add(QStringLiteral("META-INF/manifest.xml"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\" manifest:version=\"1.3\">\n"
+              "<manifest:file-entry manifest:full-path=\"/\" manifest:version=\"1.3\" manifest:media-type=\""
+                  + m_mediaType + "\"/>\n"
+                  "<manifest:file-entry manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/>\n"
+                  "<manifest:file-entry manifest:full-path=\"styles.xml\" manifest:media-type=\"text/xml\"/>\n"
+                  + m_entries + "</manifest:manifest>\n");
+    m_zip.finish();
 }
 
 // ---------------------------------------------------------------- markup
@@ -304,6 +356,37 @@ QByteArray escaped(QStringView text, bool attribute)
     QByteArray out;
     appendEscaped(out, text, attribute);
     return out;
+}
+
+void appendOdfText(QByteArray& out, QStringView text, const QByteArray& paragraphOpen)
+{
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar c = text[i];
+        if (c == u'\t') {
+            out += "<text:tab/>";
+            ++i;
+        } else if (c == u'\n') {
+            out += "</text:p>" + paragraphOpen;
+            ++i;
+        } else if (c == u'\r') {
+            ++i;
+        } else if (c == u' ') {
+            qsizetype j = i;
+            while (j < text.size() && text[j] == u' ')
+                ++j;
+            // Markup collapses spaces at the ends and in runs: those are written as elements.
+            const bool inner = j - i == 1 && i > 0 && j < text.size() && text[i - 1] != u'\n' && text[j] != u'\n';
+            out += inner ? QByteArray(" ") : "<text:s text:c=\"" + QByteArray::number(j - i) + "\"/>";
+            i = j;
+        } else {
+            qsizetype j = i;
+            while (j < text.size() && text[j] != u'\t' && text[j] != u'\n' && text[j] != u'\r' && text[j] != u' ')
+                ++j;
+            appendEscaped(out, text.mid(i, j - i));
+            i = j;
+        }
+    }
 }
 
 QByteArray number(double value)

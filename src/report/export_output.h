@@ -69,9 +69,35 @@ private:
     std::unique_ptr<State> d;
 };
 
+class QImage;
+
+// An OpenDocument package: the mimetype first and stored, then the parts as they are written,
+// each picture once, and the manifest that lists them all at the end.
+class OdfPackage {
+public:
+    OdfPackage(ExportFile& file, const QByteArray& mediaType);
+    ZipWriter& zip() { return m_zip; }
+    // The package path of a document picture, written the first time it is asked for (never
+    // while a part is being written).
+    QByteArray picture(const QImage& image, quint32 index);
+    void finish();
+
+    // The namespaces every part declares.
+    static const char* const namespaces;
+
+private:
+    ZipWriter m_zip;
+    QByteArray m_mediaType;
+    QByteArray m_entries;
+    std::vector<bool> m_pictures;
+};
+
 // Markup escaping of a text: & < > always, quotes for attribute values.
 void appendEscaped(QByteArray& out, QStringView text, bool attribute = false);
 QByteArray escaped(QStringView text, bool attribute = false);
+// A text as OpenDocument paragraph content: runs of spaces, tabs and line breaks as its elements
+// (a line break ends the paragraph and opens the next, whose opening tag is given).
+void appendOdfText(QByteArray& out, QStringView text, const QByteArray& paragraphOpen);
 // A length with at most three decimals and no trailing zeros ("12.5").
 QByteArray number(double value);
 // "#rrggbb".

@@ -2,6 +2,7 @@
 
 #include "platform/desktop_services.h"
 #include "report/export_html.h"
+#include "report/export_ods.h"
 #include "platform/errors.h"
 #include "report/page_document.h"
 #include "report/page_renderer.h"
@@ -232,6 +233,7 @@ std::vector<std::pair<QString, ExportFilters::Factory>>& registry()
         {QStringLiteral("jpeg"), [] { return std::make_unique<PictureExportFilter>(PictureExportFilter::Format::Jpeg); }},
         {QStringLiteral("tiff"), [] { return std::make_unique<PictureExportFilter>(PictureExportFilter::Format::Tiff); }},
         {QStringLiteral("html"), [] { return std::make_unique<HtmlExportFilter>(); }},
+        {QStringLiteral("ods"), [] { return std::make_unique<OdsExportFilter>(); }},
     };
     return filters;
 }

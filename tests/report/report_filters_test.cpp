@@ -207,6 +207,11 @@ protected:
         filter->setFileName(path);
         EXPECT_TRUE(report.exportTo(*filter));
         EXPECT_EQ(filter->writtenFiles(), QStringList({path}));
+        // For looking at the results by eye: the files are copied to that folder.
+        if (const QString keep = qEnvironmentVariable("VARNEL_KEEP_EXPORTS"); !keep.isEmpty()) {
+            QFile::remove(keep + QStringLiteral("/orders.") + filter->extension());
+            QFile::copy(path, keep + QStringLiteral("/orders.") + filter->extension());
+        }
         return path;
     }
 
@@ -216,9 +221,124 @@ protected:
                                "Page 1 of 3", "Zed 109", "54.50", "Россия", "23.00", "Борис Петров", "20.00",
                                "Дарья Иванова", "3.00", "Total: 4256.25", "Page 3 of 3"};
 
+    // What a spreadsheet holds, in order: the texts (numbers are checked as values).
+    const QStringList sheetTexts = {"Заказы / Orders", "Name", "Price", "Paid", "UK", "Anna Smith",
+                                    "<script>alert(1)</script> & Co", "Zeta", "Zed 0", "Page 1 of 3", "Zed 109",
+                                    "Россия", "Борис Петров", "Дарья Иванова", "Total: 4256.25", "Page 3 of 3"};
+
     SqlFixture sql;
     Report report;
 };
+
+// CSV text split into rows of fields.
+QList<QStringList> parseCsv(const QString& csv)
+{
+    QList<QStringList> rows(1);
+    QString field;
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < csv.size(); ++i) {
+        const QChar c = csv[i];
+        if (inQuotes && c == u'"' && i + 1 < csv.size() && csv[i + 1] == u'"') {
+            field += c;
+            ++i;
+        } else if (c == u'"') {
+            inQuotes = !inQuotes;
+        } else if (!inQuotes && (c == u',' || c == u'\n')) {
+            rows.back() << field;
+            field.clear();
+            if (c == u'\n')
+                rows << QStringList();
+        } else if (c != u'\r' || inQuotes) {
+            field += c;
+        }
+    }
+    rows.back() << field;
+    return rows;
+}
+
+// Spreadsheets: the package or workbook is sound on its own, and the office program reads every
+// text in order and the numbers as numbers, group totals known only after their rows included.
+class SpreadsheetFilters : public ReportFilters, public testing::WithParamInterface<const char*> {};
+
+TEST_P(SpreadsheetFilters, CellsComeBackAsTextsInOrderAndNumbersAsNumbers)
+{
+    const QString path = exportAs(QString::fromLatin1(GetParam()));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    if (QByteArray(GetParam()) == "ods") {
+        const Package package = readZip(bytes);
+        ASSERT_FALSE(package.names.isEmpty());
+        EXPECT_EQ(package.names.first(), QStringLiteral("mimetype"));
+        EXPECT_EQ(package.methods.first(), 0);
+        EXPECT_EQ(package.data.first(), QByteArray("application/vnd.oasis.opendocument.spreadsheet"));
+        EXPECT_EQ(xmlRoot(package.part(QStringLiteral("content.xml"))), QStringLiteral("office:document-content"));
+        EXPECT_EQ(xmlRoot(package.part(QStringLiteral("styles.xml"))), QStringLiteral("office:document-styles"));
+        EXPECT_EQ(xmlRoot(package.part(QStringLiteral("META-INF/manifest.xml"))), QStringLiteral("manifest:manifest"));
+        EXPECT_EQ(package.names.filter(QStringLiteral("Pictures/")).size(), 1); // the photo
+    }
+    if (soffice().isEmpty())
+        GTEST_SKIP() << "LibreOffice (soffice) is not installed; the conversion check did not run";
+    QString log;
+    // Values rather than as shown: a number cell gives its plain value ("1234.5") where a text
+    // cell would give what the report shows ("1,234.50").
+    const QString csvPath = convert(path, QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,1033,false,false,false"),
+                                    QStringLiteral("csv"), &log);
+    ASSERT_FALSE(csvPath.isEmpty()) << log.toStdString();
+    QFile csvFile(csvPath);
+    ASSERT_TRUE(csvFile.open(QIODevice::ReadOnly));
+    const QString csv = QString::fromUtf8(csvFile.readAll());
+    const QList<QStringList> rows = parseCsv(csv);
+    QString texts;
+    for (const QStringList& row : rows)
+        texts += row.join(u'\n') + u'\n';
+    EXPECT_EQ(outOfOrder(texts, sheetTexts), QStringList()) << csv.toStdString();
+
+    // The value beside a text on the same row.
+    auto valueBeside = [&](const QString& label) {
+        for (const QStringList& row : rows) {
+            const qsizetype at = row.indexOf(label);
+            for (qsizetype i = at + 1; at >= 0 && i < row.size(); ++i)
+                if (!row[i].isEmpty())
+                    return row[i];
+        }
+        return QString();
+    };
+    EXPECT_EQ(valueBeside(QStringLiteral("Anna Smith")), QStringLiteral("1234.5"));
+    EXPECT_EQ(valueBeside(QStringLiteral("Zed 3")), QStringLiteral("1.5"));
+    EXPECT_EQ(valueBeside(QStringLiteral("UK")), QStringLiteral("1235.75")); // known only after the group's rows
+    EXPECT_EQ(valueBeside(QStringLiteral("Россия")), QStringLiteral("23"));
+    // No empty row stands between two rows of the list.
+    qsizetype zed0 = -1, zed1 = -1;
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        for (const QString& f : rows[r]) {
+            if (f == u"Zed 0")
+                zed0 = r;
+            if (f == u"Zed 1")
+                zed1 = r;
+        }
+    EXPECT_EQ(zed1 - zed0, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SpreadsheetFilters, testing::Values("ods"));
+
+// A report without rows still makes a document each format's reader opens.
+TEST_F(ReportFilters, AReportWithoutRowsGivesValidFiles)
+{
+    sql.run(QStringLiteral("SELECT * FROM item WHERE 0"));
+    ASSERT_TRUE(report.prepare());
+    for (const QString& key : ExportFilters::keys()) {
+        if (key == u"jpeg" || key == u"tiff")
+            continue;
+        SCOPED_TRACE(key.toStdString());
+        const QString path = exportAs(key);
+        ASSERT_GT(QFileInfo(path).size(), 0);
+        if (soffice().isEmpty() || key == u"pdf")
+            continue;
+        QString log;
+        EXPECT_FALSE(convert(path, QStringLiteral("pdf"), QStringLiteral("pdf"), &log).isEmpty()) << log.toStdString();
+    }
+}
 
 TEST_F(ReportFilters, HtmlIsOneFileOfPagesWithEscapedTextsAndItsPictures)
 {

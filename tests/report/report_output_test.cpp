@@ -7,6 +7,7 @@
 #include "support/scripted_desktop.h"
 
 #include <QApplication>
+#include <QScrollArea>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -229,9 +230,34 @@ TEST_F(ReportOutput, ThePreviewShowsPagesZoomsSearchesAndListsTheTargets)
     EXPECT_GT(dark, 100);
 }
 
+// The whole-page zoom follows the window: the page fills the room the scroll area has once the
+// layout has given it its new size, also when the window was shown at another size.
+TEST_F(ReportOutput, TheWholePageFitsTheWindowAfterItIsResized)
+{
+    ASSERT_TRUE(report.prepare());
+    ReportPreview preview(report);
+    preview.show();
+    QApplication::processEvents();
+    for (const QSize size : {QSize(), QSize(1200, 1000), QSize(700, 500)}) {
+        if (size.isValid())
+            preview.resize(size);
+        QApplication::processEvents();
+        auto* scroll = preview.findChild<QScrollArea*>();
+        ASSERT_NE(scroll, nullptr);
+        const QSize room = scroll->viewport()->size();
+        const QSize page = scroll->widget()->size();
+        SCOPED_TRACE(QStringLiteral("room %1x%2, page %3x%4")
+                         .arg(room.width()).arg(room.height()).arg(page.width()).arg(page.height())
+                         .toStdString());
+        EXPECT_LE(page.width(), room.width());
+        EXPECT_LE(page.height(), room.height());
+        EXPECT_GE(std::max(page.width() - room.width(), page.height() - room.height()), -2);
+    }
+}
+
 TEST_F(ReportOutput, TheFiltersAreRegisteredForLaterTargets)
 {
-    EXPECT_EQ(ExportFilters::keys(), QStringList({"pdf", "jpeg", "tiff", "html"}));
+    EXPECT_EQ(ExportFilters::keys(), QStringList({"pdf", "jpeg", "tiff", "html", "ods"}));
     EXPECT_EQ(ExportFilters::make(QStringLiteral("jpeg"))->extension(), QStringLiteral("jpg"));
     EXPECT_EQ(ExportFilters::make(QStringLiteral("docx")), nullptr);
 }
