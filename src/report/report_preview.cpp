@@ -121,6 +121,9 @@ ReportPreview::ReportPreview(Report& report, QWidget* parent)
     m_scroll->setBackgroundRole(QPalette::Dark);
     m_view = new PageView(*this);
     m_scroll->setWidget(m_view);
+    // The fitted zooms follow the room the page has; it is known only once the layout has
+    // given the scroll area its size, after the window's own resize.
+    m_scroll->viewport()->installEventFilter(this);
     splitter->addWidget(m_pageList);
     splitter->addWidget(m_scroll);
     splitter->setStretchFactor(1, 1);
@@ -354,6 +357,14 @@ void ReportPreview::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+bool ReportPreview::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_scroll && watched == m_scroll->viewport() && event->type() == QEvent::Resize
+        && m_zoomMode != ZoomMode::Percent)
+        guarded([&] { updateView(); });
+    return QDialog::eventFilter(watched, event);
 }
 
 void ReportPreview::resizeEvent(QResizeEvent* event)
