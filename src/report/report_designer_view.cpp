@@ -560,6 +560,19 @@ QPoint DesignerView::viewPoint(const BandRef& band, QPointF inBand) const
     return place ? mapFromScene(place->area.topLeft() + inBand) : QPoint();
 }
 
+void DesignerView::scrollToStart()
+{
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+    verticalScrollBar()->setValue(verticalScrollBar()->minimum());
+}
+
+void DesignerView::showEvent(QShowEvent* event)
+{
+    QGraphicsView::showEvent(event);
+    if (!std::exchange(m_shown, true))
+        scrollToStart();
+}
+
 void DesignerView::resizeEvent(QResizeEvent* event)
 {
     QGraphicsView::resizeEvent(event);

@@ -70,6 +70,8 @@ public:
     ~DesignerView() override;
 
     void setZoom(int percent);
+    // Shows the top left corner of the sheet, where a template starts.
+    void scrollToStart();
     int zoom() const { return m_zoom; }
     double pixelsPerMm() const;
     DesignerScene* designerScene() const { return m_scene; }
@@ -96,6 +98,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -122,6 +125,7 @@ private:
     ReportDesignerWindow& m_window;
     DesignerScene* m_scene;
     int m_zoom = 100;
+    bool m_shown = false;
 
     Drag m_drag = Drag::None;
     QPointF m_start;

@@ -564,6 +564,7 @@ void ReportDesignerWindow::startDocument(const ReportTemplate& t, const QString&
     ++m_selectionEpoch;
     m_undo->clear();
     refresh();
+    m_view->scrollToStart();
 }
 
 bool ReportDesignerWindow::maybeSave()
