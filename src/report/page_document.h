@@ -91,6 +91,7 @@ public:
     const std::vector<BoxStyle>& styles() const { return m_styles; }
     quint32 addStyle(const BoxStyle& style);
     const QImage& image(quint32 index) const { return m_images[index]; }
+    quint32 imageCount() const { return quint32(m_images.size()); }
     quint32 addImage(const QImage& image);
     // A display format as the template writes it ("n2", "date:dd.MM.yyyy", "" for none).
     const QString& format(quint32 index) const { return m_formats[index]; }

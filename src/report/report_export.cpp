@@ -3,6 +3,7 @@
 #include "platform/desktop_services.h"
 #include "report/export_html.h"
 #include "report/export_ods.h"
+#include "report/export_odt.h"
 #include "platform/errors.h"
 #include "report/page_document.h"
 #include "report/page_renderer.h"
@@ -233,6 +234,7 @@ std::vector<std::pair<QString, ExportFilters::Factory>>& registry()
         {QStringLiteral("jpeg"), [] { return std::make_unique<PictureExportFilter>(PictureExportFilter::Format::Jpeg); }},
         {QStringLiteral("tiff"), [] { return std::make_unique<PictureExportFilter>(PictureExportFilter::Format::Tiff); }},
         {QStringLiteral("html"), [] { return std::make_unique<HtmlExportFilter>(); }},
+        {QStringLiteral("odt"), [] { return std::make_unique<OdtExportFilter>(); }},
         {QStringLiteral("ods"), [] { return std::make_unique<OdsExportFilter>(); }},
     };
     return filters;

@@ -322,6 +322,43 @@ TEST_P(SpreadsheetFilters, CellsComeBackAsTextsInOrderAndNumbersAsNumbers)
 
 INSTANTIATE_TEST_SUITE_P(Formats, SpreadsheetFilters, testing::Values("ods"));
 
+// Documents: one document page per report page, the texts in order where the report has them.
+class DocumentFilters : public ReportFilters, public testing::WithParamInterface<const char*> {};
+
+TEST_P(DocumentFilters, PagesAndTextsComeBackFromTheOfficeProgram)
+{
+    const QString path = exportAs(QString::fromLatin1(GetParam()));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    if (QByteArray(GetParam()) == "odt") {
+        const Package package = readZip(bytes);
+        ASSERT_FALSE(package.names.isEmpty());
+        EXPECT_EQ(package.names.first(), QStringLiteral("mimetype"));
+        EXPECT_EQ(package.methods.first(), 0);
+        EXPECT_EQ(package.data.first(), QByteArray("application/vnd.oasis.opendocument.text"));
+        EXPECT_EQ(xmlRoot(package.part(QStringLiteral("content.xml"))), QStringLiteral("office:document-content"));
+        EXPECT_EQ(xmlRoot(package.part(QStringLiteral("styles.xml"))), QStringLiteral("office:document-styles"));
+        EXPECT_EQ(xmlRoot(package.part(QStringLiteral("META-INF/manifest.xml"))), QStringLiteral("manifest:manifest"));
+        const QByteArray photo = package.part(package.names.filter(QStringLiteral("Pictures/")).value(0));
+        EXPECT_EQ(QImage::fromData(photo).pixelColor(2, 2), QColor(Qt::red));
+    }
+    if (soffice().isEmpty())
+        GTEST_SKIP() << "LibreOffice (soffice) is not installed; the conversion check did not run";
+    QString log;
+    const QString pdf = convert(path, QStringLiteral("pdf"), QStringLiteral("pdf"), &log);
+    ASSERT_FALSE(pdf.isEmpty()) << log.toStdString();
+    EXPECT_EQ(pdfPages(pdf), report.pages()->pageCount());
+    const ToolRun text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    EXPECT_EQ(outOfOrder(text.out, texts), QStringList()) << text.out.toStdString();
+    if (const QString keep = qEnvironmentVariable("VARNEL_KEEP_EXPORTS"); !keep.isEmpty()) {
+        QFile::remove(keep + QStringLiteral("/orders.") + GetParam() + QStringLiteral(".pdf"));
+        QFile::copy(pdf, keep + QStringLiteral("/orders.") + GetParam() + QStringLiteral(".pdf"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, DocumentFilters, testing::Values("odt"));
+
 // A report without rows still makes a document each format's reader opens.
 TEST_F(ReportFilters, AReportWithoutRowsGivesValidFiles)
 {
