@@ -12,6 +12,7 @@
 #include "platform/sqlite_connection.h"
 #include "report/report.h"
 #include "report/report_dataset.h"
+#include "report/report_designer.h"
 #include "report/report_export.h"
 
 #include <QApplication>
@@ -143,7 +144,8 @@ void TRecordActions::reportAction(TdbButton* b)
         m_report->clear();
         m_report->setTemplateFileName(QString());
         m_report->addDataset(m_reportData.get());
-        inform(Lang.Info, Lang.Report_names_no_template);
+        const QString folder = ExeFolder() + QStringLiteral("Report");
+        ReportDesigner::open(*m_report, m_reportData.get(), folder, folder, form ? static_cast<QWidget*>(form) : &m_main);
         return;
     }
 

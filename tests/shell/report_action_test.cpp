@@ -8,9 +8,12 @@
 #include "platform/project_folder.h"
 #include "report/report.h"
 #include "report/report_dataset.h"
+#include "report/report_designer.h"
 #include "report/report_export.h"
+#include "report/report_template.h"
 #include "shell/main_window.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -128,13 +131,45 @@ TEST_F(ReportAction, AMissingTemplateNamesThePathLookedFor)
     EXPECT_TRUE(tempFiles().isEmpty());
 }
 
-// A button without a query reports the rows of the previous one; without a template the rows
-// are made ready and the user is told what is missing.
+// What the designer was opened with, recorded instead of showing the modal window.
+struct DesignerOpened {
+    DesignerOpened()
+    {
+        ReportDesigner::setOpenHook([this](Report& report, ReportDataset* adapter, const QString& openFolder,
+                                           const QString& saveFolder, QWidget*) {
+            ++count;
+            templateWasEmpty = report.reportTemplate().isEmpty();
+            fileName = report.templateFileName();
+            datasets = report.datasets();
+            this->adapter = adapter;
+            folders = {openFolder, saveFolder};
+        });
+    }
+    ~DesignerOpened() { ReportDesigner::setOpenHook(nullptr); }
+
+    int count = 0;
+    bool templateWasEmpty = false;
+    QString fileName;
+    std::vector<ReportDataset*> datasets;
+    ReportDataset* adapter = nullptr;
+    QStringList folders;
+};
+
+// A button without a query reports the rows of the previous one; without a template the
+// designer opens on an empty report bound to the rows.
 TEST_F(ReportAction, TheDatasetKeepsTheLastRowsUntilAnotherQueryReplacesThem)
 {
+    DesignerOpened designer;
+    app->click("frmMain", "bList");
     app->click("frmMain", "bNoTemplate");
-    ASSERT_EQ(app->desk.messages.size(), 1u);
-    EXPECT_EQ(app->desk.messages[0].text, Lang.Report_names_no_template);
+    EXPECT_EQ(app->desk.messages.size(), 0u) << app->desk.texts().join('\n').toStdString();
+    ASSERT_EQ(designer.count, 1);
+    EXPECT_TRUE(designer.templateWasEmpty);
+    EXPECT_TRUE(designer.fileName.isEmpty());
+    EXPECT_EQ(designer.adapter, &data());
+    EXPECT_EQ(designer.datasets, std::vector<ReportDataset*>{&data()});
+    EXPECT_EQ(designer.folders, QStringList({ExeFolder() + "Report", ExeFolder() + "Report"}));
+    app->desk.shellRequests.clear();
     EXPECT_EQ(data().rowCount(), 1);
     EXPECT_EQ(data().userName(), "Report");
     app->click("frmMain", "bNoQuery");
@@ -142,6 +177,21 @@ TEST_F(ReportAction, TheDatasetKeepsTheLastRowsUntilAnotherQueryReplacesThem)
     ASSERT_NE(app->main->actions().report().pages(), nullptr);
     app->click("frmMain", "bList");
     EXPECT_EQ(data().rowCount(), 2);
+}
+
+// The menu item opens the designer on the report as the last button left it.
+TEST_F(ReportAction, TheMenuItemOpensTheDesignerOnTheReportAsItIs)
+{
+    DesignerOpened designer;
+    app->click("frmMain", "bList");
+    auto* item = qobject_cast<QAction*>(app->main->findComponent("mniReport"));
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    ASSERT_EQ(designer.count, 1);
+    EXPECT_FALSE(designer.templateWasEmpty);
+    EXPECT_EQ(designer.fileName, ExeFolder() + "Report/list.xml");
+    EXPECT_EQ(designer.adapter, &data());
+    EXPECT_EQ(designer.folders, QStringList({ExeFolder() + "Report", ExeFolder() + "Report"}));
 }
 
 TEST_F(ReportAction, PagePicturesAskForTheirFileAndAreNotOpened)
