@@ -74,8 +74,11 @@ public:
     // The pages are made: the window goes before the preview or a dialog comes up.
     void finish()
     {
-        if (m_dialog)
+        // reset() also stops the timer that would bring the window back over the preview.
+        if (m_dialog) {
+            m_dialog->reset();
             m_dialog->hide();
+        }
     }
     ReportProgressWindow(const ReportProgressWindow&) = delete;
     ReportProgressWindow& operator=(const ReportProgressWindow&) = delete;
