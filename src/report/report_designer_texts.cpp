@@ -165,7 +165,7 @@ const Pair pairs[] = {
     {"The expression is correct.", "Выражение правильное."},
     {"the field \"%1\" is not in the data \"%2\"", "поля \"%1\" нет в данных \"%2\""},
     {"Edit expression...", "Изменить выражение..."},
-    {"Position: %1; %2 mm", "Позиция: %1; %2 мм"},
+    {"%1 mm", "%1 мм"},
 };
 
 const QHash<QByteArray, QString>& russian()

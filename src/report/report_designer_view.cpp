@@ -144,7 +144,7 @@ public:
                        m_place.caption.width() * k - 3 * k, m_place.caption.height() * k);
         painter->drawText(r, Qt::AlignLeft | Qt::AlignVCenter, m_title);
         painter->drawText(r, Qt::AlignRight | Qt::AlignVCenter,
-                          QString::number(m_place.area.height(), 'f', 1) + QStringLiteral(" mm"));
+                          designerText("%1 mm").arg(m_place.area.height(), 0, 'f', 1));
         painter->restore();
     }
 
