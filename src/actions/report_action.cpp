@@ -206,7 +206,9 @@ void TRecordActions::reportAction(TdbButton* b)
         filter->setFileName(exportFileName(filter->extension()));
         filter->setShowDialog(false);
     }
-    if (!m_report->exportTo(*filter, parent) || pictures)
+    const bool written = m_report->exportTo(*filter, parent);
+    progress.finish();
+    if (!written || pictures)
         return;
     if (!desktop().shellOpen(filter->fileName(), QString(), DesktopServices::ShowMode::Normal))
         inform(Lang.Info, Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(filter->fileName()),
