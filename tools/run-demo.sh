@@ -1,10 +1,28 @@
 #!/usr/bin/env bash
-# Installs, builds, copies varnel into the demo project folder and starts it there.
+# Installs what the demo needs, builds the engine (not the tests or benchmarks), copies varnel
+# into the demo project folder and starts it there. On the first start the demo's database is
+# made and filled with the sample rows, so the main window has something to show.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup.sh Release
-cp build/varnel examples/demo/varnel
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends \
+    cmake make g++ pkg-config \
+    qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-translations-l10n qt6-image-formats-plugins \
+    libsqlite3-dev zlib1g-dev libxlsxwriter-dev \
+    xvfb xauth fonts-dejavu-core xdg-utils
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_TESTS=OFF -DVARNEL_BUILD_BENCH=OFF
+cmake --build build -j"$(nproc)" --target varnel init_database
+
+demo=examples/demo
+cp build/varnel "$demo/varnel"
+build/tools/init_database "$demo/tables.ini" "$demo/sqlite.db" "$demo/sample_data.sql"
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    exec xvfb-run -a examples/demo/varnel
+    exec xvfb-run -a "$demo/varnel"
 fi
-exec examples/demo/varnel
+exec "$demo/varnel"

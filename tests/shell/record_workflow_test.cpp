@@ -4,7 +4,10 @@
 #include "controls/picture_controls.h"
 #include "controls/value_controls.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 namespace {
@@ -153,24 +156,40 @@ TEST_F(RecordWorkflow, SqlButtonsRunWithControlValuesAndFillAGrid)
 
 TEST_F(RecordWorkflow, GridExportWritesANewWorkbookAndOpensIt)
 {
+    QTemporaryDir temp;
+    app->desk.temp = temp.path();
+    auto files = [&] { return QDir(temp.path()).entryList(QDir::Files, QDir::Name); };
     app->db().execute("INSERT INTO customers (name, vip) VALUES ('Lee', 1)");
     app->click("frmMain", "bFind");
-    app->click("frmMain", "bExport");
-    app->click("frmMain", "bExport");
-    ASSERT_EQ(app->desk.shellRequests.size(), 2u);
-    const QString first = app->desk.shellRequests[0].target;
-    EXPECT_TRUE(first.endsWith(".xlsx"));
-    EXPECT_NE(first, app->desk.shellRequests[1].target);
-    QFile workbook(first);
-    ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
-    EXPECT_EQ(workbook.read(2), QByteArray("PK"));
-    EXPECT_TRUE(app->desk.messages.empty());
 
-    app->desk.shellOpenSucceeds = false;
+    // Nothing opens workbooks: said at once, and nothing is written.
+    app->desk.hasPrograms = false;
     app->click("frmMain", "bExport");
     ASSERT_EQ(app->desk.messages.size(), 1u);
     EXPECT_EQ(app->desk.messages[0].text, "Your computer does not have Excel");
     EXPECT_EQ(app->desk.messages[0].caption, "Error");
+    ASSERT_EQ(app->desk.programQuestions.size(), 1);
+    EXPECT_TRUE(app->desk.programQuestions[0].endsWith(".xlsx"));
+    EXPECT_TRUE(files().isEmpty());
+    EXPECT_TRUE(app->desk.shellRequests.empty());
+
+    // Twice: two workbooks under names of their own, and nothing else left in the folder.
+    app->desk.hasPrograms = true;
+    app->click("frmMain", "bExport");
+    app->click("frmMain", "bExport");
+    ASSERT_EQ(app->desk.shellRequests.size(), 2u);
+    QStringList opened;
+    for (const auto& request : app->desk.shellRequests)
+        opened.append(QFileInfo(request.target).fileName());
+    opened.sort();
+    EXPECT_EQ(files(), opened);
+    EXPECT_NE(opened[0], opened[1]);
+    for (const QString& name : opened)
+        EXPECT_TRUE(name.startsWith("gridCustomers_") && name.endsWith(".xlsx")) << name.toStdString();
+    QFile workbook(app->desk.shellRequests[0].target);
+    ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
+    EXPECT_EQ(workbook.read(2), QByteArray("PK"));
+    EXPECT_EQ(app->desk.messages.size(), 1u);
 }
 
 TEST_F(RecordWorkflow, MessagesForGridsWithoutASelection)

@@ -2,6 +2,7 @@
 #include "platform/errors.h"
 #include "platform/guard.h"
 #include "platform/lang.h"
+#include "shell/about_box.h"
 #include "shell/main_window.h"
 #include "shell/options_dialog.h"
 #include "support/scripted_desktop.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -234,6 +236,35 @@ TEST_F(Startup, RussianLocaleTranslatesTheShellAndTheMessages)
     EXPECT_EQ(shell.options.bOK->text(), "OK");
     EXPECT_EQ(Lang.No_data_to_add, "No data to add.");
     EXPECT_EQ(Lang.Yes, QString::fromUtf8("Да"));
+}
+
+TEST_F(Startup, TheAboutBoxAndTheDialogsTextsFitInEitherLanguage)
+{
+    for (const QLocale& locale : {QLocale(QLocale::English), QLocale(QLocale::Russian)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        desk->locale = locale;
+        Shell shell;
+        TfrmVarnelAbout about;
+        shell.main.setAboutBox(&about);
+        shell.start();
+        const bool russian = locale.language() == QLocale::Russian;
+        EXPECT_EQ(about.windowTitle(), russian ? QString::fromUtf8("О программе") : "About");
+        EXPECT_EQ(about.Label2->text(), Lang.About_text);
+        EXPECT_EQ(about.Button1->text(), "OK");
+
+        shell.options.show();
+        // Every caption has the room it needs: nothing is cut at either end.
+        for (QWidget* w : std::initializer_list<QWidget*>{shell.options.rbAppFolder,
+                                                          shell.options.rbDBFilename}) {
+            EXPECT_LE(w->sizeHint().width(), w->width()) << w->objectName().toStdString();
+            EXPECT_LE(w->geometry().right(), shell.options.gbDatabase->contentsRect().right());
+        }
+        QLabel* hint = shell.options.lbPath;
+        EXPECT_LE(hint->heightForWidth(hint->width()), hint->height());
+        EXPECT_LE(hint->geometry().bottom(), shell.options.gbDatabase->height());
+        shell.options.hide();
+        Lang.fillEnglish();
+    }
 }
 
 TEST_F(Startup, MissingFormsXmlIsReportedAndTheMenuStaysUsable)
