@@ -79,8 +79,22 @@ void TfrmOptionsVarnel::setFileControlsEnabled(bool enabled)
     bOpenFile->setEnabled(enabled);
 }
 
+// A hint too long for one line breaks before its example, not inside the example's path.
+void TfrmOptionsVarnel::fitPathHint()
+{
+    QString text = lbPath->text();
+    text.replace(u'\n', u' ');
+    if (lbPath->fontMetrics().horizontalAdvance(text) > lbPath->contentsRect().width()) {
+        const qsizetype example = text.lastIndexOf(QStringLiteral(" ("));
+        if (example > 0)
+            text[example] = u'\n';
+    }
+    lbPath->setText(text);
+}
+
 void TfrmOptionsVarnel::FormShow()
 {
+    fitPathHint();
     setFileControlsEnabled(false);
     const QString name = LoadOptions(m_reportDesignerItem);
     if (!name.isEmpty()) {

@@ -38,5 +38,6 @@ public:
 
 private:
     void setFileControlsEnabled(bool enabled);
+    void fitPathHint();
     QAction* m_reportDesignerItem;
 };

@@ -261,6 +261,9 @@ TEST_F(Startup, TheAboutBoxAndTheDialogsTextsFitInEitherLanguage)
         }
         QLabel* hint = shell.options.lbPath;
         EXPECT_LE(hint->heightForWidth(hint->width()), hint->height());
+        // A second line starts with the example, so the path is never split.
+        const QStringList lines = hint->text().split(u'\n');
+        EXPECT_TRUE(lines.size() == 1 || lines.last().startsWith(u'(')) << hint->text().toStdString();
         EXPECT_LE(hint->geometry().bottom(), shell.options.gbDatabase->height());
         shell.options.hide();
         Lang.fillEnglish();
