@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDateTimeEdit>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QRegularExpression>
@@ -330,6 +331,23 @@ TdbMonthCalendar::TdbMonthCalendar(QWidget* parent) : QCalendarWidget(parent)
         if (!m_showing)
             guarded([this] { takeSelectedDate(); });
     });
+    if (QWidget* yearEditor = findChild<QWidget*>(QStringLiteral("qt_calendar_yearedit")))
+        yearEditor->installEventFilter(this);
+}
+
+bool TdbMonthCalendar::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter in the year editor commits the year and stays with the calendar: left to the
+    // editor, the key would travel on to the form and press its default button.
+    if (event->type() == QEvent::KeyPress && watched->objectName() == u"qt_calendar_yearedit") {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // Leaving the editor is what commits the year.
+            setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
+    return QCalendarWidget::eventFilter(watched, event);
 }
 
 QString TdbMonthCalendar::dbStringDateTime() const

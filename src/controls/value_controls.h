@@ -166,6 +166,9 @@ public:
     double value() const { return m_value; }
     void setValue(double days);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void takeSelectedDate();
 

@@ -36,6 +36,7 @@ TEST(TForm, RefusesNamesThatAreNotIdentifiersOrAlreadyUsed)
         EXPECT_THROW(form.addComponent(new QObject(&form), bad), ComponentError) << bad;
     try {
         form.addComponent(new QObject(&form), "grid1");
+        ADD_FAILURE() << "a second grid1 was accepted";
     } catch (const ComponentError& e) {
         EXPECT_EQ(e.message(), "A component named grid1 already exists");
     }

@@ -10,7 +10,9 @@ namespace {
 const QByteArray Tables =
     "[customers]\nisdictionary=1\n-name=TEXT\n>id_cities=\n"
     "[cities]\nisdictionary=1\n-name=TEXT\n"
-    "[orders]\n-number=TEXT\n>id_customers=\n_scan=IMAGE\n_placed=DATETIME\n_doc=FILE\n_open=BOOLEAN\n";
+    "[agents]\nisdictionary=1\n-name=TEXT\n"
+    "[orders]\n-number=TEXT\n>id_customers=\n_scan=IMAGE\n_placed=DATETIME\n_doc=FILE\n_open=BOOLEAN\n"
+    ">id_agents=\n";
 
 const QByteArray FormsXml = R"(<main>
 <frmMain>
@@ -36,6 +38,7 @@ const QByteArray FormsXml = R"(<main>
 <frmSimple>
   <TdbEdit Name="edNumber" dbTable="orders" dbField="number"/>
   <TdbEdit Name="edCustomer" dbTable="customers" dbField="name"/>
+  <TdbEdit Name="edAgent" dbTable="agents" dbField="name"/>
 </frmSimple>
 </main>)";
 } // namespace
@@ -45,8 +48,9 @@ TEST(RecordLoader, TheQueryJoinsReferencedTablesOnceInAlphabeticalOrder)
     RunningApp app(Tables, FormsXml);
     app.db().execute("INSERT INTO cities (id, name) VALUES (2, 'Oslo');"
                      "INSERT INTO customers (id, name, id_cities) VALUES (7, 'Ann', 2);"
-                     "INSERT INTO orders (id, number, id_customers, placed, doc, doc_filename, [open]) "
-                     "VALUES (15, 'A-15', 7, '2014-03-05 14:05:09.000', X'00', 'C:\\docs\\report.pdf', NULL);");
+                     "INSERT INTO agents (id, name) VALUES (3, 'Bo');"
+                     "INSERT INTO orders (id, number, id_customers, placed, doc, doc_filename, [open], id_agents) "
+                     "VALUES (15, 'A-15', 7, '2014-03-05 14:05:09.000', X'00', 'C:\\docs\\report.pdf', NULL, 3);");
     app.main->FillDictionaries(QString());
 
     TdbButton simple(nullptr);
@@ -57,12 +61,16 @@ TEST(RecordLoader, TheQueryJoinsReferencedTablesOnceInAlphabeticalOrder)
     // The example of the loader: main items, then joined items with their aliases.
     EXPECT_EQ(app.statements.first(),
               "SELECT [orders].[number],[orders].[id_customers],[orders].[scan],[orders].[scan_filename],"
-              "[orders].[placed],[orders].[doc],[orders].[doc_filename],[orders].[open],"
-              "[customers].[name] AS \"customers.name\" FROM [orders] LEFT OUTER JOIN [customers] "
-              "ON [orders].[id_customers] = [customers].id WHERE [orders].id=15");
+              "[orders].[placed],[orders].[doc],[orders].[doc_filename],[orders].[open],[orders].[id_agents],"
+              "[agents].[name] AS \"agents.name\",[customers].[name] AS \"customers.name\" FROM [orders] "
+              "LEFT OUTER JOIN [agents] ON [orders].[id_agents] = [agents].id "
+              "LEFT OUTER JOIN [customers] ON [orders].[id_customers] = [customers].id WHERE [orders].id=15");
     EXPECT_EQ(app.control<TdbEdit>("frmSimple", "edCustomer")->text(), "Ann");
+    EXPECT_EQ(app.control<TdbEdit>("frmSimple", "edAgent")->text(), "Bo");
 
+    bool shown = false;
     app.onModal("frmOrder", [&](TForm*) {
+        shown = true;
         EXPECT_EQ(app.control<TdbEdit>("frmOrder", "edNumber")->text(), "A-15");
         EXPECT_EQ(app.control<TdbEdit>("frmOrder", "edCustomer2")->text(), "Ann");
         EXPECT_EQ(app.control<TdbCheckBox>("frmOrder", "chkOpen")->checkState(), Qt::PartiallyChecked);
@@ -88,6 +96,7 @@ TEST(RecordLoader, TheQueryJoinsReferencedTablesOnceInAlphabeticalOrder)
     ASSERT_EQ(grid->dbItemID(), 15);
     app.statements.clear();
     app.click("frmMain", "bShow");
+    EXPECT_TRUE(shown) << "the order form was never shown";
     EXPECT_TRUE(app.desk.messages.empty()) << app.desk.texts().join("|").toStdString();
     EXPECT_EQ(app.control<TdbButton>("frmMain", "bShow")->dbParentTableId, 15);
 }
@@ -104,7 +113,7 @@ TEST(RecordLoader, AControlOnATableWithoutAReferenceIsRefusedByTheDatabase)
     guarded([&] { app.main->FillForm(15, &show); });
     EXPECT_EQ(app.statements.last(),
               "SELECT [orders].[number],[orders].[id_customers],[orders].[scan],[orders].[scan_filename],"
-              "[orders].[placed],[orders].[doc],[orders].[doc_filename],[orders].[open],"
+              "[orders].[placed],[orders].[doc],[orders].[doc_filename],[orders].[open],[orders].[id_agents],"
               "[cities].[name] AS \"cities.name\" FROM [orders] LEFT OUTER JOIN [cities] "
               "ON [orders].[id_cities] = [cities].id WHERE [orders].id=15");
     ASSERT_EQ(app.desk.messages.size(), 1u);
