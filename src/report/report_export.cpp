@@ -4,6 +4,7 @@
 #include "report/export_html.h"
 #include "report/export_ods.h"
 #include "report/export_odt.h"
+#include "report/export_rtf.h"
 #include "platform/errors.h"
 #include "report/page_document.h"
 #include "report/page_renderer.h"
@@ -236,6 +237,7 @@ std::vector<std::pair<QString, ExportFilters::Factory>>& registry()
         {QStringLiteral("html"), [] { return std::make_unique<HtmlExportFilter>(); }},
         {QStringLiteral("odt"), [] { return std::make_unique<OdtExportFilter>(); }},
         {QStringLiteral("ods"), [] { return std::make_unique<OdsExportFilter>(); }},
+        {QStringLiteral("rtf"), [] { return std::make_unique<RtfExportFilter>(); }},
     };
     return filters;
 }

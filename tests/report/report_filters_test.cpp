@@ -357,7 +357,50 @@ TEST_P(DocumentFilters, PagesAndTextsComeBackFromTheOfficeProgram)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, DocumentFilters, testing::Values("odt"));
+INSTANTIATE_TEST_SUITE_P(Formats, DocumentFilters, testing::Values("odt", "rtf"));
+
+// What the office program would repair quietly: unbalanced groups, bytes outside ASCII (a letter
+// that depends on a code page), a picture that does not decode.
+TEST_F(ReportFilters, RtfIsBalancedAsciiWithEscapedLettersAndItsPicture)
+{
+    QFile file(exportAs(QStringLiteral("rtf")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray rtf = file.readAll();
+    EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
+    int depth = 0, lowest = 1;
+    qsizetype closedAt = -1;
+    for (qsizetype i = 0; i < rtf.size(); ++i) {
+        const char c = rtf[i];
+        EXPECT_FALSE(uchar(c) >= 0x80) << "raw byte at " << i;
+        if (uchar(c) >= 0x80)
+            break;
+        if (c == '\\') {
+            ++i; // an escaped brace or backslash is text
+        } else if (c == '{') {
+            ++depth;
+        } else if (c == '}') {
+            lowest = std::min(lowest, --depth);
+            if (depth == 0 && closedAt < 0)
+                closedAt = i;
+        }
+    }
+    EXPECT_EQ(depth, 0);
+    EXPECT_GE(lowest, 0);
+    EXPECT_EQ(rtf.trimmed().size(), closedAt + 1) << "text after the document's closing brace";
+    // Cyrillic and the ballot boxes of the check boxes as UTF-16 escapes.
+    EXPECT_TRUE(rtf.contains("\\u1047?\\u1072?\\u1082?\\u1072?\\u1079?\\u1099?"));
+    EXPECT_TRUE(rtf.contains("\\u9745?") || rtf.contains("\\u9744?"));
+    EXPECT_TRUE(rtf.contains("<script>alert(1)</script> & Co"));
+    EXPECT_EQ(rtf.count("\\sect\\sectd"), report.pages()->pageCount() - 1);
+    const QRegularExpressionMatch picture =
+        QRegularExpression(QStringLiteral("\\\\pngblip[^\\s]*\\s+([0-9a-f\\s]+)\\}")).match(QString::fromLatin1(rtf));
+    ASSERT_TRUE(picture.hasMatch());
+    QString hex = picture.captured(1);
+    hex.remove(QRegularExpression(QStringLiteral("\\s")));
+    const QImage image = QImage::fromData(QByteArray::fromHex(hex.toLatin1()), "PNG");
+    EXPECT_EQ(image.size(), QSize(40, 20));
+    EXPECT_EQ(image.pixelColor(3, 3), QColor(Qt::red));
+}
 
 // A report without rows still makes a document each format's reader opens.
 TEST_F(ReportFilters, AReportWithoutRowsGivesValidFiles)
