@@ -7,6 +7,6 @@ tools/setup.sh
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
-    libreoffice-writer-nogui libreoffice-calc-nogui
+    libreoffice-writer-nogui libreoffice-calc-nogui python3-xlrd
 cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"

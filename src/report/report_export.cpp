@@ -5,6 +5,7 @@
 #include "report/export_ods.h"
 #include "report/export_odt.h"
 #include "report/export_rtf.h"
+#include "report/export_xls.h"
 #include "platform/errors.h"
 #include "report/page_document.h"
 #include "report/page_renderer.h"
@@ -238,6 +239,7 @@ std::vector<std::pair<QString, ExportFilters::Factory>>& registry()
         {QStringLiteral("odt"), [] { return std::make_unique<OdtExportFilter>(); }},
         {QStringLiteral("ods"), [] { return std::make_unique<OdsExportFilter>(); }},
         {QStringLiteral("rtf"), [] { return std::make_unique<RtfExportFilter>(); }},
+        {QStringLiteral("xls"), [] { return std::make_unique<XlsExportFilter>(); }},
     };
     return filters;
 }

@@ -1,6 +1,8 @@
 // The document filters, each read back by a real consumer: LibreOffice converts every file
 // (to PDF for documents, to CSV for spreadsheets), poppler reads the PDF, and the parts a
 // consumer might quietly repair are checked directly (well-formed XML, a second .xls reader).
+#include "report/export_xls.h"
+#include "report/page_document.h"
 #include "report/report.h"
 #include "report_fixture.h"
 #include "support/scripted_desktop.h"
@@ -8,6 +10,9 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -16,6 +21,7 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
+#include <optional>
 #include <zlib.h>
 
 namespace {
@@ -230,6 +236,52 @@ protected:
     Report report;
 };
 
+// A second reader of .xls files (xlrd) with the cell styles read too: per sheet its name, rows,
+// merged ranges and the cells that hold something as [row, column, kind (1 text, 2 number,
+// 3 date), value, number format, bold, fill as [r, g, b] or null]. Null when xlrd is not
+// installed; a failure when it cannot read the file.
+std::optional<QJsonObject> readWithXlrd(const QString& path)
+{
+    static const char* const script = R"(
+import json, sys
+try:
+    import xlrd
+except ImportError:
+    sys.exit(3)
+b = xlrd.open_workbook(sys.argv[1], formatting_info=True)
+out = {"sheets": []}
+for s in b.sheets():
+    cells = []
+    for r in range(s.nrows):
+        for c in range(s.ncols):
+            cell = s.cell(r, c)
+            if cell.ctype not in (1, 2, 3):
+                continue
+            xf = b.xf_list[cell.xf_index]
+            fill = b.colour_map.get(xf.background.pattern_colour_index) if xf.background.fill_pattern == 1 else None
+            cells.append([r, c, cell.ctype, cell.value, b.format_map[xf.format_key].format_str,
+                          bool(b.font_list[xf.font_index].bold), list(fill) if fill else None])
+    out["sheets"].append({"name": s.name, "rows": s.nrows, "cells": cells, "merged": [list(m) for m in s.merged_cells]})
+json.dump(out, sys.stdout)
+)";
+    // The system's Python first: the Debian package installs the module for that one.
+    QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
+    if (python.isEmpty())
+        python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    if (python.isEmpty())
+        return std::nullopt;
+    QProcess process;
+    process.start(python, {QStringLiteral("-c"), QString::fromLatin1(script), path});
+    if (!process.waitForFinished(240000)) {
+        ADD_FAILURE() << "xlrd did not finish";
+        return QJsonObject();
+    }
+    if (process.exitCode() == 3)
+        return std::nullopt;
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+}
+
 // CSV text split into rows of fields.
 QList<QStringList> parseCsv(const QString& csv)
 {
@@ -277,6 +329,10 @@ TEST_P(SpreadsheetFilters, CellsComeBackAsTextsInOrderAndNumbersAsNumbers)
         EXPECT_EQ(xmlRoot(package.part(QStringLiteral("META-INF/manifest.xml"))), QStringLiteral("manifest:manifest"));
         EXPECT_EQ(package.names.filter(QStringLiteral("Pictures/")).size(), 1); // the photo
     }
+    if (QByteArray(GetParam()) == "xls") {
+        EXPECT_TRUE(bytes.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1")));
+        EXPECT_EQ(bytes.size() % 512, 0);
+    }
     if (soffice().isEmpty())
         GTEST_SKIP() << "LibreOffice (soffice) is not installed; the conversion check did not run";
     QString log;
@@ -320,7 +376,7 @@ TEST_P(SpreadsheetFilters, CellsComeBackAsTextsInOrderAndNumbersAsNumbers)
     EXPECT_EQ(zed1 - zed0, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, SpreadsheetFilters, testing::Values("ods"));
+INSTANTIATE_TEST_SUITE_P(Formats, SpreadsheetFilters, testing::Values("ods", "xls"));
 
 // Documents: one document page per report page, the texts in order where the report has them.
 class DocumentFilters : public ReportFilters, public testing::WithParamInterface<const char*> {};
@@ -355,6 +411,131 @@ TEST_P(DocumentFilters, PagesAndTextsComeBackFromTheOfficeProgram)
         QFile::remove(keep + QStringLiteral("/orders.") + GetParam() + QStringLiteral(".pdf"));
         QFile::copy(pdf, keep + QStringLiteral("/orders.") + GetParam() + QStringLiteral(".pdf"));
     }
+}
+
+// The workbook as a second reader sees it, styles included: texts as texts, numbers as numbers
+// with the report's display format, the heading bold on its shading, the title merged across
+// the columns it spans.
+TEST_F(ReportFilters, XlsCellsValuesAndStylesReadBackBySecondReader)
+{
+    const QString path = exportAs(QStringLiteral("xls"));
+    const std::optional<QJsonObject> book = readWithXlrd(path);
+    if (!book)
+        GTEST_SKIP() << "xlrd (python3-xlrd) is not installed; the second reader did not run";
+    const QJsonArray sheets = book->value(QStringLiteral("sheets")).toArray();
+    ASSERT_EQ(sheets.size(), 1);
+    const QJsonObject sheet = sheets[0].toObject();
+    const QJsonArray cells = sheet.value(QStringLiteral("cells")).toArray();
+    auto find = [&](const QString& text) {
+        for (const QJsonValue& v : cells)
+            if (v.toArray()[3].toString() == text)
+                return v.toArray();
+        return QJsonArray();
+    };
+    // The first thing to the right on the same row.
+    auto beside = [&](const QJsonArray& cell) {
+        for (const QJsonValue& v : cells) {
+            const QJsonArray other = v.toArray();
+            if (other[0] == cell[0] && other[1].toInt() > cell[1].toInt())
+                return other;
+        }
+        return QJsonArray();
+    };
+    QStringList texts;
+    for (const QJsonValue& v : cells)
+        if (v.toArray()[2].toInt() == 1)
+            texts << v.toArray()[3].toString();
+    EXPECT_EQ(outOfOrder(texts.join(u'\n'), sheetTexts), QStringList());
+
+    const struct {
+        const char* label;
+        double value;
+    } numbers[] = {{"Anna Smith", 1234.5}, {"<script>alert(1)</script> & Co", 1.25}, {"UK", 1235.75}, {"Россия", 23}, {"Zed 109", 54.5}};
+    for (const auto& n : numbers) {
+        SCOPED_TRACE(n.label);
+        const QJsonArray label = find(QString::fromUtf8(n.label));
+        ASSERT_FALSE(label.isEmpty());
+        EXPECT_EQ(label[2].toInt(), 1);
+        const QJsonArray value = beside(label);
+        ASSERT_FALSE(value.isEmpty());
+        EXPECT_EQ(value[2].toInt(), 2);
+        EXPECT_DOUBLE_EQ(value[3].toDouble(), n.value);
+        EXPECT_EQ(value[4].toString(), QStringLiteral("#,##0.00"));
+    }
+    const QJsonArray heading = find(QStringLiteral("Name"));
+    ASSERT_FALSE(heading.isEmpty());
+    EXPECT_TRUE(heading[5].toBool());
+    EXPECT_EQ(heading[6], QJsonArray({224, 224, 224}));
+    EXPECT_FALSE(find(QStringLiteral("Anna Smith"))[5].toBool());
+    EXPECT_EQ(find(QStringLiteral("Anna Smith"))[6], QJsonValue());
+
+    const QJsonArray title = find(QStringLiteral("Заказы / Orders"));
+    ASSERT_FALSE(title.isEmpty());
+    bool merged = false;
+    for (const QJsonValue& v : sheet.value(QStringLiteral("merged")).toArray()) {
+        const QJsonArray m = v.toArray(); // first row, row after, first column, column after
+        if (m[0] == title[0] && m[2] == title[1])
+            merged = m[3].toInt() - m[2].toInt() > 1;
+    }
+    EXPECT_TRUE(merged);
+}
+
+// Past the older format's 65,536 rows a new sheet starts, at a page's first row; tens of
+// thousands of shared strings, most outside Latin-1, run over many continued records.
+TEST(XlsExport, LongReportsGoOnToANewSheetAndKeepEveryString)
+{
+    PageDocument doc;
+    BoxStyle style;
+    doc.addStyle(style);
+    const quint32 format = doc.addFormat(QStringLiteral("n2"));
+    constexpr int pages = 35, rowsPerPage = 2000;
+    for (int p = 0; p < pages; ++p) {
+        Page page;
+        page.height = rowsPerPage * 5 + 20;
+        for (int r = 0; r < rowsPerPage; ++r) {
+            const int n = p * rowsPerPage + r;
+            PageBox label;
+            label.y = float(r * 5);
+            label.width = 40;
+            label.height = 5;
+            page.setText(label, n % 3 ? QStringLiteral("Строка %1").arg(n) : QStringLiteral("Row %1").arg(n));
+            page.boxes.push_back(label);
+            PageBox amount = label;
+            amount.x = 40;
+            amount.length = 0; // a text of its own, not written over the label's
+            page.setText(amount, QString::number(n * 0.25, 'f', 2));
+            page.boxes.push_back(amount);
+            page.values.push_back(PageValue{quint32(page.boxes.size() - 1), format, false, n * 0.25});
+        }
+        doc.addPage(std::move(page));
+    }
+    QTemporaryDir dir;
+    XlsExportFilter filter;
+    filter.setFileName(dir.filePath(QStringLiteral("long.xls")));
+    ASSERT_TRUE(filter.run(doc, nullptr, {}));
+    const std::optional<QJsonObject> book = readWithXlrd(filter.fileName());
+    if (!book)
+        GTEST_SKIP() << "xlrd (python3-xlrd) is not installed; the second reader did not run";
+    const QJsonArray sheets = book->value(QStringLiteral("sheets")).toArray();
+    ASSERT_EQ(sheets.size(), 2);
+    const int firstRows = sheets[0].toObject().value(QStringLiteral("rows")).toInt();
+    EXPECT_LE(firstRows, 65536);
+    EXPECT_EQ(firstRows % rowsPerPage, 0) << "a page was cut between two sheets";
+    int n = 0;
+    for (const QJsonValue& s : sheets) {
+        const QJsonArray cells = s.toObject().value(QStringLiteral("cells")).toArray();
+        ASSERT_EQ(cells.size(), 2 * s.toObject().value(QStringLiteral("rows")).toInt());
+        for (qsizetype i = 0; i < cells.size(); i += 2, ++n) {
+            const QJsonArray label = cells[i].toArray(), amount = cells[i + 1].toArray();
+            const QString expected = n % 3 ? QStringLiteral("Строка %1").arg(n) : QStringLiteral("Row %1").arg(n);
+            if (label[3].toString() != expected || amount[2].toInt() != 2 || amount[3].toDouble() != n * 0.25) {
+                ADD_FAILURE() << "row " << n << ": " << QJsonDocument(label).toJson(QJsonDocument::Compact).toStdString() << " "
+                              << QJsonDocument(amount).toJson(QJsonDocument::Compact).toStdString();
+                return;
+            }
+        }
+    }
+    EXPECT_EQ(n, pages * rowsPerPage);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DocumentFilters, testing::Values("odt", "rtf"));
@@ -413,6 +594,10 @@ TEST_F(ReportFilters, AReportWithoutRowsGivesValidFiles)
         SCOPED_TRACE(key.toStdString());
         const QString path = exportAs(key);
         ASSERT_GT(QFileInfo(path).size(), 0);
+        if (key == u"xls") {
+            if (const std::optional<QJsonObject> book = readWithXlrd(path))
+                EXPECT_EQ(book->value(QStringLiteral("sheets")).toArray().size(), 1);
+        }
         if (soffice().isEmpty() || key == u"pdf")
             continue;
         QString log;
