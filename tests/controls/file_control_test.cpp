@@ -1,6 +1,7 @@
 #include "controls/file_control.h"
 #include "controls/icons.h"
 #include "platform/image_list.h"
+#include "platform/lang.h"
 
 #include <QAction>
 #include <QMenu>
@@ -28,9 +29,9 @@ TEST(FileControl, StartsEmptyWithItsButtonsAndMenu)
     EXPECT_FALSE(f.dbFileIsChanged);
     EXPECT_TRUE(f.leftButton()->isEnabled());
     EXPECT_FALSE(f.rightButton()->isEnabled());
-    EXPECT_EQ(f.leftButton()->toolTip(), QStringLiteral("Выбрать файл для сохранения в базу данных."));
+    EXPECT_EQ(f.leftButton()->toolTip(), QStringLiteral("Choose a file to store in the database."));
     EXPECT_EQ(f.rightButton()->toolTip(),
-              QStringLiteral("Сохранение или открытие файла из базы данных."));
+              QStringLiteral("Open or save the file stored in the database."));
 
     const QList<QAction*> items = f.fileMenu()->actions();
     ASSERT_EQ(items.size(), 4);
@@ -41,6 +42,21 @@ TEST(FileControl, StartsEmptyWithItsButtonsAndMenu)
     EXPECT_TRUE(items[2]->isSeparator());
     EXPECT_EQ(items[3]->objectName(), QStringLiteral("mniDeleteFile"));
     EXPECT_EQ(items[3]->text(), QStringLiteral("Delete file"));
+}
+
+TEST(FileControl, HintsAndMenuSpeakTheUsersLanguage)
+{
+    Lang.fillRussian();
+    TdbFileToDatabase f(nullptr);
+    QStringList texts = {f.leftButton()->toolTip(), f.rightButton()->toolTip(),
+                         f.leftButton()->accessibleName()};
+    for (QAction* item : f.fileMenu()->actions())
+        texts.append(item->text());
+    Lang.fillEnglish();
+    EXPECT_EQ(texts, QStringList({"Выбрать файл для сохранения в базу данных.",
+                                  "Сохранение или открытие файла из базы данных.",
+                                  "Выбрать файл для сохранения в базу данных.", "Открыть файл",
+                                  "Сохранить файл", "", "Удалить файл"}));
 }
 
 TEST(FileControl, ClearExReturnsToTheEmptyState)
