@@ -13,6 +13,7 @@
 #include <QTemporaryFile>
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -30,7 +31,8 @@ enum Record : quint16 {
     Bof = 0x0809, Eof = 0x000A, Codepage = 0x0042, Window1 = 0x003D, DateMode = 0x0022, Font = 0x0031, Format = 0x041E,
     Xf = 0x00E0, Style = 0x0293, Palette = 0x0092, BoundSheet = 0x0085, Sst = 0x00FC, Continue = 0x003C, ExtSst = 0x00FF,
     Dimensions = 0x0200, ColInfo = 0x007D, Row = 0x0208, Number = 0x0203, LabelSst = 0x00FD, Blank = 0x0201,
-    MergedCells = 0x00E5, Window2 = 0x023E, HorizontalBreaks = 0x001B,
+    MergedCells = 0x00E5, Window2 = 0x023E, HorizontalBreaks = 0x001B, WsBool = 0x0081, LeftMargin = 0x0026, RightMargin = 0x0027,
+    TopMargin = 0x0028, BottomMargin = 0x0029, Setup = 0x00A1,
 };
 
 void put8(QByteArray& b, quint32 v)
@@ -595,6 +597,9 @@ private:
     {
         QByteArray h, b;
         record(h, Bof, bof(0x0010));
+        put16(b, 0x05C1); // printed fitted to the page's width, as the report was
+        record(h, WsBool, b);
+        b.clear();
         if (!sheet.breaks.empty()) {
             put16(b, quint32(sheet.breaks.size()));
             for (int row : sheet.breaks) {
@@ -604,6 +609,7 @@ private:
             }
             record(h, HorizontalBreaks, b);
         }
+        h += pageSetup();
         for (int c = 0; c < m_columns; ++c) {
             b.clear();
             put16(b, quint32(c));
@@ -622,6 +628,44 @@ private:
         put16(b, sheet.rows > 0 ? quint32(m_columns) : 0);
         put16(b, 0);
         record(h, Dimensions, b);
+        return h;
+    }
+
+    // The report's paper and orientation, the margins of the other spreadsheet filter, the
+    // columns shrunk to the paper's width where they are wider.
+    QByteArray pageSetup() const
+    {
+        QByteArray h, b;
+        const QSizeF page = m_doc.pageCount() ? m_doc.pageSize(0) : QSizeF(210, 297);
+        const double margins[] = {std::max(5.0, m_layout.left()), 5, 10, 10};
+        const Record ids[] = {LeftMargin, RightMargin, TopMargin, BottomMargin};
+        for (int i = 0; i < 4; ++i) {
+            b.clear();
+            putDouble(b, margins[i] / 25.4);
+            record(h, ids[i], b);
+        }
+        const double shortSide = std::min(page.width(), page.height()), longSide = std::max(page.width(), page.height());
+        const struct {
+            double w, h;
+            quint16 code;
+        } papers[] = {{210, 297, 9}, {297, 420, 8}, {148, 210, 11}, {215.9, 279.4, 1}, {215.9, 355.6, 5}, {182, 257, 13}};
+        quint16 paper = 9;
+        for (const auto& p : papers)
+            if (std::abs(p.w - shortSide) < 2 && std::abs(p.h - longSide) < 2)
+                paper = p.code;
+        b.clear();
+        put16(b, paper);
+        put16(b, 100);
+        put16(b, 1);
+        put16(b, 1); // one page wide
+        put16(b, 0); // as many pages tall as it takes
+        put16(b, page.width() > page.height() ? 0 : 0x0002);
+        put16(b, 600);
+        put16(b, 600);
+        putDouble(b, 0.3);
+        putDouble(b, 0.3);
+        put16(b, 1);
+        record(h, Setup, b);
         return h;
     }
 

@@ -374,6 +374,13 @@ TEST_P(SpreadsheetFilters, CellsComeBackAsTextsInOrderAndNumbersAsNumbers)
                 zed1 = r;
         }
     EXPECT_EQ(zed1 - zed0, 1);
+
+    if (QByteArray(GetParam()) == "xls") {
+        // Printed, the workbook keeps the report's pages: a break before each, the paper's width.
+        const QString pdf = convert(path, QStringLiteral("pdf"), QStringLiteral("pdf"), &log);
+        ASSERT_FALSE(pdf.isEmpty()) << log.toStdString();
+        EXPECT_EQ(pdfPages(pdf), report.pages()->pageCount());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SpreadsheetFilters, testing::Values("ods", "xls"));
