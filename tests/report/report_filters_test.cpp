@@ -545,6 +545,50 @@ TEST(XlsExport, LongReportsGoOnToANewSheetAndKeepEveryString)
     EXPECT_EQ(n, pages * rowsPerPage);
 }
 
+// Dates and times are numbers whose format the second reader takes for a date: the report's
+// patterns become the spreadsheet's codes, literal separators quoted.
+TEST(XlsExport, DatesKeepTheirPatternAsADateFormat)
+{
+    const struct {
+        const char* format;
+        double value;
+        const char* code;
+    } cases[] = {{"date:dd.MM.yyyy", 45292, "dd\".\"mm\".\"yyyy"},
+                 {"datetime:yyyy-MM-dd HH:mm", 45292.75, "yyyy\"-\"mm\"-\"dd\" \"hh\":\"mm"},
+                 {"time:H:mm:ss", 0.5, "h\":\"mm\":\"ss"},
+                 {"date:d MMMM yy", 1, "d\" \"mmmm\" \"yy"}};
+    PageDocument doc;
+    doc.addStyle(BoxStyle());
+    Page page;
+    float y = 0;
+    for (const auto& c : cases) {
+        PageBox box;
+        box.y = y += 6;
+        box.width = 50;
+        box.height = 6;
+        page.setText(box, QString::fromUtf8(c.format));
+        page.boxes.push_back(box);
+        page.values.push_back(PageValue{quint32(page.boxes.size() - 1), doc.addFormat(QString::fromUtf8(c.format)), true, c.value});
+    }
+    doc.addPage(std::move(page));
+    QTemporaryDir dir;
+    XlsExportFilter filter;
+    filter.setFileName(dir.filePath(QStringLiteral("dates.xls")));
+    ASSERT_TRUE(filter.run(doc, nullptr, {}));
+    const std::optional<QJsonObject> book = readWithXlrd(filter.fileName());
+    if (!book)
+        GTEST_SKIP() << "xlrd (python3-xlrd) is not installed; the second reader did not run";
+    const QJsonArray cells = book->value(QStringLiteral("sheets")).toArray()[0].toObject().value(QStringLiteral("cells")).toArray();
+    ASSERT_EQ(cells.size(), qsizetype(std::size(cases)));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].format);
+        const QJsonArray cell = cells[qsizetype(i)].toArray();
+        EXPECT_EQ(cell[2].toInt(), 3);
+        EXPECT_DOUBLE_EQ(cell[3].toDouble(), cases[i].value);
+        EXPECT_EQ(cell[4].toString(), QString::fromUtf8(cases[i].code));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, DocumentFilters, testing::Values("odt", "rtf"));
 
 // What the office program would repair quietly: unbalanced groups, bytes outside ASCII (a letter
