@@ -179,6 +179,82 @@ QString dateCode(const QString& format)
     return code;
 }
 
+// The shared strings laid out over the SST record and its CONTINUE records: a string's header
+// never splits, its characters may, the continuation repeating the width flag. Laid out once
+// while the strings come, counting only (the globals' size must be known before they are
+// written), and again while they are written: the same steps give the same records.
+class SstLayout {
+public:
+    explicit SstLayout(ExportFile* out = nullptr, quint32 uses = 0, quint32 unique = 0) : m_out(out)
+    {
+        if (m_out) {
+            put32(m_data, uses);
+            put32(m_data, unique);
+        }
+    }
+
+    // Where the string starts: bytes from the SST record's start, and from its own record's.
+    std::pair<qint64, quint16> add(const char* chars, qsizetype bytes, bool wide)
+    {
+        const qsizetype unit = wide ? 2 : 1;
+        if (m_fill + 3 + unit > maxRecord)
+            nextRecord();
+        const std::pair<qint64, quint16> at{m_total, quint16(4 + m_fill)};
+        QByteArray header;
+        put16(header, quint32(bytes / unit));
+        put8(header, wide ? 1 : 0);
+        append(header.constData(), header.size());
+        qsizetype done = 0;
+        while (done < bytes) {
+            const qsizetype fit = (maxRecord - m_fill) / unit * unit;
+            if (fit <= 0) {
+                nextRecord();
+                append(header.constData() + 2, 1);
+                continue;
+            }
+            const qsizetype take = std::min(fit, bytes - done);
+            append(chars + done, take);
+            done += take;
+        }
+        return at;
+    }
+
+    void finish()
+    {
+        if (m_out) {
+            QByteArray r;
+            record(r, m_id, m_data);
+            *m_out << r;
+        }
+    }
+
+    qint64 size() const { return m_total; }
+
+private:
+    void append(const char* data, qsizetype size)
+    {
+        m_fill += size;
+        m_total += size;
+        if (m_out)
+            m_data.append(data, size);
+    }
+
+    void nextRecord()
+    {
+        finish();
+        m_data.clear();
+        m_id = Continue;
+        m_fill = 0;
+        m_total += 4;
+    }
+
+    ExportFile* m_out;
+    QByteArray m_data;
+    quint16 m_id = Sst;
+    qsizetype m_fill = 8;  // the two counts
+    qint64 m_total = 12;
+};
+
 struct Sheet {
     qint64 bodyStart = 0, bodySize = 0;
     int rows = 0;
@@ -197,6 +273,8 @@ public:
     {
         if (!m_body.open())
             file.fail(m_body.errorString());
+        if (!m_stringFile.open())
+            file.fail(m_stringFile.errorString());
         m_columns = std::min(m_layout.columnCount(), maxColumns);
     }
 
@@ -279,7 +357,10 @@ public:
         }
         std::vector<qsizetype> offsetFields;
         QByteArray globals = this->globals(offsetFields);
-        qint64 at = globals.size();
+        const QByteArray extSst = extSstRecord(globals.size());
+        QByteArray eof;
+        record(eof, Eof, QByteArray());
+        qint64 at = globals.size() + m_sstSize.size() + extSst.size() + eof.size();
         for (size_t i = 0; i < m_sheets.size(); ++i) {
             const quint32 offset = quint32(at);
             for (int k = 0; k < 4; ++k)
@@ -290,6 +371,8 @@ public:
             m_file.fail(QStringLiteral("the workbook would be larger than 4 GB"));
         CompoundFile container(m_file, QStringLiteral("Workbook"), at);
         m_file << globals;
+        writeStrings();
+        m_file << extSst << eof;
         for (size_t i = 0; i < m_sheets.size(); ++i) {
             m_file << heads[i];
             copyBody(m_sheets[i]);
@@ -358,16 +441,72 @@ private:
         return out;
     }
 
+    // Every text goes to the strings file as it will be written; only recent ones are looked up
+    // again (group names, check marks, repeated values), so that the strings held in memory do
+    // not grow with the report.
     quint32 sharedString(const QString& text)
     {
         ++m_stringUses;
-        auto it = m_stringIndex.constFind(text);
-        if (it != m_stringIndex.constEnd())
+        auto it = m_recentStrings.constFind(text);
+        if (it != m_recentStrings.constEnd())
             return *it;
-        const quint32 index = quint32(m_strings.size());
-        m_strings.push_back(text);
-        m_stringIndex.insert(text, index);
+        const quint32 index = m_stringCount++;
+        const bool wide = needsWide(text);
+        QByteArray chars;
+        putChars(chars, text, wide);
+        const auto at = m_sstSize.add(chars.constData(), chars.size(), wide);
+        if (index % 8 == 0)
+            m_stringMarks.push_back(at);
+        put8(m_stringOut, wide ? 1 : 0);
+        put32(m_stringOut, quint32(chars.size()));
+        m_stringOut += chars;
+        if (m_stringOut.size() > 1024 * 1024)
+            flushStrings();
+        if (m_recentStrings.size() >= 4096)
+            m_recentStrings.clear();
+        m_recentStrings.insert(text, index);
         return index;
+    }
+
+    void flushStrings()
+    {
+        if (m_stringFile.write(m_stringOut) != m_stringOut.size())
+            throw FileError(QStringLiteral("Cannot write a temporary file: %1").arg(m_stringFile.errorString()));
+        m_stringOut.clear();
+    }
+
+    void writeStrings()
+    {
+        flushStrings();
+        if (!m_stringFile.seek(0))
+            throw FileError(QStringLiteral("Cannot read a temporary file: %1").arg(m_stringFile.errorString()));
+        SstLayout out(&m_file, m_stringUses, m_stringCount);
+        for (quint32 i = 0; i < m_stringCount; ++i) {
+            const QByteArray head = m_stringFile.read(5);
+            const QByteArray chars = head.size() == 5 ? m_stringFile.read(qint64(quint8(head[1])) | qint64(quint8(head[2])) << 8
+                                                                          | qint64(quint8(head[3])) << 16 | qint64(quint8(head[4])) << 24)
+                                                      : QByteArray();
+            if (head.size() != 5)
+                throw FileError(QStringLiteral("Cannot read a temporary file: %1").arg(m_stringFile.errorString()));
+            out.add(chars.constData(), chars.size(), head[0] != 0);
+        }
+        out.finish();
+    }
+
+    // Every few strings' places, for readers that look a string up without reading those before.
+    QByteArray extSstRecord(qint64 sstStart) const
+    {
+        const quint32 perBucket = std::max<quint32>(8, (m_stringCount + 127) / 128 + 7) / 8 * 8;
+        QByteArray b, r;
+        put16(b, perBucket);
+        for (quint32 k = 0; k * perBucket < m_stringCount; ++k) {
+            const auto& at = m_stringMarks[k * perBucket / 8];
+            put32(b, quint32(sstStart + at.first));
+            put16(b, at.second);
+            put16(b, 0);
+        }
+        record(r, ExtSst, b);
+        return r;
     }
 
     quint16 fontIndex(const TextStyle& t)
@@ -540,57 +679,7 @@ private:
             offsetFields.push_back(g.size() + 4);
             record(g, BoundSheet, b);
         }
-        sharedStrings(g);
-        record(g, Eof, QByteArray());
         return g;
-    }
-
-    // The shared strings, split over CONTINUE records at the record size limit; a string's
-    // characters may be split too, the continuation repeating the width flag. Every few strings'
-    // positions go to the index that lets a reader find a string without reading all before it.
-    void sharedStrings(QByteArray& g)
-    {
-        const quint32 count = quint32(m_strings.size());
-        const quint32 perBucket = std::max<quint32>(8, (count + 127) / 128);
-        QByteArray index;
-        put16(index, perBucket);
-        QByteArray data;
-        put32(data, m_stringUses);
-        put32(data, count);
-        quint16 id = Sst;
-        auto nextRecord = [&] {
-            record(g, id, data);
-            data.clear();
-            id = Continue;
-        };
-        for (quint32 i = 0; i < count; ++i) {
-            const QString& s = m_strings[i];
-            const bool wide = needsWide(s);
-            const qsizetype unit = wide ? 2 : 1;
-            if (data.size() + 3 + unit > maxRecord)
-                nextRecord();
-            if (i % perBucket == 0) {
-                put32(index, quint32(g.size() + 4 + data.size()));
-                put16(index, quint32(4 + data.size()));
-                put16(index, 0);
-            }
-            put16(data, quint32(s.size()));
-            put8(data, wide ? 1 : 0);
-            qsizetype done = 0;
-            while (done < s.size()) {
-                const qsizetype fit = (maxRecord - data.size()) / unit;
-                if (fit <= 0) {
-                    nextRecord();
-                    put8(data, wide ? 1 : 0);
-                    continue;
-                }
-                const qsizetype take = std::min(fit, s.size() - done);
-                putChars(data, QStringView(s).mid(done, take), wide);
-                done += take;
-            }
-        }
-        record(g, id, data);
-        record(g, ExtSst, index);
     }
 
     QByteArray sheetHead(const Sheet& sheet) const
@@ -716,9 +805,12 @@ private:
     QTemporaryFile m_body; // the sheets' cells, until the strings and styles they use are known
     QByteArray m_out;
     std::vector<Sheet> m_sheets;
-    std::vector<QString> m_strings;
-    QHash<QString, quint32> m_stringIndex;
-    quint32 m_stringUses = 0;
+    QTemporaryFile m_stringFile; // the shared strings, until the globals before them are written
+    QByteArray m_stringOut;
+    QHash<QString, quint32> m_recentStrings;
+    quint32 m_stringCount = 0, m_stringUses = 0;
+    SstLayout m_sstSize;
+    std::vector<std::pair<qint64, quint16>> m_stringMarks; // every eighth string's place
     ColourPalette m_palette;
     QHash<QString, quint16> m_fontIndex, m_formatIndex;
     QHash<QByteArray, quint16> m_xfIndex;
