@@ -38,7 +38,7 @@ const QByteArray FormsXml = R"(<main>
   <TdbButton Name="bPictures" dbActionType="adbReport" dbReportFile="list.xml" dbReportOpenIn="rpoJPEG"
              dbSQL="SELECT name, city FROM customers ORDER BY name"/>
   <TdbButton Name="bSpreadsheet" dbActionType="adbReport" dbReportFile="list.xml" dbReportOpenIn="rpoExcel"
-             dbSQL="SELECT name FROM customers"/>
+             dbSQL="SELECT name, city FROM customers"/>
   <TdbButton Name="bNoTemplate" dbActionType="adbReport" dbSQL="SELECT name, city FROM customers WHERE name = 'Ann'"/>
   <TdbButton Name="bNoQuery" dbActionType="adbReport" dbReportFile="list.xml" dbReportOpenIn="rpoPDF"/>
   <TdbButton Name="bMissing" dbActionType="adbReport" dbReportFile="nosuch.xml" dbSQL="SELECT 1"/>
@@ -212,10 +212,18 @@ TEST_F(ReportAction, PagePicturesAskForTheirFileAndAreNotOpened)
     EXPECT_NEAR(page.width(), 595, 3); // A4 at 72 dpi
 }
 
-TEST_F(ReportAction, ATargetWithoutAFilterSaysSoAndWritesNothing)
+// The document targets other than PDF go the same way: a reserved name with the target's own
+// extension, opened when written.
+TEST_F(ReportAction, TheSpreadsheetTargetWritesAWorkbookBesideItsReservedName)
 {
     app->click("frmMain", "bSpreadsheet");
-    ASSERT_EQ(app->desk.messages.size(), 1u);
-    EXPECT_EQ(app->desk.messages[0].text, Lang.Report_format_not_available.arg("XLS"));
-    EXPECT_TRUE(tempFiles().isEmpty());
+    ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    ASSERT_EQ(app->desk.shellRequests.size(), 1u);
+    const QFileInfo workbook(app->desk.shellRequests[0].target);
+    EXPECT_EQ(workbook.suffix(), "xls");
+    EXPECT_EQ(tempFiles(), (QStringList{workbook.completeBaseName() + ".tmp", workbook.completeBaseName() + ".xls"}));
+    QFile file(workbook.filePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    // The compound-file signature of an Excel 97-2003 workbook.
+    EXPECT_EQ(file.read(8), QByteArray::fromHex("D0CF11E0A1B11AE1"));
 }
