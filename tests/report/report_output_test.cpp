@@ -257,7 +257,7 @@ TEST_F(ReportOutput, TheWholePageFitsTheWindowAfterItIsResized)
 
 TEST_F(ReportOutput, TheFiltersAreRegisteredForLaterTargets)
 {
-    EXPECT_EQ(ExportFilters::keys(), QStringList({"pdf", "jpeg", "tiff", "html", "odt", "ods"}));
+    EXPECT_EQ(ExportFilters::keys(), QStringList({"pdf", "jpeg", "tiff", "html", "odt", "ods", "rtf", "xls"}));
     EXPECT_EQ(ExportFilters::make(QStringLiteral("jpeg"))->extension(), QStringLiteral("jpg"));
     EXPECT_EQ(ExportFilters::make(QStringLiteral("docx")), nullptr);
 }
