@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/report_export.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QSaveFile>
@@ -38,6 +40,23 @@ private:
     QSaveFile m_file;
     QByteArray m_buffer;
 };
+
+// Writes the pages one by one through a writer that has page(int) and finish(), telling the
+// progress before each page; a cancel drops the unfinished file. False when cancelled.
+template <class Writer>
+bool writePagesTo(ExportFile& file, Writer& writer, int pageCount, const ReportProgress& progress)
+{
+    for (int i = 0; i < pageCount; ++i) {
+        if (progress && !progress(i, pageCount)) {
+            file.cancel();
+            return false;
+        }
+        writer.page(i);
+    }
+    writer.finish();
+    file.commit();
+    return true;
+}
 
 // A zip package written entry by entry, each deflated while it is written, so that a large
 // content part never has to be held whole. The first entry may be stored uncompressed (an

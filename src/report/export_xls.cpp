@@ -828,16 +828,8 @@ bool XlsExportFilter::write(const PageDocument& pages, const ReportProgress& pro
 {
     ExportFile file(fileName());
     XlsWriter writer(pages, file);
-    const int count = pages.pageCount();
-    for (int i = 0; i < count; ++i) {
-        if (progress && !progress(i, count)) {
-            file.cancel();
-            return false;
-        }
-        writer.page(i);
-    }
-    writer.finish();
-    file.commit();
+    if (!writePagesTo(file, writer, pages.pageCount(), progress))
+        return false;
     m_written << fileName();
     return true;
 }
