@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <cctype>
 
 double PageSetup::pageWidth() const
 {
@@ -66,6 +67,18 @@ const char* nameOf(const Names (&table)[N], int value)
 QString number(double v)
 {
     return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+// Only the two forms the writer writes: anything else QColor takes ("red", 12-bit "#rrrgggbbb")
+// would not come back the same from the writer.
+QColor parseColor(QStringView text)
+{
+    if ((text.size() != 7 && text.size() != 9) || !text.startsWith(u'#'))
+        return QColor();
+    for (const QChar c : text.mid(1))
+        if (c.unicode() > 127 || !std::isxdigit(c.unicode()))
+            return QColor();
+    return QColor::fromString(text);
 }
 
 QString colorText(const QColor& c)
@@ -172,7 +185,7 @@ private:
     {
         if (!has(name))
             return fallback;
-        const QColor c = QColor::fromString(m_xml.attributes().value(QString::fromUtf16(name)));
+        const QColor c = parseColor(m_xml.attributes().value(QString::fromUtf16(name)));
         if (!c.isValid())
             fail(QStringLiteral("\"%1\" must be a colour written #rrggbb or #aarrggbb").arg(QStringView(name)));
         return c;
@@ -203,7 +216,7 @@ private:
         if (ok)
             side.width = parts[0].toDouble(&ok);
         if (ok)
-            side.color = QColor::fromString(parts[1]);
+            side.color = parseColor(parts[1]);
         if (!ok || !side.color.isValid() || side.width < 0)
             fail(QStringLiteral("\"%1\" must be a width and a colour, e.g. \"0.2 #000000\"").arg(QStringView(name)));
         return side;
