@@ -327,28 +327,6 @@ QStringList groupNames(const ReportTemplate& t)
 
 namespace {
 
-// The end of the expression opened just before start: brackets nest and quoted texts may
-// hold brackets, as the engine reads them. -1 when it is not closed.
-qsizetype closingBracket(const QString& s, qsizetype start)
-{
-    int depth = 1;
-    QChar quote;
-    for (qsizetype i = start; i < s.size(); ++i) {
-        const QChar ch = s[i];
-        if (!quote.isNull()) {
-            if (ch == quote)
-                quote = QChar();
-        } else if (ch == u'"' || ch == u'\'') {
-            quote = ch;
-        } else if (ch == u'[') {
-            ++depth;
-        } else if (ch == u']' && --depth == 0) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 struct Part {
     QString expression;
     int offset;

@@ -666,10 +666,6 @@ void Expression::capture(const EvalContext& context, CapturedRow& into) const
 
 // ---------------------------------------------------------------- texts
 
-namespace {
-
-// The end of the expression opened at start (just after its '['): brackets nest, quoted
-// texts may hold brackets. -1 when it is not closed.
 qsizetype closingBracket(const QString& s, qsizetype start)
 {
     int depth = 1;
@@ -689,8 +685,6 @@ qsizetype closingBracket(const QString& s, qsizetype start)
     }
     return -1;
 }
-
-} // namespace
 
 CompiledText::CompiledText(const QString& text, const DisplayFormat& format, ExpressionCompiler& compiler)
     : m_format(format)

@@ -129,6 +129,10 @@ private:
     std::shared_ptr<ExprNode> m_root;
 };
 
+// The end of the expression opened just before start (just after its '['): brackets nest and
+// quoted texts may hold brackets. -1 when it is not closed.
+qsizetype closingBracket(const QString& s, qsizetype start);
+
 // A text with embedded [expressions], compiled once.
 class CompiledText {
 public:
