@@ -134,10 +134,10 @@ public:
 
         painter->save();
         painter->scale(1 / k, 1 / k);
-        FontSpec spec;
-        spec.size = 7;
-        spec.bold = true;
-        QFont font = reportFont(spec);
+        FontSpec captionFont;
+        captionFont.size = 7;
+        captionFont.bold = true;
+        QFont font = reportFont(captionFont);
         painter->setFont(font);
         painter->setPen(m_selected ? Qt::white : QColor(50, 70, 110));
         const QRectF r(m_place.caption.left() * k + 1.5 * k, m_place.caption.top() * k,
@@ -260,9 +260,9 @@ private:
         painter->drawLine(r.topRight(), r.bottomLeft());
         painter->save();
         painter->scale(1 / k, 1 / k);
-        FontSpec spec;
-        spec.size = 7;
-        painter->setFont(reportFont(spec));
+        FontSpec captionFont;
+        captionFont.size = 7;
+        painter->setFont(reportFont(captionFont));
         painter->setPen(QColor(60, 90, 60));
         const QString label = designerText("Picture") + u'\n' + (o.text.isEmpty() ? o.file : o.text);
         painter->drawText(QRectF(r.left() * k, r.top() * k, r.width() * k, r.height() * k),

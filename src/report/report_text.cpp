@@ -4,13 +4,13 @@
 #include <QPainter>
 #include <QTextLayout>
 
-QFont reportFont(const FontSpec& spec)
+QFont reportFont(const FontSpec& style)
 {
-    QFont font(spec.family);
-    font.setPixelSize(std::max(1, qRound(spec.size * 10)));
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
+    QFont font(style.family);
+    font.setPixelSize(std::max(1, qRound(style.size * 10)));
+    font.setBold(style.bold);
+    font.setItalic(style.italic);
+    font.setUnderline(style.underline);
     // Hinting snaps glyphs to the device's pixels, which would make widths differ between
     // the layout grid and the screen.
     font.setHintingPreference(QFont::PreferNoHinting);

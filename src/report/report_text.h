@@ -16,7 +16,7 @@ constexpr double reportUnitsPerMm = 720.0 / 25.4;
 constexpr double textPaddingX = 0.5;
 constexpr double textPaddingY = 0.25;
 
-QFont reportFont(const FontSpec& spec);
+QFont reportFont(const FontSpec& style);
 
 // The height, in millimetres, a text needs in a box of that width.
 double textHeight(QStringView text, const TextStyle& style, const QFont& font, double widthMm);
