@@ -784,8 +784,6 @@ DisplayFormat::DisplayFormat(const QString& format)
     }
 }
 
-namespace {
-
 // Dates arrive as stored texts "yyyy-mm-dd hh:nn:ss.000", as date-times, or not at all.
 QDateTime asDateTime(const ReportValue& v)
 {
@@ -804,6 +802,9 @@ QDateTime asDateTime(const ReportValue& v)
     }
     return {};
 }
+
+namespace {
+
 
 QString plainShow(const ReportValue& v, const QLocale& locale)
 {

@@ -129,6 +129,10 @@ private:
     std::shared_ptr<ExprNode> m_root;
 };
 
+// The date and time a value stands for: a date-time, or a stored text
+// "yyyy-mm-dd hh:nn:ss.000" (also without fraction, seconds or time); invalid otherwise.
+QDateTime asDateTime(const ReportValue& v);
+
 // The end of the expression opened just before start (just after its '['): brackets nest and
 // quoted texts may hold brackets. -1 when it is not closed.
 qsizetype closingBracket(const QString& s, qsizetype start);

@@ -52,22 +52,6 @@ double dayCount(const QDateTime& dt)
     return double(QDate(1899, 12, 30).daysTo(dt.date())) + dt.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-// Dates arrive as date-times or as stored texts "yyyy-mm-dd hh:nn:ss.000".
-QDateTime asDateTime(const ReportValue& v)
-{
-    if (v.type == ReportValue::Type::DateTime)
-        return v.dateTime;
-    if (v.type != ReportValue::Type::Text)
-        return {};
-    static const QString patterns[] = {QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"), QStringLiteral("yyyy-MM-dd hh:mm:ss"),
-                                       QStringLiteral("yyyy-MM-dd hh:mm"), QStringLiteral("yyyy-MM-dd")};
-    for (const QString& p : patterns)
-        if (v.text.size() == p.size())
-            if (QDateTime dt = QDateTime::fromString(v.text, p); dt.isValid())
-                return dt;
-    return {};
-}
-
 // The number or date behind a shown value, when a spreadsheet should hold it as one.
 bool typedValue(const ReportValue& v, const QString& format, PageValue& out)
 {
