@@ -9,7 +9,11 @@
 class ByteBuffer {
 public:
     ByteBuffer() = default;
-    ByteBuffer(size_t count, char fill) { std::memset(extend(count), fill, count); }
+    ByteBuffer(size_t count, char fill)
+    {
+        if (count > 0)
+            std::memset(extend(count), fill, count);
+    }
 
     const char* data() const { return m_data.get(); }
     char* data() { return m_data.get(); }

@@ -372,6 +372,8 @@ namespace Forms {
 
 void registerForm(TForm* form)
 {
+    // Forms made and deleted while the program runs (reports, designers) leave no trace.
+    formList().removeIf([](const QPointer<TForm>& f) { return f.isNull(); });
     formList().append(form);
 }
 

@@ -16,6 +16,18 @@ QString gridKey(const TForm* form, const TdbStringGridEx* grid, const QString& i
 {
     return form->formName() + u'.' + grid->objectName() + u'.' + item;
 }
+
+// A stored number outside what a grid can have (a query gives at most 2000 columns; no screen
+// is 100,000 pixels wide) comes from a damaged file and counts as no number: a hand-edited
+// ColCount of a hundred million would otherwise take gigabytes.
+constexpr int MaxGridColumns = 2000;
+constexpr int MaxColumnWidth = 100000;
+
+int storedNumber(const IniFile& ini, const QString& key, int limit, int otherwise)
+{
+    const int value = StrToIntDef(ini.value(GridsSection, key), otherwise);
+    return value <= limit ? value : otherwise;
+}
 } // namespace
 
 QString settingsFileName()
@@ -72,11 +84,11 @@ void LoadGridSettings()
         for (TdbStringGridEx* grid : form->componentsOf<TdbStringGridEx>()) {
             const QString countKey = gridKey(form, grid, QStringLiteral("ColCount"));
             if (ini.contains(GridsSection, countKey))
-                grid->setColCount(StrToIntDef(ini.value(GridsSection, countKey), 5));
+                grid->setColCount(storedNumber(ini, countKey, MaxGridColumns, 5));
             for (int i = 0; i < grid->colCount(); ++i) {
                 const QString widthKey = gridKey(form, grid, QString::number(i));
                 if (ini.contains(GridsSection, widthKey))
-                    grid->setColumnWidth(i, qMax(0, StrToIntDef(ini.value(GridsSection, widthKey), 100)));
+                    grid->setColumnWidth(i, qMax(0, storedNumber(ini, widthKey, MaxColumnWidth, 100)));
             }
         }
     }

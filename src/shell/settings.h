@@ -23,5 +23,5 @@ void SaveOptions(bool useAppFolder, const QString& fileName);
 void SaveGridSettings();
 
 // Restores the column count and widths of every grid from section Grids; absent keys leave
-// the grid as it is.
+// the grid as it is. A count above 2000 or a width above 100,000 is taken as not a number.
 void LoadGridSettings();

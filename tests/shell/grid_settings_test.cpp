@@ -72,21 +72,26 @@ TEST(GridSettings, LayoutsAreRestoredForEveryGrid)
                                              "frmA.gridWide.ColCount=7\r\n"
                                              "frmA.gridWide.0=111\r\nfrmA.gridWide.2=abc\r\n"
                                              "frmA.gridWide.6=66\r\nfrmA.gridWide.9=99\r\n"
-                                             "frmA.gridOdd.ColCount=many\r\n"));
+                                             "frmA.gridWide.3=2000000000\r\n"
+                                             "frmA.gridOdd.ColCount=many\r\n"
+                                             "frmA.gridHuge.ColCount=100000000\r\n"));
     GridForm a("frmA");
     TdbStringGridEx* wide = a.grid("gridWide", 3, false);
     wide->setCell(1, 1, QStringLiteral("kept"));
     TdbStringGridEx* odd = a.grid("gridOdd", 2, false);
+    TdbStringGridEx* huge = a.grid("gridHuge", 2, false);
     TdbStringGridEx* untouched = a.grid("gridNone", 4, false);
     untouched->setColumnWidth(1, 12);
 
     LoadGridSettings();
     ASSERT_EQ(wide->colCount(), 7);
     EXPECT_EQ(wide->cell(1, 1), QStringLiteral("kept"));
-    const int widths[] = {111, 64, 100, 64, 64, 64, 66};
+    // Numbers no grid can have (a damaged file) count as no number.
+    const int widths[] = {111, 64, 100, 100, 64, 64, 66};
     for (int c = 0; c < 7; ++c)
         EXPECT_EQ(wide->columnWidth(c), widths[c]) << c;
     EXPECT_EQ(odd->colCount(), 5);
+    EXPECT_EQ(huge->colCount(), 5);
     EXPECT_EQ(untouched->colCount(), 4);
     EXPECT_EQ(untouched->columnWidth(1), 12);
 }
