@@ -9,11 +9,13 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
-    cmake make g++ pkg-config \
+    cmake make g++ pkg-config ccache \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6opengl6-dev qt6-translations-l10n qt6-image-formats-plugins \
     libsqlite3-dev zlib1g-dev libxlsxwriter-dev \
     libgtest-dev libbenchmark-dev \
     xvfb xauth fonts-dejavu-core poppler-utils
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE="${1:-RelWithDebInfo}"
+# ccache keeps what each configuration compiled: a rebuild after a small change, or after a
+# switch of branch and back, compiles only what differs.
+cmake -S . -B build -DCMAKE_BUILD_TYPE="${1:-RelWithDebInfo}" -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 cmake --build build -j"$(nproc)"

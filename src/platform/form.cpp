@@ -159,8 +159,11 @@ QSize TForm::clientSize() const
 
 void TForm::setClientSize(int width, int height)
 {
-    width = qMax(width, 0);
-    height = qMax(height, 0);
+    // Wider or taller than any screen (8K is 7680 pixels wide) is a slip in a form file or an
+    // outsize picture; the window's backing store would otherwise take gigabytes.
+    constexpr int MaxExtent = 8192;
+    width = qBound(0, width, MaxExtent);
+    height = qBound(0, height, MaxExtent);
     const int extra = menuWidget() && !menuWidget()->isHidden() ? menuWidget()->sizeHint().height() : 0;
     const QSize total(width, height + extra);
     if (m_sizeable) {

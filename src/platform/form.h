@@ -53,6 +53,7 @@ public:
     QString hint() const { return m_hint; }
     void setHint(const QString& hint) { m_hint = hint; }
 
+    // The size of the client area, each side at most 8192 pixels.
     void setClientSize(int width, int height);
     QSize clientSize() const;
     // Resizable border with minimise and maximise, or a fixed border with minimise only.

@@ -4,6 +4,8 @@
 #include "platform/lang.h"
 #include "support/scripted_desktop.h"
 
+#include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -39,6 +41,22 @@ TEST(TForm, RefusesNamesThatAreNotIdentifiersOrAlreadyUsed)
         ADD_FAILURE() << "a second grid1 was accepted";
     } catch (const ComponentError& e) {
         EXPECT_EQ(e.message(), "A component named grid1 already exists");
+    }
+}
+
+TEST(TForm, AnOutsizeClientAreaIsBoundedSoTheWindowCanBeShown)
+{
+    for (const bool sizeable : {false, true}) {
+        TForm form;
+        form.setSizeable(sizeable);
+        form.setClientSize(2000000000, -5);
+        EXPECT_EQ(form.client()->size(), QSize(8192, 0)) << sizeable;
+        form.setClientSize(100000, 300);
+        form.show();
+        QApplication::processEvents();
+        const QImage shot = form.grab().toImage();
+        EXPECT_EQ(shot.width(), 8192) << sizeable;
+        EXPECT_EQ(shot.height(), 300) << sizeable;
     }
 }
 
