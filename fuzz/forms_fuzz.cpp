@@ -10,14 +10,10 @@
 #include "platform/errors.h"
 #include "platform/form.h"
 #include "platform/image_list.h"
-#include "platform/project_folder.h"
 #include "platform/sqlite_connection.h"
+#include "project_harness.h"
 
-#include <QApplication>
-#include <QFile>
 #include <QPixmap>
-#include <QTemporaryDir>
-#include <cstdint>
 
 namespace {
 
@@ -53,24 +49,14 @@ TForm* makeMainForm()
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Kept to the end of the process: destroyed among the exit handlers, the application
-    // would outlive parts of the toolkit it tears down.
-    static QApplication* app = new QApplication(*argc, *argv);
-    (void)app;
-    static QTemporaryDir folder;
-    setExeFolder(folder.path());
-    connection().open(folder.filePath(QStringLiteral("fuzz.db")));
+    connection().open(startOffscreenProject(argc, argv) + QStringLiteral("/fuzz.db"));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    QFile file(formsFile());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!writeInput(formsFile(), data, size))
         return 0;
-    file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    file.close();
 
     TForm* main = makeMainForm();
     FormBuildContext context;

@@ -6,14 +6,10 @@
 #include "controls/record_grid.h"
 #include "platform/errors.h"
 #include "platform/form.h"
-#include "platform/project_folder.h"
+#include "project_harness.h"
 #include "shell/settings.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
-#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -78,13 +74,7 @@ std::vector<Layout> layouts()
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Kept to the end of the process: destroyed among the exit handlers, the application
-    // would outlive parts of the toolkit it tears down.
-    static QApplication* app = new QApplication(*argc, *argv);
-    (void)app;
-    static QTemporaryDir folder;
-    setExeFolder(folder.path());
+    startOffscreenProject(argc, argv);
     grids();
     return 0;
 }
@@ -92,11 +82,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     resetGrids();
-    QFile file(settingsFileName());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!writeInput(settingsFileName(), data, size))
         return 0;
-    file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    file.close();
 
     try {
         (void)LoadOptions(grids().designerItem);
