@@ -36,11 +36,20 @@ QString plainText(const ReportValue& v)
     }
 }
 
-// Numbers compare by value, other values by their text; null is the smallest.
+bool isEmptyText(const ReportValue& v)
+{
+    return v.type == ReportValue::Type::Text && v.text.isEmpty();
+}
+
+// Numbers compare by value, other values by their text. Null is the smallest, but equal to the
+// empty text: both show as nothing, and a template asking `Report.x = ''` means either.
 int compareValues(const ReportValue& a, const ReportValue& b)
 {
-    if (a.isNull() || b.isNull())
+    if (a.isNull() || b.isNull()) {
+        if (isEmptyText(a) || isEmptyText(b))
+            return 0;
         return int(!a.isNull()) - int(!b.isNull());
+    }
     if (a.isNumber() && b.isNumber()) {
         if (a.type != ReportValue::Type::Real && b.type != ReportValue::Type::Real)
             return a.integer < b.integer ? -1 : a.integer > b.integer;

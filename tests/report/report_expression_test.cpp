@@ -56,6 +56,10 @@ TEST_F(Expressions, EvaluateToTheirTexts)
         {"[IIF(Report.\"Qty\" > 2, 'many', 'few')]", "many"},
         {"[IIF(Report.\"Qty\" <= 2, 'many', 'few')]", "few"},
         {"[IIF(Report.\"Void\", 'yes', 'no')]", "no"},
+        // a missing value shows as nothing and so equals the empty text; it is below the rest
+        {"[Report.\"Void\" = '']/[Report.\"Void\" <> '']/['' = Report.Void]", "true/false/true"},
+        {"[Report.\"Void\" = 0]/[Report.\"Void\" < 0]/[Report.\"Void\" < '']", "false/true/false"},
+        {"[IIF(Report.Void = '', 'none', '(' & Report.Void & ')')]", "none"},
         {"[Report.\"Name\" = 'Anna' AND NOT Report.\"Qty\" <> 3]", "true"},
         {"[Report.\"Price\" >= 13 OR Report.\"Word\" < 'b']", "true"},
         {"[Page] of [TotalPages], line [Line]", "4 of 9, line 2"},

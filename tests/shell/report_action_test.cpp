@@ -113,13 +113,25 @@ TEST_F(ReportAction, TheSelectedRecordsReportIsWrittenBesideItsReservedNameAndOp
     EXPECT_TRUE(file.read(5) == "%PDF-");
     EXPECT_EQ(data().rowCount(), 1);
 
-    // Without a program for PDF files the user learns where the report is.
+    // When the opener fails the user learns where the report is.
     app->desk.shellOpenSucceeds = false;
     app->click("frmMain", "bCard");
     ASSERT_EQ(app->desk.shellRequests.size(), 2u);
     ASSERT_EQ(app->desk.messages.size(), 1u);
     EXPECT_EQ(app->desk.messages[0].text,
               Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(app->desk.shellRequests[1].target), "PDF"));
+
+    // Where the desktop has no program for PDF files at all, nothing is started (an opener
+    // started anyway fails where the user cannot see it); the report is kept and named.
+    app->desk.messages.clear();
+    app->desk.hasPrograms = false;
+    app->click("frmMain", "bCard");
+    EXPECT_EQ(app->desk.shellRequests.size(), 2u);
+    ASSERT_EQ(app->desk.programQuestions.size(), 3);
+    const QString third = app->desk.programQuestions[2];
+    EXPECT_TRUE(QFile::exists(third));
+    ASSERT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_EQ(app->desk.messages[0].text, Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(third), "PDF"));
 }
 
 TEST_F(ReportAction, AMissingTemplateNamesThePathLookedFor)
