@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr char16_t FirstWideCharacter = 247;
-
 // The largest record_count as an integer: NULL (no rows) is 0; anything that is not a
 // whole number has no integer reading.
 std::optional<qint64> counterValue(const SqlValue& value)
@@ -62,19 +60,6 @@ QString regionalPattern(const QString& pattern)
            + withoutTimeZone(locale.timeFormat(QLocale::LongFormat));
 }
 
-qsizetype firstCharacterLength(const QString& text)
-{
-    return text.size() >= 2 && text.front().isHighSurrogate() && text[1].isLowSurrogate() ? 2 : 1;
-}
-
-QString sentenceCase(const QString& text)
-{
-    const QLocale locale;
-    const QString lower = locale.toLower(text);
-    const qsizetype head = firstCharacterLength(lower);
-    return locale.toUpper(lower.left(head)) + lower.mid(head);
-}
-
 bool isNonZeroDigit(QChar c)
 {
     return c >= u'1' && c <= u'9';
@@ -113,25 +98,6 @@ QString FormatDateTimeText(const QString& storedText, const QString& pattern)
     if (!value)
         return QString();
     return QLocale().toString(*value, regionalPattern(pattern));
-}
-
-bool HasWideCharacter(const QString& text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() >= FirstWideCharacter)
-            return true;
-    }
-    return false;
-}
-
-QString ToDisplayText(const QString& text)
-{
-    return HasWideCharacter(text) ? sentenceCase(text) : text;
-}
-
-QString ToStoredCase(const QString& text)
-{
-    return HasWideCharacter(text) ? QLocale().toUpper(text) : text;
 }
 
 QString ToStoredText(const QString& text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/wide_text.h"
+
 #include <QString>
 #include <optional>
 
@@ -18,21 +20,10 @@ qint64 GetNextRecordCount(SqlConnection& connection, const QString& table, qint6
 // "c" is the locale's short date, a blank and its long time. Unparsable text gives empty text.
 QString FormatDateTimeText(const QString& storedText, const QString& pattern);
 
-// True when the text holds a character of code 247 (U+00F7) or higher: such texts (every
-// non-Latin script) are stored in upper case and shown in sentence case.
-bool HasWideCharacter(const QString& text);
-
-// A text read from the database as the controls show it: sentence case when it holds a wide
-// character, otherwise unchanged.
-QString ToDisplayText(const QString& text);
-
 // A text as it goes between double quotes into SQL: upper case when it holds a wide
 // character, and every double quote doubled. Only for the placeholders that form authors
 // quote themselves; the engine's own values go in as SqlStringLiteral.
 QString ToStoredText(const QString& text);
-
-// A text as the database keeps it: upper case when it holds a wide character.
-QString ToStoredCase(const QString& text);
 
 // A standard SQL string literal: the text between single quotes, inner single quotes doubled.
 // A double-quoted word would be read as a column name whenever a column of that name is in

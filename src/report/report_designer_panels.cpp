@@ -650,7 +650,9 @@ ReportExpressionEditor::ReportExpressionEditor(const QString& text, bool embedde
         const char* call;
         const char* meaning;
     } functions[] = {{"SUM()", "Sum"}, {"COUNT()", "Count of rows"}, {"AVG()", "Average"},
-                     {"MIN()", "Minimum"}, {"MAX()", "Maximum"}, {"IIF(, , )", "If then else"}};
+                     {"MIN()", "Minimum"}, {"MAX()", "Maximum"}, {"IIF(, , )", "If then else"},
+                     {"DISPLAY()", "Text as the forms show it"}, {"UPPER()", "Upper case"},
+                     {"LOWER()", "Lower case"}, {"TRIM()", "Without blanks at the ends"}};
     for (const auto& f : functions) {
         const QString call = QString::fromLatin1(f.call);
         auto* item = new QListWidgetItem(call + QStringLiteral(" \u2014 ") + designerText(f.meaning), m_functions);
@@ -663,7 +665,7 @@ ReportExpressionEditor::ReportExpressionEditor(const QString& text, bool embedde
     connect(m_functions, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
         guarded([&] {
             QString call = item->data(Qt::UserRole).toString();
-            // An aggregate takes the field picked in the field list, when there is one.
+            // A function of a value takes the field picked in the field list, when there is one.
             if (call.endsWith(QStringLiteral("()")) && call != QStringLiteral("COUNT()") && m_fields->currentItem()) {
                 call.chop(1);
                 call += m_fields->currentItem()->data(Qt::UserRole).toString() + u')';

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "report/report_dataset.h"
+#include "platform/wide_text.h"
 
 #include <cmath>
 #include <limits>
@@ -304,6 +305,34 @@ private:
     Node m_cond, m_yes, m_no;
 };
 
+// Functions of one text: a value of another kind passes unchanged, so a number keeps its
+// display format.
+class TextFunction final : public ExprNode {
+public:
+    enum class Kind { Display, Upper, Lower, Trim };
+    TextFunction(Kind kind, Node operand) : m_kind(kind), m_operand(std::move(operand)) {}
+    ReportValue eval(const EvalContext& c) const override
+    {
+        ReportValue v = m_operand->eval(c);
+        if (v.type != ReportValue::Type::Text)
+            return v;
+        switch (m_kind) {
+        case Kind::Display: v.text = ToDisplayText(v.text); break;
+        case Kind::Upper: v.text = QLocale().toUpper(v.text); break;
+        case Kind::Lower: v.text = QLocale().toLower(v.text); break;
+        case Kind::Trim: v.text = v.text.trimmed(); break;
+        }
+        return v;
+    }
+    bool usesPageNumbers() const override { return m_operand->usesPageNumbers(); }
+    bool usesAggregates() const override { return m_operand->usesAggregates(); }
+    void capture(const EvalContext& c, CapturedRow& into) const override { m_operand->capture(c, into); }
+
+private:
+    Kind m_kind;
+    Node m_operand;
+};
+
 class Aggregate final : public ExprNode {
 public:
     Aggregate(AggregateSlot::Function f, int slot) : m_function(f), m_slot(slot) {}
@@ -582,6 +611,15 @@ private:
                 fail(QStringLiteral("IIF takes a condition and two values"));
             return std::make_shared<Iif>(args[0], args[1], args[2]);
         }
+        static const std::pair<const char16_t*, TextFunction::Kind> textFunctions[] = {
+            {u"DISPLAY", TextFunction::Kind::Display}, {u"UPPER", TextFunction::Kind::Upper},
+            {u"LOWER", TextFunction::Kind::Lower}, {u"TRIM", TextFunction::Kind::Trim}};
+        for (const auto& [fname, kind] : textFunctions)
+            if (name.compare(QStringView(fname), Qt::CaseInsensitive) == 0) {
+                if (args.size() != 1)
+                    fail(QStringLiteral("%1 takes one value").arg(QString::fromUtf16(fname)));
+                return std::make_shared<TextFunction>(kind, args[0]);
+            }
         static const std::pair<const char16_t*, AggregateSlot::Function> aggregates[] = {
             {u"SUM", AggregateSlot::Function::Sum}, {u"COUNT", AggregateSlot::Function::Count},
             {u"AVG", AggregateSlot::Function::Avg}, {u"MIN", AggregateSlot::Function::Min},

@@ -539,6 +539,15 @@ TEST_F(ReportDesignerTest, PickedItemsGoIntoTheTextBetweenBracketsWhenOutsideAnE
     editor.editor()->moveCursor(QTextCursor::Left);
     emit editor.systemValues()->itemDoubleClicked(editor.systemValues()->item(0));
     EXPECT_EQ(editor.text(), "Sum: [SUM(Report.qty)Page]");
+
+    // A text function takes the picked field as the aggregates do.
+    ReportExpressionEditor shown("", true, &data, {});
+    shown.fields()->setCurrentRow(1);
+    const auto display = shown.functions()->findItems("DISPLAY()", Qt::MatchStartsWith);
+    ASSERT_EQ(display.size(), 1);
+    emit shown.functions()->itemDoubleClicked(display.front());
+    EXPECT_EQ(shown.text(), "[DISPLAY(Report.qty)]");
+    EXPECT_TRUE(shown.problemLabel()->text().isEmpty()) << shown.problemLabel()->text().toStdString();
 }
 
 TEST_F(ReportDesignerTest, F5ShowsTheAdaptersRowsInThePreviewOrSaysWhyNot)

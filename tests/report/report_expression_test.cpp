@@ -68,6 +68,11 @@ TEST_F(Expressions, EvaluateToTheirTexts)
         {"[Date]", "3/5/24"},
         {"no brackets ] here", "no brackets ] here"},
         {"[Report.\"Raw\"]", ""},
+        // text functions; DISPLAY shows a stored text as the forms do (Ü is below the wide
+        // characters, so MÜNCHEN stays as it is, there as here)
+        {"[DISPLAY('ИВАНОВА, АННА')]/[display('MÜNCHEN')]/[Display('SMITH')]", "Иванова, анна/MÜNCHEN/SMITH"},
+        {"[UPPER(Report.name)]/[LOWER('ÄBC Жук')]/[TRIM('  a b  ')]!", "ANNA/äbc жук/a b!"},
+        {"[DISPLAY(Report.Qty * 2)]/[UPPER(Report.Void)]/[TRIM(Report.Void) = '']", "6//true"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(show(QString::fromUtf8(c.text)), QString::fromUtf8(c.shown)) << c.text;
@@ -112,7 +117,9 @@ TEST_F(Expressions, MistakesAreToldWhenCompiled)
         {"[Orders.\"Name\"]", "there is no data named \"Orders\""},
         {"[Report.\"Qty\" +]", "a value expected"},
         {"[Pages]", "unknown name \"Pages\""},
-        {"[LOWER('A')]", "unknown function \"LOWER\""},
+        {"[PROPER('A')]", "unknown function \"PROPER\""},
+        {"[TRIM('a', 'b')]", "TRIM takes one value"},
+        {"[DISPLAY()]", "DISPLAY takes one value"},
         {"[IIF(1, 2)]", "IIF takes a condition and two values"},
         {"[SUM(SUM(Report.\"Qty\"))]", "an aggregate cannot stand inside SUM"},
         {"[SUM(Report.\"Qty\", 'region')]", "\"region\" names no group"},
