@@ -1,8 +1,10 @@
 #include "shell/report_batch.h"
 
+#include "catalogue/catalogue.h"
+#include "catalogue/sql_text.h"
 #include "platform/errors.h"
 #include "platform/project_folder.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "report/report.h"
 #include "report/report_dataset.h"
 #include "report/report_export.h"
@@ -60,6 +62,8 @@ BatchOptions parse(const QStringList& arguments)
 QString databasePath()
 {
     QString path = LoadOptions(nullptr);
+    if (SqlConnection::namesServer(path))
+        return path;
     if (path.isEmpty())
         path = ExeFolder() + QStringLiteral("sqlite.db");
     if (!QFileInfo(path).isFile())
@@ -89,10 +93,18 @@ void run(const BatchOptions& options)
         sql.replace(QStringLiteral("$id"), QString::number(*options.id), Qt::CaseInsensitive);
 
     SqlConnection db;
-    db.openReadOnly(databasePath());
+    const QString database = databasePath();
+    if (SqlConnection::namesServer(database)) {
+        // No one is there to type a password: libpq's password and service files serve it.
+        db.openServer(database);
+        db.execute(QStringLiteral("SET default_transaction_read_only = on"));
+        LoadTables(ExeFolder() + QStringLiteral("tables.ini"));
+    } else {
+        db.openReadOnly(database);
+    }
     ReportDataset data;
     data.setUserName(QStringLiteral("Report"));
-    SqlStatement statement = db.prepare(sql);
+    SqlStatement statement = db.prepare(AuthorSql(db, sql));
     data.setResult(statement);
     report.addDataset(&data);
     report.prepare(true);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "report/page_document.h"
 #include "report/report_dataset.h"
 #include "report/report_filler.h"

@@ -32,6 +32,10 @@ public:
 
     Button message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
                    Buttons buttons) override;
+    int choose(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+               const QStringList& buttons, int defaultIndex, int escapeIndex) override;
+    std::optional<QString> askPassword(QWidget* parent, const QString& caption,
+                                       const QString& prompt) override;
     QString openFileName(const FileDialog& dialog) override;
     QString saveFileName(const FileDialog& dialog) override;
     bool shellOpen(const QString& target, const QString& workingFolder, ShowMode mode) override;
@@ -47,6 +51,15 @@ public:
     std::deque<Button> answers;
     // Script: chosen file names for the file dialogs in order; empty text = cancel.
     std::deque<QString> fileAnswers;
+
+    // Script: the buttons chosen (by their text) in questions with the caller's own buttons,
+    // in order; an unscripted one takes the default button.
+    std::deque<QString> choices;
+    // Script: passwords typed, in order; nothing = the user cancels.
+    std::deque<std::optional<QString>> passwords;
+    // Every such question's buttons, in order.
+    std::vector<QStringList> choiceButtons;
+    QStringList passwordPrompts;
 
     std::vector<Message> messages;
     std::vector<Dialog> dialogs;
