@@ -40,6 +40,8 @@ public:
         return ascending ? QStringLiteral("ASC") : QStringLiteral("DESC");
     }
     bool distinctSortsBySelectedOnly() const override { return false; }
+    // SQLite gives a new row the largest rowid plus one.
+    QString idCounterPastLargest(const QString&) const override { return QString(); }
     QString authorSql(const QString& sql, const NameLookup&) const override { return sql; }
 };
 
@@ -219,6 +221,12 @@ public:
         return ascending ? QStringLiteral("ASC NULLS FIRST") : QStringLiteral("DESC NULLS LAST");
     }
     bool distinctSortsBySelectedOnly() const override { return true; }
+    QString idCounterPastLargest(const QString& table) const override
+    {
+        const QString name = quotedName(table);
+        return QStringLiteral("SELECT setval(pg_get_serial_sequence(") + stringLiteral(name)
+               + QStringLiteral(", 'id'), coalesce(max(id), 0) + 1, false) FROM ") + name;
+    }
 
     QString authorSql(const QString& sql, const NameLookup& knownName) const override
     {
@@ -318,14 +326,4 @@ const SqlDialect& SqlDialect::postgresql()
 {
     static const PostgresDialect dialect;
     return dialect;
-}
-
-bool isPlainIdentifier(const QString& word)
-{
-    if (word.isEmpty() || !isWordStart(word.front()))
-        return false;
-    for (const QChar c : word)
-        if (!(c.isLetterOrNumber() || c == u'_'))
-            return false;
-    return true;
 }

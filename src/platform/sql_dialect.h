@@ -47,6 +47,9 @@ public:
                                       const QString& number, const QString& fieldType) const = 0;
     // The direction of an engine-made ORDER BY; empty values sort first on both back ends.
     virtual QString sortDirection(bool ascending) const = 0;
+    // The statement that sets the table's id counter past its largest id after rows were
+    // written with ids of their own (a copied database); empty where ids need no counter.
+    virtual QString idCounterPastLargest(const QString& table) const = 0;
     // Whether SELECT DISTINCT needs its ORDER BY expressions among the selected columns.
     virtual bool distinctSortsBySelectedOnly() const = 0;
 
@@ -60,6 +63,3 @@ public:
     virtual QString authorSql(const QString& sql, const NameLookup& knownName) const = 0;
 };
 
-// Whether the word is written as a plain identifier (letters, digits, underscores; not
-// starting with a digit).
-bool isPlainIdentifier(const QString& word);
