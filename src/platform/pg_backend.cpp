@@ -410,7 +410,7 @@ public:
 
     PgCursor* m_active = nullptr;
 
-    DatabaseError errorOf(const PGresult* result) const
+    DatabaseError errorOf(const PGresult* result)
     {
         const QString server = serverName(m_conn);
         const QByteArray state = result ? QByteArray(PQresultErrorField(result, PG_DIAG_SQLSTATE))
@@ -423,9 +423,13 @@ public:
         QString message;
         ConstraintKind constraint = ConstraintKind::None;
         QString column;
-        if (PQstatus(m_conn) == CONNECTION_BAD || state.startsWith("08") || state == "57P01"
-            || state == "57P02" || state == "57P03") {
+        // An error without SQLSTATE is libpq's own: the socket failed under it, whether or
+        // not libpq has yet marked the connection as bad.
+        if (PQstatus(m_conn) == CONNECTION_BAD || state.isEmpty() || state.startsWith("08")
+            || state == "57P01" || state == "57P02" || state == "57P03") {
             kind = DatabaseError::Kind::ConnectionLost;
+            m_broken = true;
+            m_inTransaction = false; // the server rolled it back when the connection went
             message = Lang.Server_connection_lost.arg(server);
         } else if (state == "55P03" || state == "40P01" || state == "40001") {
             kind = DatabaseError::Kind::Busy;
@@ -544,7 +548,7 @@ private:
     {
         if (m_active)
             m_active->buffer();
-        if (PQstatus(m_conn) == CONNECTION_OK)
+        if (PQstatus(m_conn) == CONNECTION_OK && !m_broken)
             return;
         if (m_inTransaction || !mayReconnect) {
             // The server rolled the transaction back when the connection went.
@@ -552,7 +556,9 @@ private:
             throw errorOf(nullptr);
         }
         PQreset(m_conn);
+        m_broken = false;
         if (PQstatus(m_conn) != CONNECTION_OK) {
+            m_broken = true;
             DatabaseError error(Lang.Server_unreachable.arg(serverName(m_conn)) + QStringLiteral("\n\n")
                                 + QString::fromUtf8(PQerrorMessage(m_conn)).trimmed());
             error.kind = DatabaseError::Kind::Unreachable;
@@ -579,6 +585,7 @@ private:
     qint64 m_lastId = -1;
     qint64 m_changes = 0;
     bool m_inTransaction = false;
+    bool m_broken = false; // a statement found the connection gone; reconnect before the next
     QHash<QString, QString> m_constraintColumns;
 
 public:
@@ -751,7 +758,8 @@ std::unique_ptr<ConnectionBackend> SqlBackends::openPostgres(
         PQfinish(conn);
 
         if ((needsPassword || (usedPassword && !typed.isEmpty())) && password && attempt < 3) {
-            const QString prompt = (usedPassword ? Lang.Server_password_refused + u'\n' : QString())
+            // A password typed before and still asked for was refused.
+            const QString prompt = (!typed.isEmpty() ? Lang.Server_password_refused + u'\n' : QString())
                                    + Lang.Server_password_prompt.arg(user, server);
             const std::optional<QString> answer = password(prompt);
             if (answer) {

@@ -23,15 +23,24 @@
 // database on the tests' server.
 class RunningApp {
 public:
+    // serverConninfo names a server database of the test's own instead of a fresh one;
+    // beforeStart scripts the desktop for what start-up asks.
     RunningApp(const QByteArray& tablesIni, const QByteArray& formsXml,
-               Backend backend = Backend::SQLite)
+               Backend backend = Backend::SQLite, const QString& serverConninfo = QString(),
+               const std::function<void(ScriptedDesktop&)>& beforeStart = {})
         : desk(ScriptedDesktop::install())
     {
+        if (beforeStart)
+            beforeStart(desk);
         project.write("tables.ini", tablesIni);
         project.write("forms.xml", formsXml);
         if (backend == Backend::PostgreSQL) {
-            server = std::make_unique<PgTestDatabase>();
-            project.write("settings.ini", "[Options]\nserver=" + server->conninfo().toUtf8() + "\n");
+            QString conninfo = serverConninfo;
+            if (conninfo.isEmpty()) {
+                server = std::make_unique<PgTestDatabase>();
+                conninfo = server->conninfo();
+            }
+            project.write("settings.ini", "[Options]\nserver=" + conninfo.toUtf8() + "\n");
         }
         main = std::make_unique<TfrmMainVarnel>();
         options = std::make_unique<TfrmOptionsVarnel>(main->mniReport);
@@ -50,7 +59,7 @@ public:
     ~RunningApp() { TForm::setModalHook(nullptr); }
 
     SqlConnection& db() { return main->connection(); }
-    bool onServer() const { return server != nullptr; }
+    bool onServer() const { return main->connection().isServer(); }
     // Runs statements that write rows with ids of their own, as a test's starting rows; then
     // every table's id counter goes past the ids written.
     void load(const QString& sql)
