@@ -27,25 +27,15 @@ public:
                Backend backend = Backend::SQLite)
         : desk(ScriptedDesktop::install())
     {
-        project.write("tables.ini", tablesIni);
-        project.write("forms.xml", formsXml);
-        if (backend == Backend::PostgreSQL) {
+        if (backend == Backend::PostgreSQL)
             server = std::make_unique<PgTestDatabase>();
-            project.write("settings.ini", "[Options]\nserver=" + server->conninfo().toUtf8() + "\n");
-        }
-        main = std::make_unique<TfrmMainVarnel>();
-        options = std::make_unique<TfrmOptionsVarnel>(main->mniReport);
-        main->setOptionsDialog(options.get());
-        main->connection().setObserver([this](const QString& sql) { statements.append(sql); });
-        // A form shown modally without an action for it closes at once: no test can block.
-        TForm::setModalHook([this](TForm* shown) {
-            const auto it = modalActions.find(shown->formName());
-            if (it != modalActions.end())
-                it->second(shown);
-            else
-                shown->closeForm();
-        });
-        guarded([this] { main->FormShow(); });
+        start(tablesIni, formsXml, server ? server->conninfo() : QString());
+    }
+    // Started on a database that exists already: settings.ini names it.
+    RunningApp(const QByteArray& tablesIni, const QByteArray& formsXml, const QString& database)
+        : desk(ScriptedDesktop::install())
+    {
+        start(tablesIni, formsXml, database);
     }
     ~RunningApp() { TForm::setModalHook(nullptr); }
 
@@ -102,4 +92,26 @@ public:
     std::unique_ptr<TfrmOptionsVarnel> options;
     QStringList statements;
     std::map<QString, std::function<void(TForm*)>> modalActions;
+
+private:
+    void start(const QByteArray& tablesIni, const QByteArray& formsXml, const QString& database)
+    {
+        project.write("tables.ini", tablesIni);
+        project.write("forms.xml", formsXml);
+        if (!database.isEmpty())
+            project.write("settings.ini", "[Options]\nserver=" + database.toUtf8() + "\n");
+        main = std::make_unique<TfrmMainVarnel>();
+        options = std::make_unique<TfrmOptionsVarnel>(main->mniReport);
+        main->setOptionsDialog(options.get());
+        main->connection().setObserver([this](const QString& sql) { statements.append(sql); });
+        // A form shown modally without an action for it closes at once: no test can block.
+        TForm::setModalHook([this](TForm* shown) {
+            const auto it = modalActions.find(shown->formName());
+            if (it != modalActions.end())
+                it->second(shown);
+            else
+                shown->closeForm();
+        });
+        guarded([this] { main->FormShow(); });
+    }
 };
