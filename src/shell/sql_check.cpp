@@ -217,6 +217,9 @@ public:
         try {
             LoadForms(context, ExeFolder() + QStringLiteral("forms.xml"));
         } catch (const VarnelError& error) {
+            // The reader names the file; the builder names only the control it refused.
+            if (error.message().contains(QLatin1String("forms.xml")))
+                throw;
             throw FormatError(QStringLiteral("forms.xml: ") + error.message());
         }
     }
