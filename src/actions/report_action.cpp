@@ -112,6 +112,15 @@ TRecordActions::TRecordActions(SqlConnection& connection, TForm& mainForm)
 
 TRecordActions::~TRecordActions() = default;
 
+QString TRecordActions::reportQueryText(TdbButton* b)
+{
+    // "$id" first, then the controls; texts go in as typed, the template's author quotes them.
+    QString sql = b->dbSQL;
+    if (b->dbGeneralTableId != -1)
+        sql.replace(QStringLiteral("$id"), QString::number(b->dbGeneralTableId), Qt::CaseInsensitive);
+    return substitutePlaceholders(b, sql, false);
+}
+
 void TRecordActions::reportAction(TdbButton* b)
 {
     TForm* form = TForm::formOf(b);
@@ -133,12 +142,7 @@ void TRecordActions::reportAction(TdbButton* b)
         b->dbGeneralTableId = id;
     }
 
-    // "$id" first, then the controls; texts go in as typed, the template's author quotes them.
-    QString sql = b->dbSQL;
-    if (b->dbGeneralTableId != -1)
-        sql.replace(QStringLiteral("$id"), QString::number(b->dbGeneralTableId), Qt::CaseInsensitive);
-    sql = substitutePlaceholders(b, sql, false);
-
+    const QString sql = reportQueryText(b);
     if (!sql.isEmpty()) {
         SqlStatement statement = m_db.prepare(AuthorSql(m_db, sql));
         m_reportData->setResult(statement);

@@ -57,6 +57,9 @@ public:
     // The search: builds the SELECT from the properties and the filter controls, runs it and
     // fills the grid. Database errors propagate.
     void dbExecute();
+    // The statement dbExecute would run now, from the properties and the filter controls as
+    // they stand; built, not run.
+    QString dbSearchSql();
     // One empty data row, an empty id list; the titles stay.
     void dbClear();
     // Runs the author SQL of dbSQL and fills the grid with its result.

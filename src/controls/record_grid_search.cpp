@@ -381,6 +381,11 @@ bool TdbStringGridEx::countersAreNumbers()
     return true;
 }
 
+QString TdbStringGridEx::dbSearchSql()
+{
+    return searchStatement().sql;
+}
+
 void TdbStringGridEx::dbExecute()
 {
     if (!countersAreNumbers())

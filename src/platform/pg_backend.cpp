@@ -76,6 +76,36 @@ QByteArray decodeBytea(const char* text, int length)
     return bytes;
 }
 
+// Where the literal, quoted name or comment that starts at i ends (just past it); -1 when
+// none starts there. A doubled quote inside stands for one.
+qsizetype endOfQuotedOrComment(const QString& sql, qsizetype i)
+{
+    const QChar c = sql.at(i);
+    const QChar next = i + 1 < sql.size() ? sql.at(i + 1) : QChar();
+    if (c == u'-' && next == u'-') {
+        const qsizetype end = sql.indexOf(u'\n', i);
+        return end < 0 ? sql.size() : end;
+    }
+    if (c == u'/' && next == u'*') {
+        const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+        return end < 0 ? sql.size() : end + 2;
+    }
+    if (c != u'\'' && c != u'"')
+        return -1;
+    qsizetype end = i + 1;
+    while (end < sql.size()) {
+        if (sql.at(end) == c) {
+            if (end + 1 < sql.size() && sql.at(end + 1) == c) {
+                end += 2;
+                continue;
+            }
+            return end + 1;
+        }
+        ++end;
+    }
+    return end;
+}
+
 // ":name" parameters (outside literals, quoted names and comments) become "$1", "$2", ...;
 // names gives each number's parameter name. A "::type" cast is left alone.
 QString numberParameters(const QString& sql, QStringList& names)
@@ -84,25 +114,9 @@ QString numberParameters(const QString& sql, QStringList& names)
     out.reserve(sql.size());
     for (qsizetype i = 0; i < sql.size();) {
         const QChar c = sql.at(i);
-        if (c == u'\'' || c == u'"') {
-            const qsizetype start = i++;
-            while (i < sql.size()) {
-                if (sql.at(i) == c) {
-                    if (i + 1 < sql.size() && sql.at(i + 1) == c) {
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                ++i;
-            }
-            out += QStringView(sql).mid(start, i - start);
-        } else if (c == u'-' && i + 1 < sql.size() && sql.at(i + 1) == u'-') {
-            const qsizetype end = sql.indexOf(u'\n', i);
-            const qsizetype stop = end < 0 ? sql.size() : end;
-            out += QStringView(sql).mid(i, stop - i);
-            i = stop;
+        if (const qsizetype end = endOfQuotedOrComment(sql, i); end >= 0) {
+            out += QStringView(sql).mid(i, end - i);
+            i = end;
         } else if (c == u':' && i + 1 < sql.size() && sql.at(i + 1) == u':') {
             out += QStringLiteral("::");
             i += 2;
@@ -125,6 +139,38 @@ QString numberParameters(const QString& sql, QStringList& names)
         }
     }
     return out;
+}
+
+// The statements of a script, split at the semicolons outside literals, quoted names and
+// comments; pieces holding nothing but blanks and comments are left out. A server prepares
+// one statement at a time.
+QStringList splitStatements(const QString& sql)
+{
+    QStringList statements;
+    QString current;
+    bool content = false;
+    for (qsizetype i = 0; i < sql.size();) {
+        const QChar c = sql.at(i);
+        qsizetype end = endOfQuotedOrComment(sql, i);
+        if (end >= 0) {
+            content = content || c == u'\'' || c == u'"';
+        } else if (c == u';') {
+            if (content)
+                statements.append(current);
+            current.clear();
+            content = false;
+            ++i;
+            continue;
+        } else {
+            end = i + 1;
+            content = content || !c.isSpace();
+        }
+        current += QStringView(sql).mid(i, end - i);
+        i = end;
+    }
+    if (content)
+        statements.append(current);
+    return statements;
 }
 
 void quietNotices(void*, const char*) {}
@@ -321,6 +367,21 @@ public:
         return cursor;
     }
 
+    void check(const QString& sql) override
+    {
+        // The unnamed statement: parsed and analysed, never executed, replaced by the next.
+        for (const QString& statement : splitStatements(sql)) {
+            makeReady(true);
+            PGresult* result = PQprepare(m_conn, "", statement.toUtf8().constData(), 0, nullptr);
+            if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+                DatabaseError error = errorOf(result);
+                PQclear(result);
+                throw error;
+            }
+            PQclear(result);
+        }
+    }
+
     qint64 insert(const QString& sql, const BlobParams& params) override
     {
         QString statement = sql.trimmed();
@@ -470,6 +531,8 @@ public:
         error.constraint = constraint;
         error.column = column;
         error.detail = primary;
+        if (result)
+            error.position = QByteArray(PQresultErrorField(result, PG_DIAG_STATEMENT_POSITION)).toInt();
         return error;
     }
 

@@ -40,6 +40,9 @@ public:
     // by row; the statement runs on the first step.
     virtual std::unique_ptr<StatementCursor> prepare(const QString& sql,
                                                      const BlobParams& params) = 0;
+    // Prepares every statement of the text and runs none of them: the database parses each
+    // one and resolves its names and types. Throws DatabaseError for the first it refuses.
+    virtual void check(const QString& sql) = 0;
     // Runs one INSERT and returns the id of the new row.
     virtual qint64 insert(const QString& sql, const BlobParams& params) = 0;
     // The rows changed by the last INSERT, UPDATE or DELETE.

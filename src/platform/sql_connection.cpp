@@ -314,6 +314,11 @@ SqlStatement SqlConnection::prepare(const QString& sql)
     return SqlStatement(b.prepare(sql, {}));
 }
 
+void SqlConnection::check(const QString& sql)
+{
+    backend().check(sql);
+}
+
 qint64 SqlConnection::insert(const QString& sql, const BlobParams& params)
 {
     ConnectionBackend& b = backend();

@@ -134,6 +134,9 @@ public:
     QueryResult query(const QString& sql);
     // Prepares the (first) statement of the text for reading row by row.
     SqlStatement prepare(const QString& sql);
+    // Has the database prepare every statement of the text without running any: what a
+    // statement names must exist and its types must fit. Nothing is written or read.
+    void check(const QString& sql);
     // Runs one INSERT (with named BLOB parameters) and returns the id of the new row.
     qint64 insert(const QString& sql, const BlobParams& params = {});
     qint64 lastInsertRowId() const;

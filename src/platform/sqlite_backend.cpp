@@ -150,9 +150,11 @@ public:
         throw error;
     }
 
-    QueryResult runScript(const QString& sql) override
+    // Prepares the statements of the text in turn; each is handed over and finalised before
+    // the next is prepared, so that a statement may use what the one before it made.
+    template <class Each>
+    void forEachStatement(const QString& sql, Each each)
     {
-        QueryResult result;
         const QByteArray utf8 = sql.toUtf8();
         const char* tail = utf8.constData();
         const char* end = tail + utf8.size();
@@ -163,6 +165,19 @@ public:
             if (!raw)
                 break; // only blanks or comments were left
             SqliteCursor stmt(this, raw);
+            each(stmt);
+        }
+    }
+
+    void check(const QString& sql) override
+    {
+        forEachStatement(sql, [](SqliteCursor&) {});
+    }
+
+    QueryResult runScript(const QString& sql) override
+    {
+        QueryResult result;
+        forEachStatement(sql, [&result](SqliteCursor& stmt) {
             QueryResult current;
             const int columns = stmt.columnCount();
             for (int c = 0; c < columns; ++c)
@@ -176,7 +191,7 @@ public:
             }
             if (columns > 0 || result.columns.isEmpty())
                 result = std::move(current);
-        }
+        });
         return result;
     }
 

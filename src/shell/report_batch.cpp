@@ -9,7 +9,7 @@
 #include "report/report_dataset.h"
 #include "report/report_export.h"
 #include "report/report_template.h"
-#include "shell/settings.h"
+#include "shell/project_database.h"
 
 #include <QFileInfo>
 
@@ -57,20 +57,6 @@ BatchOptions parse(const QStringList& arguments)
     return options;
 }
 
-// The database start-up would open: the one settings.ini names, else sqlite.db beside the
-// program. It must exist: a batch run never creates one.
-QString databasePath()
-{
-    QString path = LoadOptions(nullptr);
-    if (SqlConnection::namesServer(path))
-        return path;
-    if (path.isEmpty())
-        path = ExeFolder() + QStringLiteral("sqlite.db");
-    if (!QFileInfo(path).isFile())
-        throw FileError(QStringLiteral("the database file is not found: %1").arg(path));
-    return path;
-}
-
 void run(const BatchOptions& options)
 {
     std::unique_ptr<ExportFilter> filter = ExportFilters::make(options.format);
@@ -93,15 +79,10 @@ void run(const BatchOptions& options)
         sql.replace(QStringLiteral("$id"), QString::number(*options.id), Qt::CaseInsensitive);
 
     SqlConnection db;
-    const QString database = databasePath();
-    if (SqlConnection::namesServer(database)) {
-        // No one is there to type a password: libpq's password and service files serve it.
-        db.openServer(database);
-        db.execute(QStringLiteral("SET default_transaction_read_only = on"));
+    OpenProjectDatabaseReadOnly(db);
+    // The catalogue spells the names in author SQL for a server.
+    if (db.isServer())
         LoadTables(ExeFolder() + QStringLiteral("tables.ini"));
-    } else {
-        db.openReadOnly(database);
-    }
     ReportDataset data;
     data.setUserName(QStringLiteral("Report"));
     SqlStatement statement = db.prepare(AuthorSql(db, sql));
@@ -122,8 +103,8 @@ ReportBatchResult RunReportBatch(const QStringList& arguments)
         run(parse(arguments));
         return {};
     } catch (const VarnelError& error) {
-        return {1, error.message().simplified()};
+        return CommandOutcome::failure(ExitCode::Failed, error.message().simplified());
     } catch (const std::exception& error) {
-        return {1, QString::fromLocal8Bit(error.what()).simplified()};
+        return CommandOutcome::failure(ExitCode::Failed, QString::fromLocal8Bit(error.what()).simplified());
     }
 }
