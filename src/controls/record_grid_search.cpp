@@ -90,11 +90,10 @@ QString editCondition(TdbEdit* edit, TdbStringGridEx* grid, const SqlDialect& d)
         edit->clear();
         return QString();
     }
-    const QString like = u' ' + d.caseInsensitiveLike() + u' ';
     if (op == u"=")
-        return column + like + quoted(upper);
+        return d.caseInsensitiveMatch(column, quoted(upper));
     if (op == u"%s%")
-        return column + like + quoted(u'%' + upper + u'%');
+        return d.caseInsensitiveMatch(column, quoted(u'%' + upper + u'%'));
     if (op == u">" || op == u">=" || op == u"<" || op == u"<=")
         return d.compareWithNumber(column, op, upper, GetFieldType(edit->dbTable, edit->dbField));
     return QString();
@@ -186,8 +185,8 @@ QString filterCondition(QObject* control, TdbStringGridEx* grid, const QString& 
     if (auto* memo = qobject_cast<TdbMemo*>(control)) {
         const QString text = memo->toPlainText();
         return text.isEmpty() ? QString()
-                              : d.column(memo->dbTable, memo->dbField) + u' '
-                                    + d.caseInsensitiveLike() + u' ' + quoted(QLocale().toUpper(text));
+                              : d.caseInsensitiveMatch(d.column(memo->dbTable, memo->dbField),
+                                                       quoted(QLocale().toUpper(text)));
     }
     if (auto* counter = qobject_cast<TdbEditCount*>(control)) {
         // Checked to be a number before the search began.

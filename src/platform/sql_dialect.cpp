@@ -13,7 +13,10 @@ public:
     QString plainName(const QString& identifier) const override { return identifier; }
     QString plainColumn(const QString& dotted) const override { return dotted; }
     QString alias(const QString& alias) const override { return u'\'' + alias + u'\''; }
-    QString caseInsensitiveLike() const override { return QStringLiteral("LIKE"); }
+    QString caseInsensitiveMatch(const QString& column, const QString& pattern) const override
+    {
+        return column + QStringLiteral(" LIKE ") + pattern;
+    }
 
     QString columnType(const QString& type) const override
     {
@@ -134,6 +137,27 @@ QChar nextNonBlank(const QString& sql, qsizetype i)
     return i < sql.size() ? sql.at(i) : QChar();
 }
 
+// Whether the literal that ends before i is a whole LIKE pattern: what follows it ends the
+// operand (a closing bracket, a comma, the end, the next word) rather than continuing it.
+// A pattern that already names its ESCAPE character keeps it.
+bool endsLikePattern(const QString& sql, qsizetype i)
+{
+    while (i < sql.size() && sql.at(i).isSpace())
+        ++i;
+    if (i >= sql.size())
+        return true;
+    const QChar c = sql.at(i);
+    if (c == u')' || c == u',' || c == u';')
+        return true;
+    if (!isWordStart(c))
+        return false;
+    qsizetype end = i;
+    while (end < sql.size() && isWordPart(sql.at(end)))
+        ++end;
+    const QString word = sql.mid(i, end - i).toUpper();
+    return word != u"ESCAPE" && word != u"COLLATE";
+}
+
 // The names that the statement itself declares as aliases ("AS name", "AS [name]",
 // AS "name", AS 'name'): a later "name" refers to them, as SQLite reads it.
 QSet<QString> declaredAliases(const QString& sql)
@@ -178,8 +202,12 @@ public:
         return quotedName(dotted.left(dot)) + u'.' + quotedName(dotted.mid(dot + 1));
     }
     QString alias(const QString& alias) const override { return quotedName(alias); }
-    // ILIKE folds letters of every script on a database made with a UTF-8 locale.
-    QString caseInsensitiveLike() const override { return QStringLiteral("ILIKE"); }
+    // ILIKE folds letters of every script on a database made with a UTF-8 locale. Without
+    // ESCAPE '' a backslash would escape the character after it, and one at the end fails.
+    QString caseInsensitiveMatch(const QString& column, const QString& pattern) const override
+    {
+        return column + QStringLiteral(" ILIKE ") + pattern + QStringLiteral(" ESCAPE ''");
+    }
 
     QString columnType(const QString& type) const override
     {
@@ -238,6 +266,11 @@ public:
         QString out;
         out.reserve(sql.size() + 16);
         QString previous; // the last bare word, in capitals; empty after anything else
+        // A backslash in a pattern is itself in SQLite; the server is told to read it so.
+        auto likeEscape = [&](qsizetype after) {
+            return previous == u"LIKE" && endsLikePattern(sql, after) ? QStringLiteral(" ESCAPE ''")
+                                                                     : QString();
+        };
         qsizetype i = 0;
         const qsizetype n = sql.size();
         while (i < n) {
@@ -245,7 +278,7 @@ public:
             const QChar next = i + 1 < n ? sql.at(i + 1) : QChar();
             if (c == u'\'') {
                 const QString inner = readQuoted(sql, i, u'\'');
-                out += previous == u"AS" ? quotedName(inner) : stringLiteral(inner);
+                out += previous == u"AS" ? quotedName(inner) : stringLiteral(inner) + likeEscape(i);
                 previous.clear();
             } else if (c == u'-' && next == u'-') {
                 const qsizetype end = sql.indexOf(u'\n', i);
@@ -269,8 +302,8 @@ public:
                     out += quotedName(spelled);
                 else if (previous == u"AS" || aliases.contains(inner.toCaseFolded()))
                     out += quotedName(inner);
-                else
-                    out += stringLiteral(inner); // SQLite takes an unknown "word" as text
+                else // SQLite takes an unknown "word" as text
+                    out += stringLiteral(inner) + likeEscape(i);
                 previous.clear();
             } else if (isWordStart(c)) {
                 const qsizetype start = i;
@@ -279,7 +312,10 @@ public:
                 const QString word = sql.mid(start, i - start);
                 const QString upper = word.toUpper();
                 const QChar before = start > 0 ? sql.at(start - 1) : QChar();
-                const bool call = nextNonBlank(sql, i) == u'(';
+                // A table named before its column list is no function call.
+                const bool tableFollows = previous == u"INTO" || previous == u"TABLE"
+                                          || previous == u"REFERENCES";
+                const bool call = nextNonBlank(sql, i) == u'(' && !tableFollows;
                 if (upper == u"LIKE") {
                     out += QStringLiteral("ILIKE");
                 } else if (upper == u"IFNULL" && call) {

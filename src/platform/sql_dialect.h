@@ -34,8 +34,9 @@ public:
     virtual QString plainColumn(const QString& dotted) const = 0;
     // The alias of a calculated field: 'alias' on SQLite, "alias" on PostgreSQL.
     virtual QString alias(const QString& alias) const = 0;
-    // The operator of a search that ignores letter case.
-    virtual QString caseInsensitiveLike() const = 0;
+    // column LIKE pattern (a string literal), ignoring letter case. "%" and "_" are the only
+    // wildcards: a backslash in the pattern stands for itself, as SQLite reads it.
+    virtual QString caseInsensitiveMatch(const QString& column, const QString& pattern) const = 0;
 
     // The column type for a field type of tables.ini.
     virtual QString columnType(const QString& fieldType) const = 0;

@@ -1,6 +1,8 @@
 #include "controls/file_control.h"
 #include "controls/main_form_fixture.h"
 #include "platform/sql_connection.h"
+#include "platform/sql_dialect.h"
+#include "support/backends.h"
 #include "support/scripted_desktop.h"
 
 #include <QAction>
@@ -35,18 +37,20 @@ QByteArray binaryContent()
 
 } // namespace
 
-class FileStorage : public ::testing::Test {
+// The stored bytes come from an SQLite file or from a database of the tests' server.
+class FileStorage : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
         desk = &ScriptedDesktop::install();
         desk->temp = dir.filePath(QStringLiteral("temp"));
         QDir().mkpath(desk->temp);
-        db.open(dir.filePath(QStringLiteral("data.db")));
-        db.execute(QStringLiteral("CREATE TABLE customers (id INTEGER PRIMARY KEY, contract BLOB, "
-                                  "contract_filename TEXT)"));
+        openTestDatabase(db, GetParam(), dir.filePath(QStringLiteral("data.db")), server);
+        db.execute(QStringLiteral("CREATE TABLE customers (id INTEGER PRIMARY KEY, contract %1, "
+                                  "contract_filename TEXT)")
+                       .arg(db.dialect().columnType(QStringLiteral("FILE"))));
         db.execute(QStringLiteral("INSERT INTO customers (id, contract, contract_filename) VALUES "
-                                  "(7, :contract, \"C:\\docs\\report.pdf\")"),
+                                  "(7, :contract, 'C:\\docs\\report.pdf')"),
                    {{QStringLiteral("contract"), stored}});
         db.execute(QStringLiteral("INSERT INTO customers (id) VALUES (8)"));
         db.setObserver([this](const QString& sql) { statements.append(sql); });
@@ -78,13 +82,14 @@ protected:
     MainFormFixture fixture;
     QTemporaryDir dir;
     ScriptedDesktop* desk = nullptr;
+    std::unique_ptr<PgTestDatabase> server; // outlives the connection to it
     SqlConnection db;
     QStringList statements;
     TdbFileToDatabase* field = nullptr;
     const QByteArray stored = binaryContent();
 };
 
-TEST_F(FileStorage, ChoosingAFileShowsItsNameAndKeepsTheRightButton)
+TEST_P(FileStorage, ChoosingAFileShowsItsNameAndKeepsTheRightButton)
 {
     const QString path = chosenFile(QStringLiteral("offer.odt"), "offer");
     desk->fileAnswers = {path};
@@ -111,7 +116,7 @@ TEST_F(FileStorage, ChoosingAFileShowsItsNameAndKeepsTheRightButton)
     EXPECT_TRUE(statements.isEmpty());
 }
 
-TEST_F(FileStorage, OpenFileWritesTheStoredBytesToTheTemporaryFolderAndOpensThem)
+TEST_P(FileStorage, OpenFileWritesTheStoredBytesToTheTemporaryFolderAndOpensThem)
 {
     loadRecord(7, QStringLiteral("C:\\docs\\report.pdf"));
     // An older copy of the same name is replaced.
@@ -119,7 +124,9 @@ TEST_F(FileStorage, OpenFileWritesTheStoredBytesToTheTemporaryFolderAndOpensThem
 
     field->mniRunFile()->trigger();
     EXPECT_TRUE(desk->messages.empty()) << desk->texts().join("|").toStdString();
-    EXPECT_EQ(statements, QStringList{"SELECT contract,contract_filename FROM customers WHERE id=7"});
+    EXPECT_EQ(statements, QStringList{db.isServer()
+                                          ? "SELECT \"contract\",\"contract_filename\" FROM \"customers\" WHERE id=7"
+                                          : "SELECT contract,contract_filename FROM customers WHERE id=7"});
     const QString copy = desk->tempFolder() + QStringLiteral("report.pdf");
     EXPECT_EQ(readFile(copy), stored);
     ASSERT_EQ(desk->shellRequests.size(), 1u);
@@ -129,7 +136,7 @@ TEST_F(FileStorage, OpenFileWritesTheStoredBytesToTheTemporaryFolderAndOpensThem
     EXPECT_FALSE(field->dbFileIsChanged);
 }
 
-TEST_F(FileStorage, OpenFileWithoutAProgramForTheKindOffersToSaveInstead)
+TEST_P(FileStorage, OpenFileWithoutAProgramForTheKindOffersToSaveInstead)
 {
     loadRecord(7, QStringLiteral("C:\\docs\\report.pdf"));
     const QString copy = desk->tempFolder() + QStringLiteral("report.pdf");
@@ -171,7 +178,7 @@ TEST_F(FileStorage, OpenFileWithoutAProgramForTheKindOffersToSaveInstead)
     EXPECT_EQ(desk->shellRequests.size(), 1u);
 }
 
-TEST_F(FileStorage, OpenFileAfterChoosingAnotherOpensTheStoredOne)
+TEST_P(FileStorage, OpenFileAfterChoosingAnotherOpensTheStoredOne)
 {
     loadRecord(7, QStringLiteral("C:\\docs\\report.pdf"));
     desk->fileAnswers = {chosenFile(QStringLiteral("new.txt"), "new")};
@@ -185,7 +192,7 @@ TEST_F(FileStorage, OpenFileAfterChoosingAnotherOpensTheStoredOne)
     EXPECT_TRUE(field->rightButton()->isEnabled());
 }
 
-TEST_F(FileStorage, SaveFileProposesTheStoredNameAndWritesItsBytes)
+TEST_P(FileStorage, SaveFileProposesTheStoredNameAndWritesItsBytes)
 {
     loadRecord(7, QStringLiteral("C:\\docs\\report.pdf"));
     const QString target = dir.filePath(QStringLiteral("copy.bin"));
@@ -204,7 +211,7 @@ TEST_F(FileStorage, SaveFileProposesTheStoredNameAndWritesItsBytes)
     EXPECT_TRUE(desk->shellRequests.empty());
 }
 
-TEST_F(FileStorage, WithoutAStoredFileOpenAndSaveSayThereIsNoFile)
+TEST_P(FileStorage, WithoutAStoredFileOpenAndSaveSayThereIsNoFile)
 {
     struct Case {
         int id;
@@ -229,7 +236,7 @@ TEST_F(FileStorage, WithoutAStoredFileOpenAndSaveSayThereIsNoFile)
     EXPECT_EQ(statements.size(), 4); // no SELECT for dbID -1
 }
 
-TEST_F(FileStorage, DeleteFileAsksAndEmptiesOnYesOnly)
+TEST_P(FileStorage, DeleteFileAsksAndEmptiesOnYesOnly)
 {
     loadRecord(7, QStringLiteral("C:\\docs\\report.pdf"));
     desk->answers = {DesktopServices::No};
@@ -253,7 +260,7 @@ TEST_F(FileStorage, DeleteFileAsksAndEmptiesOnYesOnly)
     EXPECT_TRUE(statements.isEmpty()); // the record itself is changed by its save
 }
 
-TEST_F(FileStorage, ATemporaryFolderThatCannotBeWrittenIsReportedAndNothingOpened)
+TEST_P(FileStorage, ATemporaryFolderThatCannotBeWrittenIsReportedAndNothingOpened)
 {
     loadRecord(7, QStringLiteral("report.pdf"));
     // A file where the folder should be: nothing can be written below it.
@@ -274,3 +281,5 @@ TEST_F(FileStorage, ATemporaryFolderThatCannotBeWrittenIsReportedAndNothingOpene
     ASSERT_EQ(desk->messages.size(), 1u);
     EXPECT_EQ(readFile(blocked), QByteArray("a file"));
 }
+
+VARNEL_ON_BOTH_BACKENDS(FileStorage);

@@ -11,6 +11,7 @@
 #include "platform/form.h"
 #include "platform/lang.h"
 #include "platform/sql_connection.h"
+#include "support/backends.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_project.h"
 
@@ -57,16 +58,16 @@ QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0)
 }
 
 // A form holding the grid under test and its filter controls, on a real database made from
-// the tables above.
-class GridTest : public ::testing::Test {
+// the tables above: an SQLite file, or a fresh database on the tests' server.
+class GridBase : public ::testing::Test {
 public:
     void SetUp() override
     {
         desk = &ScriptedDesktop::install();
         project.write("tables.ini", QByteArray(TablesIni));
         LoadTables(project.file("tables.ini"));
-        db.open(project.file("test.db"));
-        for (const QString& statement : GetCreateTableScript(project.file("tables.ini")))
+        openTestDatabase(db, backend(), project.file("test.db"), server);
+        for (const QString& statement : GetCreateTableScript(project.file("tables.ini"), db.dialect()))
             db.execute(statement);
         db.setObserver([this](const QString& sql) { statements.append(sql); });
         newForm();
@@ -75,6 +76,13 @@ public:
     {
         delete form;
         FreeCatalogue();
+    }
+    virtual Backend backend() const { return Backend::SQLite; }
+    bool onServer() const { return db.isServer(); }
+    // A statement as SQLite is given it, or as the server is.
+    QString sql(const QString& sqlite, const QString& server) const
+    {
+        return onServer() ? server : sqlite;
     }
 
     void newForm()
@@ -130,10 +138,17 @@ public:
 
     ScriptedDesktop* desk = nullptr;
     TempProject project;
+    std::unique_ptr<PgTestDatabase> server; // outlives the connection to it
     SqlConnection db;
     QStringList statements;
     TForm* form = nullptr;
     TdbStringGridEx* grid = nullptr;
+};
+
+// The search tests run on both back ends.
+class GridTest : public GridBase, public ::testing::WithParamInterface<Backend> {
+public:
+    Backend backend() const override { return GetParam(); }
 };
 
 const QString Select = QStringLiteral("SELECT DISTINCT [orders].[number],[orders].id FROM [orders]");
@@ -344,7 +359,7 @@ TEST(RecordGrid, NeverShownGridKeepsTheFirstRowCurrentLikeAShownOne)
 
 // ---- the search statement ----
 
-TEST_F(GridTest, WorkedExamplesComeOutCharacterForCharacter)
+TEST_P(GridTest, WorkedExamplesComeOutCharacterForCharacter)
 {
     grid->dbListFields = QStringLiteral("orders.number,customers.name,orders.date");
     auto* number = filter<TdbEdit>("edNumber");
@@ -358,27 +373,37 @@ TEST_F(GridTest, WorkedExamplesComeOutCharacterForCharacter)
     customer->AddRecord(7, QStringLiteral("Smith"));
     customer->setDbItemID(7);
     grid->dbSortField = QStringLiteral("orders.date");
-    EXPECT_EQ(search(), QStringLiteral(
+    // A server sorts a DISTINCT result only by selected columns: the sort expression is
+    // selected after the id, where the grid does not show it.
+    EXPECT_EQ(search(), sql(
         "SELECT DISTINCT [orders].[number],[customers].[name],[orders].[date],[orders].id FROM [orders]"
         " LEFT OUTER JOIN [customers] ON [orders].[id_customers]=[customers].id"
         " WHERE [orders].[number] LIKE '%12%' AND orders.id_customers=7"
-        " ORDER BY orders.date ASC"));
+        " ORDER BY orders.date ASC",
+        "SELECT DISTINCT \"orders\".\"number\",\"customers\".\"name\",\"orders\".\"date\",\"orders\".id,"
+        "\"orders\".\"date\" FROM \"orders\""
+        " LEFT OUTER JOIN \"customers\" ON \"orders\".\"id_customers\"=\"customers\".id"
+        " WHERE \"orders\".\"number\" ILIKE '%12%' ESCAPE '' AND \"orders\".\"id_customers\"=7"
+        " ORDER BY \"orders\".\"date\" ASC NULLS FIRST"));
 
     newForm();
     grid->dbGeneralTable = QStringLiteral("items");
     grid->dbListFields = QStringLiteral("items.name,items.qty");
     grid->dbParentTable = QStringLiteral("orders");
     grid->dbParentTableId = 5;
-    EXPECT_EQ(search(), QStringLiteral(
-        "SELECT DISTINCT [items].[name],[items].[qty],[items].id FROM [items] WHERE (items.id_orders=5)"));
+    EXPECT_EQ(search(), sql(
+        "SELECT DISTINCT [items].[name],[items].[qty],[items].id FROM [items] WHERE (items.id_orders=5)",
+        "SELECT DISTINCT \"items\".\"name\",\"items\".\"qty\",\"items\".id FROM \"items\""
+        " WHERE (\"items\".\"id_orders\"=5)"));
 }
 
-TEST_F(GridTest, EachFilterKindWritesItsCondition)
+TEST_P(GridTest, EachFilterKindWritesItsCondition)
 {
     struct Case {
         const char* what;
         std::function<void(GridTest&)> setup;
-        QString expected;
+        QString expected; // as SQLite is given it
+        QStringList found; // the first column of the rows found, in any order unless sorted
     };
     auto edit = [](const char* op, const char* text, const char* field = "number") {
         return [=](GridTest& t) {
@@ -428,16 +453,24 @@ TEST_F(GridTest, EachFilterKindWritesItsCondition)
     const QString day0 = QStringLiteral("'2014-03-05 00:00:00.000'");
     const QString day1 = QStringLiteral("'2014-03-05 23:59:59.999'");
     const Case cases[] = {
-        {"edit =", edit("=", "abc"), Select + " WHERE [orders].[number] LIKE 'ABC'"},
-        {"edit %s%", edit("%s%", "b_c"), Select + " WHERE [orders].[number] LIKE '%B_C%'"},
-        {"edit >", edit(">", "10", "amount"), Select + " WHERE [orders].[amount]>10"},
-        {"edit >=", edit(">=", "-3", "amount"), Select + " WHERE [orders].[amount]>=-3"},
-        {"edit <", edit("<", "7", "amount"), Select + " WHERE [orders].[amount]<7"},
-        {"edit <=", edit("<=", "0", "amount"), Select + " WHERE [orders].[amount]<=0"},
+        {"edit =", edit("=", "abc"), Select + " WHERE [orders].[number] LIKE 'ABC'",
+         {"ABC", "abc"}},
+        {"edit %s%", edit("%s%", "b_c"), Select + " WHERE [orders].[number] LIKE '%B_C%'",
+         {"xb_cx"}},
+        {"edit >", edit(">", "10", "amount"), Select + " WHERE [orders].[amount]>10",
+         {"xb_cx"}},
+        {"edit >=", edit(">=", "-3", "amount"), Select + " WHERE [orders].[amount]>=-3",
+         {"ABC", "abc", "o'neil", "say \"hi\"", "xb_cx"}},
+        {"edit <", edit("<", "7", "amount"), Select + " WHERE [orders].[amount]<7",
+         {"ABC", "N1", "o'neil", "say \"hi\""}},
+        {"edit <=", edit("<=", "0", "amount"), Select + " WHERE [orders].[amount]<=0",
+         {"ABC", "N1", "o'neil"}},
         {"edit double quote as typed", edit("=", "say \"hi\""),
-         Select + " WHERE [orders].[number] LIKE 'SAY \"HI\"'"},
+         Select + " WHERE [orders].[number] LIKE 'SAY \"HI\"'",
+         {"say \"hi\""}},
         {"edit single quote doubled", edit("=", "o'neil"),
-         Select + " WHERE [orders].[number] LIKE 'O''NEIL'"},
+         Select + " WHERE [orders].[number] LIKE 'O''NEIL'",
+         {"o'neil"}},
         {"memo",
          [](GridTest& t) {
              auto* m = t.filter<TdbMemo>("mmNote");
@@ -445,17 +478,22 @@ TEST_F(GridTest, EachFilterKindWritesItsCondition)
              m->dbField = QStringLiteral("note");
              m->setPlainText(QStringLiteral(" urgent "));
          },
-         Select + " WHERE [orders].[note] LIKE ' URGENT '"},
+         Select + " WHERE [orders].[note] LIKE ' URGENT '",
+         {"abc"}},
         {"counter",
          [](GridTest& t) {
              auto* c = t.filter<TdbEditCount>("ecCount");
              c->dbTable = QStringLiteral("orders");
              c->setText(QStringLiteral("12"));
          },
-         Select + " WHERE [orders].record_count = 12"},
-        {"check box checked", check(Qt::Checked), Select + " WHERE [orders].[paid]=1"},
-        {"check box unchecked", check(Qt::Unchecked), Select + " WHERE [orders].[paid]=0"},
-        {"check box grayed", check(Qt::PartiallyChecked), Select},
+         Select + " WHERE [orders].record_count = 12",
+         {"abc"}},
+        {"check box checked", check(Qt::Checked), Select + " WHERE [orders].[paid]=1",
+         {"abc", "xb_cx"}},
+        {"check box unchecked", check(Qt::Unchecked), Select + " WHERE [orders].[paid]=0",
+         {"ABC", "o'neil"}},
+        {"check box grayed", check(Qt::PartiallyChecked), Select,
+         {"ABC", "N1", "abc", "o'neil", "say \"hi\"", "xb_cx"}},
         {"combo box without selection",
          [](GridTest& t) {
              auto* c = t.filter<TdbComboBox>("cbCustomer");
@@ -464,58 +502,79 @@ TEST_F(GridTest, EachFilterKindWritesItsCondition)
              c->AddRecord(-1, QString());
              c->setCurrentIndex(0);
          },
-         Select},
+         Select,
+         {"ABC", "N1", "abc", "o'neil", "say \"hi\"", "xb_cx"}},
         {"another grid", otherGrid("customers", 3),
          Select + " LEFT OUTER JOIN [customers] ON [orders].[id_customers]=[customers].id"
-                  " WHERE [orders].[id_customers]=3"},
+                  " WHERE [orders].[id_customers]=3",
+         {"abc", "xb_cx"}},
         {"another grid on a reference column", otherGrid("orders.id_customers2", 4),
-         Select + " WHERE [orders].[id_customers2]=4"},
-        {"DATE picker", picker(">=", "date"), Select + " WHERE orders.date >= " + day0},
+         Select + " WHERE [orders].[id_customers2]=4",
+         {"abc"}},
+        {"DATE picker", picker(">=", "date"), Select + " WHERE orders.date >= " + day0,
+         {"abc", "o'neil", "xb_cx"}},
         {"DATETIME picker =", picker("=", "ordered"),
-         Select + " WHERE (orders.ordered > " + day0 + " AND orders.ordered < " + day1 + ")"},
-        {"DATETIME picker >", picker(">", "ordered"), Select + " WHERE orders.ordered > " + day1},
-        {"DATETIME picker >=", picker(">=", "ordered"), Select + " WHERE orders.ordered >= " + day0},
-        {"DATETIME picker <", picker("<", "ordered"), Select + " WHERE orders.ordered < " + day0},
-        {"DATETIME picker <=", picker("<=", "ordered"), Select + " WHERE orders.ordered <= " + day1},
-        {"unchecked picker", picker("=", "date", false), Select},
-        {"time picker", picker("=", "date", true, TdbDateTimePicker::dtkTime), Select},
-        {"picker on a TIME column", picker("=", "delivery"), Select},
-        {"calendar on DATE", calendar("date"), Select + " WHERE orders.date <= " + day0},
-        {"calendar on DATETIME", calendar("ordered"), Select},
+         Select + " WHERE (orders.ordered > " + day0 + " AND orders.ordered < " + day1 + ")",
+         {"abc", "o'neil"}},
+        {"DATETIME picker >", picker(">", "ordered"), Select + " WHERE orders.ordered > " + day1,
+         {"xb_cx"}},
+        {"DATETIME picker >=", picker(">=", "ordered"), Select + " WHERE orders.ordered >= " + day0,
+         {"ABC", "abc", "o'neil", "xb_cx"}},
+        {"DATETIME picker <", picker("<", "ordered"), Select + " WHERE orders.ordered < " + day0,
+         {"say \"hi\""}},
+        {"DATETIME picker <=", picker("<=", "ordered"), Select + " WHERE orders.ordered <= " + day1,
+         {"ABC", "abc", "o'neil", "say \"hi\""}},
+        {"unchecked picker", picker("=", "date", false), Select,
+         {"ABC", "N1", "abc", "o'neil", "say \"hi\"", "xb_cx"}},
+        {"time picker", picker("=", "date", true, TdbDateTimePicker::dtkTime), Select,
+         {"ABC", "N1", "abc", "o'neil", "say \"hi\"", "xb_cx"}},
+        {"picker on a TIME column", picker("=", "delivery"), Select,
+         {"ABC", "N1", "abc", "o'neil", "say \"hi\"", "xb_cx"}},
+        {"calendar on DATE", calendar("date"), Select + " WHERE orders.date <= " + day0,
+         {"ABC", "abc", "o'neil"}},
+        {"calendar on DATETIME", calendar("ordered"), Select,
+         {"ABC", "N1", "abc", "o'neil", "say \"hi\"", "xb_cx"}},
         {"names that find nothing",
          [](GridTest& t) { t.grid->dbListControls = QStringLiteral("nothing,,alsoNothing"); },
-         Select},
+         Select,
+         {"ABC", "N1", "abc", "o'neil", "say \"hi\"", "xb_cx"}},
         {"conditions joined with AND in list order",
          [=](GridTest& t) {
              check(Qt::Checked)(t);
              edit("=", "a")(t);
          },
-         Select + " WHERE [orders].[paid]=1 AND [orders].[number] LIKE 'A'"},
+         Select + " WHERE [orders].[paid]=1 AND [orders].[number] LIKE 'A'",
+         {}},
         {"author filter alone",
          [](GridTest& t) { t.grid->dbFilter = QStringLiteral("orders.amount > 1"); },
-         Select + " WHERE (orders.amount > 1)"},
+         Select + " WHERE (orders.amount > 1)",
+         {"abc", "say \"hi\"", "xb_cx"}},
         {"author filter after the conditions",
          [=](GridTest& t) {
              check(Qt::Unchecked)(t);
              t.grid->dbFilter = QStringLiteral("orders.amount > 1");
          },
-         Select + " WHERE [orders].[paid]=0 AND (orders.amount > 1)"},
+         Select + " WHERE [orders].[paid]=0 AND (orders.amount > 1)",
+         {}},
         {"descending order",
          [](GridTest& t) {
              t.grid->dbSortField = QStringLiteral("orders.number");
              t.grid->dbSortAsc = false;
          },
-         Select + " ORDER BY orders.number DESC"},
+         Select + " ORDER BY orders.number DESC",
+         {"xb_cx", "say \"hi\"", "o'neil", "abc", "N1", "ABC"}},
         {"calculated field",
          [](GridTest& t) { t.grid->dbListFields = QStringLiteral("orders.number,orders.total"); },
          "SELECT DISTINCT [orders].[number],[orders].[amount]*2 AS 'orders.total',[orders].id"
-         " FROM [orders]"},
+         " FROM [orders]",
+         {"ABC", "N1", "abc", "o'neil", "say \"hi\"", "xb_cx"}},
         {"effective table of a reference column",
          [](GridTest& t) {
              t.grid->dbGeneralTable = QStringLiteral("orders.id_customers2");
              t.grid->dbListFields = QStringLiteral("customers.name");
          },
-         "SELECT DISTINCT [customers].[name],[customers].id FROM [customers]"},
+         "SELECT DISTINCT [customers].[name],[customers].id FROM [customers]",
+         {"Jones", "Lee", "Smith"}},
         {"joins with dictionaries moved last",
          [](GridTest& t) {
              t.grid->dbGeneralTable = QStringLiteral("items");
@@ -523,14 +582,16 @@ TEST_F(GridTest, EachFilterKindWritesItsCondition)
          },
          "SELECT DISTINCT [items].[name],[customers].[name],[orders].[number],[items].id FROM [items]"
          " LEFT OUTER JOIN [orders] ON [items].[id_orders]=[orders].id"
-         " LEFT OUTER JOIN [customers] ON [orders].[id_customers]=[customers].id"},
+         " LEFT OUTER JOIN [customers] ON [orders].[id_customers]=[customers].id",
+         {"bolt", "nut"}},
         {"join from the referenced side",
          [](GridTest& t) {
              t.grid->dbGeneralTable = QStringLiteral("customers");
              t.grid->dbListFields = QStringLiteral("customers.name,orders.number");
          },
          "SELECT DISTINCT [customers].[name],[orders].[number],[customers].id FROM [customers]"
-         " LEFT OUTER JOIN [orders] ON [customers].id=[orders].[id_customers]"},
+         " LEFT OUTER JOIN [orders] ON [customers].id=[orders].[id_customers]",
+         {"Jones", "Jones", "Lee", "Smith"}},
         {"filter tables are joined too",
          [](GridTest& t) {
              t.grid->dbGeneralTable = QStringLiteral("items");
@@ -543,7 +604,8 @@ TEST_F(GridTest, EachFilterKindWritesItsCondition)
          },
          "SELECT DISTINCT [items].[name],[items].id FROM [items]"
          " LEFT OUTER JOIN [orders] ON [items].[id_orders]=[orders].id"
-         " WHERE [orders].[number] LIKE 'N1'"},
+         " WHERE [orders].[number] LIKE 'N1'",
+         {"nut"}},
         {"parent mode ignores the filter controls and adds the author filter",
          [=](GridTest& t) {
              check(Qt::Checked)(t);
@@ -554,25 +616,50 @@ TEST_F(GridTest, EachFilterKindWritesItsCondition)
              t.grid->dbFilter = QStringLiteral("items.qty > 1");
          },
          "SELECT DISTINCT [items].[name],[items].id FROM [items]"
-         " WHERE (items.id_orders=0) AND (items.qty > 1)"},
+         " WHERE (items.id_orders=0) AND (items.qty > 1)",
+         {}},
         {"parent that the table does not reference",
          [](GridTest& t) {
              t.grid->dbParentTable = QStringLiteral("items");
              t.grid->dbParentTableId = 2;
              t.grid->dbFilter = QStringLiteral("orders.amount > 1");
          },
-         Select + " WHERE (orders.amount > 1)"},
+         Select + " WHERE (orders.amount > 1)",
+         {"abc", "say \"hi\"", "xb_cx"}},
     };
+    // Rows that each condition tells apart: letter case, wildcards, quotes, signs, the edges
+    // of a day, references and third states.
+    db.execute("INSERT INTO customers (id, name) VALUES (1, 'Smith'), (3, 'Jones'), (4, 'Lee')");
+    db.execute("INSERT INTO orders (id, number, date, ordered, paid, amount, note, record_count,"
+               " id_customers, id_customers2) VALUES"
+               " (1, 'abc', '2014-03-05 00:00:00.000', '2014-03-05 10:00:00.000', 1, 10, ' urgent ', 12, 3, 4),"
+               " (2, 'ABC', '2014-03-04 00:00:00.000', '2014-03-05 00:00:00.000', 0, -3, 'urgent', 13, 1, NULL),"
+               " (3, 'xb_cx', '2014-03-06 00:00:00.000', '2014-03-06 00:00:00.000', 1, 11, NULL, NULL, 3, NULL),"
+               " (4, 'say \"hi\"', NULL, '2014-03-04 12:00:00.000', NULL, 5, NULL, NULL, NULL, NULL),"
+               " (5, 'o''neil', '2014-03-05 00:00:00.000', '2014-03-05 23:59:59.000', 0, 0, NULL, NULL, NULL, NULL),"
+               " (6, 'N1', NULL, NULL, NULL, -4, NULL, NULL, NULL, NULL)");
+    db.execute("INSERT INTO items (id, name, qty, id_orders) VALUES (1, 'bolt', 2, 1), (2, 'nut', 1, 6)");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         newForm();
         c.setup(*this);
-        EXPECT_EQ(search(), c.expected);
+        const QString sql = search();
+        if (!onServer()) {
+            EXPECT_EQ(sql, c.expected);
+        }
+        QStringList found = grid->dbListId.isEmpty() ? QStringList() : column(0);
+        QStringList expected = c.found;
+        // Only an ORDER BY fixes the order of the rows; each database has its own otherwise.
+        if (grid->dbSortField.isEmpty()) {
+            found.sort();
+            expected.sort();
+        }
+        EXPECT_EQ(found, expected) << sql.toStdString();
     }
-    EXPECT_TRUE(desk->messages.empty());
+    EXPECT_TRUE(desk->messages.empty()) << desk->messages.front().text.toStdString();
 }
 
-TEST_F(GridTest, DateFiltersKeepOnlyTheWholeDay)
+TEST_P(GridTest, DateFiltersKeepOnlyTheWholeDay)
 {
     auto* picker = filter<TdbDateTimePicker>("dtFrom");
     picker->dbTable = QStringLiteral("orders");
@@ -598,7 +685,7 @@ TEST_F(GridTest, DateFiltersKeepOnlyTheWholeDay)
     EXPECT_EQ(calendar->value(), DayCount::fromDate(QDate(2014, 3, 6)));
 }
 
-TEST_F(GridTest, ComparisonFilterThatIsNotANumberIsReportedAndEmptied)
+TEST_P(GridTest, ComparisonFilterThatIsNotANumberIsReportedAndEmptied)
 {
     for (const char* text : {"1.5", "ten", "$1F", "10 "}) {
         newForm();
@@ -613,7 +700,9 @@ TEST_F(GridTest, ComparisonFilterThatIsNotANumberIsReportedAndEmptied)
         paid->dbField = QStringLiteral("paid");
         paid->setChecked(true);
         SCOPED_TRACE(text);
-        EXPECT_EQ(search(), Select + " WHERE [orders].[paid]=1");
+        EXPECT_EQ(search(), sql(Select + " WHERE [orders].[paid]=1",
+                                "SELECT DISTINCT \"orders\".\"number\",\"orders\".id FROM \"orders\""
+                                " WHERE \"orders\".\"paid\"=1"));
         ASSERT_EQ(desk->messages.size(), 1u);
         const auto& m = desk->messages.front();
         EXPECT_EQ(m.caption, QStringLiteral("Error"));
@@ -624,7 +713,7 @@ TEST_F(GridTest, ComparisonFilterThatIsNotANumberIsReportedAndEmptied)
     }
 }
 
-TEST_F(GridTest, TypedQuoteIsFoundAsTyped)
+TEST_P(GridTest, TypedQuoteIsFoundAsTyped)
 {
     db.execute("INSERT INTO orders (number) VALUES ('say \"hi\"'), ('say hi'), ('say \"hi')");
     auto* edit = filter<TdbEdit>("edNumber");
@@ -643,8 +732,11 @@ TEST_F(GridTest, TypedQuoteIsFoundAsTyped)
 
 // ---- filling ----
 
-TEST_F(GridTest, FillShowsDisplayTextsByColumnTypeAndKeepsTheIds)
+TEST_P(GridTest, FillShowsDisplayTextsByColumnTypeAndKeepsTheIds)
 {
+    // SQLite keeps a text that is no number in a number column; a server refuses it, so there
+    // the row holds a number that the calculated column doubles.
+    const QString oddAmount = onServer() ? "8" : "'x8'";
     db.execute(
         "INSERT INTO orders (id, number, date, ordered, delivery, paid, amount, note) VALUES "
         "(11, 'A-1', '2014-03-05 00:00:00.000', '2014-03-05 14:05:09.000',"
@@ -652,7 +744,7 @@ TEST_F(GridTest, FillShowsDisplayTextsByColumnTypeAndKeepsTheIds)
         "(12, 'A-2', '2014-12-25 00:00:00.000', '2014-12-25 00:00:00.000',"
         " '1899-12-30 18:00:00.000', 0, NULL, 'Café'),"
         "(13, 'A-3', NULL, 'not a date', NULL, NULL, -7, NULL),"
-        "(14, 'A-4', '', '2014-3-5 7:08', NULL, 2, 'x8', '')");
+        "(14, 'A-4', '', '2014-3-5 7:08', NULL, 2, " + oddAmount + ", '')");
     grid->dbListFields = QStringLiteral(
         "orders.number,orders.date,orders.ordered,orders.delivery,orders.paid,orders.note,"
         "orders.total,customers.name,orders.amount");
@@ -679,11 +771,11 @@ TEST_F(GridTest, FillShowsDisplayTextsByColumnTypeAndKeepsTheIds)
     EXPECT_TRUE(grid->cell(3, 1).startsWith(QStringLiteral("9:30")));
     EXPECT_EQ(column(4), QStringList({"Yes", "No", "", ""}));
     EXPECT_EQ(column(5), QStringList({"Москва", "Café", "", ""}));
-    EXPECT_EQ(column(6), QStringList({"10", "", "-14", "0"}));
-    EXPECT_EQ(column(8), QStringList({"5", "", "-7", "x8"}));
+    EXPECT_EQ(column(6), QStringList({"10", "", "-14", onServer() ? "16" : "0"}));
+    EXPECT_EQ(column(8), QStringList({"5", "", "-7", onServer() ? "8" : "x8"}));
 }
 
-TEST_F(GridTest, BooleansFollowTheLanguageTable)
+TEST_P(GridTest, BooleansFollowTheLanguageTable)
 {
     db.execute("INSERT INTO orders (number, paid) VALUES ('a', 1), ('b', 0)");
     grid->dbListFields = QStringLiteral("orders.paid");
@@ -694,7 +786,7 @@ TEST_F(GridTest, BooleansFollowTheLanguageTable)
     EXPECT_EQ(column(0), QStringList({"Да", "Нет"}));
 }
 
-TEST_F(GridTest, EmptyResultLeavesOneEmptyRowAndNoIds)
+TEST_P(GridTest, EmptyResultLeavesOneEmptyRowAndNoIds)
 {
     insertOrders(3);
     grid->dbListFieldsNames = QStringLiteral("Number");
@@ -710,7 +802,7 @@ TEST_F(GridTest, EmptyResultLeavesOneEmptyRowAndNoIds)
     EXPECT_EQ(grid->row(), 1);
 }
 
-TEST_F(GridTest, CurrentRowIsKeptOrMovedToTheLastRow)
+TEST_P(GridTest, CurrentRowIsKeptOrMovedToTheLastRow)
 {
     insertOrders(40);
     grid->dbSortField = QStringLiteral("orders.amount");
@@ -729,7 +821,7 @@ TEST_F(GridTest, CurrentRowIsKeptOrMovedToTheLastRow)
     EXPECT_EQ(grid->dbItemID(), 34);
 }
 
-TEST_F(GridTest, TitlesFallBackToTheColumnNamesAndMissingOnesAreEmpty)
+TEST_P(GridTest, TitlesFallBackToTheColumnNamesAndMissingOnesAreEmpty)
 {
     insertOrders(1);
     grid->dbListFields = QStringLiteral("orders.number,orders.total,orders.amount");
@@ -743,20 +835,21 @@ TEST_F(GridTest, TitlesFallBackToTheColumnNamesAndMissingOnesAreEmpty)
     EXPECT_EQ(grid->title(2), QString());
 }
 
-TEST_F(GridTest, DatabaseErrorLeavesTheClearedGrid)
+TEST_P(GridTest, DatabaseErrorLeavesTheClearedGrid)
 {
     insertOrders(3);
     grid->dbListFieldsNames = QStringLiteral("Number");
     search();
     grid->dbListFields.clear();
     EXPECT_THROW(grid->dbExecute(), DatabaseError);
-    EXPECT_EQ(statements.last(), QStringLiteral("SELECT DISTINCT ,[orders].id FROM [orders]"));
+    EXPECT_EQ(statements.last(), sql("SELECT DISTINCT ,[orders].id FROM [orders]",
+                                     "SELECT DISTINCT ,\"orders\".id FROM \"orders\""));
     EXPECT_EQ(grid->rowCount(), 2);
     EXPECT_EQ(grid->title(0), QStringLiteral("Number"));
     EXPECT_TRUE(grid->dbListId.isEmpty());
 }
 
-TEST_F(GridTest, ColumnWidthsSurviveARefill)
+TEST_P(GridTest, ColumnWidthsSurviveARefill)
 {
     insertOrders(5);
     grid->dbListFields = QStringLiteral("orders.number,orders.amount");
@@ -768,7 +861,7 @@ TEST_F(GridTest, ColumnWidthsSurviveARefill)
 
 // ---- author SQL ----
 
-TEST_F(GridTest, AuthorSqlNamesTheGridsTable)
+TEST_P(GridTest, AuthorSqlNamesTheGridsTable)
 {
     db.execute("INSERT INTO customers (id, name) VALUES (1, 'Smith'), (2, 'Jones')");
     struct Case {
@@ -791,11 +884,15 @@ TEST_F(GridTest, AuthorSqlNamesTheGridsTable)
         grid->dbSQL = QString::fromLatin1(c.sql);
         grid->dbSQLExecute();
         EXPECT_EQ(grid->dbGeneralTable, QString::fromLatin1(c.table));
-        EXPECT_EQ(statements.last(), grid->dbSQL); // run unchanged
+        // Run unchanged; a server is given it in its own terms.
+        EXPECT_EQ(statements.last(), AuthorSql(db, grid->dbSQL));
+        if (!onServer()) {
+            EXPECT_EQ(statements.last(), grid->dbSQL);
+        }
     }
 }
 
-TEST_F(GridTest, AuthorSqlShowsEveryColumnAndRemovesDeleteCol)
+TEST_P(GridTest, AuthorSqlShowsEveryColumnAndRemovesDeleteCol)
 {
     db.execute("INSERT INTO customers (id, name, city) VALUES (5, 'Smith', 'Oslo'), (9, 'Jones', NULL)");
     grid->dbSQL = QStringLiteral("SELECT id, name, city FROM customers ORDER BY id");
@@ -841,7 +938,7 @@ TEST_F(GridTest, AuthorSqlShowsEveryColumnAndRemovesDeleteCol)
     EXPECT_TRUE(grid->dbListId.isEmpty());
 }
 
-TEST_F(GridTest, FillColumnsNameShowsTheTitlesOfAnEmptyGrid)
+TEST_P(GridTest, FillColumnsNameShowsTheTitlesOfAnEmptyGrid)
 {
     insertOrders(3);
     search();
@@ -905,11 +1002,11 @@ TEST(CellDisplay, PlainTextsChangeOnlyWithWideCharacters)
 
 namespace {
 
-class GridUse : public GridTest {
+class GridUse : public GridBase {
 protected:
     void SetUp() override
     {
-        GridTest::SetUp();
+        GridBase::SetUp();
         db.execute("INSERT INTO customers (id, name, city) VALUES (1, 'Smith', 'Oslo'), "
                    "(2, 'Smithson', 'Smith'), (3, 'Jones', 'Bergen')");
         grid->dbGeneralTable = QStringLiteral("customers");
@@ -1090,3 +1187,5 @@ TEST_F(GridUse, FindComparesByRegionalLowerCase)
     EXPECT_FALSE(grid->findNext(QStringLiteral("nowhere"), false));
     EXPECT_EQ(grid->findPosition(), QPoint(-1, 1));
 }
+
+VARNEL_ON_BOTH_BACKENDS(GridTest);

@@ -11,12 +11,7 @@ class StatementCheck : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        if (GetParam() == Backend::PostgreSQL) {
-            server = std::make_unique<PgTestDatabase>();
-            db.openServer(server->conninfo());
-        } else {
-            db.open(project.file("check.db"));
-        }
+        openTestDatabase(db, GetParam(), project.file("check.db"), server);
         db.execute("CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT)");
         db.execute("INSERT INTO t (id, name) VALUES (1, 'a')");
     }

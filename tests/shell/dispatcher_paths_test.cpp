@@ -43,12 +43,12 @@ const QByteArray FormsXml = R"(<main>
 
 } // namespace
 
-class DispatcherPaths : public ::testing::Test {
+class DispatcherPaths : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        app = std::make_unique<RunningApp>(Tables, FormsXml);
-        app->db().execute("INSERT INTO customers (id, name) VALUES (1, 'Ann'), (2, 'Bo'), (3, 'Al')");
+        app = std::make_unique<RunningApp>(Tables, FormsXml, GetParam());
+        app->load("INSERT INTO customers (id, name) VALUES (1, 'Ann'), (2, 'Bo'), (3, 'Al')");
     }
     TdbStringGridEx* grid(const char* form, const char* name)
     {
@@ -57,7 +57,7 @@ protected:
     std::unique_ptr<RunningApp> app;
 };
 
-TEST_F(DispatcherPaths, ShowFormRunsItsSelfExecutingGridsResetsItsSaveButtonsAndShowsItModally)
+TEST_P(DispatcherPaths, ShowFormRunsItsSelfExecutingGridsResetsItsSaveButtonsAndShowsItModally)
 {
     auto* save = app->control<TdbButton>("frmList", "bSaveList");
     save->dbGeneralTableId = 5;
@@ -74,7 +74,7 @@ TEST_F(DispatcherPaths, ShowFormRunsItsSelfExecutingGridsResetsItsSaveButtonsAnd
     EXPECT_TRUE(app->desk.messages.empty());
 }
 
-TEST_F(DispatcherPaths, ShowRecordOnARowWithoutAnIdSaysSo)
+TEST_P(DispatcherPaths, ShowRecordOnARowWithoutAnIdSaysSo)
 {
     grid("frmMain", "gridCustomers")->dbListId = {QStringLiteral("not a number")};
     bool shown = false;
@@ -92,7 +92,7 @@ TEST_F(DispatcherPaths, ShowRecordOnARowWithoutAnIdSaysSo)
 // A form that returns the saved table refreshes the grids of that table on the calling form:
 // a searched grid with its search, a grid filled by author SQL with that SQL; other tables'
 // grids stay as they were.
-TEST_F(DispatcherPaths, AReturningFormRefreshesTheGridsOfItsTableEachTheWayItWasFilled)
+TEST_P(DispatcherPaths, AReturningFormRefreshesTheGridsOfItsTableEachTheWayItWasFilled)
 {
     app->click("frmMain", "bFind");
     app->click("frmMain", "bByHand");
@@ -105,13 +105,16 @@ TEST_F(DispatcherPaths, AReturningFormRefreshesTheGridsOfItsTableEachTheWayItWas
     });
     app->statements.clear();
     app->click("frmMain", "bEdit");
-    EXPECT_TRUE(app->statements.contains("SELECT id, name FROM customers WHERE name LIKE 'A%' ORDER BY name"));
+    EXPECT_TRUE(app->statements.contains(
+        app->onServer() ? "SELECT \"id\", \"name\" FROM \"customers\" WHERE \"name\" ILIKE 'A%' ESCAPE '' ORDER BY \"name\""
+                        : "SELECT id, name FROM customers WHERE name LIKE 'A%' ORDER BY name"))
+        << app->statements.join('\n').toStdString();
     EXPECT_EQ(grid("frmMain", "gridByHand")->dbListId.size(), 3); // Al, Ann and now Anders
     EXPECT_EQ(grid("frmMain", "gridCustomers")->cell(0, 2), "Anders");
     EXPECT_EQ(grid("frmMain", "gridNotes")->dbListId, QStringList{"99"});
 }
 
-TEST_F(DispatcherPaths, DeleteWithoutConfirmationAsksNothing)
+TEST_P(DispatcherPaths, DeleteWithoutConfirmationAsksNothing)
 {
     app->click("frmMain", "bFind");
     grid("frmMain", "gridCustomers")->setDbItemID(2);
@@ -121,31 +124,40 @@ TEST_F(DispatcherPaths, DeleteWithoutConfirmationAsksNothing)
     EXPECT_EQ(grid("frmMain", "gridCustomers")->dbListId.size(), 2);
 }
 
-TEST_F(DispatcherPaths, RecordIdInAuthorSqlInAnyCase)
+TEST_P(DispatcherPaths, RecordIdInAuthorSqlInAnyCase)
 {
     auto* b = app->control<TdbButton>("frmMain", "bSqlId");
     struct Case {
         qint32 id;
         const char* statement;
+        const char* onServer; // the same, translated for the server
     };
     const Case cases[] = {
-        {0, "UPDATE customers SET name = 'x' || 0 WHERE id = 0"}, // a form never filled
-        {-1, "UPDATE customers SET name = 'x' || $ID WHERE id = $id"},
-        {2, "UPDATE customers SET name = 'x' || 2 WHERE id = 2"},
+        // a form never filled
+        {0, "UPDATE customers SET name = 'x' || 0 WHERE id = 0",
+         "UPDATE \"customers\" SET \"name\" = 'x' || 0 WHERE \"id\" = 0"},
+        {-1, "UPDATE customers SET name = 'x' || $ID WHERE id = $id",
+         "UPDATE \"customers\" SET \"name\" = 'x' || $ID WHERE \"id\" = $id"},
+        {2, "UPDATE customers SET name = 'x' || 2 WHERE id = 2",
+         "UPDATE \"customers\" SET \"name\" = 'x' || 2 WHERE \"id\" = 2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
         b->dbGeneralTableId = c.id;
         app->statements.clear();
+        app->desk.messages.clear();
         app->click("frmMain", "bSqlId");
         ASSERT_FALSE(app->statements.isEmpty());
-        EXPECT_EQ(app->statements.first(), c.statement);
+        EXPECT_EQ(app->statements.first(), QString(app->onServer() ? c.onServer : c.statement));
+        // A "$id" left in the text is a parameter that SQLite reads as NULL; a server refuses it.
+        EXPECT_EQ(app->desk.messages.size(), c.id == -1 && app->onServer() ? 1u : 0u)
+            << app->desk.texts().join('\n').toStdString();
     }
     EXPECT_EQ(app->rows("SELECT name FROM customers WHERE id = 2"), (QList<QStringList>{{"x2"}}));
 }
 
 // The program's own show handler gives the focus to the control first in tab order.
-TEST_F(DispatcherPaths, AShownFormFocusesItsFirstControl)
+TEST_P(DispatcherPaths, AShownFormFocusesItsFirstControl)
 {
     // Left in the second box, the focus would come back there by itself when the form is shown
     // again; the show handler puts it on the first one.
@@ -162,3 +174,5 @@ TEST_F(DispatcherPaths, AShownFormFocusesItsFirstControl)
     EXPECT_EQ(form->focusWidget(), app->control<TdbEdit>("frmCustomer", "edFirst"));
     form->hide();
 }
+
+VARNEL_ON_BOTH_BACKENDS(DispatcherPaths);

@@ -150,22 +150,27 @@ TEST_P(RecordWorkflow, ACustomerWithAnOrderAndItemsIsCreatedEditedAndDeleted)
 
 TEST_P(RecordWorkflow, SqlButtonsRunWithControlValuesAndFillAGrid)
 {
-    app->db().execute("INSERT INTO customers (name, vip) VALUES ('Lee', 0), ('Lund', 0), ('Ray', 0)");
+    app->db().execute("INSERT INTO customers (name, vip) VALUES ('Lee', 0), ('Lund', 0), ('Ray', 0), "
+                      "('Ol\\af', 0)");
     control<TdbEdit>("frmMain", "edFind")->setText("L");
     app->statements.clear();
     app->click("frmMain", "bVipAll");
     // The author wrote it for SQLite; a server gets it in its own terms.
     EXPECT_EQ(app->statements,
               QStringList{app->onServer()
-                              ? "UPDATE \"customers\" SET \"vip\"=1 WHERE \"name\" ILIKE 'L%'"
+                              ? "UPDATE \"customers\" SET \"vip\"=1 WHERE \"name\" ILIKE 'L%' ESCAPE ''"
                               : "UPDATE customers SET vip=1 WHERE name LIKE \"L%\""});
+    // A backslash in the pattern is the character itself.
+    control<TdbEdit>("frmMain", "edFind")->setText("Ol\\");
+    app->click("frmMain", "bVipAll");
+    EXPECT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
     EXPECT_EQ(app->rows("SELECT name FROM customers WHERE vip=1 ORDER BY name"),
-              (QList<QStringList>{{"Lee"}, {"Lund"}}));
+              (QList<QStringList>{{"Lee"}, {"Lund"}, {"Ol\\af"}}));
     app->click("frmMain", "bReport");
     TdbStringGridEx* grid = customers();
     EXPECT_EQ(grid->dbGeneralTable, "customers");
     EXPECT_EQ(grid->colCount(), 1);
-    EXPECT_EQ(grid->dbListId.size(), 2);
+    EXPECT_EQ(grid->dbListId.size(), 3);
 }
 
 TEST_P(RecordWorkflow, GridExportWritesANewWorkbookAndOpensIt)

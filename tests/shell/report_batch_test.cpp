@@ -3,6 +3,7 @@
 #include "shell/report_batch.h"
 
 #include "platform/sql_connection.h"
+#include "support/backends.h"
 #include "support/temp_project.h"
 
 #include <QDir>
@@ -21,17 +22,23 @@ const QByteArray ListTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
   <summary height="6"><text x="0" y="0" width="80" height="6">Rows: [COUNT()]</text></summary>
 </report>)";
 
-class ReportBatch : public ::testing::Test {
+// On SQLite the project's database file; on PostgreSQL a database of the tests' server that
+// the project's settings.ini names.
+class ReportBatch : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
         QDir(project.path()).mkpath("Report/lists");
         project.write("Report/lists/names.xml", ListTemplate);
+        project.write("tables.ini", QByteArray("[customers]\n_name=TEXT\n"));
         SqlConnection db;
-        db.open(project.file("sqlite.db"));
+        openTestDatabase(db, GetParam(), project.file("sqlite.db"), server);
+        if (server)
+            project.write("settings.ini", "[Options]\nserver=" + server->conninfo().toUtf8() + "\n");
         db.execute("CREATE TABLE customers (id INTEGER PRIMARY KEY, name TEXT);"
                    "INSERT INTO customers (id, name) VALUES (1, 'Ann'), (2, 'Bo');");
     }
+    bool onServer() const { return server != nullptr; }
     ReportBatchResult run(QStringList options)
     {
         options.prepend("varnel");
@@ -40,12 +47,13 @@ protected:
     QString output(const QString& name) const { return out.path() + '/' + name; }
 
     TempProject project;
+    std::unique_ptr<PgTestDatabase> server;
     QTemporaryDir out;
 };
 
 } // namespace
 
-TEST_F(ReportBatch, TheTemplatesOwnQueryWithAnIdMakesAPdf)
+TEST_P(ReportBatch, TheTemplatesOwnQueryWithAnIdMakesAPdf)
 {
     const auto result = run({"--report", "lists\\names.xml", "--format", "pdf", "--output",
                              output("names.pdf"), "--id", "2"});
@@ -64,22 +72,24 @@ TEST_F(ReportBatch, TheTemplatesOwnQueryWithAnIdMakesAPdf)
     }
 }
 
-TEST_F(ReportBatch, FailuresAnswerWithOneLineAndWriteNothing)
+TEST_P(ReportBatch, FailuresAnswerWithOneLineAndWriteNothing)
 {
     struct Case {
         QStringList options;
-        const char* says;
+        QString says;
     };
+    // Each database words a missing table its own way.
+    const QString noTable = onServer() ? "relation \"nowhere\" does not exist" : "no such table: nowhere";
     const Case cases[] = {
         {{"--report", "nosuch.xml", "--format", "pdf", "--output", output("a.pdf")}, "report template not found"},
         {{"--report", "lists/names.xml", "--format", "doc", "--output", output("a.pdf")}, "unknown format \"doc\""},
-        {{"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf"), "--sql", "SELECT x FROM nowhere"}, "no such table: nowhere"},
+        {{"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf"), "--sql", "SELECT x FROM nowhere"}, noTable},
         {{"--report", "lists/names.xml", "--format", "pdf"}, "usage: varnel --report"},
         {{"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf"), "--id", "x"}, "--id needs a whole number"},
         {{"--report", "lists/names.xml", "--format", "pdf", "--output", out.path() + "/no/such/folder/a.pdf", "--sql", "SELECT name FROM customers"}, "a.pdf"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.says);
+        SCOPED_TRACE(c.says.toStdString());
         const auto result = run(c.options);
         EXPECT_NE(result.exitCode, 0);
         EXPECT_TRUE(result.error.contains(c.says)) << result.error.toStdString();
@@ -88,19 +98,33 @@ TEST_F(ReportBatch, FailuresAnswerWithOneLineAndWriteNothing)
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files).isEmpty());
 }
 
-TEST_F(ReportBatch, ADatabaseIsNeverCreated)
+// A file that is not there is not made; a server database that is not there is named.
+TEST_P(ReportBatch, ADatabaseIsNeverCreated)
 {
-    QFile::remove(project.file("sqlite.db"));
+    const QString missing = onServer() ? server->name() + "_missing" : QString();
+    if (onServer())
+        project.write("settings.ini", "[Options]\nserver=" + PgTestDatabase::serverConninfo(missing).toUtf8() + "\n");
+    else
+        QFile::remove(project.file("sqlite.db"));
     const auto result = run({"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf")});
     EXPECT_NE(result.exitCode, 0);
-    EXPECT_TRUE(result.error.contains("database file is not found"));
-    EXPECT_FALSE(QFileInfo::exists(project.file("sqlite.db")));
+    EXPECT_FALSE(result.error.contains('\n'));
+    if (onServer()) {
+        EXPECT_TRUE(result.error.contains(missing)) << result.error.toStdString();
+        SqlConnection admin;
+        admin.openServer(PgTestDatabase::serverConninfo());
+        EXPECT_TRUE(admin.query("SELECT 1 FROM pg_database WHERE datname = '" + missing + "'").isEmpty());
+    } else {
+        EXPECT_TRUE(result.error.contains("database file is not found"));
+        EXPECT_FALSE(QFileInfo::exists(project.file("sqlite.db")));
+    }
+    EXPECT_FALSE(QFileInfo::exists(output("a.pdf")));
 }
 
 #ifdef VARNEL_EXECUTABLE
 // The real program, copied into the project folder and started from elsewhere, as a user's
 // scheduler would.
-TEST_F(ReportBatch, TheProgramRunsFromAnyFolderAndExitsWithItsCode)
+TEST_P(ReportBatch, TheProgramRunsFromAnyFolderAndExitsWithItsCode)
 {
     ASSERT_TRUE(QFile::copy(VARNEL_EXECUTABLE, project.file("varnel")));
     QFile(project.file("varnel")).setPermissions(QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
@@ -118,3 +142,5 @@ TEST_F(ReportBatch, TheProgramRunsFromAnyFolderAndExitsWithItsCode)
     EXPECT_TRUE(program.readAllStandardError().contains("varnel: report template not found"));
 }
 #endif
+
+VARNEL_ON_BOTH_BACKENDS(ReportBatch);

@@ -55,13 +55,9 @@ protected:
         project.write("Report/sub/list.xml", report);
         if (db.isOpen())
             return;
-        if (GetParam() == Backend::PostgreSQL) {
-            server = std::make_unique<PgTestDatabase>();
+        openTestDatabase(db, GetParam(), project.file("sqlite.db"), server);
+        if (server)
             project.write("settings.ini", "[Options]\nserver=" + server->conninfo().toUtf8() + "\n");
-            db.openServer(server->conninfo());
-        } else {
-            db.open(project.file("sqlite.db"));
-        }
         for (const QString& statement : GetCreateTableScript(project.file("tables.ini"), db.dialect()))
             db.execute(statement);
         db.execute("INSERT INTO customers (name, vip) VALUES ('Ann', 0)");

@@ -48,3 +48,14 @@ QString PgTestDatabase::conninfo() const
 {
     return serverConninfo(m_name);
 }
+
+void openTestDatabase(SqlConnection& db, Backend backend, const QString& sqliteFile,
+                      std::unique_ptr<PgTestDatabase>& server)
+{
+    if (backend == Backend::PostgreSQL) {
+        server = std::make_unique<PgTestDatabase>();
+        db.openServer(server->conninfo());
+    } else {
+        db.open(sqliteFile);
+    }
+}

@@ -2,7 +2,10 @@
 
 #include <QString>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
+
+class SqlConnection;
 
 // The database back ends a parametrised test runs on. The PostgreSQL cases use the throwaway
 // server that the test run starts (tools/pg-test-server.sh); its socket folder and port come
@@ -37,3 +40,8 @@ public:
 private:
     QString m_name;
 };
+
+// Opens db on an empty database of the back end: the SQLite file at sqliteFile, or a fresh
+// database on the tests' server, which server then keeps (it must outlive db).
+void openTestDatabase(SqlConnection& db, Backend backend, const QString& sqliteFile,
+                      std::unique_ptr<PgTestDatabase>& server);
