@@ -90,12 +90,13 @@ QString editCondition(TdbEdit* edit, TdbStringGridEx* grid, const SqlDialect& d)
         edit->clear();
         return QString();
     }
+    const QString type = GetFieldType(edit->dbTable, edit->dbField);
     if (op == u"=")
-        return d.caseInsensitiveMatch(column, quoted(upper));
+        return d.caseInsensitiveMatch(column, quoted(upper), type);
     if (op == u"%s%")
-        return d.caseInsensitiveMatch(column, quoted(u'%' + upper + u'%'));
+        return d.caseInsensitiveMatch(column, quoted(u'%' + upper + u'%'), type);
     if (op == u">" || op == u">=" || op == u"<" || op == u"<=")
-        return d.compareWithNumber(column, op, upper, GetFieldType(edit->dbTable, edit->dbField));
+        return d.compareWithNumber(column, op, upper, type);
     return QString();
 }
 
@@ -186,7 +187,8 @@ QString filterCondition(QObject* control, TdbStringGridEx* grid, const QString& 
         const QString text = memo->toPlainText();
         return text.isEmpty() ? QString()
                               : d.caseInsensitiveMatch(d.column(memo->dbTable, memo->dbField),
-                                                       quoted(QLocale().toUpper(text)));
+                                                       quoted(QLocale().toUpper(text)),
+                                                       GetFieldType(memo->dbTable, memo->dbField));
     }
     if (auto* counter = qobject_cast<TdbEditCount*>(control)) {
         // Checked to be a number before the search began.

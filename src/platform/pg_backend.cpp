@@ -7,6 +7,7 @@
 #include "platform/sql_dialect.h"
 
 #include <QHash>
+#include <optional>
 #include <libpq-fe.h>
 
 namespace {
@@ -44,6 +45,21 @@ ColumnKind kindOf(Oid type)
     default:
         return ColumnKind::Text;
     }
+}
+
+// A numeric's text as SQLite's NUMERIC affinity keeps the value: a whole number (also one
+// written 10.0) as an integer, any other as a REAL.
+std::optional<qint64> wholeNumeric(const char* text, int length)
+{
+    const QByteArray raw = QByteArray::fromRawData(text, length);
+    const qsizetype point = raw.indexOf('.');
+    const QByteArray whole = point < 0 ? raw : raw.left(point);
+    for (qsizetype i = point < 0 ? raw.size() : point + 1; i < raw.size(); ++i)
+        if (raw.at(i) != '0')
+            return std::nullopt;
+    bool ok = false;
+    const qint64 value = whole.toLongLong(&ok);
+    return ok ? std::optional<qint64>(value) : std::nullopt;
 }
 
 int hexValue(char c)
@@ -193,8 +209,10 @@ public:
         case ColumnKind::Integer:
         case ColumnKind::Boolean:
             return SqlValue::Type::Integer;
-        case ColumnKind::Real:
         case ColumnKind::Numeric:
+            return wholeNumeric(PQgetvalue(m_row, 0, i), PQgetlength(m_row, 0, i)) ? SqlValue::Type::Integer
+                                                                                 : SqlValue::Type::Real;
+        case ColumnKind::Real:
             return SqlValue::Type::Real;
         case ColumnKind::Bytes:
             return SqlValue::Type::Blob;
@@ -215,6 +233,13 @@ public:
         case ColumnKind::Boolean:
             *length = 1;
             return text[0] == 't' ? "1" : "0";
+        case ColumnKind::Numeric:
+            if (const auto whole = wholeNumeric(text, *length)) {
+                m_scratch = QByteArray::number(*whole);
+                *length = static_cast<int>(m_scratch.size());
+                return m_scratch.constData();
+            }
+            [[fallthrough]];
         case ColumnKind::Real:
             // The text SQLite gives a REAL, so that numbers read the same on both back ends.
             m_scratch = SqlValue::realText(real(i)).toUtf8();
@@ -233,9 +258,18 @@ public:
         if (!m_row || PQgetisnull(m_row, 0, i))
             return 0;
         const char* text = PQgetvalue(m_row, 0, i);
-        if (m_kinds[static_cast<size_t>(i)] == ColumnKind::Boolean)
+        const int length = PQgetlength(m_row, 0, i);
+        switch (m_kinds[static_cast<size_t>(i)]) {
+        case ColumnKind::Boolean:
             return text[0] == 't' ? 1 : 0;
-        return QByteArray::fromRawData(text, PQgetlength(m_row, 0, i)).toLongLong();
+        case ColumnKind::Real:
+        case ColumnKind::Numeric:
+            if (const auto whole = wholeNumeric(text, length))
+                return *whole;
+            return static_cast<qint64>(real(i));
+        default:
+            return QByteArray::fromRawData(text, length).toLongLong();
+        }
     }
     double real(int i) const override
     {
@@ -564,9 +598,8 @@ private:
         case ColumnKind::Real:
             return SqlValue::real(raw.toDouble());
         case ColumnKind::Numeric:
-            // A whole numeric stays a whole number, as SQLite stores it.
-            if (!raw.contains('.') && !raw.contains('e') && !raw.contains('N'))
-                return SqlValue::integer(raw.toLongLong());
+            if (const auto whole = wholeNumeric(text, length))
+                return SqlValue::integer(*whole);
             return SqlValue::real(raw.toDouble());
         case ColumnKind::Bytes:
             return SqlValue::blob(decodeBytea(text, length));

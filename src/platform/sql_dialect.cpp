@@ -13,7 +13,8 @@ public:
     QString plainName(const QString& identifier) const override { return identifier; }
     QString plainColumn(const QString& dotted) const override { return dotted; }
     QString alias(const QString& alias) const override { return u'\'' + alias + u'\''; }
-    QString caseInsensitiveMatch(const QString& column, const QString& pattern) const override
+    QString caseInsensitiveMatch(const QString& column, const QString& pattern,
+                                 const QString&) const override
     {
         return column + QStringLiteral(" LIKE ") + pattern;
     }
@@ -204,9 +205,14 @@ public:
     QString alias(const QString& alias) const override { return quotedName(alias); }
     // ILIKE folds letters of every script on a database made with a UTF-8 locale. Without
     // ESCAPE '' a backslash would escape the character after it, and one at the end fails.
-    QString caseInsensitiveMatch(const QString& column, const QString& pattern) const override
+    QString caseInsensitiveMatch(const QString& column, const QString& pattern,
+                                 const QString& fieldType) const override
     {
-        return column + QStringLiteral(" ILIKE ") + pattern + QStringLiteral(" ESCAPE ''");
+        // SQLite matches a number by its text; the server has no ILIKE for numbers.
+        const QString matched = columnType(fieldType) == u"text"
+                                    ? column
+                                    : QStringLiteral("CAST(") + column + QStringLiteral(" AS text)");
+        return matched + QStringLiteral(" ILIKE ") + pattern + QStringLiteral(" ESCAPE ''");
     }
 
     QString columnType(const QString& type) const override

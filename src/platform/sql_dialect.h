@@ -35,8 +35,10 @@ public:
     // The alias of a calculated field: 'alias' on SQLite, "alias" on PostgreSQL.
     virtual QString alias(const QString& alias) const = 0;
     // column LIKE pattern (a string literal), ignoring letter case. "%" and "_" are the only
-    // wildcards: a backslash in the pattern stands for itself, as SQLite reads it.
-    virtual QString caseInsensitiveMatch(const QString& column, const QString& pattern) const = 0;
+    // wildcards: a backslash in the pattern stands for itself, as SQLite reads it. A column of
+    // another type than text (fieldType as tables.ini gives it) is matched by its text.
+    virtual QString caseInsensitiveMatch(const QString& column, const QString& pattern,
+                                         const QString& fieldType) const = 0;
 
     // The column type for a field type of tables.ini.
     virtual QString columnType(const QString& fieldType) const = 0;

@@ -44,6 +44,7 @@ const char* const TablesIni =
     "_paid=BOOLEAN\n"
     "_amount=INTEGER\n"
     "_note=TEXT\n"
+    "_price=CURRENCY\n"
     ">id_customers=\n"
     ">id_customers2=\n"
     "%total=[orders].[amount]*2\n"
@@ -465,6 +466,9 @@ TEST_P(GridTest, EachFilterKindWritesItsCondition)
          {"ABC", "N1", "o'neil", "say \"hi\""}},
         {"edit <=", edit("<=", "0", "amount"), Select + " WHERE [orders].[amount]<=0",
          {"ABC", "N1", "o'neil"}},
+        {"edit = on a number column", edit("=", "10", "amount"),
+         Select + " WHERE [orders].[amount] LIKE '10'",
+         {"abc"}},
         {"edit double quote as typed", edit("=", "say \"hi\""),
          Select + " WHERE [orders].[number] LIKE 'SAY \"HI\"'",
          {"say \"hi\""}},
@@ -504,6 +508,17 @@ TEST_P(GridTest, EachFilterKindWritesItsCondition)
          },
          Select,
          {"ABC", "N1", "abc", "o'neil", "say \"hi\"", "xb_cx"}},
+        {"combo box with a selection",
+         [](GridTest& t) {
+             auto* c = t.filter<TdbComboBox>("cbCustomer");
+             c->dbForeignKey = QStringLiteral("orders.id_customers");
+             c->dbField = QStringLiteral("name");
+             c->AddRecord(3, QStringLiteral("Jones"));
+             c->setDbItemID(3);
+         },
+         Select + " LEFT OUTER JOIN [customers] ON [orders].[id_customers]=[customers].id"
+                  " WHERE orders.id_customers=3",
+         {"abc", "xb_cx"}},
         {"another grid", otherGrid("customers", 3),
          Select + " LEFT OUTER JOIN [customers] ON [orders].[id_customers]=[customers].id"
                   " WHERE [orders].[id_customers]=3",
@@ -563,6 +578,21 @@ TEST_P(GridTest, EachFilterKindWritesItsCondition)
          },
          Select + " ORDER BY orders.number DESC",
          {"xb_cx", "say \"hi\"", "o'neil", "abc", "N1", "ABC"}},
+        {"empty values first in ascending order",
+         [](GridTest& t) {
+             t.grid->dbListFields = QStringLiteral("orders.date");
+             t.grid->dbSortField = QStringLiteral("orders.date");
+         },
+         "SELECT DISTINCT [orders].[date],[orders].id FROM [orders] ORDER BY orders.date ASC",
+         {"", "", "3/4/14", "3/5/14", "3/5/14", "3/6/14"}},
+        {"empty values last in descending order",
+         [](GridTest& t) {
+             t.grid->dbListFields = QStringLiteral("orders.date");
+             t.grid->dbSortField = QStringLiteral("orders.date");
+             t.grid->dbSortAsc = false;
+         },
+         "SELECT DISTINCT [orders].[date],[orders].id FROM [orders] ORDER BY orders.date DESC",
+         {"3/6/14", "3/5/14", "3/5/14", "3/4/14", "", ""}},
         {"calculated field",
          [](GridTest& t) { t.grid->dbListFields = QStringLiteral("orders.number,orders.total"); },
          "SELECT DISTINCT [orders].[number],[orders].[amount]*2 AS 'orders.total',[orders].id"
@@ -738,24 +768,24 @@ TEST_P(GridTest, FillShowsDisplayTextsByColumnTypeAndKeepsTheIds)
     // the row holds a number that the calculated column doubles.
     const QString oddAmount = onServer() ? "8" : "'x8'";
     db.execute(
-        "INSERT INTO orders (id, number, date, ordered, delivery, paid, amount, note) VALUES "
+        "INSERT INTO orders (id, number, date, ordered, delivery, paid, amount, note, price) VALUES "
         "(11, 'A-1', '2014-03-05 00:00:00.000', '2014-03-05 14:05:09.000',"
-        " '1899-12-30 09:30:00.000', 1, 5, 'МОСКВА'),"
+        " '1899-12-30 09:30:00.000', 1, 5, 'МОСКВА', 10.0),"
         "(12, 'A-2', '2014-12-25 00:00:00.000', '2014-12-25 00:00:00.000',"
-        " '1899-12-30 18:00:00.000', 0, NULL, 'Café'),"
-        "(13, 'A-3', NULL, 'not a date', NULL, NULL, -7, NULL),"
-        "(14, 'A-4', '', '2014-3-5 7:08', NULL, 2, " + oddAmount + ", '')");
+        " '1899-12-30 18:00:00.000', 0, NULL, 'Café', 2.50),"
+        "(13, 'A-3', NULL, 'not a date', NULL, NULL, -7, NULL, NULL),"
+        "(14, 'A-4', '', '2014-3-5 7:08', NULL, 2, " + oddAmount + ", '', 1e3)");
     grid->dbListFields = QStringLiteral(
         "orders.number,orders.date,orders.ordered,orders.delivery,orders.paid,orders.note,"
-        "orders.total,customers.name,orders.amount");
-    grid->dbListFieldsNames = QStringLiteral("No.,Date,Ordered,Delivery,Paid,Note,Total,Customer,Amount");
+        "orders.total,customers.name,orders.amount,orders.price");
+    grid->dbListFieldsNames = QStringLiteral("No.,Date,Ordered,Delivery,Paid,Note,Total,Customer,Amount,Price");
     grid->dbSortField = QStringLiteral("orders.number");
     grid->dbSQL = QStringLiteral("SELECT 1");
     search();
 
     EXPECT_TRUE(grid->dbIfUsed);
     EXPECT_TRUE(grid->dbSQL.isEmpty());
-    ASSERT_EQ(grid->colCount(), 9);
+    ASSERT_EQ(grid->colCount(), 10);
     ASSERT_EQ(grid->rowCount(), 5);
     EXPECT_EQ(grid->title(6), QStringLiteral("Total"));
     EXPECT_EQ(grid->dbListId.toStringList(), QStringList({"11", "12", "13", "14"}));
@@ -773,6 +803,8 @@ TEST_P(GridTest, FillShowsDisplayTextsByColumnTypeAndKeepsTheIds)
     EXPECT_EQ(column(5), QStringList({"Москва", "Café", "", ""}));
     EXPECT_EQ(column(6), QStringList({"10", "", "-14", onServer() ? "16" : "0"}));
     EXPECT_EQ(column(8), QStringList({"5", "", "-7", onServer() ? "8" : "x8"}));
+    // A whole number in a number column is shown whole, a fraction without trailing zeros.
+    EXPECT_EQ(column(9), QStringList({"10", "2.5", "", "1000"}));
 }
 
 TEST_P(GridTest, BooleansFollowTheLanguageTable)
