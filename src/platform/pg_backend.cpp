@@ -7,7 +7,9 @@
 #include "platform/sql_dialect.h"
 
 #include <QHash>
+#include <cerrno>
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace {
 
@@ -179,7 +181,8 @@ class PgBackend;
 
 class PgCursor final : public StatementCursor {
 public:
-    PgCursor(PgBackend* backend, PGresult* first);
+    // The statement has been sent; the cursor reads its first answer.
+    PgCursor(PgBackend* backend, bool interruptible);
     ~PgCursor() override;
 
     bool step() override;
@@ -250,6 +253,7 @@ public:
         return QByteArray(data, length);
     }
 
+    void cancel() override;
     // Reads every row still to come into memory, so that the connection is free for another
     // statement while this cursor is still being read.
     void buffer();
@@ -261,6 +265,10 @@ private:
     void takeMeta(PGresult* result);
     // The next result of the statement from the connection or the buffer.
     PGresult* next();
+    // Waits for the server's next answer, running the wait hook meanwhile; throws when a
+    // newer statement cancelled this one.
+    void waitForAnswer();
+    void throwIfCancelled() const;
     void finish(PGresult* last);
 
     PgBackend* m_backend;
@@ -273,6 +281,7 @@ private:
     int m_columns = 0;
     bool m_onConnection = true; // its rows still come from the connection
     bool m_cancelled = false;
+    bool m_interruptible = false;
     mutable QByteArray m_scratch;
 };
 
@@ -336,7 +345,10 @@ public:
         return out;
     }
 
-    std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params) override
+    void setWaitHook(std::function<void()> hook) override { m_waitHook = std::move(hook); }
+
+    std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params,
+                                             bool interruptible = false) override
     {
         makeReady(true);
         QStringList names;
@@ -363,8 +375,7 @@ public:
                                lengths.data(), formats.data(), 0))
             throw errorOf(nullptr);
         PQsetSingleRowMode(m_conn);
-        auto cursor = std::make_unique<PgCursor>(this, PQgetResult(m_conn));
-        return cursor;
+        return std::make_unique<PgCursor>(this, interruptible);
     }
 
     void check(const QString& sql) override
@@ -456,20 +467,24 @@ public:
 
     void cancelRunning() override
     {
-        if (!m_active)
-            return;
+        if (m_active)
+            m_active->cancel();
+    }
+
+    // Asks the server to stop the statement now running; its answer is then read away.
+    void cancelOnServer()
+    {
         if (PGcancel* cancel = PQgetCancel(m_conn)) {
             char message[256];
             PQcancel(cancel, message, sizeof message);
             PQfreeCancel(cancel);
         }
-        m_active->discard();
-        m_active->m_cancelled = true;
     }
 
     // ---- used by the cursor ----
 
     PgCursor* m_active = nullptr;
+    std::function<void()> m_waitHook;
 
     DatabaseError errorOf(const PGresult* result)
     {
@@ -657,9 +672,11 @@ public:
 
 // ---- PgCursor ----
 
-PgCursor::PgCursor(PgBackend* backend, PGresult* first) : m_backend(backend)
+PgCursor::PgCursor(PgBackend* backend, bool interruptible)
+    : m_backend(backend), m_interruptible(interruptible)
 {
     m_backend->m_active = this;
+    PGresult* first = next();
     const ExecStatusType status = PQresultStatus(first);
     if (!first || status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE) {
         DatabaseError error = m_backend->errorOf(first);
@@ -714,8 +731,45 @@ void PgCursor::finish(PGresult* last)
     }
 }
 
+void PgCursor::throwIfCancelled() const
+{
+    if (!m_cancelled)
+        return;
+    DatabaseError error(QStringLiteral("The statement was cancelled."));
+    error.kind = DatabaseError::Kind::Cancelled;
+    throw error;
+}
+
+void PgCursor::waitForAnswer()
+{
+    if (!m_interruptible || !m_backend->m_waitHook)
+        return;
+    PGconn* conn = m_backend->connection();
+    while (m_onConnection && PQisBusy(conn)) {
+        pollfd socket{PQsocket(conn), POLLIN, 0};
+        const int ready = poll(&socket, 1, 40);
+        if (ready > 0) {
+            if (!PQconsumeInput(conn))
+                return; // the failure comes with the result
+            continue;
+        }
+        if (ready < 0 && errno != EINTR)
+            return;
+        // Nothing yet from the server: the window answers meanwhile. A click may start
+        // another statement, which either reads this one's rows into memory or, for a
+        // search that replaces this one, cancels it.
+        m_backend->m_waitHook();
+        throwIfCancelled();
+    }
+}
+
 PGresult* PgCursor::next()
 {
+    if (m_bufferedNext < m_buffered.size())
+        return m_buffered[m_bufferedNext++];
+    if (!m_onConnection)
+        return nullptr;
+    waitForAnswer();
     if (m_bufferedNext < m_buffered.size())
         return m_buffered[m_bufferedNext++];
     if (!m_onConnection)
@@ -723,13 +777,19 @@ PGresult* PgCursor::next()
     return PQgetResult(m_backend->connection());
 }
 
+void PgCursor::cancel()
+{
+    if (m_cancelled)
+        return;
+    if (m_onConnection)
+        m_backend->cancelOnServer();
+    discard();
+    m_cancelled = true;
+}
+
 bool PgCursor::step()
 {
-    if (m_cancelled) {
-        DatabaseError error(QStringLiteral("The statement was cancelled."));
-        error.kind = DatabaseError::Kind::Cancelled;
-        throw error;
-    }
+    throwIfCancelled();
     if (m_row) {
         PQclear(m_row);
         m_row = nullptr;
