@@ -8,6 +8,7 @@
 
 #include <QHash>
 #include <cerrno>
+#include <charconv>
 #include <libpq-fe.h>
 #include <poll.h>
 
@@ -25,6 +26,23 @@ constexpr Oid Float8Oid = 701;
 constexpr Oid NumericOid = 1700;
 
 enum class ColumnKind { Integer, Boolean, Real, Numeric, Text, Bytes };
+
+// A whole number as the server writes it: an optional sign and decimal digits.
+qint64 parseInteger(const char* text, int length)
+{
+    int i = 0;
+    bool negative = false;
+    if (i < length && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    quint64 value = 0;
+    for (; i < length; ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - '0';
+        if (digit > 9)
+            break;
+        value = value * 10 + digit;
+    }
+    return static_cast<qint64>(negative ? 0 - value : value);
+}
 
 ColumnKind kindOf(Oid type)
 {
@@ -190,7 +208,7 @@ public:
     QString columnName(int i) const override { return QString::fromUtf8(PQfname(m_meta, i)); }
     SqlValue::Type columnType(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        if (cell(i).null)
             return SqlValue::Type::Null;
         switch (m_kinds[static_cast<size_t>(i)]) {
         case ColumnKind::Integer:
@@ -208,43 +226,44 @@ public:
     }
     const char* textUtf8(int i, int* length) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i)) {
-            *length = 0;
+        const Cell& c = cell(i);
+        *length = c.length;
+        if (c.null)
             return "";
-        }
-        const char* text = PQgetvalue(m_row, 0, i);
-        *length = PQgetlength(m_row, 0, i);
         switch (m_kinds[static_cast<size_t>(i)]) {
         case ColumnKind::Boolean:
             *length = 1;
-            return text[0] == 't' ? "1" : "0";
+            return c.text[0] == 't' ? "1" : "0";
         case ColumnKind::Real:
             // The text SQLite gives a REAL, so that numbers read the same on both back ends.
             m_scratch = SqlValue::realText(real(i)).toUtf8();
             *length = static_cast<int>(m_scratch.size());
             return m_scratch.constData();
         case ColumnKind::Bytes:
-            m_scratch = decodeBytea(text, *length);
+            m_scratch = decodeBytea(c.text, c.length);
             *length = static_cast<int>(m_scratch.size());
             return m_scratch.constData();
         default:
-            return text;
+            return c.text;
         }
     }
     qint64 integer(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        const Cell& c = cell(i);
+        if (c.null)
             return 0;
-        const char* text = PQgetvalue(m_row, 0, i);
         if (m_kinds[static_cast<size_t>(i)] == ColumnKind::Boolean)
-            return text[0] == 't' ? 1 : 0;
-        return QByteArray::fromRawData(text, PQgetlength(m_row, 0, i)).toLongLong();
+            return c.text[0] == 't' ? 1 : 0;
+        return parseInteger(c.text, c.length);
     }
     double real(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        const Cell& c = cell(i);
+        if (c.null)
             return 0;
-        return QByteArray::fromRawData(PQgetvalue(m_row, 0, i), PQgetlength(m_row, 0, i)).toDouble();
+        double value = 0;
+        std::from_chars(c.text, c.text + c.length, value);
+        return value;
     }
     QByteArray bytes(int i) const override
     {
@@ -283,6 +302,16 @@ private:
     bool m_cancelled = false;
     bool m_interruptible = false;
     mutable QByteArray m_scratch;
+
+    // The current row's values, read from libpq once per row.
+    struct Cell {
+        const char* text = "";
+        int length = 0;
+        bool null = true;
+    };
+    std::vector<Cell> m_cells;
+    const Cell& cell(int i) const { return m_cells[static_cast<size_t>(i)]; }
+    void setRow(PGresult* row);
 };
 
 class PgBackend final : public ConnectionBackend {
@@ -714,6 +743,19 @@ void PgCursor::takeMeta(PGresult* result)
     m_kinds.clear();
     for (int c = 0; c < m_columns; ++c)
         m_kinds.push_back(kindOf(PQftype(result, c)));
+    m_cells.assign(static_cast<size_t>(m_columns), Cell());
+}
+
+void PgCursor::setRow(PGresult* row)
+{
+    PQclear(m_row);
+    m_row = row;
+    for (int c = 0; c < m_columns; ++c) {
+        Cell& cell = m_cells[static_cast<size_t>(c)];
+        cell.null = !row || PQgetisnull(row, 0, c);
+        cell.text = cell.null ? "" : PQgetvalue(row, 0, c);
+        cell.length = cell.null ? 0 : PQgetlength(row, 0, c);
+    }
 }
 
 void PgCursor::finish(PGresult* last)
@@ -790,12 +832,9 @@ void PgCursor::cancel()
 bool PgCursor::step()
 {
     throwIfCancelled();
-    if (m_row) {
-        PQclear(m_row);
-        m_row = nullptr;
-    }
+    setRow(nullptr);
     if (m_pending) {
-        m_row = m_pending;
+        setRow(m_pending);
         m_pending = nullptr;
         return true;
     }
@@ -810,7 +849,7 @@ bool PgCursor::step()
     }
     const ExecStatusType status = PQresultStatus(r);
     if (status == PGRES_SINGLE_TUPLE) {
-        m_row = r;
+        setRow(r);
         return true;
     }
     if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
