@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "controls/find_dialog.h"
 #include "controls/grid_model.h"
 #include "controls/id_list.h"
@@ -161,6 +163,9 @@ private:
     bool countersAreNumbers();
     QList<QObject*> filterControls() const;
     void fillFromSearch(SqlStatement& statement, const Search& search);
+    // Prepares and fills; false when a newer search of this grid cancelled it.
+    bool runReplacing(const QString& sql, const std::function<void(SqlStatement&)>& fill);
+    int m_running = 0;
     void fillFromAuthorSql(SqlStatement& statement);
 
     TGridModel* m_model = nullptr;

@@ -7,8 +7,11 @@
 #include "platform/sql_dialect.h"
 
 #include <QHash>
+#include <cerrno>
+#include <charconv>
 #include <optional>
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace {
 
@@ -24,6 +27,23 @@ constexpr Oid Float8Oid = 701;
 constexpr Oid NumericOid = 1700;
 
 enum class ColumnKind { Integer, Boolean, Real, Numeric, Text, Bytes };
+
+// A whole number as the server writes it: an optional sign and decimal digits.
+qint64 parseInteger(const char* text, int length)
+{
+    int i = 0;
+    bool negative = false;
+    if (i < length && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    quint64 value = 0;
+    for (; i < length; ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - '0';
+        if (digit > 9)
+            break;
+        value = value * 10 + digit;
+    }
+    return static_cast<qint64>(negative ? 0 - value : value);
+}
 
 ColumnKind kindOf(Oid type)
 {
@@ -51,15 +71,17 @@ ColumnKind kindOf(Oid type)
 // written 10.0) as an integer, any other as a REAL.
 std::optional<qint64> wholeNumeric(const char* text, int length)
 {
-    const QByteArray raw = QByteArray::fromRawData(text, length);
-    const qsizetype point = raw.indexOf('.');
-    const QByteArray whole = point < 0 ? raw : raw.left(point);
-    for (qsizetype i = point < 0 ? raw.size() : point + 1; i < raw.size(); ++i)
-        if (raw.at(i) != '0')
+    const char* end = text + length;
+    qint64 value = 0;
+    const auto [stop, error] = std::from_chars(text, end, value);
+    if (error != std::errc() || stop == text)
+        return std::nullopt;
+    if (stop != end && *stop != '.')
+        return std::nullopt;
+    for (const char* p = stop == end ? end : stop + 1; p != end; ++p)
+        if (*p != '0')
             return std::nullopt;
-    bool ok = false;
-    const qint64 value = whole.toLongLong(&ok);
-    return ok ? std::optional<qint64>(value) : std::nullopt;
+    return value;
 }
 
 int hexValue(char c)
@@ -195,7 +217,8 @@ class PgBackend;
 
 class PgCursor final : public StatementCursor {
 public:
-    PgCursor(PgBackend* backend, PGresult* first);
+    // The statement has been sent; the cursor reads its first answer.
+    PgCursor(PgBackend* backend, bool interruptible);
     ~PgCursor() override;
 
     bool step() override;
@@ -203,15 +226,15 @@ public:
     QString columnName(int i) const override { return QString::fromUtf8(PQfname(m_meta, i)); }
     SqlValue::Type columnType(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        if (cell(i).null)
             return SqlValue::Type::Null;
         switch (m_kinds[static_cast<size_t>(i)]) {
         case ColumnKind::Integer:
         case ColumnKind::Boolean:
             return SqlValue::Type::Integer;
         case ColumnKind::Numeric:
-            return wholeNumeric(PQgetvalue(m_row, 0, i), PQgetlength(m_row, 0, i)) ? SqlValue::Type::Integer
-                                                                                 : SqlValue::Type::Real;
+            return wholeNumeric(cell(i).text, cell(i).length) ? SqlValue::Type::Integer
+                                                              : SqlValue::Type::Real;
         case ColumnKind::Real:
             return SqlValue::Type::Real;
         case ColumnKind::Bytes:
@@ -223,18 +246,16 @@ public:
     }
     const char* textUtf8(int i, int* length) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i)) {
-            *length = 0;
+        const Cell& c = cell(i);
+        *length = c.length;
+        if (c.null)
             return "";
-        }
-        const char* text = PQgetvalue(m_row, 0, i);
-        *length = PQgetlength(m_row, 0, i);
         switch (m_kinds[static_cast<size_t>(i)]) {
         case ColumnKind::Boolean:
             *length = 1;
-            return text[0] == 't' ? "1" : "0";
+            return c.text[0] == 't' ? "1" : "0";
         case ColumnKind::Numeric:
-            if (const auto whole = wholeNumeric(text, *length)) {
+            if (const auto whole = wholeNumeric(c.text, c.length)) {
                 m_scratch = QByteArray::number(*whole);
                 *length = static_cast<int>(m_scratch.size());
                 return m_scratch.constData();
@@ -246,36 +267,38 @@ public:
             *length = static_cast<int>(m_scratch.size());
             return m_scratch.constData();
         case ColumnKind::Bytes:
-            m_scratch = decodeBytea(text, *length);
+            m_scratch = decodeBytea(c.text, c.length);
             *length = static_cast<int>(m_scratch.size());
             return m_scratch.constData();
         default:
-            return text;
+            return c.text;
         }
     }
     qint64 integer(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        const Cell& c = cell(i);
+        if (c.null)
             return 0;
-        const char* text = PQgetvalue(m_row, 0, i);
-        const int length = PQgetlength(m_row, 0, i);
         switch (m_kinds[static_cast<size_t>(i)]) {
         case ColumnKind::Boolean:
-            return text[0] == 't' ? 1 : 0;
+            return c.text[0] == 't' ? 1 : 0;
         case ColumnKind::Real:
         case ColumnKind::Numeric:
-            if (const auto whole = wholeNumeric(text, length))
+            if (const auto whole = wholeNumeric(c.text, c.length))
                 return *whole;
             return static_cast<qint64>(real(i));
         default:
-            return QByteArray::fromRawData(text, length).toLongLong();
+            return parseInteger(c.text, c.length);
         }
     }
     double real(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        const Cell& c = cell(i);
+        if (c.null)
             return 0;
-        return QByteArray::fromRawData(PQgetvalue(m_row, 0, i), PQgetlength(m_row, 0, i)).toDouble();
+        double value = 0;
+        std::from_chars(c.text, c.text + c.length, value);
+        return value;
     }
     QByteArray bytes(int i) const override
     {
@@ -284,6 +307,7 @@ public:
         return QByteArray(data, length);
     }
 
+    void cancel() override;
     // Reads every row still to come into memory, so that the connection is free for another
     // statement while this cursor is still being read.
     void buffer();
@@ -295,6 +319,10 @@ private:
     void takeMeta(PGresult* result);
     // The next result of the statement from the connection or the buffer.
     PGresult* next();
+    // Waits for the server's next answer, running the wait hook meanwhile; throws when a
+    // newer statement cancelled this one.
+    void waitForAnswer();
+    void throwIfCancelled() const;
     void finish(PGresult* last);
 
     PgBackend* m_backend;
@@ -307,7 +335,18 @@ private:
     int m_columns = 0;
     bool m_onConnection = true; // its rows still come from the connection
     bool m_cancelled = false;
+    bool m_interruptible = false;
     mutable QByteArray m_scratch;
+
+    // The current row's values, read from libpq once per row.
+    struct Cell {
+        const char* text = "";
+        int length = 0;
+        bool null = true;
+    };
+    std::vector<Cell> m_cells;
+    const Cell& cell(int i) const { return m_cells[static_cast<size_t>(i)]; }
+    void setRow(PGresult* row);
 };
 
 class PgBackend final : public ConnectionBackend {
@@ -370,7 +409,10 @@ public:
         return out;
     }
 
-    std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params) override
+    void setWaitHook(std::function<void()> hook) override { m_waitHook = std::move(hook); }
+
+    std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params,
+                                             bool interruptible = false) override
     {
         makeReady(true);
         QStringList names;
@@ -397,8 +439,7 @@ public:
                                lengths.data(), formats.data(), 0))
             throw errorOf(nullptr);
         PQsetSingleRowMode(m_conn);
-        auto cursor = std::make_unique<PgCursor>(this, PQgetResult(m_conn));
-        return cursor;
+        return std::make_unique<PgCursor>(this, interruptible);
     }
 
     void check(const QString& sql) override
@@ -490,20 +531,24 @@ public:
 
     void cancelRunning() override
     {
-        if (!m_active)
-            return;
+        if (m_active)
+            m_active->cancel();
+    }
+
+    // Asks the server to stop the statement now running; its answer is then read away.
+    void cancelOnServer()
+    {
         if (PGcancel* cancel = PQgetCancel(m_conn)) {
             char message[256];
             PQcancel(cancel, message, sizeof message);
             PQfreeCancel(cancel);
         }
-        m_active->discard();
-        m_active->m_cancelled = true;
     }
 
     // ---- used by the cursor ----
 
     PgCursor* m_active = nullptr;
+    std::function<void()> m_waitHook;
 
     DatabaseError errorOf(const PGresult* result)
     {
@@ -690,9 +735,11 @@ public:
 
 // ---- PgCursor ----
 
-PgCursor::PgCursor(PgBackend* backend, PGresult* first) : m_backend(backend)
+PgCursor::PgCursor(PgBackend* backend, bool interruptible)
+    : m_backend(backend), m_interruptible(interruptible)
 {
     m_backend->m_active = this;
+    PGresult* first = next();
     const ExecStatusType status = PQresultStatus(first);
     if (!first || status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE) {
         DatabaseError error = m_backend->errorOf(first);
@@ -730,6 +777,19 @@ void PgCursor::takeMeta(PGresult* result)
     m_kinds.clear();
     for (int c = 0; c < m_columns; ++c)
         m_kinds.push_back(kindOf(PQftype(result, c)));
+    m_cells.assign(static_cast<size_t>(m_columns), Cell());
+}
+
+void PgCursor::setRow(PGresult* row)
+{
+    PQclear(m_row);
+    m_row = row;
+    for (int c = 0; c < m_columns; ++c) {
+        Cell& cell = m_cells[static_cast<size_t>(c)];
+        cell.null = !row || PQgetisnull(row, 0, c);
+        cell.text = cell.null ? "" : PQgetvalue(row, 0, c);
+        cell.length = cell.null ? 0 : PQgetlength(row, 0, c);
+    }
 }
 
 void PgCursor::finish(PGresult* last)
@@ -747,8 +807,45 @@ void PgCursor::finish(PGresult* last)
     }
 }
 
+void PgCursor::throwIfCancelled() const
+{
+    if (!m_cancelled)
+        return;
+    DatabaseError error(QStringLiteral("The statement was cancelled."));
+    error.kind = DatabaseError::Kind::Cancelled;
+    throw error;
+}
+
+void PgCursor::waitForAnswer()
+{
+    if (!m_interruptible || !m_backend->m_waitHook)
+        return;
+    PGconn* conn = m_backend->connection();
+    while (m_onConnection && PQisBusy(conn)) {
+        pollfd socket{PQsocket(conn), POLLIN, 0};
+        const int ready = poll(&socket, 1, 40);
+        if (ready > 0) {
+            if (!PQconsumeInput(conn))
+                return; // the failure comes with the result
+            continue;
+        }
+        if (ready < 0 && errno != EINTR)
+            return;
+        // Nothing yet from the server: the window answers meanwhile. A click may start
+        // another statement, which either reads this one's rows into memory or, for a
+        // search that replaces this one, cancels it.
+        m_backend->m_waitHook();
+        throwIfCancelled();
+    }
+}
+
 PGresult* PgCursor::next()
 {
+    if (m_bufferedNext < m_buffered.size())
+        return m_buffered[m_bufferedNext++];
+    if (!m_onConnection)
+        return nullptr;
+    waitForAnswer();
     if (m_bufferedNext < m_buffered.size())
         return m_buffered[m_bufferedNext++];
     if (!m_onConnection)
@@ -756,19 +853,22 @@ PGresult* PgCursor::next()
     return PQgetResult(m_backend->connection());
 }
 
+void PgCursor::cancel()
+{
+    if (m_cancelled)
+        return;
+    if (m_onConnection)
+        m_backend->cancelOnServer();
+    discard();
+    m_cancelled = true;
+}
+
 bool PgCursor::step()
 {
-    if (m_cancelled) {
-        DatabaseError error(QStringLiteral("The statement was cancelled."));
-        error.kind = DatabaseError::Kind::Cancelled;
-        throw error;
-    }
-    if (m_row) {
-        PQclear(m_row);
-        m_row = nullptr;
-    }
+    throwIfCancelled();
+    setRow(nullptr);
     if (m_pending) {
-        m_row = m_pending;
+        setRow(m_pending);
         m_pending = nullptr;
         return true;
     }
@@ -783,7 +883,7 @@ bool PgCursor::step()
     }
     const ExecStatusType status = PQresultStatus(r);
     if (status == PGRES_SINGLE_TUPLE) {
-        m_row = r;
+        setRow(r);
         return true;
     }
     if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {

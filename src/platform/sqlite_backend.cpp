@@ -195,7 +195,11 @@ public:
         return result;
     }
 
-    std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params) override
+    // Statements run on this thread from the first step to the last; there is no waiting
+    // for anyone else, so nothing to interrupt.
+    void setWaitHook(std::function<void()>) override {}
+    std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params,
+                                             bool = false) override
     {
         const QByteArray utf8 = sql.toUtf8();
         sqlite3_stmt* raw = nullptr;
