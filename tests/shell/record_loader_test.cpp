@@ -4,6 +4,8 @@
 #include "controls/picture_controls.h"
 #include "controls/value_controls.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QToolButton>
 
 namespace {
@@ -27,6 +29,7 @@ const QByteArray FormsXml = R"(<main>
   <TdbDateTimePicker Name="dtPlaced" dbTable="orders" dbField="placed"/>
   <TdbMonthCalendar Name="calPlaced" dbTable="orders" dbField="placed"/>
   <TdbFileToDatabase Name="fileDoc" dbTable="orders" dbField="doc"/>
+  <TdbImageDataBase Name="imgScan" dbTable="orders" dbField="scan" Width="50" Height="50"/>
   <TdbComboBox Name="cbCustomer" dbForeignKey="orders.id_customers" dbField="name"/>
   <TdbButton Name="bSave" dbActionType="adbSaveRecord" dbGeneralTable="orders"/>
   <TdbButton Name="bSql" dbActionType="adbSQL"/>
@@ -56,9 +59,16 @@ TEST_P(RecordLoader, TheQueryJoinsReferencedTablesOnceInAlphabeticalOrder)
     app.db().execute("INSERT INTO cities (id, name) VALUES (2, 'Oslo');"
                      "INSERT INTO customers (id, name, id_cities) VALUES (7, 'Ann', 2);"
                      "INSERT INTO agents (id, name) VALUES (3, 'Bo');");
-    app.db().execute("INSERT INTO orders (id, number, id_customers, placed, doc, doc_filename, \"open\", id_agents) "
-                     "VALUES (15, 'A-15', 7, '2014-03-05 14:05:09.000', :doc, 'C:\\docs\\report.pdf', NULL, 3)",
-                     {{"doc", QByteArray(1, '\0')}});
+    QImage scan(4, 3, QImage::Format_RGB32);
+    scan.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    scan.save(&buffer, "PNG");
+    app.db().execute("INSERT INTO orders (id, number, id_customers, placed, doc, doc_filename, \"open\", id_agents, "
+                     "scan, scan_filename) VALUES (15, 'A-15', 7, '2014-03-05 14:05:09.000', :doc, "
+                     "'C:\\docs\\report.pdf', NULL, 3, :scan, 'scan.png')",
+                     {{"doc", QByteArray(1, '\0')}, {"scan", png}});
     app.main->FillDictionaries(QString());
 
     TdbButton simple(nullptr);
@@ -103,6 +113,10 @@ TEST_P(RecordLoader, TheQueryJoinsReferencedTablesOnceInAlphabeticalOrder)
         EXPECT_EQ(doc->text(), "report.pdf");
         EXPECT_EQ(doc->dbID, 15);
         EXPECT_TRUE(doc->rightButton()->isEnabled());
+        auto* picture = app.control<TdbImageDataBase>("frmOrder", "imgScan");
+        EXPECT_TRUE(picture->hasPicture());
+        EXPECT_EQ(picture->dbFileName, "scan.png");
+        EXPECT_FALSE(picture->dbImageIsChanged);
         EXPECT_EQ(app.control<TdbComboBox>("frmOrder", "cbCustomer")->dbItemID(), 7);
         EXPECT_EQ(app.control<TdbButton>("frmOrder", "bSave")->dbGeneralTableId, 15);
         EXPECT_EQ(app.control<TdbButton>("frmOrder", "bSql")->dbGeneralTableId, 15);

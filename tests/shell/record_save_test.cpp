@@ -197,6 +197,20 @@ TEST_P(RecordSave, AChosenPictureAndFileGoInAsTheirOwnBytes)
     EXPECT_EQ(r.rows[0][0].toBytes(), png);
     EXPECT_TRUE(r.rows[0][1].isNull());
     EXPECT_TRUE(r.rows[0][2].isNull());
+
+    // Another picture chosen for the saved record replaces the stored bytes.
+    QImage other(2, 2, QImage::Format_RGB32);
+    other.fill(Qt::green);
+    photo->setPicture(other);
+    photo->dbFileName = "/home/u/other.png";
+    photo->dbImageIsChanged = true;
+    control<TdbEdit>("edName")->setText("Bo");
+    doc->dbFileIsChanged = false;
+    const QByteArray otherBytes = photo->pictureBytes();
+    saveWith("bSaveAll");
+    r = app->db().query("SELECT photo, photo_filename FROM customers");
+    EXPECT_EQ(r.rows[0][0].toBytes(), otherBytes);
+    EXPECT_EQ(r.rows[0][1].toText(), "/home/u/other.png");
 }
 
 TEST_P(RecordSave, ATimePickerTakesTheDateOfItsCalendarAndATimeColumnDayZero)

@@ -241,3 +241,116 @@ TEST_P(RecordWorkflow, AMissingTableIsReportedAndTheProgramRunsOn)
 }
 
 VARNEL_ON_BOTH_BACKENDS(RecordWorkflow);
+
+namespace {
+// A table named by a word the server reserves and one spelled with capitals, fields spelled
+// with capitals: every name the engine writes must reach the server quoted.
+const QByteArray AwkwardTables =
+    "[user]\nisdictionary=1\n-FullName=TEXT\n"
+    "[Visit]\n*record_count=INTEGER\n-Note=TEXT\n_Day=DATE\n^id_user=user\n";
+
+const QByteArray AwkwardForms = R"(<main>
+<frmMain>
+  <TdbEdit Name="edFind" dbTable="Visit" dbField="Note" dbFilter="="/>
+  <TdbDateTimePicker Name="dtFrom" dbTable="Visit" dbField="Day" dbFilter="&gt;="/>
+  <TdbComboBox Name="cbUser" dbForeignKey="Visit.id_user" dbField="FullName" dbSort="True"/>
+  <TdbStringGrid Name="gridVisits" dbGeneralTable="Visit" dbListFields="Visit.Note"/>
+  <TdbButton Name="bFind" dbActionType="adbSearch" dbResultControl="gridVisits" dbGeneralTable="Visit"
+             dbListFields="Visit.Note,user.FullName,Visit.Day" dbListControls="edFind,dtFrom,cbUser" dbSortField="Visit.Note"
+             dbSortAsc="True"/>
+  <TdbButton Name="bNotes" dbActionType="adbSQL" dbResultControl="gridVisits" dbGeneralTable="Visit"
+             dbSQL="SELECT id, Note FROM Visit WHERE Note LIKE &quot;{edFind}%&quot; ORDER BY Note"/>
+  <TdbStringGrid Name="gridUsers" dbGeneralTable="user" dbListFields="user.FullName" dbAutoExecute="True"/>
+  <TdbButton Name="bUser" dbActionType="adbShowRecord" dbFormName="frmUser" dbResultControl="gridUsers"/>
+  <TdbButton Name="bEdit" dbActionType="adbShowRecord" dbFormName="frmVisit" dbResultControl="gridVisits"/>
+  <TdbButton Name="bDelete" dbActionType="adbDelete" dbResultControl="gridVisits" dbConfirmDelete="False"/>
+</frmMain>
+<frmUser>
+  <TdbEdit Name="edUser" dbTable="user" dbField="FullName"/>
+  <TdbStringGrid Name="gridOwn" dbGeneralTable="Visit" dbListFields="Visit.Note" dbSortField="Visit.Note" dbSortAsc="True"/>
+  <TdbButton Name="bNewVisit" dbActionType="adbNewRecord" dbFormName="frmVisit"/>
+</frmUser>
+<frmVisit>
+  <TdbEdit Name="edNote" dbTable="Visit" dbField="Note"/>
+  <TdbEditCount Name="ecNo" dbTable="Visit"/>
+  <TdbDateTimePicker Name="dtDay" dbTable="Visit" dbField="Day"/>
+  <TdbButton Name="bSave" dbActionType="adbSaveRecord" dbGeneralTable="Visit" dbListControls="edNote,ecNo,dtDay"/>
+</frmVisit>
+</main>)";
+} // namespace
+
+class AwkwardNames : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override
+    {
+        app = std::make_unique<RunningApp>(AwkwardTables, AwkwardForms, GetParam());
+        app->load("INSERT INTO \"user\" (id, \"FullName\") VALUES (1, 'Ann'), (2, 'Bo')");
+        app->main->FillDictionaries(QString());
+        app->control<TdbStringGridEx>("frmMain", "gridUsers")->dbExecute();
+    }
+    TdbStringGridEx* visits() { return app->control<TdbStringGridEx>("frmMain", "gridVisits"); }
+    QStringList notes(TdbStringGridEx* grid)
+    {
+        QStringList out;
+        for (int r = 1; r <= grid->dbListId.size(); ++r)
+            out.append(grid->cell(0, r));
+        return out;
+    }
+    std::unique_ptr<RunningApp> app;
+};
+
+// New child records from a parent's form, a search with every kind of filter, author SQL,
+// a record opened and saved, a deletion: each through the statements the engine builds.
+TEST_P(AwkwardNames, EveryStatementReachesTheDatabaseWithItsNames)
+{
+    auto* users = app->control<TdbStringGridEx>("frmMain", "gridUsers");
+    users->setDbItemID(1);
+    QStringList own;
+    app->onModal("frmUser", [&](TForm*) {
+        for (const char* note : {"first", "second"}) {
+            app->onModal("frmVisit", [&](TForm*) {
+                app->control<TdbEdit>("frmVisit", "edNote")->setText(note);
+                auto* day = app->control<TdbDateTimePicker>("frmVisit", "dtDay");
+                day->setDbStringDateTime(QString(note) == "first" ? "2020-01-02" : "2021-05-06");
+                day->setChecked(true);
+                app->click("frmVisit", "bSave");
+            });
+            app->click("frmUser", "bNewVisit");
+        }
+        own = notes(app->control<TdbStringGridEx>("frmUser", "gridOwn"));
+        app->form("frmUser")->closeForm();
+    });
+    app->click("frmMain", "bUser");
+    EXPECT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    EXPECT_EQ(own, (QStringList{"first", "second"}));
+    EXPECT_EQ(app->rows("SELECT \"Note\", record_count, id_user FROM \"Visit\" ORDER BY \"Note\""),
+              (QList<QStringList>{{"first", "1", "1"}, {"second", "2", "1"}}));
+
+    auto* from = app->control<TdbDateTimePicker>("frmMain", "dtFrom");
+    from->setDbStringDateTime("2021-01-01");
+    from->setChecked(true);
+    app->control<TdbComboBox>("frmMain", "cbUser")->setDbItemID(1);
+    app->control<TdbEdit>("frmMain", "edFind")->setText("SEC%");
+    app->click("frmMain", "bFind");
+    EXPECT_EQ(notes(visits()), QStringList{"second"});
+    EXPECT_EQ(visits()->cell(1, 1), "Ann");
+
+    app->control<TdbEdit>("frmMain", "edFind")->setText("f");
+    app->click("frmMain", "bNotes");
+    EXPECT_EQ(notes(visits()), QStringList{"1"}); // the id column comes first here
+    app->onModal("frmVisit", [&](TForm*) {
+        EXPECT_EQ(app->control<TdbEdit>("frmVisit", "edNote")->text(), "first");
+        app->control<TdbEdit>("frmVisit", "edNote")->setText("third");
+        app->click("frmVisit", "bSave");
+    });
+    app->click("frmMain", "bEdit");
+    from->setChecked(false);
+    app->control<TdbEdit>("frmMain", "edFind")->setText("third");
+    app->click("frmMain", "bFind");
+    ASSERT_EQ(notes(visits()), QStringList{"third"});
+    app->click("frmMain", "bDelete");
+    EXPECT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    EXPECT_EQ(app->rows("SELECT \"Note\" FROM \"Visit\""), (QList<QStringList>{{"second"}}));
+}
+
+VARNEL_ON_BOTH_BACKENDS(AwkwardNames);
