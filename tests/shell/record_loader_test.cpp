@@ -3,9 +3,8 @@
 #include "controls/file_control.h"
 #include "controls/picture_controls.h"
 #include "controls/value_controls.h"
+#include "support/pictures.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QToolButton>
 
 namespace {
@@ -59,12 +58,7 @@ TEST_P(RecordLoader, TheQueryJoinsReferencedTablesOnceInAlphabeticalOrder)
     app.db().execute("INSERT INTO cities (id, name) VALUES (2, 'Oslo');"
                      "INSERT INTO customers (id, name, id_cities) VALUES (7, 'Ann', 2);"
                      "INSERT INTO agents (id, name) VALUES (3, 'Bo');");
-    QImage scan(4, 3, QImage::Format_RGB32);
-    scan.fill(Qt::blue);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    scan.save(&buffer, "PNG");
+    const QByteArray png = pngBytes(Qt::blue);
     app.db().execute("INSERT INTO orders (id, number, id_customers, placed, doc, doc_filename, \"open\", id_agents, "
                      "scan, scan_filename) VALUES (15, 'A-15', 7, '2014-03-05 14:05:09.000', :doc, "
                      "'C:\\docs\\report.pdf', NULL, 3, :scan, 'scan.png')",

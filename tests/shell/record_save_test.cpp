@@ -3,8 +3,8 @@
 #include "controls/file_control.h"
 #include "controls/picture_controls.h"
 #include "controls/value_controls.h"
+#include "support/pictures.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -38,17 +38,6 @@ const QByteArray FormsXml =
     "<TdbButton Name=\"bSaveVisit\" dbActionType=\"adbSaveRecord\" dbGeneralTable=\"visits\" "
     "dbListControls=\"dtAt,dtTime\"/>"
     "</frmMain></main>";
-
-QByteArray pngBytes()
-{
-    QImage image(4, 3, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 } // namespace
 
 // Runs on both back ends; the statements are asserted as each back end is given them.
