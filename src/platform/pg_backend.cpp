@@ -26,7 +26,9 @@ constexpr Oid Float4Oid = 700;
 constexpr Oid Float8Oid = 701;
 constexpr Oid NumericOid = 1700;
 
-enum class ColumnKind { Integer, Boolean, Real, Numeric, Text, Bytes };
+// A numeric column of a table is told apart from a computed numeric (avg, a division): SQLite
+// gives them different types.
+enum class ColumnKind { Integer, Boolean, Real, StoredNumeric, Numeric, Text, Bytes };
 
 // A whole number as the server writes it: an optional sign and decimal digits.
 qint64 parseInteger(const char* text, int length)
@@ -45,7 +47,7 @@ qint64 parseInteger(const char* text, int length)
     return static_cast<qint64>(negative ? 0 - value : value);
 }
 
-ColumnKind kindOf(Oid type)
+ColumnKind kindOf(Oid type, Oid table)
 {
     switch (type) {
     case Int8Oid:
@@ -59,7 +61,7 @@ ColumnKind kindOf(Oid type)
     case Float8Oid:
         return ColumnKind::Real;
     case NumericOid:
-        return ColumnKind::Numeric;
+        return table != InvalidOid ? ColumnKind::StoredNumeric : ColumnKind::Numeric;
     case ByteaOid:
         return ColumnKind::Bytes;
     default:
@@ -67,18 +69,21 @@ ColumnKind kindOf(Oid type)
     }
 }
 
-// A numeric's text as SQLite's NUMERIC affinity keeps the value: a whole number (also one
-// written 10.0) as an integer, any other as a REAL.
-std::optional<qint64> wholeNumeric(const char* text, int length)
+// A numeric's value as SQLite holds it, when that is an integer. A column's NUMERIC affinity
+// keeps a whole value as an integer, also one written 10.0; a computed number is an integer
+// only when it has no fraction at all (SQLite's avg is always a REAL).
+std::optional<qint64> numericAsInteger(const char* text, int length, ColumnKind kind)
 {
     const char* end = text + length;
     qint64 value = 0;
     const auto [stop, error] = std::from_chars(text, end, value);
     if (error != std::errc() || stop == text)
         return std::nullopt;
-    if (stop != end && *stop != '.')
+    if (stop == end)
+        return value;
+    if (*stop != '.' || kind != ColumnKind::StoredNumeric)
         return std::nullopt;
-    for (const char* p = stop == end ? end : stop + 1; p != end; ++p)
+    for (const char* p = stop + 1; p != end; ++p)
         if (*p != '0')
             return std::nullopt;
     return value;
@@ -232,9 +237,11 @@ public:
         case ColumnKind::Integer:
         case ColumnKind::Boolean:
             return SqlValue::Type::Integer;
+        case ColumnKind::StoredNumeric:
         case ColumnKind::Numeric:
-            return wholeNumeric(cell(i).text, cell(i).length) ? SqlValue::Type::Integer
-                                                              : SqlValue::Type::Real;
+            return numericAsInteger(cell(i).text, cell(i).length, m_kinds[static_cast<size_t>(i)])
+                       ? SqlValue::Type::Integer
+                       : SqlValue::Type::Real;
         case ColumnKind::Real:
             return SqlValue::Type::Real;
         case ColumnKind::Bytes:
@@ -254,8 +261,9 @@ public:
         case ColumnKind::Boolean:
             *length = 1;
             return c.text[0] == 't' ? "1" : "0";
+        case ColumnKind::StoredNumeric:
         case ColumnKind::Numeric:
-            if (const auto whole = wholeNumeric(c.text, c.length)) {
+            if (const auto whole = numericAsInteger(c.text, c.length, m_kinds[static_cast<size_t>(i)])) {
                 m_scratch = QByteArray::number(*whole);
                 *length = static_cast<int>(m_scratch.size());
                 return m_scratch.constData();
@@ -283,8 +291,9 @@ public:
         case ColumnKind::Boolean:
             return c.text[0] == 't' ? 1 : 0;
         case ColumnKind::Real:
+        case ColumnKind::StoredNumeric:
         case ColumnKind::Numeric:
-            if (const auto whole = wholeNumeric(c.text, c.length))
+            if (const auto whole = numericAsInteger(c.text, c.length, ColumnKind::StoredNumeric))
                 return *whole;
             return static_cast<qint64>(real(i));
         default:
@@ -391,7 +400,7 @@ public:
             std::vector<ColumnKind> kinds;
             for (int c = 0; c < columns; ++c) {
                 out.columns.append(QString::fromUtf8(PQfname(result, c)));
-                kinds.push_back(kindOf(PQftype(result, c)));
+                kinds.push_back(kindOf(PQftype(result, c), PQftable(result, c)));
             }
             const int rows = PQntuples(result);
             out.rows.reserve(static_cast<size_t>(rows));
@@ -642,8 +651,9 @@ private:
             return SqlValue::integer(text[0] == 't' ? 1 : 0);
         case ColumnKind::Real:
             return SqlValue::real(raw.toDouble());
+        case ColumnKind::StoredNumeric:
         case ColumnKind::Numeric:
-            if (const auto whole = wholeNumeric(text, length))
+            if (const auto whole = numericAsInteger(text, length, kind))
                 return SqlValue::integer(*whole);
             return SqlValue::real(raw.toDouble());
         case ColumnKind::Bytes:
@@ -776,7 +786,7 @@ void PgCursor::takeMeta(PGresult* result)
     m_columns = PQnfields(result);
     m_kinds.clear();
     for (int c = 0; c < m_columns; ++c)
-        m_kinds.push_back(kindOf(PQftype(result, c)));
+        m_kinds.push_back(kindOf(PQftype(result, c), PQftable(result, c)));
     m_cells.assign(static_cast<size_t>(m_columns), Cell());
 }
 

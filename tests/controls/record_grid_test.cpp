@@ -970,6 +970,21 @@ TEST_P(GridTest, AuthorSqlShowsEveryColumnAndRemovesDeleteCol)
     EXPECT_TRUE(grid->dbListId.isEmpty());
 }
 
+// Numbers of the author's own query read as SQLite gives them: a stored whole number whole,
+// an average as a REAL, a count and a sum of whole numbers whole.
+TEST_P(GridTest, AuthorSqlShowsNumbersAsSqliteGivesThem)
+{
+    db.execute("INSERT INTO orders (id, number, amount, price) VALUES (1, 'a', 2, 10.0), (2, 'b', 4, 2.5)");
+    grid->dbSQL = QStringLiteral("SELECT price, (SELECT count(*) FROM orders) AS n, (SELECT sum(amount) FROM orders) AS s,"
+                                 " (SELECT avg(amount) FROM orders) AS a FROM orders ORDER BY id");
+    grid->dbSQLExecute();
+    ASSERT_EQ(grid->colCount(), 4);
+    EXPECT_EQ(column(0), QStringList({"10", "2.5"}));
+    EXPECT_EQ(column(1), QStringList({"2", "2"}));
+    EXPECT_EQ(column(2), QStringList({"6", "6"}));
+    EXPECT_EQ(column(3), QStringList({"3.0", "3.0"}));
+}
+
 TEST_P(GridTest, FillColumnsNameShowsTheTitlesOfAnEmptyGrid)
 {
     insertOrders(3);
