@@ -760,6 +760,23 @@ TEST_P(GridTest, TypedQuoteIsFoundAsTyped)
     EXPECT_EQ(column(0), QStringList({"say \"hi\"", "say \"hi"}));
 }
 
+// Letters below code 247 are stored as typed. SQLite's LIKE folds only the ASCII letters, so
+// an accented letter matches only in the case searched for (upper); the server folds every
+// letter.
+TEST_P(GridTest, AccentedLettersMatchInAnyCaseOnlyOnTheServer)
+{
+    db.execute("INSERT INTO orders (number) VALUES ('Café'), ('CAFÉ'), ('cafe')");
+    auto* edit = filter<TdbEdit>("edNumber");
+    edit->dbTable = QStringLiteral("orders");
+    edit->dbField = QStringLiteral("number");
+    edit->dbFilter = QStringLiteral("=");
+    edit->setText(QStringLiteral("café"));
+    grid->dbSortField = QStringLiteral("orders.number");
+    grid->dbSortAsc = true;
+    search();
+    EXPECT_EQ(column(0), onServer() ? QStringList({"CAFÉ", "Café"}) : QStringList({"CAFÉ"}));
+}
+
 // ---- filling ----
 
 TEST_P(GridTest, FillShowsDisplayTextsByColumnTypeAndKeepsTheIds)
