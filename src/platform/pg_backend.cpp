@@ -8,7 +8,9 @@
 
 #include <QHash>
 #include <cerrno>
+#include <algorithm>
 #include <charconv>
+#include <string_view>
 #include <libpq-fe.h>
 #include <poll.h>
 
@@ -64,6 +66,22 @@ ColumnKind kindOf(Oid type)
     default:
         return ColumnKind::Text;
     }
+}
+
+// A numeric as SQLite's NUMERIC affinity keeps it: whole values as integers, others as REAL.
+SqlValue numericValue(const char* text, int length)
+{
+    const std::string_view digits(text, static_cast<size_t>(length));
+    const size_t point = digits.find('.');
+    const bool whole = digits.find_first_of("eEN") == std::string_view::npos
+                       && (point == std::string_view::npos
+                           || digits.find_first_not_of('0', point + 1) == std::string_view::npos);
+    const size_t integerPart = std::min(point, digits.size());
+    if (whole && integerPart <= 18)
+        return SqlValue::integer(parseInteger(text, static_cast<int>(integerPart)));
+    double value = 0;
+    std::from_chars(text, text + length, value);
+    return SqlValue::real(value);
 }
 
 int hexValue(char c)
@@ -214,8 +232,9 @@ public:
         case ColumnKind::Integer:
         case ColumnKind::Boolean:
             return SqlValue::Type::Integer;
-        case ColumnKind::Real:
         case ColumnKind::Numeric:
+            return numericValue(cell(i).text, cell(i).length).type();
+        case ColumnKind::Real:
             return SqlValue::Type::Real;
         case ColumnKind::Bytes:
             return SqlValue::Type::Blob;
@@ -239,6 +258,10 @@ public:
             m_scratch = SqlValue::realText(real(i)).toUtf8();
             *length = static_cast<int>(m_scratch.size());
             return m_scratch.constData();
+        case ColumnKind::Numeric:
+            m_scratch = numericValue(c.text, c.length).toText().toUtf8();
+            *length = static_cast<int>(m_scratch.size());
+            return m_scratch.constData();
         case ColumnKind::Bytes:
             m_scratch = decodeBytea(c.text, c.length);
             *length = static_cast<int>(m_scratch.size());
@@ -252,9 +275,16 @@ public:
         const Cell& c = cell(i);
         if (c.null)
             return 0;
-        if (m_kinds[static_cast<size_t>(i)] == ColumnKind::Boolean)
+        switch (m_kinds[static_cast<size_t>(i)]) {
+        case ColumnKind::Boolean:
             return c.text[0] == 't' ? 1 : 0;
-        return parseInteger(c.text, c.length);
+        case ColumnKind::Real:
+            return static_cast<qint64>(real(i));
+        case ColumnKind::Numeric:
+            return numericValue(c.text, c.length).toInt();
+        default:
+            return parseInteger(c.text, c.length);
+        }
     }
     double real(int i) const override
     {
@@ -608,10 +638,7 @@ private:
         case ColumnKind::Real:
             return SqlValue::real(raw.toDouble());
         case ColumnKind::Numeric:
-            // A whole numeric stays a whole number, as SQLite stores it.
-            if (!raw.contains('.') && !raw.contains('e') && !raw.contains('N'))
-                return SqlValue::integer(raw.toLongLong());
-            return SqlValue::real(raw.toDouble());
+            return numericValue(text, length);
         case ColumnKind::Bytes:
             return SqlValue::blob(decodeBytea(text, length));
         case ColumnKind::Text:
