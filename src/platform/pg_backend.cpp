@@ -319,6 +319,9 @@ private:
     void waitForAnswer();
     void throwIfCancelled() const;
     void finish(PGresult* last);
+    // The statement no longer reads from the connection: what libpq still has of it is read
+    // into keep, or thrown away when keep is null, and the connection is free.
+    void leaveConnection(std::vector<PGresult*>* keep);
 
     PgBackend* m_backend;
     PGresult* m_meta = nullptr; // the first result: column names and types
@@ -738,10 +741,7 @@ PgCursor::PgCursor(PgBackend* backend, bool interruptible)
         DatabaseError error = m_backend->errorOf(first);
         PQclear(first);
         // The rest of the answer (there is none after an error but the end) is read away.
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
-        m_backend->m_active = nullptr;
-        m_onConnection = false;
+        leaveConnection(nullptr);
         throw error;
     }
     takeMeta(first);
@@ -791,13 +791,22 @@ void PgCursor::finish(PGresult* last)
     // connection is free again once libpq has nothing more.
     m_backend->statementDone(last);
     PQclear(last);
+    leaveConnection(nullptr);
+}
+
+void PgCursor::leaveConnection(std::vector<PGresult*>* keep)
+{
     if (m_onConnection) {
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
+        while (PGresult* r = PQgetResult(m_backend->connection())) {
+            if (keep)
+                keep->push_back(r);
+            else
+                PQclear(r);
+        }
         m_onConnection = false;
-        if (m_backend->m_active == this)
-            m_backend->m_active = nullptr;
     }
+    if (m_backend->m_active == this)
+        m_backend->m_active = nullptr;
 }
 
 void PgCursor::throwIfCancelled() const
@@ -867,11 +876,7 @@ bool PgCursor::step()
     }
     PGresult* r = next();
     if (!r) {
-        if (m_onConnection) {
-            m_onConnection = false;
-            if (m_backend->m_active == this)
-                m_backend->m_active = nullptr;
-        }
+        leaveConnection(nullptr);
         return false;
     }
     const ExecStatusType status = PQresultStatus(r);
@@ -896,13 +901,9 @@ void PgCursor::buffer()
     // Moves the results not yet read from the connection behind those already buffered.
     std::vector<PGresult*> rest(m_buffered.begin() + static_cast<std::ptrdiff_t>(m_bufferedNext),
                                 m_buffered.end());
-    while (PGresult* r = PQgetResult(m_backend->connection()))
-        rest.push_back(r);
+    leaveConnection(&rest);
     m_buffered = std::move(rest);
     m_bufferedNext = 0;
-    m_onConnection = false;
-    if (m_backend->m_active == this)
-        m_backend->m_active = nullptr;
 }
 
 void PgCursor::discard()
@@ -913,13 +914,7 @@ void PgCursor::discard()
     m_bufferedNext = 0;
     PQclear(m_pending);
     m_pending = nullptr;
-    if (m_onConnection) {
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
-        m_onConnection = false;
-    }
-    if (m_backend->m_active == this)
-        m_backend->m_active = nullptr;
+    leaveConnection(nullptr);
 }
 
 } // namespace
