@@ -8,8 +8,9 @@
 
 #include <QHash>
 #include <cerrno>
+#include <algorithm>
 #include <charconv>
-#include <optional>
+#include <string_view>
 #include <libpq-fe.h>
 #include <poll.h>
 
@@ -69,24 +70,23 @@ ColumnKind kindOf(Oid type, Oid table)
     }
 }
 
-// A numeric's value as SQLite holds it, when that is an integer. A column's NUMERIC affinity
-// keeps a whole value as an integer, also one written 10.0; a computed number is an integer
-// only when it has no fraction at all (SQLite's avg is always a REAL).
-std::optional<qint64> numericAsInteger(const char* text, int length, ColumnKind kind)
+// A numeric as SQLite gives it. A column's NUMERIC affinity keeps a whole value (also one
+// written 10.0) as an integer; a computed number is an integer only when it has no fraction
+// at all (SQLite's avg is always a REAL). Others are REAL.
+SqlValue numericValue(const char* text, int length, ColumnKind kind)
 {
-    const char* end = text + length;
-    qint64 value = 0;
-    const auto [stop, error] = std::from_chars(text, end, value);
-    if (error != std::errc() || stop == text)
-        return std::nullopt;
-    if (stop == end)
-        return value;
-    if (*stop != '.' || kind != ColumnKind::StoredNumeric)
-        return std::nullopt;
-    for (const char* p = stop + 1; p != end; ++p)
-        if (*p != '0')
-            return std::nullopt;
-    return value;
+    const std::string_view digits(text, static_cast<size_t>(length));
+    const size_t point = digits.find('.');
+    const bool whole = digits.find_first_of("eEIN") == std::string_view::npos
+                       && (point == std::string_view::npos
+                           || (kind == ColumnKind::StoredNumeric
+                               && digits.find_first_not_of('0', point + 1) == std::string_view::npos));
+    const size_t integerPart = std::min(point, digits.size());
+    if (whole && integerPart <= 18)
+        return SqlValue::integer(parseInteger(text, static_cast<int>(integerPart)));
+    double value = 0;
+    std::from_chars(text, text + length, value);
+    return SqlValue::real(value);
 }
 
 int hexValue(char c)
@@ -239,9 +239,7 @@ public:
             return SqlValue::Type::Integer;
         case ColumnKind::StoredNumeric:
         case ColumnKind::Numeric:
-            return numericAsInteger(cell(i).text, cell(i).length, m_kinds[static_cast<size_t>(i)])
-                       ? SqlValue::Type::Integer
-                       : SqlValue::Type::Real;
+            return numericValue(cell(i).text, cell(i).length, m_kinds[static_cast<size_t>(i)]).type();
         case ColumnKind::Real:
             return SqlValue::Type::Real;
         case ColumnKind::Bytes:
@@ -261,17 +259,14 @@ public:
         case ColumnKind::Boolean:
             *length = 1;
             return c.text[0] == 't' ? "1" : "0";
-        case ColumnKind::StoredNumeric:
-        case ColumnKind::Numeric:
-            if (const auto whole = numericAsInteger(c.text, c.length, m_kinds[static_cast<size_t>(i)])) {
-                m_scratch = QByteArray::number(*whole);
-                *length = static_cast<int>(m_scratch.size());
-                return m_scratch.constData();
-            }
-            [[fallthrough]];
         case ColumnKind::Real:
             // The text SQLite gives a REAL, so that numbers read the same on both back ends.
             m_scratch = SqlValue::realText(real(i)).toUtf8();
+            *length = static_cast<int>(m_scratch.size());
+            return m_scratch.constData();
+        case ColumnKind::StoredNumeric:
+        case ColumnKind::Numeric:
+            m_scratch = numericValue(c.text, c.length, m_kinds[static_cast<size_t>(i)]).toText().toUtf8();
             *length = static_cast<int>(m_scratch.size());
             return m_scratch.constData();
         case ColumnKind::Bytes:
@@ -291,11 +286,10 @@ public:
         case ColumnKind::Boolean:
             return c.text[0] == 't' ? 1 : 0;
         case ColumnKind::Real:
+            return static_cast<qint64>(real(i));
         case ColumnKind::StoredNumeric:
         case ColumnKind::Numeric:
-            if (const auto whole = numericAsInteger(c.text, c.length, ColumnKind::StoredNumeric))
-                return *whole;
-            return static_cast<qint64>(real(i));
+            return numericValue(c.text, c.length, m_kinds[static_cast<size_t>(i)]).toInt();
         default:
             return parseInteger(c.text, c.length);
         }
@@ -333,6 +327,9 @@ private:
     void waitForAnswer();
     void throwIfCancelled() const;
     void finish(PGresult* last);
+    // The statement no longer reads from the connection: what libpq still has of it is read
+    // into keep, or thrown away when keep is null, and the connection is free.
+    void leaveConnection(std::vector<PGresult*>* keep);
 
     PgBackend* m_backend;
     PGresult* m_meta = nullptr; // the first result: column names and types
@@ -653,9 +650,7 @@ private:
             return SqlValue::real(raw.toDouble());
         case ColumnKind::StoredNumeric:
         case ColumnKind::Numeric:
-            if (const auto whole = numericAsInteger(text, length, kind))
-                return SqlValue::integer(*whole);
-            return SqlValue::real(raw.toDouble());
+            return numericValue(text, length, kind);
         case ColumnKind::Bytes:
             return SqlValue::blob(decodeBytea(text, length));
         case ColumnKind::Text:
@@ -755,10 +750,7 @@ PgCursor::PgCursor(PgBackend* backend, bool interruptible)
         DatabaseError error = m_backend->errorOf(first);
         PQclear(first);
         // The rest of the answer (there is none after an error but the end) is read away.
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
-        m_backend->m_active = nullptr;
-        m_onConnection = false;
+        leaveConnection(nullptr);
         throw error;
     }
     takeMeta(first);
@@ -808,13 +800,22 @@ void PgCursor::finish(PGresult* last)
     // connection is free again once libpq has nothing more.
     m_backend->statementDone(last);
     PQclear(last);
+    leaveConnection(nullptr);
+}
+
+void PgCursor::leaveConnection(std::vector<PGresult*>* keep)
+{
     if (m_onConnection) {
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
+        while (PGresult* r = PQgetResult(m_backend->connection())) {
+            if (keep)
+                keep->push_back(r);
+            else
+                PQclear(r);
+        }
         m_onConnection = false;
-        if (m_backend->m_active == this)
-            m_backend->m_active = nullptr;
     }
+    if (m_backend->m_active == this)
+        m_backend->m_active = nullptr;
 }
 
 void PgCursor::throwIfCancelled() const
@@ -884,11 +885,7 @@ bool PgCursor::step()
     }
     PGresult* r = next();
     if (!r) {
-        if (m_onConnection) {
-            m_onConnection = false;
-            if (m_backend->m_active == this)
-                m_backend->m_active = nullptr;
-        }
+        leaveConnection(nullptr);
         return false;
     }
     const ExecStatusType status = PQresultStatus(r);
@@ -913,13 +910,9 @@ void PgCursor::buffer()
     // Moves the results not yet read from the connection behind those already buffered.
     std::vector<PGresult*> rest(m_buffered.begin() + static_cast<std::ptrdiff_t>(m_bufferedNext),
                                 m_buffered.end());
-    while (PGresult* r = PQgetResult(m_backend->connection()))
-        rest.push_back(r);
+    leaveConnection(&rest);
     m_buffered = std::move(rest);
     m_bufferedNext = 0;
-    m_onConnection = false;
-    if (m_backend->m_active == this)
-        m_backend->m_active = nullptr;
 }
 
 void PgCursor::discard()
@@ -930,13 +923,7 @@ void PgCursor::discard()
     m_bufferedNext = 0;
     PQclear(m_pending);
     m_pending = nullptr;
-    if (m_onConnection) {
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
-        m_onConnection = false;
-    }
-    if (m_backend->m_active == this)
-        m_backend->m_active = nullptr;
+    leaveConnection(nullptr);
 }
 
 } // namespace
