@@ -258,10 +258,11 @@ void TRecordActions::deleteRecord(TdbButton* b)
         inform(Lang.Error, Lang.Unable_to_determine_the_record_ID);
         return;
     }
+    // The question says which record goes and what goes with it; No is the answer that
+    // Enter gives.
     if (b->dbConfirmDelete
-        && desktop().message(&m_main, Lang.Confirm, Lang.Are_you_sure_you_want_to_delete_the_record,
-                             DesktopServices::Icon::Question,
-                             DesktopServices::Yes | DesktopServices::No)
+        && desktop().message(&m_main, Lang.Confirm, deleteQuestion(grid, id), DesktopServices::Icon::Question,
+                             DesktopServices::Yes | DesktopServices::No, DesktopServices::No)
                != DesktopServices::Yes)
         return;
     {

@@ -109,6 +109,9 @@ private:
     // False when nothing was saved.
     bool saveParentRecord(TForm* form);
     void refreshDependentGrids(TForm* form, const QString& table, TdbButton* parentLinkFrom);
+    // The delete question for the grid's record id: which record, and the rows of other
+    // tables that its deletion takes with it.
+    QString deleteQuestion(TdbStringGridEx* grid, qint32 id);
     static TdbStringGridEx* resultGrid(TdbButton* b);
     void inform(const QString& caption, const QString& text) const;
 

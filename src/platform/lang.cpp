@@ -12,6 +12,8 @@ void TLang::fillEnglish()
     Entry_to_be_deleted_is_not_selected = QStringLiteral("Entry to be deleted is not selected.");
     Are_you_sure_you_want_to_delete_the_record =
         QStringLiteral("Are you sure you want to delete the record?");
+    Record_to_delete = QStringLiteral("Record: %1");
+    Deleted_with_it = QStringLiteral("These will be deleted with it: %1.");
     The_database_file_is_not_found = QStringLiteral("The database file is not found.");
     Not_a_number = QStringLiteral("Not a number.");
     Are_you_sure_you_want_to_delete_the_image_from_the_database =
@@ -123,6 +125,8 @@ void TLang::fillRussian()
     Entry_to_be_deleted_is_not_selected = QStringLiteral("Запись для удаления не выбрана.");
     Are_you_sure_you_want_to_delete_the_record =
         QStringLiteral("Вы действительно желаете удалить запись?");
+    Record_to_delete = QStringLiteral("Запись: %1");
+    Deleted_with_it = QStringLiteral("Вместе с ней будут удалены: %1.");
     The_database_file_is_not_found = QStringLiteral("Файл базы не найден.");
     Not_a_number = QStringLiteral("Не является числом.");
     Are_you_sure_you_want_to_delete_the_image_from_the_database =

@@ -13,6 +13,8 @@ struct TLang {
     QString Report_file_not_found;
     QString Entry_to_be_deleted_is_not_selected;
     QString Are_you_sure_you_want_to_delete_the_record;
+    QString Record_to_delete;
+    QString Deleted_with_it;
     QString The_database_file_is_not_found;
     QString Not_a_number;
     QString Are_you_sure_you_want_to_delete_the_image_from_the_database;

@@ -8,6 +8,9 @@
 
 #include <QHash>
 #include <cerrno>
+#include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <libpq-fe.h>
 #include <poll.h>
 
@@ -25,6 +28,23 @@ constexpr Oid Float8Oid = 701;
 constexpr Oid NumericOid = 1700;
 
 enum class ColumnKind { Integer, Boolean, Real, Numeric, Text, Bytes };
+
+// A whole number as the server writes it: an optional sign and decimal digits.
+qint64 parseInteger(const char* text, int length)
+{
+    int i = 0;
+    bool negative = false;
+    if (i < length && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    quint64 value = 0;
+    for (; i < length; ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - '0';
+        if (digit > 9)
+            break;
+        value = value * 10 + digit;
+    }
+    return static_cast<qint64>(negative ? 0 - value : value);
+}
 
 ColumnKind kindOf(Oid type)
 {
@@ -46,6 +66,22 @@ ColumnKind kindOf(Oid type)
     default:
         return ColumnKind::Text;
     }
+}
+
+// A numeric as SQLite's NUMERIC affinity keeps it: whole values as integers, others as REAL.
+SqlValue numericValue(const char* text, int length)
+{
+    const std::string_view digits(text, static_cast<size_t>(length));
+    const size_t point = digits.find('.');
+    const bool whole = digits.find_first_of("eEN") == std::string_view::npos
+                       && (point == std::string_view::npos
+                           || digits.find_first_not_of('0', point + 1) == std::string_view::npos);
+    const size_t integerPart = std::min(point, digits.size());
+    if (whole && integerPart <= 18)
+        return SqlValue::integer(parseInteger(text, static_cast<int>(integerPart)));
+    double value = 0;
+    std::from_chars(text, text + length, value);
+    return SqlValue::real(value);
 }
 
 int hexValue(char c)
@@ -190,14 +226,15 @@ public:
     QString columnName(int i) const override { return QString::fromUtf8(PQfname(m_meta, i)); }
     SqlValue::Type columnType(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        if (cell(i).null)
             return SqlValue::Type::Null;
         switch (m_kinds[static_cast<size_t>(i)]) {
         case ColumnKind::Integer:
         case ColumnKind::Boolean:
             return SqlValue::Type::Integer;
-        case ColumnKind::Real:
         case ColumnKind::Numeric:
+            return numericValue(cell(i).text, cell(i).length).type();
+        case ColumnKind::Real:
             return SqlValue::Type::Real;
         case ColumnKind::Bytes:
             return SqlValue::Type::Blob;
@@ -208,43 +245,55 @@ public:
     }
     const char* textUtf8(int i, int* length) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i)) {
-            *length = 0;
+        const Cell& c = cell(i);
+        *length = c.length;
+        if (c.null)
             return "";
-        }
-        const char* text = PQgetvalue(m_row, 0, i);
-        *length = PQgetlength(m_row, 0, i);
         switch (m_kinds[static_cast<size_t>(i)]) {
         case ColumnKind::Boolean:
             *length = 1;
-            return text[0] == 't' ? "1" : "0";
+            return c.text[0] == 't' ? "1" : "0";
         case ColumnKind::Real:
             // The text SQLite gives a REAL, so that numbers read the same on both back ends.
             m_scratch = SqlValue::realText(real(i)).toUtf8();
             *length = static_cast<int>(m_scratch.size());
             return m_scratch.constData();
+        case ColumnKind::Numeric:
+            m_scratch = numericValue(c.text, c.length).toText().toUtf8();
+            *length = static_cast<int>(m_scratch.size());
+            return m_scratch.constData();
         case ColumnKind::Bytes:
-            m_scratch = decodeBytea(text, *length);
+            m_scratch = decodeBytea(c.text, c.length);
             *length = static_cast<int>(m_scratch.size());
             return m_scratch.constData();
         default:
-            return text;
+            return c.text;
         }
     }
     qint64 integer(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        const Cell& c = cell(i);
+        if (c.null)
             return 0;
-        const char* text = PQgetvalue(m_row, 0, i);
-        if (m_kinds[static_cast<size_t>(i)] == ColumnKind::Boolean)
-            return text[0] == 't' ? 1 : 0;
-        return QByteArray::fromRawData(text, PQgetlength(m_row, 0, i)).toLongLong();
+        switch (m_kinds[static_cast<size_t>(i)]) {
+        case ColumnKind::Boolean:
+            return c.text[0] == 't' ? 1 : 0;
+        case ColumnKind::Real:
+            return static_cast<qint64>(real(i));
+        case ColumnKind::Numeric:
+            return numericValue(c.text, c.length).toInt();
+        default:
+            return parseInteger(c.text, c.length);
+        }
     }
     double real(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        const Cell& c = cell(i);
+        if (c.null)
             return 0;
-        return QByteArray::fromRawData(PQgetvalue(m_row, 0, i), PQgetlength(m_row, 0, i)).toDouble();
+        double value = 0;
+        std::from_chars(c.text, c.text + c.length, value);
+        return value;
     }
     QByteArray bytes(int i) const override
     {
@@ -270,6 +319,9 @@ private:
     void waitForAnswer();
     void throwIfCancelled() const;
     void finish(PGresult* last);
+    // The statement no longer reads from the connection: what libpq still has of it is read
+    // into keep, or thrown away when keep is null, and the connection is free.
+    void leaveConnection(std::vector<PGresult*>* keep);
 
     PgBackend* m_backend;
     PGresult* m_meta = nullptr; // the first result: column names and types
@@ -283,6 +335,16 @@ private:
     bool m_cancelled = false;
     bool m_interruptible = false;
     mutable QByteArray m_scratch;
+
+    // The current row's values, read from libpq once per row.
+    struct Cell {
+        const char* text = "";
+        int length = 0;
+        bool null = true;
+    };
+    std::vector<Cell> m_cells;
+    const Cell& cell(int i) const { return m_cells[static_cast<size_t>(i)]; }
+    void setRow(PGresult* row);
 };
 
 class PgBackend final : public ConnectionBackend {
@@ -579,10 +641,7 @@ private:
         case ColumnKind::Real:
             return SqlValue::real(raw.toDouble());
         case ColumnKind::Numeric:
-            // A whole numeric stays a whole number, as SQLite stores it.
-            if (!raw.contains('.') && !raw.contains('e') && !raw.contains('N'))
-                return SqlValue::integer(raw.toLongLong());
-            return SqlValue::real(raw.toDouble());
+            return numericValue(text, length);
         case ColumnKind::Bytes:
             return SqlValue::blob(decodeBytea(text, length));
         case ColumnKind::Text:
@@ -682,10 +741,7 @@ PgCursor::PgCursor(PgBackend* backend, bool interruptible)
         DatabaseError error = m_backend->errorOf(first);
         PQclear(first);
         // The rest of the answer (there is none after an error but the end) is read away.
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
-        m_backend->m_active = nullptr;
-        m_onConnection = false;
+        leaveConnection(nullptr);
         throw error;
     }
     takeMeta(first);
@@ -714,6 +770,19 @@ void PgCursor::takeMeta(PGresult* result)
     m_kinds.clear();
     for (int c = 0; c < m_columns; ++c)
         m_kinds.push_back(kindOf(PQftype(result, c)));
+    m_cells.assign(static_cast<size_t>(m_columns), Cell());
+}
+
+void PgCursor::setRow(PGresult* row)
+{
+    PQclear(m_row);
+    m_row = row;
+    for (int c = 0; c < m_columns; ++c) {
+        Cell& cell = m_cells[static_cast<size_t>(c)];
+        cell.null = !row || PQgetisnull(row, 0, c);
+        cell.text = cell.null ? "" : PQgetvalue(row, 0, c);
+        cell.length = cell.null ? 0 : PQgetlength(row, 0, c);
+    }
 }
 
 void PgCursor::finish(PGresult* last)
@@ -722,13 +791,22 @@ void PgCursor::finish(PGresult* last)
     // connection is free again once libpq has nothing more.
     m_backend->statementDone(last);
     PQclear(last);
+    leaveConnection(nullptr);
+}
+
+void PgCursor::leaveConnection(std::vector<PGresult*>* keep)
+{
     if (m_onConnection) {
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
+        while (PGresult* r = PQgetResult(m_backend->connection())) {
+            if (keep)
+                keep->push_back(r);
+            else
+                PQclear(r);
+        }
         m_onConnection = false;
-        if (m_backend->m_active == this)
-            m_backend->m_active = nullptr;
     }
+    if (m_backend->m_active == this)
+        m_backend->m_active = nullptr;
 }
 
 void PgCursor::throwIfCancelled() const
@@ -790,27 +868,20 @@ void PgCursor::cancel()
 bool PgCursor::step()
 {
     throwIfCancelled();
-    if (m_row) {
-        PQclear(m_row);
-        m_row = nullptr;
-    }
+    setRow(nullptr);
     if (m_pending) {
-        m_row = m_pending;
+        setRow(m_pending);
         m_pending = nullptr;
         return true;
     }
     PGresult* r = next();
     if (!r) {
-        if (m_onConnection) {
-            m_onConnection = false;
-            if (m_backend->m_active == this)
-                m_backend->m_active = nullptr;
-        }
+        leaveConnection(nullptr);
         return false;
     }
     const ExecStatusType status = PQresultStatus(r);
     if (status == PGRES_SINGLE_TUPLE) {
-        m_row = r;
+        setRow(r);
         return true;
     }
     if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
@@ -830,13 +901,9 @@ void PgCursor::buffer()
     // Moves the results not yet read from the connection behind those already buffered.
     std::vector<PGresult*> rest(m_buffered.begin() + static_cast<std::ptrdiff_t>(m_bufferedNext),
                                 m_buffered.end());
-    while (PGresult* r = PQgetResult(m_backend->connection()))
-        rest.push_back(r);
+    leaveConnection(&rest);
     m_buffered = std::move(rest);
     m_bufferedNext = 0;
-    m_onConnection = false;
-    if (m_backend->m_active == this)
-        m_backend->m_active = nullptr;
 }
 
 void PgCursor::discard()
@@ -847,13 +914,7 @@ void PgCursor::discard()
     m_bufferedNext = 0;
     PQclear(m_pending);
     m_pending = nullptr;
-    if (m_onConnection) {
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
-        m_onConnection = false;
-    }
-    if (m_backend->m_active == this)
-        m_backend->m_active = nullptr;
+    leaveConnection(nullptr);
 }
 
 } // namespace
