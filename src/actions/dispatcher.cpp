@@ -106,6 +106,7 @@ void TRecordActions::showForm(TdbButton* b)
         else if (auto* save = qobject_cast<TdbButton*>(c); save && save->dbActionType == adbSaveRecord)
             save->dbGeneralTableId = -1;
     }
+    m_cleanState.remove(target); // a form shown as it is holds no record to lose
     target->showModal();
 }
 
@@ -116,7 +117,7 @@ void TRecordActions::closeForm(TdbButton* b)
         return;
     if (form == &m_main)
         form->close(); // closing the main window ends the application
-    else
+    else if (mayClose(form))
         form->closeForm();
 }
 
@@ -200,6 +201,7 @@ void TRecordActions::newRecord(TdbButton* b)
     }
 
     target->setHint(QString());
+    markClean(target);
     target->showModal();
     refreshDependentGrids(form, target->hint(), b);
 }

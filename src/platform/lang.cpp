@@ -68,6 +68,9 @@ void TLang::fillEnglish()
         "Reload shows the record as it is now; your changes on this form are dropped.\n"
         "Overwrite saves your version over the other user's changes.\n"
         "Cancel keeps the form as it is, and nothing is saved.");
+    Unsaved_changes = QStringLiteral("The record on this form has changes that are not saved yet.");
+    Save = QStringLiteral("Save");
+    Discard = QStringLiteral("Discard");
     Reload = QStringLiteral("Reload");
     Overwrite = QStringLiteral("Overwrite");
     Report_names_no_template = QStringLiteral(
@@ -179,6 +182,9 @@ void TLang::fillRussian()
         "«Перечитать» покажет запись в её нынешнем виде; ваши изменения в форме будут отброшены.\n"
         "«Перезаписать» сохранит вашу версию поверх изменений другого пользователя.\n"
         "«Отмена» оставит форму как есть, ничего не сохраняя.");
+    Unsaved_changes = QStringLiteral("В этой форме есть несохранённые изменения записи.");
+    Save = QStringLiteral("Сохранить");
+    Discard = QStringLiteral("Не сохранять");
     Reload = QStringLiteral("Перечитать");
     Overwrite = QStringLiteral("Перезаписать");
     Report_names_no_template = QStringLiteral(

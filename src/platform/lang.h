@@ -42,6 +42,9 @@ struct TLang {
     QString Record_changed_by_another_user;
     QString Record_deleted_by_another_user;
     QString Reload_or_overwrite;
+    QString Unsaved_changes;
+    QString Save;
+    QString Discard;
     QString Reload;
     QString Overwrite;
     QString Report_names_no_template;
