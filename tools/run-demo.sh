@@ -5,11 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update
-$SUDO apt-get install -y --no-install-recommends \
+tools/apt-install.sh \
     cmake make g++ pkg-config \
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-translations-l10n qt6-image-formats-plugins \
     libsqlite3-dev libpq-dev zlib1g-dev libxlsxwriter-dev \

@@ -101,6 +101,11 @@ void TLang::fillEnglish()
     About = QStringLiteral("About");
     About_text = QStringLiteral("Varnel: a run-time engine for form-based database applications.");
     About_picture_text = QStringLiteral("forms, tables, records");
+    About_version = QStringLiteral("Version %1");
+    Project_folder_not_found = QStringLiteral("The project folder is not found.");
+    Project_folder_without_forms =
+        QStringLiteral("This folder is not a project folder: it holds no forms.xml.");
+    Choose_project = QStringLiteral("Open a project: choose its forms.xml");
     Exception_raised_with_message = QStringLiteral("Exception raised with message: ");
     Cancel = QStringLiteral("Cancel");
     Report_saved_no_program = QStringLiteral(
@@ -210,6 +215,11 @@ void TLang::fillRussian()
     About = QStringLiteral("О программе");
     About_text = QStringLiteral("Varnel: среда выполнения настольных приложений баз данных с формами.");
     About_picture_text = QStringLiteral("формы, таблицы, записи");
+    About_version = QStringLiteral("Версия %1");
+    Project_folder_not_found = QStringLiteral("Папка проекта не найдена.");
+    Project_folder_without_forms =
+        QStringLiteral("Эта папка не папка проекта: в ней нет файла forms.xml.");
+    Choose_project = QStringLiteral("Открыть проект: выберите его файл forms.xml");
     Exception_raised_with_message = QStringLiteral("Возникла ошибка: ");
     Cancel = QStringLiteral("Отмена");
     Report_saved_no_program = QStringLiteral(

@@ -72,6 +72,10 @@ struct TLang {
     QString About;
     QString About_text;
     QString About_picture_text;
+    QString About_version;
+    QString Project_folder_not_found;
+    QString Project_folder_without_forms;
+    QString Choose_project;
     QString Exception_raised_with_message;
     QString Confirm;
     QString Error;

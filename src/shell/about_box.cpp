@@ -3,6 +3,7 @@
 #include "platform/desktop_services.h"
 #include "platform/guard.h"
 #include "platform/lang.h"
+#include "shell/version.h"
 
 #include <QFrame>
 #include <QLinearGradient>
@@ -48,6 +49,11 @@ QPixmap drawAboutPicture(const QString& motto)
                motto);
     return picture;
 }
+
+QString aboutText()
+{
+    return Lang.About_text + u'\n' + Lang.About_version.arg(VarnelVersion());
+}
 } // namespace
 
 TfrmVarnelAbout::TfrmVarnelAbout(QWidget* parent) : TForm(parent)
@@ -66,8 +72,8 @@ TfrmVarnelAbout::TfrmVarnelAbout(QWidget* parent) : TForm(parent)
     LinkLabel1->setGeometry(196, 24, 380, 24);
     LinkLabel1->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(webAddress()));
     LinkLabel1->setTextFormat(Qt::RichText);
-    Label2 = new QLabel(Lang.About_text, client());
-    Label2->setGeometry(196, 56, 380, 40);
+    Label2 = new QLabel(aboutText(), client());
+    Label2->setGeometry(196, 56, 380, 64);
     Label2->setWordWrap(true);
     Bevel1 = new QFrame(client());
     Bevel1->setFrameShape(QFrame::HLine);
@@ -93,7 +99,7 @@ void TfrmVarnelAbout::applyLanguage()
 {
     setWindowTitle(Lang.About);
     Image1->setPixmap(drawAboutPicture(Lang.About_picture_text));
-    Label2->setText(Lang.About_text);
+    Label2->setText(aboutText());
 }
 
 QString TfrmVarnelAbout::webAddress()

@@ -2,6 +2,8 @@
 #include "platform/desktop_services.h"
 #include "platform/form.h"
 #include "platform/guard.h"
+#include "platform/lang.h"
+#include "platform/project_folder.h"
 #include "shell/about_box.h"
 #include "shell/database_copy.h"
 #include "shell/image_viewer.h"
@@ -9,42 +11,63 @@
 #include "shell/options_dialog.h"
 #include "shell/report_batch.h"
 #include "shell/sql_check.h"
+#include "shell/start_options.h"
+#include "shell/version.h"
 
 #include <cstdio>
 
 namespace {
 
+using Mode = StartOptions::Mode;
+
+void print(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stream);
+}
+
+void nameApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("varnel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Varnel"));
+    QApplication::setApplicationVersion(VarnelVersion());
+}
+
 // A command-line mode shows no window, so it needs no display either.
-int runCommand(int argc, char** argv, CommandOutcome (*command)(const QStringList&))
+int runCommand(int argc, char** argv, const StartOptions& options,
+               CommandOutcome (*command)(const QStringList&))
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    nameApplication();
     setDesktop(makeCommandLineDesktop());
-    const CommandOutcome outcome = command(QCoreApplication::arguments());
+    if (!options.projectFolder.isEmpty() && !UseProjectFolder(options.projectFolder))
+        return ExitCode::Usage;
+    const CommandOutcome outcome = command(options.commandArguments);
     for (const QString& line : outcome.output)
-        std::fputs((line + u'\n').toUtf8().constData(), stdout);
+        print(stdout, line + u'\n');
     if (outcome.exitCode != ExitCode::Ok && !outcome.error.isEmpty())
-        std::fputs((QStringLiteral("varnel: ") + outcome.error + u'\n').toUtf8().constData(), stderr);
+        print(stderr, QStringLiteral("varnel: ") + outcome.error + u'\n');
     return outcome.exitCode;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int runWindow(int argc, char** argv, const StartOptions& start)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (qstrcmp(argv[i], "--report") == 0)
-            return runCommand(argc, argv, RunReportBatch);
-        if (qstrcmp(argv[i], "--check-sql") == 0)
-            return runCommand(argc, argv, RunSqlCheck);
-        if (qstrcmp(argv[i], "--copy-database") == 0)
-            return runCommand(argc, argv, RunDatabaseCopy);
-    }
-
     GuardedApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("varnel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Varnel"));
+    nameApplication();
+
+    if (start.mode == Mode::ChooseProject || !start.projectFolder.isEmpty()) {
+        // The question and a refusal are shown before the main window applies the language.
+        Lang.fillEnglish();
+        if (usesRussianTexts(desktop().userLocale()))
+            Lang.fillRussian();
+        if (start.mode == Mode::ChooseProject) {
+            if (!ChooseProjectFolder())
+                return ExitCode::Ok;
+        } else if (!UseProjectFolder(start.projectFolder)) {
+            return ExitCode::Usage;
+        }
+    }
 
     TfrmMainVarnel main;
     TfrmVarnelImageViewer viewer;
@@ -62,4 +85,37 @@ int main(int argc, char** argv)
     main.centerOnScreen();
     main.show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const StartOptions options = ReadStartOptions(arguments);
+
+    switch (options.mode) {
+    case Mode::Help:
+        print(stdout, HelpText());
+        return ExitCode::Ok;
+    case Mode::Version:
+        print(stdout, VersionText());
+        return ExitCode::Ok;
+    case Mode::Wrong:
+        print(stderr, QStringLiteral("varnel: %1\nTry 'varnel --help' for more information.\n")
+                          .arg(options.error));
+        return ExitCode::Usage;
+    case Mode::Report:
+        return runCommand(argc, argv, options, RunReportBatch);
+    case Mode::CheckSql:
+        return runCommand(argc, argv, options, RunSqlCheck);
+    case Mode::CopyDatabase:
+        return runCommand(argc, argv, options, RunDatabaseCopy);
+    case Mode::Window:
+    case Mode::ChooseProject:
+        break;
+    }
+    return runWindow(argc, argv, options);
 }

@@ -5,6 +5,7 @@
 #include "shell/about_box.h"
 #include "shell/main_window.h"
 #include "shell/options_dialog.h"
+#include "shell/version.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_project.h"
 
@@ -249,7 +250,9 @@ TEST_F(Startup, TheAboutBoxAndTheDialogsTextsFitInEitherLanguage)
         shell.start();
         const bool russian = locale.language() == QLocale::Russian;
         EXPECT_EQ(about.windowTitle(), russian ? QString::fromUtf8("О программе") : "About");
-        EXPECT_EQ(about.Label2->text(), Lang.About_text);
+        EXPECT_EQ(about.Label2->text(), Lang.About_text + u'\n' + Lang.About_version.arg(VarnelVersion()));
+        EXPECT_TRUE(about.Label2->text().endsWith(' ' + VarnelVersion()));
+        EXPECT_LE(about.Label2->heightForWidth(about.Label2->width()), about.Label2->height());
         EXPECT_EQ(about.Button1->text(), "OK");
 
         shell.options.show();

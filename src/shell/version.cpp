@@ -1,0 +1,6 @@
+#include "shell/version.h"
+
+QString VarnelVersion()
+{
+    return QStringLiteral(VARNEL_VERSION);
+}
