@@ -10,12 +10,13 @@
 //   report_bench --export KEY N  the report of N rows written by the filter KEY (child); the
 //                                document filters run at 100k beside PDF in the default run
 #include "platform/sqlite_connection.h"
-#include "report/page_document.h"
+#include "report/engine/dataset.h"
+#include "report/engine/page_document.h"
+#include "report/engine/template.h"
+#include "report/engine/text_layout.h"
+#include "report/export/pdf_export.h"
 #include "report/report.h"
-#include "report/report_dataset.h"
-#include "report/report_preview.h"
-#include "report/report_template.h"
-#include "report/report_text.h"
+#include "report/ui/preview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -109,7 +110,7 @@ int runReport(const QString& dbPath, const QString& out, int rows)
     timer.restart();
     report.prepare();
     {
-        ReportPreview preview(report);
+        ReportPreview preview(*report.pages(), report.filters());
         preview.show();
         QApplication::processEvents();
         preview.grab();

@@ -10,10 +10,9 @@
 #include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "platform/sqlite_connection.h"
+#include "report/engine/dataset.h"
 #include "report/report.h"
-#include "report/report_dataset.h"
-#include "report/report_designer.h"
-#include "report/report_export.h"
+#include "report/report_windows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -148,7 +147,8 @@ void TRecordActions::reportAction(TdbButton* b)
         m_report->setTemplateFileName(QString());
         m_report->addDataset(m_reportData.get());
         const QString folder = ExeFolder() + QStringLiteral("Report");
-        ReportDesigner::open(*m_report, m_reportData.get(), folder, folder, form ? static_cast<QWidget*>(form) : &m_main);
+        ReportWindows::openDesigner(*m_report, m_reportData.get(), folder, folder,
+                                    form ? static_cast<QWidget*>(form) : &m_main);
         return;
     }
 
@@ -176,13 +176,13 @@ void TRecordActions::reportAction(TdbButton* b)
             return;
         progress.finish();
         m_report->setProgress(nullptr);
-        m_report->show(false, parent);
+        ReportWindows::preview(*m_report, parent, false);
         return;
     case rpoPrint:
         if (!m_report->prepare(true))
             return;
         progress.finish();
-        m_report->print(parent);
+        ReportWindows::print(*m_report, parent);
         return;
     default:
         break;
@@ -206,7 +206,7 @@ void TRecordActions::reportAction(TdbButton* b)
         filter->setFileName(exportFileName(filter->extension()));
         filter->setShowDialog(false);
     }
-    const bool written = m_report->exportTo(*filter, parent);
+    const bool written = ReportWindows::exportTo(*m_report, *filter, parent);
     progress.finish();
     if (!written || pictures)
         return;

@@ -69,6 +69,22 @@ QString SqlValue::toText() const
     return QString();
 }
 
+double SqlValue::toReal() const
+{
+    switch (m_type) {
+    case Type::Integer:
+        return double(m_int);
+    case Type::Real:
+        return m_real;
+    case Type::Text:
+    case Type::Blob:
+        return m_bytes.trimmed().toDouble();
+    case Type::Null:
+        break;
+    }
+    return 0;
+}
+
 qint64 SqlValue::toInt() const
 {
     switch (m_type) {
@@ -173,6 +189,11 @@ QString SqlStatement::text(int i) const
 qint64 SqlStatement::integer(int i) const
 {
     return sqlite3_column_int64(m_stmt, i);
+}
+
+double SqlStatement::real(int i) const
+{
+    return sqlite3_column_double(m_stmt, i);
 }
 
 QByteArray SqlStatement::bytes(int i) const

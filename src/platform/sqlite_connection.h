@@ -28,6 +28,7 @@ public:
     bool isBlob() const { return m_type == Type::Blob; }
     QString toText() const;
     qint64 toInt() const;
+    double toReal() const;
     QByteArray toBytes() const;
 
 private:
@@ -68,6 +69,7 @@ public:
     // The column as UTF-8 bytes, valid until the next step.
     const char* textUtf8(int i, int* length) const;
     qint64 integer(int i) const;
+    double real(int i) const;
     QByteArray bytes(int i) const;
     SqlValue value(int i) const;
 

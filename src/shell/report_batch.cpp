@@ -3,10 +3,9 @@
 #include "platform/errors.h"
 #include "platform/project_folder.h"
 #include "platform/sqlite_connection.h"
+#include "report/engine/dataset.h"
+#include "report/engine/template.h"
 #include "report/report.h"
-#include "report/report_dataset.h"
-#include "report/report_export.h"
-#include "report/report_template.h"
 #include "shell/settings.h"
 
 #include <QFileInfo>
@@ -69,7 +68,8 @@ QString databasePath()
 
 void run(const BatchOptions& options)
 {
-    std::unique_ptr<ExportFilter> filter = ExportFilters::make(options.format);
+    Report report;
+    ExportFilter* filter = report.filter(options.format);
     if (!filter)
         throw FormatError(QStringLiteral("unknown format \"%1\"; known: %2")
                               .arg(options.format, ExportFilters::keys().join(QStringLiteral(", "))));
@@ -79,7 +79,6 @@ void run(const BatchOptions& options)
     if (!QFileInfo(templatePath).isFile())
         throw FileError(QStringLiteral("report template not found: %1").arg(templatePath));
 
-    Report report;
     report.loadTemplate(templatePath);
     QString sql = options.sql.value_or(report.reportTemplate().query).trimmed();
     if (sql.isEmpty())
@@ -99,7 +98,7 @@ void run(const BatchOptions& options)
 
     filter->setFileName(options.output);
     filter->setShowDialog(false);
-    filter->run(*report.pages(), nullptr, ReportProgress());
+    report.exportTo(*filter);
 }
 
 } // namespace

@@ -72,7 +72,7 @@ TEST(PageDocument, PagesComeBackExactlyFromMemoryAndFromTheSpillFile)
         PageDocument doc;
         doc.setSpillThreshold(threshold);
         doc.addImage(QImage(4, 4, QImage::Format_RGB32));
-        doc.addFormat(QStringLiteral("n2"));
+        doc.addFormat(DisplayFormat(QStringLiteral("n2")));
         constexpr int count = 40;
         for (int n = 0; n < count; ++n)
             doc.addPage(samplePage(n));
@@ -150,7 +150,7 @@ TEST(PageDocument, TheFillerKeepsTheValueOfATextThatIsOneValue)
         ASSERT_NE(v, nullptr);
         EXPECT_EQ(v->isDate, w.isDate);
         EXPECT_DOUBLE_EQ(v->number, w.number);
-        EXPECT_EQ(doc->format(v->format), w.format);
+        EXPECT_EQ(doc->format(v->format).text(), w.format);
     }
     for (quint32 box : {3u, 4u, 7u, 8u})
         EXPECT_EQ(page->value(box), nullptr) << box; // words around a value, or a text with no format

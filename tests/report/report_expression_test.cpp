@@ -1,5 +1,5 @@
 #include "platform/errors.h"
-#include "report/report_expression.h"
+#include "report/engine/compiled_text.h"
 #include "report_fixture.h"
 
 #include <gtest/gtest.h>

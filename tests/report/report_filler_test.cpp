@@ -1,6 +1,6 @@
 #include "platform/errors.h"
-#include "report/page_renderer.h"
-#include "report/report_text.h"
+#include "report/engine/page_renderer.h"
+#include "report/engine/text_layout.h"
 #include "report_fixture.h"
 
 #include <QBuffer>

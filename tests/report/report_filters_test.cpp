@@ -1,8 +1,8 @@
 // The document filters, each read back by a real consumer: LibreOffice converts every file
 // (to PDF for documents, to CSV for spreadsheets), poppler reads the PDF, and the parts a
 // consumer might quietly repair are checked directly (well-formed XML, a second .xls reader).
-#include "report/export_xls.h"
-#include "report/page_document.h"
+#include "report/engine/page_document.h"
+#include "report/export/xls_export.h"
 #include "report/report.h"
 #include "report_fixture.h"
 #include "support/scripted_desktop.h"
@@ -10,10 +10,10 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -494,7 +494,7 @@ TEST(XlsExport, LongReportsGoOnToANewSheetAndKeepEveryString)
     PageDocument doc;
     BoxStyle style;
     doc.addStyle(style);
-    const quint32 format = doc.addFormat(QStringLiteral("n2"));
+    const quint32 format = doc.addFormat(DisplayFormat(QStringLiteral("n2")));
     constexpr int pages = 35, rowsPerPage = 2000;
     for (int p = 0; p < pages; ++p) {
         Page page;
@@ -519,7 +519,7 @@ TEST(XlsExport, LongReportsGoOnToANewSheetAndKeepEveryString)
     QTemporaryDir dir;
     XlsExportFilter filter;
     filter.setFileName(dir.filePath(QStringLiteral("long.xls")));
-    ASSERT_TRUE(filter.run(doc, nullptr, {}));
+    ASSERT_TRUE(filter.run(doc, {}));
     const std::optional<QJsonObject> book = readWithXlrd(filter.fileName());
     if (!book)
         GTEST_SKIP() << "xlrd (python3-xlrd) is not installed; the second reader did not run";
@@ -568,13 +568,13 @@ TEST(XlsExport, DatesKeepTheirPatternAsADateFormat)
         box.height = 6;
         page.setText(box, QString::fromUtf8(c.format));
         page.boxes.push_back(box);
-        page.values.push_back(PageValue{quint32(page.boxes.size() - 1), doc.addFormat(QString::fromUtf8(c.format)), true, c.value});
+        page.values.push_back(PageValue{quint32(page.boxes.size() - 1), doc.addFormat(DisplayFormat(QString::fromUtf8(c.format))), true, c.value});
     }
     doc.addPage(std::move(page));
     QTemporaryDir dir;
     XlsExportFilter filter;
     filter.setFileName(dir.filePath(QStringLiteral("dates.xls")));
-    ASSERT_TRUE(filter.run(doc, nullptr, {}));
+    ASSERT_TRUE(filter.run(doc, {}));
     const std::optional<QJsonObject> book = readWithXlrd(filter.fileName());
     if (!book)
         GTEST_SKIP() << "xlrd (python3-xlrd) is not installed; the second reader did not run";

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/sqlite_connection.h"
-#include "report/page_document.h"
-#include "report/report_dataset.h"
-#include "report/report_filler.h"
-#include "report/report_template.h"
+#include "report/engine/page_document.h"
+#include "report/engine/dataset.h"
+#include "report/engine/filler.h"
+#include "report/engine/template.h"
 #include "support/qt_printers.h"
 #include "support/temp_project.h"
 

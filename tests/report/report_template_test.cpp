@@ -1,14 +1,13 @@
 #include "platform/errors.h"
+#include "report/engine/template.h"
 #include "report/report.h"
-#include "report/report_template.h"
+#include "report_fixture.h"
 #include "support/qt_printers.h"
 #include "support/temp_project.h"
-#include "report_fixture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 namespace {

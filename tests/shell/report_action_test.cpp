@@ -1,16 +1,14 @@
 // The report button through real forms: its messages, its query into the dataset "Report",
 // its template from the Report folder and its targets.
-#include "app_fixture.h"
-
 #include "actions/record_actions.h"
+#include "app_fixture.h"
 #include "controls/value_controls.h"
 #include "platform/lang.h"
 #include "platform/project_folder.h"
+#include "report/engine/dataset.h"
+#include "report/engine/template.h"
 #include "report/report.h"
-#include "report/report_dataset.h"
-#include "report/report_designer.h"
-#include "report/report_export.h"
-#include "report/report_template.h"
+#include "report/report_windows.h"
 #include "shell/main_window.h"
 
 #include <QAction>
@@ -18,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <optional>
 
@@ -143,27 +142,28 @@ TEST_F(ReportAction, AMissingTemplateNamesThePathLookedFor)
     EXPECT_TRUE(tempFiles().isEmpty());
 }
 
-// What the designer was opened with, recorded instead of showing the modal window.
+// What the designer was opened with, read from the window the desktop services were asked to
+// run (a person would close it at once).
 struct DesignerOpened {
-    DesignerOpened()
+    explicit DesignerOpened(ScriptedDesktop& desk)
     {
-        ReportDesigner::setOpenHook([this](Report& report, ReportDataset* adapter, const QString& openFolder,
-                                           const QString& saveFolder, QWidget*) {
+        desk.windowAnswers.push_back([this](QWidget& shown) {
+            auto* window = qobject_cast<ReportDesignerWindow*>(&shown);
+            if (!window)
+                return false;
             ++count;
-            templateWasEmpty = report.reportTemplate().isEmpty();
-            fileName = report.templateFileName();
-            datasets = report.datasets();
-            this->adapter = adapter;
-            folders = {openFolder, saveFolder};
+            templateWasEmpty = window->session().reportTemplate.isEmpty();
+            fileName = window->session().fileName;
+            adapter = window->session().data;
+            folders = {window->session().openFolder, window->session().saveFolder};
+            return true;
         });
     }
-    ~DesignerOpened() { ReportDesigner::setOpenHook(nullptr); }
 
     int count = 0;
     bool templateWasEmpty = false;
     QString fileName;
-    std::vector<ReportDataset*> datasets;
-    ReportDataset* adapter = nullptr;
+    const ReportDataset* adapter = nullptr;
     QStringList folders;
 };
 
@@ -171,7 +171,7 @@ struct DesignerOpened {
 // designer opens on an empty report bound to the rows.
 TEST_F(ReportAction, TheDatasetKeepsTheLastRowsUntilAnotherQueryReplacesThem)
 {
-    DesignerOpened designer;
+    DesignerOpened designer(app->desk);
     app->click("frmMain", "bList");
     app->click("frmMain", "bNoTemplate");
     EXPECT_EQ(app->desk.messages.size(), 0u) << app->desk.texts().join('\n').toStdString();
@@ -179,7 +179,7 @@ TEST_F(ReportAction, TheDatasetKeepsTheLastRowsUntilAnotherQueryReplacesThem)
     EXPECT_TRUE(designer.templateWasEmpty);
     EXPECT_TRUE(designer.fileName.isEmpty());
     EXPECT_EQ(designer.adapter, &data());
-    EXPECT_EQ(designer.datasets, std::vector<ReportDataset*>{&data()});
+    EXPECT_EQ(app->main->actions().report().datasets(), std::vector<ReportDataset*>{&data()});
     EXPECT_EQ(designer.folders, QStringList({ExeFolder() + "Report", ExeFolder() + "Report"}));
     app->desk.shellRequests.clear();
     EXPECT_EQ(data().rowCount(), 1);
@@ -194,7 +194,7 @@ TEST_F(ReportAction, TheDatasetKeepsTheLastRowsUntilAnotherQueryReplacesThem)
 // The menu item opens the designer on the report as the last button left it.
 TEST_F(ReportAction, TheMenuItemOpensTheDesignerOnTheReportAsItIs)
 {
-    DesignerOpened designer;
+    DesignerOpened designer(app->desk);
     app->click("frmMain", "bList");
     auto* item = qobject_cast<QAction*>(app->main->findComponent("mniReport"));
     ASSERT_NE(item, nullptr);
@@ -208,13 +208,13 @@ TEST_F(ReportAction, TheMenuItemOpensTheDesignerOnTheReportAsItIs)
 
 TEST_F(ReportAction, PagePicturesAskForTheirFileAndAreNotOpened)
 {
-    PictureExportFilter::setSettingsQuestion([](QWidget*, int& dpi, int& quality) {
-        dpi = 72;
-        quality = 80;
-        return true;
-    });
     const QString target = temp->path() + "/list.jpg";
     app->desk.fileAnswers = {target};
+    app->desk.windowAnswers.push_back([](QWidget& settings) {
+        settings.findChild<QSpinBox*>("resolution")->setValue(72);
+        settings.findChild<QSpinBox*>("quality")->setValue(80);
+        return true;
+    });
     app->click("frmMain", "bPictures");
     ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
     EXPECT_EQ(app->desk.dialogs.size(), 1u);
