@@ -494,6 +494,8 @@ TEST_F(ReportDesignerTest, ClosingWithUnsavedChangesAsksToSaveDiscardOrStay)
 
 TEST_F(ReportDesignerTest, TheExpressionEditorShowsTheFaultAtItsPlaceBeforeClosing)
 {
+    // The 101st bracket is one too deep; the cursor goes before it.
+    const std::string deepText = "[" + std::string(101, '(') + "1" + std::string(101, ')') + "]";
     struct Case {
         const char* text;
         bool embedded;
@@ -510,6 +512,7 @@ TEST_F(ReportDesignerTest, TheExpressionEditorShowsTheFaultAtItsPlaceBeforeClosi
         {"Report.qty > 1", false, true, "", 0},
         {"[Report.anything] [Page]", true, false, "", 0},
         {"", false, false, "expression", 0},
+        {deepText.c_str(), true, true, "expression nested too deeply", 101},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

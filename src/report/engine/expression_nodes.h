@@ -7,6 +7,7 @@
 #include "report/engine/expression.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -152,47 +153,74 @@ inline ReportValue arithmetic(Op op, const ReportValue& a, const ReportValue& b)
     return std::isfinite(r) ? ReportValue::fromReal(r) : ReportValue();
 }
 
-class Binary final : public ExprNode {
+// The value of an operator other than AND and OR on two values.
+inline ReportValue apply(Op op, const ReportValue& a, const ReportValue& b)
+{
+    switch (op) {
+    case Op::Concat: return ReportValue::fromText(plainText(a) + plainText(b));
+    case Op::Add:
+        // Two texts join; a text with a number is no sum.
+        if (a.type == ReportValue::Type::Text && b.type == ReportValue::Type::Text)
+            return ReportValue::fromText(a.text + b.text);
+        return arithmetic(op, a, b);
+    case Op::Sub:
+    case Op::Mul:
+    case Op::Div: return arithmetic(op, a, b);
+    case Op::Eq: return ReportValue::fromBool(compareValues(a, b) == 0);
+    case Op::Ne: return ReportValue::fromBool(compareValues(a, b) != 0);
+    case Op::Lt: return ReportValue::fromBool(compareValues(a, b) < 0);
+    case Op::Le: return ReportValue::fromBool(compareValues(a, b) <= 0);
+    case Op::Gt: return ReportValue::fromBool(compareValues(a, b) > 0);
+    case Op::Ge: return ReportValue::fromBool(compareValues(a, b) >= 0);
+    default: return {};
+    }
+}
+
+// The operators of one level in a row (a + b - c + ...), evaluated left to right in a loop: a
+// chain of any length takes no more stack than one operator.
+class Chain final : public ExprNode {
 public:
-    Binary(Op op, Node left, Node right) : m_op(op), m_left(std::move(left)), m_right(std::move(right)) {}
+    explicit Chain(Node first) : m_first(std::move(first)) {}
+    void add(Op op, Node operand) { m_rest.emplace_back(op, std::move(operand)); }
+
     ReportValue eval(const EvalContext& c) const override
     {
-        if (m_op == Op::And)
-            return ReportValue::fromBool(m_left->eval(c).isTrue() && m_right->eval(c).isTrue());
-        if (m_op == Op::Or)
-            return ReportValue::fromBool(m_left->eval(c).isTrue() || m_right->eval(c).isTrue());
-        const ReportValue a = m_left->eval(c);
-        const ReportValue b = m_right->eval(c);
-        switch (m_op) {
-        case Op::Concat: return ReportValue::fromText(plainText(a) + plainText(b));
-        case Op::Add:
-            // Two texts join; a text with a number is no sum.
-            if (a.type == ReportValue::Type::Text && b.type == ReportValue::Type::Text)
-                return ReportValue::fromText(a.text + b.text);
-            return arithmetic(m_op, a, b);
-        case Op::Sub:
-        case Op::Mul:
-        case Op::Div: return arithmetic(m_op, a, b);
-        case Op::Eq: return ReportValue::fromBool(compareValues(a, b) == 0);
-        case Op::Ne: return ReportValue::fromBool(compareValues(a, b) != 0);
-        case Op::Lt: return ReportValue::fromBool(compareValues(a, b) < 0);
-        case Op::Le: return ReportValue::fromBool(compareValues(a, b) <= 0);
-        case Op::Gt: return ReportValue::fromBool(compareValues(a, b) > 0);
-        case Op::Ge: return ReportValue::fromBool(compareValues(a, b) >= 0);
-        default: return {};
+        const Op level = m_rest.front().first;
+        if (level == Op::And || level == Op::Or) {
+            // The first operand that decides ends it: a false one for AND, a true one for OR.
+            const bool decides = level == Op::Or;
+            if (m_first->eval(c).isTrue() == decides)
+                return ReportValue::fromBool(decides);
+            for (const auto& [op, operand] : m_rest)
+                if (operand->eval(c).isTrue() == decides)
+                    return ReportValue::fromBool(decides);
+            return ReportValue::fromBool(!decides);
         }
+        ReportValue v = m_first->eval(c);
+        for (const auto& [op, operand] : m_rest)
+            v = apply(op, v, operand->eval(c));
+        return v;
     }
-    bool usesPageNumbers() const override { return m_left->usesPageNumbers() || m_right->usesPageNumbers(); }
-    bool usesAggregates() const override { return m_left->usesAggregates() || m_right->usesAggregates(); }
+    bool usesPageNumbers() const override
+    {
+        return m_first->usesPageNumbers()
+               || std::any_of(m_rest.begin(), m_rest.end(), [](const auto& r) { return r.second->usesPageNumbers(); });
+    }
+    bool usesAggregates() const override
+    {
+        return m_first->usesAggregates()
+               || std::any_of(m_rest.begin(), m_rest.end(), [](const auto& r) { return r.second->usesAggregates(); });
+    }
     void capture(const EvalContext& c, CapturedRow& into) const override
     {
-        m_left->capture(c, into);
-        m_right->capture(c, into);
+        m_first->capture(c, into);
+        for (const auto& [op, operand] : m_rest)
+            operand->capture(c, into);
     }
 
 private:
-    Op m_op;
-    Node m_left, m_right;
+    Node m_first;
+    std::vector<std::pair<Op, Node>> m_rest;
 };
 
 class Iif final : public ExprNode {

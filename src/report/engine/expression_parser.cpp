@@ -1,13 +1,24 @@
 #include "platform/errors.h"
 #include "report/engine/expression_nodes.h"
 
+#include <optional>
+
 using namespace ExpressionNodes;
 
 namespace {
 
+// Brackets, calls and prefix operators nest, and every level costs stack while parsing and
+// evaluating: nesting deeper than any report needs is refused (templates may be 16 MB).
+constexpr int maxNesting = 100;
+
 class Parser {
 public:
-    Parser(const QString& text, ExpressionCompiler& compiler) : m_s(text), m_c(compiler) {}
+    // The expression that stands in whole from `from` up to `to`; places in messages are
+    // counted in the expression, lines and columns in the whole text.
+    Parser(const QString& whole, qsizetype from, qsizetype to, ExpressionCompiler& compiler)
+        : m_whole(whole), m_offset(from), m_s(whole.mid(from, to < 0 ? -1 : to - from)), m_c(compiler)
+    {
+    }
 
     Node parse()
     {
@@ -22,6 +33,44 @@ private:
     [[noreturn]] void fail(const QString& what) const
     {
         throw FormatError(QStringLiteral("%1 at position %2 of \"%3\"").arg(what).arg(m_i + 1).arg(m_s));
+    }
+
+    // One level deeper, opened at `at` in the expression, for as long as it lives.
+    class Nesting {
+    public:
+        Nesting(Parser& parser, qsizetype at) : m_parser(parser)
+        {
+            if (++m_parser.m_depth > maxNesting)
+                m_parser.tooDeep(at);
+        }
+        ~Nesting() { --m_parser.m_depth; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        Parser& m_parser;
+    };
+
+    [[noreturn]] void tooDeep(qsizetype at) const
+    {
+        const QStringView before = QStringView(m_whole).left(m_offset + at);
+        const qsizetype line = before.count(u'\n') + 1;
+        const qsizetype column = before.size() - (before.lastIndexOf(u'\n') + 1) + 1;
+        throw FormatError(QStringLiteral("expression nested too deeply at line %1, column %2").arg(line).arg(column));
+    }
+
+    // One level of operators that associate to the left: its operands in one chain.
+    template <class Operand, class NextOperator>
+    Node chain(Operand operand, NextOperator nextOperator)
+    {
+        Node first = (this->*operand)();
+        std::shared_ptr<Chain> all;
+        for (std::optional<Op> op = nextOperator(); op; op = nextOperator()) {
+            if (!all)
+                all = std::make_shared<Chain>(first);
+            all->add(*op, (this->*operand)());
+        }
+        return all ? Node(all) : first;
     }
 
     void skipSpace()
@@ -61,22 +110,18 @@ private:
 
     Node parseOr()
     {
-        Node n = parseAnd();
-        while (acceptWord(u"OR"))
-            n = std::make_shared<Binary>(Op::Or, n, parseAnd());
-        return n;
+        return chain(&Parser::parseAnd, [this] { return acceptWord(u"OR") ? std::optional(Op::Or) : std::nullopt; });
     }
     Node parseAnd()
     {
-        Node n = parseNot();
-        while (acceptWord(u"AND"))
-            n = std::make_shared<Binary>(Op::And, n, parseNot());
-        return n;
+        return chain(&Parser::parseNot, [this] { return acceptWord(u"AND") ? std::optional(Op::And) : std::nullopt; });
     }
     Node parseNot()
     {
-        if (acceptWord(u"NOT"))
+        if (acceptWord(u"NOT")) {
+            const Nesting nesting(*this, m_i - 3);
             return std::make_shared<Unary>('!', parseNot());
+        }
         return parseComparison();
     }
     Node parseComparison()
@@ -86,47 +131,47 @@ private:
                                                              {u">=", Op::Ge}, {u"=", Op::Eq},  {u"<", Op::Lt},
                                                              {u">", Op::Gt}};
         for (const auto& [token, op] : ops)
-            if (accept(token))
-                return std::make_shared<Binary>(op, n, parseConcat());
+            if (accept(token)) {
+                auto comparison = std::make_shared<Chain>(n);
+                comparison->add(op, parseConcat());
+                return comparison;
+            }
         return n;
     }
     Node parseConcat()
     {
-        Node n = parseAdditive();
-        while (accept(u"&"))
-            n = std::make_shared<Binary>(Op::Concat, n, parseAdditive());
-        return n;
+        return chain(&Parser::parseAdditive, [this] { return accept(u"&") ? std::optional(Op::Concat) : std::nullopt; });
     }
     Node parseAdditive()
     {
-        Node n = parseTerm();
-        for (;;) {
+        return chain(&Parser::parseTerm, [this]() -> std::optional<Op> {
             if (accept(u"+"))
-                n = std::make_shared<Binary>(Op::Add, n, parseTerm());
-            else if (accept(u"-"))
-                n = std::make_shared<Binary>(Op::Sub, n, parseTerm());
-            else
-                return n;
-        }
+                return Op::Add;
+            if (accept(u"-"))
+                return Op::Sub;
+            return std::nullopt;
+        });
     }
     Node parseTerm()
     {
-        Node n = parseUnary();
-        for (;;) {
+        return chain(&Parser::parseUnary, [this]() -> std::optional<Op> {
             if (accept(u"*"))
-                n = std::make_shared<Binary>(Op::Mul, n, parseUnary());
-            else if (accept(u"/"))
-                n = std::make_shared<Binary>(Op::Div, n, parseUnary());
-            else
-                return n;
-        }
+                return Op::Mul;
+            if (accept(u"/"))
+                return Op::Div;
+            return std::nullopt;
+        });
     }
     Node parseUnary()
     {
-        if (accept(u"-"))
+        if (accept(u"-")) {
+            const Nesting nesting(*this, m_i - 1);
             return std::make_shared<Unary>('-', parseUnary());
-        if (accept(u"+"))
+        }
+        if (accept(u"+")) {
+            const Nesting nesting(*this, m_i - 1);
             return parseUnary();
+        }
         return parsePrimary();
     }
 
@@ -141,11 +186,13 @@ private:
         if (ch == u'\'' || ch == u'"')
             return std::make_shared<Constant>(ReportValue::fromText(parseQuoted()));
         if (accept(u"(")) {
+            const Nesting nesting(*this, m_i - 1);
             Node n = parseOr();
             expect(u")");
             return n;
         }
         if (accept(u"[")) {
+            const Nesting nesting(*this, m_i - 1);
             Node n = parseOr();
             expect(u"]");
             return n;
@@ -243,6 +290,7 @@ private:
 
     Node parseCall(const QString& name, qsizetype start)
     {
+        const Nesting nesting(*this, m_i - 1);
         std::vector<Node> args;
         if (!accept(u")")) {
             do
@@ -299,15 +347,17 @@ private:
         return std::make_shared<Aggregate>(function, m_c.addAggregate(slot));
     }
 
-    const QString& m_s;
+    const QString& m_whole;
+    const qsizetype m_offset;
+    const QString m_s;
     ExpressionCompiler& m_c;
     qsizetype m_i = 0;
+    int m_depth = 0;
 };
 
 } // namespace
 
 std::shared_ptr<ExprNode> ExpressionCompiler::compile(const QString& text, qsizetype from, qsizetype to)
 {
-    const QString expression = from == 0 && to < 0 ? text : text.mid(from, to < 0 ? -1 : to - from);
-    return Parser(expression, *this).parse();
+    return Parser(text, from, to, *this).parse();
 }

@@ -333,6 +333,10 @@ private:
 
     void readGroup()
     {
+        // Each group nests a level of reading, filling and drawing in the designer; no report
+        // needs more than a few.
+        if (m_report.groups.size() >= ReportTemplateFormat::maxGroups)
+            fail(QStringLiteral("more than %1 groups").arg(ReportTemplateFormat::maxGroups));
         allowAttributes({u"name", u"expression", u"new-page", u"repeat-header", u"keep-together"});
         ReportGroup g;
         g.name = text(u"name");

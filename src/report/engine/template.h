@@ -123,6 +123,7 @@ class ReportTemplateFormat {
 public:
     // Refused before parsing: no template needs more.
     static constexpr qint64 maxFileSize = 16 * 1024 * 1024;
+    static constexpr size_t maxGroups = 32;
 
     // Throws FormatError "<source>, line L, column C: ..." for anything it cannot take.
     static ReportTemplate read(const QByteArray& xml, const QString& source);

@@ -332,7 +332,8 @@ struct Part {
     int offset;
 };
 
-// The engine's messages end with ' at position N of "<expression>"': N becomes a place.
+// The engine's messages end with ' at position N of "<expression>"' or ' at line L, column C':
+// either becomes a place.
 ExpressionProblem problemOf(const QString& message, const Part& part)
 {
     ExpressionProblem p{message, -1};
@@ -346,6 +347,17 @@ ExpressionProblem problemOf(const QString& message, const Part& part)
             p.message = m.captured(1);
             p.position = part.offset + m.captured(2).toInt() - 1;
         }
+        return p;
+    }
+    static const QRegularExpression lineColumn(QStringLiteral("^(.*) at line (\\d+), column (\\d+)$"),
+                                               QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = lineColumn.match(message);
+    if (m.hasMatch()) {
+        qsizetype lineStart = 0;
+        for (int line = 1; line < m.captured(2).toInt() && lineStart >= 0; ++line)
+            lineStart = part.expression.indexOf(u'\n', lineStart) + 1;
+        p.message = m.captured(1);
+        p.position = part.offset + int(lineStart) + m.captured(3).toInt() - 1;
     }
     return p;
 }
