@@ -206,6 +206,23 @@ TEST(ReportFiller, NoRowsStillMakeTitleAndSummary)
     EXPECT_EQ(allTexts(*doc), QStringList({"1|Title 0", "1|Count 0 avg ."}));
 }
 
+// SQLite columns often keep numbers as texts: what n2 shows as a number counts as one in every
+// aggregate, in the group and in the whole report.
+TEST(ReportFiller, TextsThatReadAsNumbersCountAsNumbersInTheAggregates)
+{
+    SqlFixture sql;
+    sql.db.execute(QStringLiteral("CREATE TABLE item (grp TEXT, price TEXT);"
+                                  "INSERT INTO item VALUES ('a', '10.5'), ('a', '2'), ('a', NULL), ('b', ' 7 '), ('b', 'none');"));
+    sql.run(QStringLiteral("SELECT grp, price FROM item ORDER BY grp, rowid"));
+    const auto doc = fillOf(QStringLiteral(R"(<report version="1">%1
+        <group expression="Report.grp">
+            <footer height="5"><text x="0" y="0" width="90" height="5" format="n2">[SUM(Report.price)] [AVG(Report.price)] [MIN(Report.price)] [MAX(Report.price)]</text></footer>
+        </group>
+        <summary height="5"><text x="0" y="0" width="90" height="5" format="n2">[SUM(Report.price)] [AVG(Report.price)] [COUNT(Report.price)]</text></summary>
+        </report>)").arg(smallPage), &sql.data);
+    EXPECT_EQ(allTexts(*doc), QStringList({"1|12.50 6.25 2.00 10.50", "1|7.00 7.00 7.00 none", "1|19.50 6.50 4.00"}));
+}
+
 TEST(ReportFiller, AnUnknownFieldIsToldBeforeAnyPage)
 {
     SqlFixture sql;

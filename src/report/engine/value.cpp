@@ -94,6 +94,23 @@ int compareValues(const ReportValue& a, const ReportValue& b)
     return plainText(a).compare(plainText(b));
 }
 
+namespace {
+
+// A text that reads as a number counts as that number: "2" as 2, "10.5" as 10.5.
+ReportValue counted(const ReportValue& v)
+{
+    if (v.type != ReportValue::Type::Text)
+        return v;
+    const std::optional<double> number = numberOf(v);
+    if (!number)
+        return v;
+    bool whole = false;
+    const qint64 integer = v.text.trimmed().toLongLong(&whole);
+    return whole ? ReportValue::fromInteger(integer) : ReportValue::fromReal(*number);
+}
+
+} // namespace
+
 void Accumulator::add(const ReportValue& v, bool countRows)
 {
     if (countRows) {
@@ -103,16 +120,19 @@ void Accumulator::add(const ReportValue& v, bool countRows)
     if (v.isNull())
         return;
     ++count;
-    if (v.isNumber()) {
+    const ReportValue n = counted(v);
+    if (n.isNumber()) {
         ++numbers;
-        if (v.type == ReportValue::Type::Real)
+        if (n.type == ReportValue::Type::Real)
             allIntegers = false;
-        realSum += v.toReal();
-        if (allIntegers && __builtin_add_overflow(intSum, v.integer, &intSum))
+        realSum += n.toReal();
+        if (allIntegers && __builtin_add_overflow(intSum, n.integer, &intSum))
             allIntegers = false;
     }
-    if (min.isNull() || compareValues(v, min) < 0)
+    // The lowest and highest by number where they read as numbers, but as they stand: a code
+    // such as "0042" keeps its zeros.
+    if (min.isNull() || compareValues(n, counted(min)) < 0)
         min = v;
-    if (max.isNull() || compareValues(v, max) > 0)
+    if (max.isNull() || compareValues(n, counted(max)) > 0)
         max = v;
 }

@@ -46,7 +46,8 @@ QString plainText(const ReportValue& v);
 // empty text. Negative, zero or positive.
 int compareValues(const ReportValue& a, const ReportValue& b);
 
-// The running value of one aggregate over the rows of its group or of the whole report.
+// The running value of one aggregate over the rows of its group or of the whole report. A text
+// that reads as a number counts as one.
 struct Accumulator {
     qint64 count = 0;      // rows (COUNT without argument) or values that are not null
     qint64 numbers = 0;    // numeric values summed
