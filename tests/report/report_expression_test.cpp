@@ -187,6 +187,24 @@ TEST_F(Expressions, DeepNestingIsRefusedWithItsPlaceAndLongChainsEvaluate)
     }
 }
 
+// REAL values reach the dataset with every digit, whether the rows are read row by row or come
+// as a whole result.
+TEST(ReportDataset, RealValuesKeepEveryDigit)
+{
+    SqlFixture sql;
+    const QString select = QStringLiteral("SELECT 0.1 + 0.2 AS sum, 1.0 / 3 AS third, 123456789.123456789 AS big, -2.5e-300 AS tiny");
+    const double want[] = {0.1 + 0.2, 1.0 / 3, 123456789.123456789, -2.5e-300};
+    ReportDataset whole;
+    whole.setResult(sql.db.query(select));
+    sql.run(select);
+    for (const ReportDataset* data : {&sql.data, &whole})
+        for (int c = 0; c < 4; ++c) {
+            SCOPED_TRACE(c);
+            EXPECT_EQ(data->value(0, c).type, DatasetValue::Type::Real);
+            EXPECT_EQ(data->value(0, c).real, want[c]);
+        }
+}
+
 TEST(Accumulators, KeepTheirKindAndIgnoreNulls)
 {
     Accumulator a;

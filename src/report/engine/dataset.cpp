@@ -55,7 +55,7 @@ void ReportDataset::setResult(SqlStatement& statement)
             switch (statement.columnType(c)) {
             case SqlValue::Type::Null: addNull(); break;
             case SqlValue::Type::Integer: addInteger(statement.integer(c)); break;
-            case SqlValue::Type::Real: addValue(statement.value(c)); break;
+            case SqlValue::Type::Real: addReal(statement.real(c)); break;
             case SqlValue::Type::Text: {
                 int length = 0;
                 const char* utf8 = statement.textUtf8(c, &length);
@@ -157,7 +157,7 @@ void ReportDataset::addValue(const SqlValue& v)
     switch (v.type()) {
     case SqlValue::Type::Null: addNull(); break;
     case SqlValue::Type::Integer: addInteger(v.toInt()); break;
-    case SqlValue::Type::Real: addReal(v.toText().toDouble()); break;
+    case SqlValue::Type::Real: addReal(v.toReal()); break;
     case SqlValue::Type::Text: {
         const QByteArray b = v.toBytes();
         addText(b.constData(), b.size());
