@@ -1,6 +1,8 @@
 #include "shell/report_batch.h"
 
+#include "platform/desktop_services.h"
 #include "platform/errors.h"
+#include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "platform/sqlite_connection.h"
 #include "report/engine/dataset.h"
@@ -20,8 +22,8 @@ struct BatchOptions {
     std::optional<qint64> id;
 };
 
-const QString Usage = QStringLiteral(
-    "usage: varnel --report TEMPLATE --format pdf|jpeg|tiff --output FILE [--sql \"SELECT ...\"] [--id N]");
+const QString Usage = QStringLiteral("usage: varnel --report TEMPLATE --format pdf|jpeg|tiff|html|rtf|odt|ods|xls "
+                                     "--output FILE [--sql \"SELECT ...\"] [--id N]");
 
 // Reads the options; a wrong one raises a FormatError whose text is the line to print.
 BatchOptions parse(const QStringList& arguments)
@@ -68,6 +70,8 @@ QString databasePath()
 
 void run(const BatchOptions& options)
 {
+    // The sheet and document names the filters write are in the user's language.
+    Lang.fillFor(desktop().userLocale());
     Report report;
     ExportFilter* filter = report.filter(options.format);
     if (!filter)
@@ -79,16 +83,21 @@ void run(const BatchOptions& options)
     if (!QFileInfo(templatePath).isFile())
         throw FileError(QStringLiteral("report template not found: %1").arg(templatePath));
 
+    const QString database = databasePath();
     report.loadTemplate(templatePath);
     QString sql = options.sql.value_or(report.reportTemplate().query).trimmed();
     if (sql.isEmpty())
         throw FormatError(
             QStringLiteral("no query: the template %1 carries none and --sql was not given").arg(name));
+    // Without an id the query would run with "$id" in it and make an empty report that a
+    // scheduled job takes for a good one.
     if (options.id)
         sql.replace(QStringLiteral("$id"), QString::number(*options.id), Qt::CaseInsensitive);
+    else if (sql.contains(QStringLiteral("$id"), Qt::CaseInsensitive))
+        throw FormatError(QStringLiteral("the query uses $id: give the record id with --id N"));
 
     SqlConnection db;
-    db.openReadOnly(databasePath());
+    db.openReadOnly(database);
     ReportDataset data;
     data.setUserName(QStringLiteral("Report"));
     SqlStatement statement = db.prepare(sql);
