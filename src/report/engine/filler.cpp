@@ -10,6 +10,8 @@
 
 #include <QDir>
 #include <QImageReader>
+#include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -85,6 +87,7 @@ struct PendingText {
 // A band made for one place in the data, not yet on a page.
 struct BandImage {
     double height = 0;
+    bool isRow = false; // a detail row or a group's footer: what a group on a new page breaks after
     std::vector<PageBox> boxes;
     QString texts;
     std::vector<PendingText> pending;
@@ -93,6 +96,7 @@ struct BandImage {
     void clear()
     {
         height = 0;
+        isRow = false;
         boxes.clear();
         texts.clear();
         pending.clear();
@@ -153,6 +157,7 @@ struct ReportFiller::Impl {
     double y = 0;
     double contentBottom = 0;
     bool pageHasBody = false;
+    bool pageHasRows = false;
     EvalContext ctx;
     Accumulators current;
     std::vector<ReportValue> keys, nextKeys;
@@ -161,6 +166,7 @@ struct ReportFiller::Impl {
     std::vector<std::optional<BandImage>> openHeaders;
     std::vector<Deferred> deferred;
     int recording = -1;
+    int recordedFrom = -1; // the outermost group whose header is in the recording
     std::vector<BandImage> recorded;
     double recordedHeight = 0;
     BandImage scratch;
@@ -373,7 +379,9 @@ struct ReportFiller::Impl {
 
     double marginLeft() const { return report.page.marginLeft; }
 
-    void startPage(bool first)
+    // Headers of groups from repeatBelow inwards are not repeated: they come with the bands
+    // that broke the page.
+    void startPage(bool first, int repeatBelow = std::numeric_limits<int>::max())
     {
         page = Page();
         page.width = float(report.page.pageWidth());
@@ -382,10 +390,11 @@ struct ReportFiller::Impl {
         contentBottom = report.page.pageHeight() - report.page.marginBottom
                         - (pageFooter ? pageFooter->band->height : 0);
         pageHasBody = false;
+        pageHasRows = false;
         if (first)
             return;
         placePageHeader();
-        for (size_t g = 0; g < openHeaders.size(); ++g)
+        for (size_t g = 0; g < openHeaders.size() && int(g) < repeatBelow; ++g)
             if (openHeaders[g] && report.groups[g].repeatHeader)
                 placeNow(*openHeaders[g]);
     }
@@ -408,10 +417,10 @@ struct ReportFiller::Impl {
         doc->addPage(std::move(page));
     }
 
-    void newPage()
+    void newPage(int repeatBelow = std::numeric_limits<int>::max())
     {
         endPage();
-        startPage(false);
+        startPage(false, repeatBelow);
     }
 
     // Puts a body band on the page, breaking the page first when it does not fit.
@@ -428,6 +437,7 @@ struct ReportFiller::Impl {
             newPage();
         placeNow(image);
         pageHasBody = true;
+        pageHasRows = pageHasRows || image.isRow;
     }
 
     void placeNow(const BandImage& image)
@@ -453,14 +463,15 @@ struct ReportFiller::Impl {
         y += image.height;
     }
 
-    // A group kept together goes to a new page when it does not fit on this one.
+    // A group kept together goes to a new page when it does not fit on this one, with the outer
+    // headers recorded before it.
     void flushRecorded(bool keep)
     {
         recording = -1;
         std::vector<BandImage> bands;
         bands.swap(recorded);
         if (keep && pageHasBody && y + recordedHeight > contentBottom)
-            newPage();
+            newPage(recordedFrom);
         recordedHeight = 0;
         for (const BandImage& b : bands)
             place(b);
@@ -498,31 +509,57 @@ struct ReportFiller::Impl {
 
     void openGroups(int from, bool keysKnown)
     {
-        for (int g = from; g < int(groupKeys.size()); ++g) {
-            const ReportGroup& group = report.groups[size_t(g)];
+        const int count = int(groupKeys.size());
+        if (from >= count)
+            return;
+        // The state of every group that opens, and its header, first: where the headers go
+        // depends on all of them.
+        std::vector<std::optional<BandImage>> made(groupKeys.size());
+        for (int g = from; g < count; ++g) {
             keys[size_t(g)] = keysKnown ? nextKeys[size_t(g)] : groupKeys[size_t(g)].evaluate(ctx);
             resetScope(g);
             ++groupLines[size_t(g)];
             for (size_t inner = size_t(g) + 1; inner < groupLines.size(); ++inner)
                 groupLines[inner] = 0;
-            if (group.newPage && (pageHasBody || recording >= 0)) {
-                if (recording >= 0)
-                    flushRecorded(false);
-                newPage();
-            }
-            if (group.keepTogether && recording < 0)
-                recording = g;
             if (!headers[size_t(g)])
                 continue;
             ctx.line = groupLines[size_t(g)];
-            BandImage header;
-            make(*headers[size_t(g)], header);
-            // A header alone at the foot of a page helps nobody: keep room for one row.
-            place(header, detail ? detail->band->height : 0);
-            openHeaders[size_t(g)] = std::move(header);
+            made[size_t(g)].emplace();
+            make(*headers[size_t(g)], *made[size_t(g)]);
         }
-        if (from < int(groupKeys.size()))
-            detailLine = 0;
+        detailLine = 0;
+
+        // A group on a new page breaks after rows, never under the title and the column titles;
+        // the headers of its outer groups that open with it go over with it.
+        const auto opening = report.groups.begin() + from;
+        if (std::any_of(opening, report.groups.end(), [](const ReportGroup& g) { return g.newPage; })
+            && (pageHasRows || recording >= 0)) {
+            if (recording >= 0)
+                flushRecorded(false);
+            newPage();
+        }
+        // A group kept together takes the headers of the outer groups that open with it along.
+        if (recording < 0) {
+            const auto kept = std::find_if(opening, report.groups.end(), [](const ReportGroup& g) { return g.keepTogether; });
+            if (kept != report.groups.end()) {
+                recording = int(kept - report.groups.begin());
+                recordedFrom = from;
+            }
+        }
+        // A header keeps with the headers of its inner groups and the first row.
+        std::vector<double> below(groupKeys.size());
+        double rest = detail ? detail->band->height : 0;
+        for (int g = count - 1; g >= from; --g) {
+            below[size_t(g)] = rest;
+            if (made[size_t(g)])
+                rest += made[size_t(g)]->height;
+        }
+        for (int g = from; g < count; ++g) {
+            if (!made[size_t(g)])
+                continue;
+            place(*made[size_t(g)], below[size_t(g)]);
+            openHeaders[size_t(g)] = std::move(made[size_t(g)]);
+        }
     }
 
     void closeGroups(int to)
@@ -531,6 +568,7 @@ struct ReportFiller::Impl {
             if (footers[size_t(g)]) {
                 ctx.line = groupLines[size_t(g)];
                 make(*footers[size_t(g)], scratch);
+                scratch.isRow = true;
                 place(scratch);
             }
             openHeaders[size_t(g)].reset();
@@ -539,11 +577,12 @@ struct ReportFiller::Impl {
         }
     }
 
-    void placeBand(const std::optional<CompiledBand>& band)
+    void placeBand(const std::optional<CompiledBand>& band, bool row = false)
     {
         if (!band)
             return;
         make(*band, scratch);
+        scratch.isRow = row;
         place(scratch);
     }
 
@@ -599,7 +638,7 @@ struct ReportFiller::Impl {
             for (;;) {
                 accumulate();
                 ctx.line = ++detailLine;
-                placeBand(detail);
+                placeBand(detail, true);
                 const int changed = cursor.hasNext() ? firstChangedGroup(cursor.nextRow()) : 0;
                 closeGroups(changed);
                 if (!cursor.next())
