@@ -1,8 +1,11 @@
 // The document filters, each read back by a real consumer: LibreOffice converts every file
 // (to PDF for documents, to CSV for spreadsheets), poppler reads the PDF, and the parts a
 // consumer might quietly repair are checked directly (well-formed XML, a second .xls reader).
+#include "platform/errors.h"
 #include "report/engine/page_document.h"
+#include "report/export/export_file.h"
 #include "report/export/xls_export.h"
+#include "report/export/zip_writer.h"
 #include "report/report.h"
 #include "report_fixture.h"
 #include "support/scripted_desktop.h"
@@ -590,6 +593,38 @@ TEST(XlsExport, DatesKeepTheirPatternAsADateFormat)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DocumentFilters, testing::Values("odt", "rtf"));
+
+// The packages of the ODF filters keep 16-bit entry counts and 32-bit sizes and places: what
+// would not fit is refused with the reason before it is written, and nothing is left behind.
+TEST(ZipPackage, WhatItsFieldsCannotHoldIsRefusedAndNoFileIsLeft)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.ods"));
+    auto refusal = [&](const std::function<void(ExportFile&, ZipWriter&)>& write) {
+        try {
+            ExportFile file(path);
+            ZipWriter zip(file);
+            write(file, zip);
+            zip.finish();
+            file.commit();
+        } catch (const FileError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    const QString manyParts = refusal([](ExportFile&, ZipWriter& zip) {
+        for (int i = 0; i <= 65535; ++i)
+            zip.addStored(QStringLiteral("p%1").arg(i), QByteArray("x"));
+    });
+    EXPECT_EQ(manyParts, QStringLiteral("Cannot write %1: the document would hold more than 65535 parts").arg(path));
+    // A place past 4 GiB: the file is sparse up to there, nothing is really written.
+    const QString farPart = refusal([](ExportFile& file, ZipWriter& zip) {
+        ASSERT_TRUE(file.device().seek(qint64(5) << 30));
+        zip.add(QStringLiteral("content.xml"), QByteArray("<x/>"));
+    });
+    EXPECT_EQ(farPart, QStringLiteral("Cannot write %1: the document would be larger than 4 GB").arg(path));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
 
 // What the office program would repair quietly: unbalanced groups, bytes outside ASCII (a letter
 // that depends on a code page), a picture that does not decode.

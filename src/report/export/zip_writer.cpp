@@ -22,6 +22,21 @@ struct ZipWriter::State {
     quint16 dosTime = 0, dosDate = 0;
 };
 
+namespace {
+
+// The fields of a zip without its 64-bit extension: a 16-bit count of entries, 32-bit sizes and
+// places.
+constexpr size_t maxEntries = 0xFFFF;
+constexpr qint64 maxPlace = 0xFFFFFFFF;
+
+} // namespace
+
+void ZipWriter::checkPlace(qint64 bytes) const
+{
+    if (bytes > maxPlace)
+        m_file.fail(QStringLiteral("the document would be larger than 4 GB"));
+}
+
 ZipWriter::ZipWriter(ExportFile& file) : m_file(file), d(std::make_unique<State>())
 {
     const QDateTime now = QDateTime::currentDateTime();
@@ -39,10 +54,13 @@ void ZipWriter::startEntry(const QString& name, bool stored)
 {
     if (d->open)
         end();
+    if (d->entries.size() >= maxEntries)
+        m_file.fail(QStringLiteral("the document would hold more than %1 parts").arg(maxEntries));
     QIODevice& device = m_file.device();
     Entry e;
     e.name = name.toUtf8();
     e.stored = stored;
+    checkPlace(device.pos() + 30 + e.name.size());
     e.headerOffset = quint32(device.pos());
     QByteArray header;
     put32(header, 0x04034b50);
@@ -83,6 +101,7 @@ void ZipWriter::deflateOut(const char* data, qsizetype size, bool last)
         d->z.avail_out = uInt(d->out.size());
         deflate(&d->z, last ? Z_FINISH : Z_NO_FLUSH);
         const qsizetype produced = d->out.size() - qsizetype(d->z.avail_out);
+        checkPlace(qint64(e.headerOffset) + 30 + e.name.size() + e.compressed + produced);
         m_file.write(d->out.constData(), produced);
         e.compressed += quint32(produced);
     } while (d->z.avail_out == 0 || (last && d->z.avail_in > 0));
@@ -91,9 +110,11 @@ void ZipWriter::deflateOut(const char* data, qsizetype size, bool last)
 void ZipWriter::write(const char* data, qsizetype size)
 {
     Entry& e = d->entries.back();
+    checkPlace(qint64(e.size) + size);
     e.crc = quint32(crc32(e.crc, reinterpret_cast<const Bytef*>(data), uInt(size)));
     e.size += quint32(size);
     if (e.stored) {
+        checkPlace(qint64(e.headerOffset) + 30 + e.name.size() + e.compressed + size);
         m_file.write(data, size);
         e.compressed += quint32(size);
     } else {
@@ -155,7 +176,9 @@ void ZipWriter::add(const QString& name, const QByteArray& data)
 void ZipWriter::finish()
 {
     end();
-    const quint32 start = quint32(m_file.device().pos());
+    const qint64 place = m_file.device().pos();
+    checkPlace(place);
+    const quint32 start = quint32(place);
     QByteArray dir;
     for (const Entry& e : d->entries) {
         put32(dir, 0x02014b50);

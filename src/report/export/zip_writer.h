@@ -9,7 +9,8 @@ class ExportFile;
 
 // A zip package written entry by entry, each deflated while it is written, so that a large
 // content part never has to be held whole. The first entry may be stored uncompressed (an
-// OpenDocument's mimetype must be).
+// OpenDocument's mimetype must be). What its fields cannot hold (more than 65,535 entries,
+// 4 GB) is refused with FileError before it is written.
 class ZipWriter {
 public:
     explicit ZipWriter(ExportFile& file);
@@ -31,6 +32,8 @@ private:
     struct Entry;
     void startEntry(const QString& name, bool stored);
     void deflateOut(const char* data, qsizetype size, bool last);
+    // Throws FileError when a size or place does not fit the 32 bits the fields have.
+    void checkPlace(qint64 bytes) const;
 
     ExportFile& m_file;
     struct State;
