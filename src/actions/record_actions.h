@@ -77,4 +77,5 @@ private:
     TForm& m_main;
     std::unique_ptr<ReportDataset> m_reportData;
     std::unique_ptr<Report> m_report;
+    bool m_reportRunning = false;
 };

@@ -111,6 +111,16 @@ TRecordActions::~TRecordActions() = default;
 
 void TRecordActions::reportAction(TdbButton* b)
 {
+    // One report at a time: while the pages are made the progress window lets events through,
+    // and a second click would start again under the running filler.
+    if (m_reportRunning)
+        return;
+    m_reportRunning = true;
+    const struct Running {
+        bool& flag;
+        ~Running() { flag = false; }
+    } running{m_reportRunning};
+
     TForm* form = TForm::formOf(b);
     if (form != &m_main && b->dbGeneralTableId == -1 && b->dbParentTable.isEmpty()
         && !saveParentRecord(form))

@@ -133,6 +133,28 @@ TEST_F(ReportAction, TheSelectedRecordsReportIsWrittenBesideItsReservedNameAndOp
     EXPECT_EQ(app->desk.messages[0].text, Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(third), "PDF"));
 }
 
+// One report at a time: with rows enough for the progress window to let events through while
+// the pages are made, a second click that waited in the queue does nothing.
+TEST_F(ReportAction, AClickWhileAReportRunsDoesNothing)
+{
+    app->db().execute("WITH RECURSIVE r(n) AS (SELECT 3 UNION ALL SELECT n + 1 FROM r WHERE n < 3000) "
+                      "INSERT INTO customers (id, name, city) SELECT n, 'Customer ' || n, 'Oslo' FROM r");
+    auto* list = app->control<TdbButton>("frmMain", "bList");
+    int clicks = 0;
+    QObject::connect(list, &QAbstractButton::clicked, [&clicks] { ++clicks; });
+    QMetaObject::invokeMethod(list, &QAbstractButton::click, Qt::QueuedConnection);
+    app->statements.clear();
+    app->click("frmMain", "bList");
+    ASSERT_EQ(clicks, 2) << "the queued click did not come while the report ran";
+    EXPECT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    EXPECT_EQ(app->statements, QStringList{"SELECT name, city FROM customers ORDER BY name"});
+    EXPECT_EQ(app->desk.shellRequests.size(), 1u);
+
+    // Once the report is out, the button works again.
+    app->click("frmMain", "bList");
+    EXPECT_EQ(app->desk.shellRequests.size(), 2u);
+}
+
 TEST_F(ReportAction, AMissingTemplateNamesThePathLookedFor)
 {
     app->click("frmMain", "bMissing");
