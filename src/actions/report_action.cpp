@@ -199,7 +199,8 @@ void TRecordActions::reportAction(TdbButton* b)
     }
 
     const QString key = filterKey(b->dbReportOpenIn);
-    std::unique_ptr<ExportFilter> filter = ExportFilters::make(key);
+    // The report's own filter: its file and settings are kept from one export to the next.
+    ExportFilter* filter = m_report->filter(key);
     if (!filter) {
         inform(Lang.Error, Lang.Report_format_not_available.arg(key.toUpper()));
         return;

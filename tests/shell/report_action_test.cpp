@@ -246,6 +246,33 @@ TEST_F(ReportAction, PagePicturesAskForTheirFileAndAreNotOpened)
     EXPECT_NEAR(page.width(), 595, 3); // A4 at 72 dpi
 }
 
+// The filters live as long as the main window: the second export of page pictures proposes the
+// file the first one wrote, with the resolution and quality chosen then.
+TEST_F(ReportAction, PagePicturesRememberTheirFileAndSettings)
+{
+    const QString first = temp->path() + "/first.jpg";
+    app->desk.fileAnswers = {first, temp->path() + "/second.jpg"};
+    app->desk.windowAnswers.push_back([](QWidget& settings) {
+        settings.findChild<QSpinBox*>("resolution")->setValue(72);
+        settings.findChild<QSpinBox*>("quality")->setValue(80);
+        return true;
+    });
+    int shownResolution = 0, shownQuality = 0;
+    app->desk.windowAnswers.push_back([&](QWidget& settings) {
+        shownResolution = settings.findChild<QSpinBox*>("resolution")->value();
+        shownQuality = settings.findChild<QSpinBox*>("quality")->value();
+        return true;
+    });
+    app->click("frmMain", "bPictures");
+    app->click("frmMain", "bPictures");
+    ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    ASSERT_EQ(app->desk.dialogs.size(), 2u);
+    EXPECT_EQ(app->desk.dialogs[1].request.fileName, first);
+    EXPECT_EQ(shownResolution, 72);
+    EXPECT_EQ(shownQuality, 80);
+    EXPECT_NEAR(QImage(temp->path() + "/second.jpg").width(), 595, 3); // A4 at 72 dpi
+}
+
 // The document targets other than PDF go the same way: a reserved name with the target's own
 // extension, opened when written.
 TEST_F(ReportAction, TheSpreadsheetTargetWritesAWorkbookBesideItsReservedName)
