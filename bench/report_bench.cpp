@@ -9,7 +9,7 @@
 //   report_bench --floor N       the floor for N rows (child)
 //   report_bench --export KEY N  the report of N rows written by the filter KEY (child); the
 //                                document filters run at 100k beside PDF in the default run
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "report/engine/dataset.h"
 #include "report/engine/page_document.h"
 #include "report/engine/template.h"

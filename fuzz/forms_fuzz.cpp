@@ -10,7 +10,7 @@
 #include "platform/errors.h"
 #include "platform/form.h"
 #include "platform/image_list.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "project_harness.h"
 
 #include <QPixmap>

@@ -11,7 +11,7 @@ $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
     cmake make g++ pkg-config ccache \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6opengl6-dev qt6-translations-l10n qt6-image-formats-plugins \
-    libsqlite3-dev zlib1g-dev libxlsxwriter-dev \
+    libsqlite3-dev libpq-dev postgresql zlib1g-dev libxlsxwriter-dev \
     libgtest-dev libbenchmark-dev \
     xvfb xauth fonts-dejavu-core poppler-utils
 

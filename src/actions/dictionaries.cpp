@@ -4,7 +4,8 @@
 #include "catalogue/sql_text.h"
 #include "controls/combo_box.h"
 #include "platform/form.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
+#include "platform/sql_dialect.h"
 
 #include <QSet>
 
@@ -29,11 +30,6 @@ QStringList templateColumns(const QString& field)
     return names;
 }
 
-QString bracketed(const QString& table, const QString& field)
-{
-    return u'[' + table + QStringLiteral("].[") + field + u']';
-}
-
 void selectPosition(TdbComboBox* box, int position)
 {
     box->setCurrentIndex(position >= 0 && position < box->count() ? position : -1);
@@ -43,10 +39,12 @@ void selectPosition(TdbComboBox* box, int position)
 void fillChild(SqlConnection& db, TdbComboBox* child, const QString& condition)
 {
     child->Clear();
-    QString sql = QStringLiteral("SELECT id,[") + child->dbField + QStringLiteral("] FROM [")
-                  + child->dbGetTableName() + QStringLiteral("] WHERE ") + condition;
+    const SqlDialect& d = db.dialect();
+    QString sql = QStringLiteral("SELECT id,") + d.name(child->dbField) + QStringLiteral(" FROM ")
+                  + d.name(child->dbGetTableName()) + QStringLiteral(" WHERE ") + condition;
     if (child->dbSort)
-        sql += QStringLiteral(" ORDER BY [") + child->dbField + u']';
+        sql += QStringLiteral(" ORDER BY ") + d.name(child->dbField)
+               + (d.isSqlite() ? QString() : u' ' + d.sortDirection(true));
     SqlStatement rows = db.prepare(sql);
     QList<qint32> ids;
     QList<QString> texts;
@@ -76,14 +74,17 @@ void TRecordActions::FillDictionaries(const QString& tableName)
                 continue; // braces without a complete pair: nothing to select
 
             const QString table = box->dbGetTableName();
+            const SqlDialect& d = m_db.dialect();
+            // Empty values sort first on both back ends.
+            const QString direction = d.isSqlite() ? QString() : u' ' + d.sortDirection(true);
             QStringList select, order;
             for (const QString& name : names) {
-                select.append(bracketed(table, name));
+                select.append(d.column(table, name));
                 if (!IsCalcField(table + u'.' + name))
-                    order.append(bracketed(table, name));
+                    order.append(d.column(table, name) + direction);
             }
-            QString sql = QStringLiteral("SELECT id, ") + ExpandCalcFields(select.join(u','), false)
-                          + QStringLiteral(" FROM [") + table + u']';
+            QString sql = QStringLiteral("SELECT id, ") + ExpandCalcFields(select.join(u','), false, d)
+                          + QStringLiteral(" FROM ") + d.name(table);
             if (box->dbSort && !order.isEmpty())
                 sql += QStringLiteral(" ORDER BY ") + order.join(u',');
 
@@ -142,7 +143,8 @@ void TRecordActions::OnComboChange(TdbComboBox* sender)
             break; // boxes that name each other as parents
         visited.insert(child);
         fillChild(m_db, child,
-                  parent->dbForeignKeyShort() + u'=' + QString::number(parent->dbItemID()));
+                  m_db.dialect().plainName(parent->dbForeignKeyShort()) + u'='
+                      + QString::number(parent->dbItemID()));
         parent = child;
     }
 }
@@ -165,10 +167,10 @@ void TRecordActions::SetLinkedComboBoxValue(TdbComboBox* child, qint32 itemId)
         if (visited.contains(parent))
             break;
         visited.insert(parent);
-        const QString column = parent->dbForeignKeyShort();
-        const QueryResult row = m_db.query(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM [")
-                                           + box->dbGetTableName() + QStringLiteral("] WHERE id=")
-                                           + QString::number(value));
+        const QString column = m_db.dialect().plainName(parent->dbForeignKeyShort());
+        const QueryResult row = m_db.query(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM ")
+                                           + m_db.dialect().name(box->dbGetTableName())
+                                           + QStringLiteral(" WHERE id=") + QString::number(value));
         if (!row.isEmpty())
             reference = static_cast<qint32>(row.rows[0][0].toInt());
         fillChild(m_db, box, column + u'=' + QString::number(reference));

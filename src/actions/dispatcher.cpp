@@ -12,7 +12,8 @@
 #include "platform/errors.h"
 #include "platform/form.h"
 #include "platform/lang.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
+#include "platform/sql_dialect.h"
 
 #include <QDateTime>
 
@@ -262,7 +263,7 @@ void TRecordActions::deleteRecord(TdbButton* b)
         // The record and the child records that go with it leave together or not at all.
         SqlTransaction transaction(m_db);
         try {
-            m_db.execute(QStringLiteral("DELETE FROM ") + grid->dbGeneralTable
+            m_db.execute(QStringLiteral("DELETE FROM ") + m_db.dialect().plainName(grid->dbGeneralTable)
                          + QStringLiteral(" WHERE id=") + QString::number(id));
         } catch (const DatabaseError& error) {
             if (constraintKind(error) != ConstraintKind::ForeignKey)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
+#include <QPair>
 #include <QString>
 #include <memory>
 
@@ -66,6 +69,25 @@ public:
     ReportDataset& reportData() { return *m_reportData; }
 
 private:
+    // Loads record id of table g into the form's controls (no showing). opener is the button
+    // that opened the form; without one the form's links to a parent record stay as they are.
+    void fillControls(TForm* form, const QString& g, qint32 id, TdbButton* opener);
+
+    // What each form last read or wrote of the record it shows, so that a save sees whether
+    // another user changed the row since.
+    struct LoadedRow {
+        qint32 id = -1;
+        QByteArray fingerprint;
+    };
+    void rememberRow(const TForm* form, const QString& table, qint32 id, const QByteArray& fingerprint);
+    void forgetRow(const TForm* form, const QString& table);
+    const LoadedRow* loadedRow(const TForm* form, const QString& table) const;
+    QHash<QPair<const TForm*, QString>, LoadedRow> m_loadedRows;
+
+    // One attempt at the save; overwrite skips the check for other users' changes.
+    enum class Written { Nothing, Inserted, Updated, ChangedByOther, DeletedByOther };
+    Written writeRecord(TdbButton* b, bool overwrite);
+
     // Saves the record of the button's form so that a child record can refer to it.
     // False when nothing was saved.
     bool saveParentRecord(TForm* form);

@@ -1,4 +1,5 @@
 #include "actions/record_actions.h"
+#include "actions/row_check.h"
 
 #include "catalogue/catalogue.h"
 #include "catalogue/sql_text.h"
@@ -13,9 +14,11 @@
 #include "platform/errors.h"
 #include "platform/form.h"
 #include "platform/guard.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
+#include "platform/sql_dialect.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QAbstractButton>
 #include <algorithm>
 
@@ -29,11 +32,6 @@ void addSorted(QStringList& list, const QString& text)
     if (at != list.end() && at->compare(text, Qt::CaseInsensitive) == 0)
         return;
     list.insert(at, text);
-}
-
-QString item(const QString& table, const QString& field)
-{
-    return u'[' + table + QStringLiteral("].[") + field + u']';
 }
 
 struct Binding {
@@ -63,32 +61,49 @@ std::optional<Binding> joinedBinding(QObject* c)
     return std::nullopt;
 }
 
-QString buildQuery(TForm* form, const QString& g, qint32 id)
+struct JoinedItem {
+    QString table;
+    QString field;
+    QString text() const { return u'[' + table + QStringLiteral("].[") + field + u']'; }
+};
+
+QString buildQuery(TForm* form, const QString& g, qint32 id, const SqlDialect& d)
 {
-    QStringList tables, items;
+    // The joined items are ordered by their SQLite text, whatever the dialect, so that both
+    // back ends read the same columns in the same order.
+    QStringList tables, texts;
+    QHash<QString, JoinedItem> items;
+    auto addItem = [&](const QString& table, const QString& field) {
+        const JoinedItem item{table, field};
+        addSorted(texts, item.text());
+        if (!items.contains(item.text().toCaseFolded()))
+            items.insert(item.text().toCaseFolded(), item);
+    };
     for (QObject* c : form->components()) {
         const auto b = joinedBinding(c);
         if (!b || b->table.isEmpty() || b->table == g)
             continue;
         addSorted(tables, b->table);
-        addSorted(items, item(b->table, b->field));
+        addItem(b->table, b->field);
         if (b->withFileName)
-            addSorted(items, item(b->table, b->field + QStringLiteral("_filename")));
+            addItem(b->table, b->field + QStringLiteral("_filename"));
     }
     QString extra, joins;
-    if (!tables.isEmpty() && !items.isEmpty()) {
-        for (const QString& i : items) {
-            QString alias = i;
-            alias.remove(u'[').remove(u']');
-            extra += u',' + i + QStringLiteral(" AS \"") + alias + u'"';
+    if (!tables.isEmpty() && !texts.isEmpty()) {
+        for (const QString& text : texts) {
+            const JoinedItem item = items.value(text.toCaseFolded());
+            const QString alias = item.table + u'.' + item.field;
+            extra += u',' + d.column(item.table, item.field) + QStringLiteral(" AS ")
+                     + (d.isSqlite() ? u'"' + alias + u'"' : d.name(alias));
         }
         for (const QString& x : tables)
-            joins += QStringLiteral(" LEFT OUTER JOIN [") + x + QStringLiteral("] ON [") + g
-                     + QStringLiteral("].[id_") + x + QStringLiteral("] = [") + x + QStringLiteral("].id");
+            joins += QStringLiteral(" LEFT OUTER JOIN ") + d.name(x) + QStringLiteral(" ON ")
+                     + d.column(g, QStringLiteral("id_") + x) + QStringLiteral(" = ") + d.name(x)
+                     + QStringLiteral(".id");
     }
-    return QStringLiteral("SELECT ") + ExpandCalcFields(GetFieldList(g), true) + extra
-           + QStringLiteral(" FROM [") + g + u']' + joins + QStringLiteral(" WHERE [") + g
-           + QStringLiteral("].id=") + QString::number(id);
+    return QStringLiteral("SELECT ") + ExpandCalcFields(GetFieldList(g, d), true, d) + extra
+           + QStringLiteral(" FROM ") + d.name(g) + joins + QStringLiteral(" WHERE ") + d.name(g)
+           + QStringLiteral(".id=") + QString::number(id);
 }
 
 void resetControls(TForm* form)
@@ -131,8 +146,23 @@ QString TRecordActions::FillForm(qint32 id, TdbButton* button)
     for (TForm* form : Forms::all()) {
         if (form->formName() != button->dbFormName)
             continue;
-        const QueryResult r = m_db.query(buildQuery(form, g, id));
+        fillControls(form, g, id, button);
+        form->setHint(QString());
+        form->showModal();
+        result = form->hint();
+    }
+    return result;
+}
+
+void TRecordActions::fillControls(TForm* form, const QString& g, qint32 id, TdbButton* opener)
+{
+    {
+        const QueryResult r = m_db.query(buildQuery(form, g, id, m_db.dialect()));
         resetControls(form);
+        if (r.isEmpty())
+            forgetRow(form, g);
+        else
+            rememberRow(form, g, id, RowCheck::fingerprintOfLoaded(g, r.rows[0]));
         const QStringList& names = r.columns;
         auto column = [&names](const QString& name) { return static_cast<int>(names.indexOf(name)); };
 
@@ -207,15 +237,17 @@ QString TRecordActions::FillForm(qint32 id, TdbButton* button)
                     if (b->dbActionType == adbSaveRecord || b->dbActionType == adbSQL
                         || b->dbActionType == adbReport) {
                         b->dbGeneralTableId = id;
-                    } else if (b->dbActionType == adbNewRecord) {
-                        b->dbParentTable = button->dbParentTable;
-                        b->dbParentTableId = button->dbParentTableId;
+                    } else if (b->dbActionType == adbNewRecord && opener) {
+                        b->dbParentTable = opener->dbParentTable;
+                        b->dbParentTableId = opener->dbParentTableId;
                     }
                 } else if (auto* grid = qobject_cast<TdbStringGridEx*>(c)) {
                     if (grid->dbListFields.isEmpty() || grid->dbGeneralTable.isEmpty())
                         continue;
-                    grid->dbParentTable = button->dbParentTable;
-                    grid->dbParentTableId = button->dbParentTableId;
+                    if (opener) {
+                        grid->dbParentTable = opener->dbParentTable;
+                        grid->dbParentTableId = opener->dbParentTableId;
+                    }
                     grid->dbListControls.clear();
                     grid->dbExecute();
                     const QString reference = grid->dbGeneralTable.contains(u'.')
@@ -259,11 +291,7 @@ QString TRecordActions::FillForm(qint32 id, TdbButton* button)
             }
         }
 
-        form->setHint(QString());
-        form->showModal();
-        result = form->hint();
     }
-    return result;
 }
 
 void TRecordActions::FillForm2(qint32 id, TForm* form, const QString& table)

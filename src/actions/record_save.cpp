@@ -1,5 +1,6 @@
 #include "actions/field_caption.h"
 #include "actions/record_actions.h"
+#include "actions/row_check.h"
 #include "actions/sql_values.h"
 
 #include "catalogue/catalogue.h"
@@ -16,7 +17,8 @@
 #include "platform/errors.h"
 #include "platform/form.h"
 #include "platform/lang.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
+#include "platform/sql_dialect.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -74,7 +76,7 @@ struct Statement {
     static QString key(const QString& column)
     {
         QString k = column;
-        k.remove(u'[').remove(u']');
+        k.remove(u'[').remove(u']').remove(u'"');
         return k.toCaseFolded();
     }
     void add(const QString& column, const QString& value)
@@ -127,11 +129,6 @@ struct Statement {
         return used;
     }
 };
-
-QString field(const QString& f)
-{
-    return u'[' + f + u']';
-}
 
 QString captionOf(QObject* control, const QString& fieldName)
 {
@@ -201,12 +198,14 @@ QString counterValue(TdbEditCount* counter)
 
 void collectInsert(Statement& st, QObject* c, TForm* form, SqlConnection& db, bool closesForm)
 {
+    const SqlDialect& d = db.dialect();
+    auto field = [&d](const QString& f) { return d.name(f); };
     if (auto* edit = qobject_cast<TdbEdit*>(c)) {
         if (!edit->text().isEmpty())
             st.add(field(edit->dbField), editValue(edit));
     } else if (auto* counter = qobject_cast<TdbEditCount*>(c)) {
         counter->setText(QString::number(GetNextRecordCount(db, counter->dbTable, counter->dbBeginValue)));
-        st.add(QStringLiteral("record_count"), counter->text());
+        st.add(d.plainName(QStringLiteral("record_count")), counter->text());
     } else if (auto* memo = qobject_cast<TdbMemo*>(c)) {
         if (!memo->toPlainText().isEmpty())
             st.add(field(memo->dbField), quoted(ToStoredCase(memo->toPlainText())));
@@ -214,10 +213,10 @@ void collectInsert(Statement& st, QObject* c, TForm* form, SqlConnection& db, bo
         st.add(field(check->dbField), checkValue(check->checkState()));
     } else if (auto* combo = qobject_cast<TdbComboBox*>(c)) {
         if (combo->dbItemID() != -1)
-            st.add(combo->dbForeignKeyShort(), QString::number(combo->dbItemID()));
+            st.add(d.plainName(combo->dbForeignKeyShort()), QString::number(combo->dbItemID()));
     } else if (auto* grid = qobject_cast<TdbStringGridEx*>(c)) {
         if (grid->dbItemID() != -1 && !grid->dbGeneralTable.isEmpty())
-            st.add(gridKey(grid), QString::number(grid->dbItemID()));
+            st.add(d.plainName(gridKey(grid)), QString::number(grid->dbItemID()));
     } else if (auto* picker = qobject_cast<TdbDateTimePicker*>(c)) {
         if (!picker->isChecked()) {
             st.add(field(picker->dbField), QStringLiteral("NULL"));
@@ -245,24 +244,25 @@ void collectInsert(Statement& st, QObject* c, TForm* form, SqlConnection& db, bo
     }
 }
 
-void collectUpdate(Statement& st, QObject* c, TForm* form)
+void collectUpdate(Statement& st, QObject* c, TForm* form, const SqlDialect& d)
 {
+    auto field = [&d](const QString& f) { return d.name(f); };
     if (auto* edit = qobject_cast<TdbEdit*>(c)) {
         st.add(field(edit->dbField),
                edit->text().isEmpty() ? QStringLiteral("NULL") : editValue(edit));
     } else if (auto* counter = qobject_cast<TdbEditCount*>(c)) {
-        st.add(QStringLiteral("record_count"), counterValue(counter));
+        st.add(d.plainName(QStringLiteral("record_count")), counterValue(counter));
     } else if (auto* memo = qobject_cast<TdbMemo*>(c)) {
         const QString text = memo->toPlainText();
         st.add(field(memo->dbField), text.isEmpty() ? QStringLiteral("NULL") : quoted(ToStoredCase(text)));
     } else if (auto* check = qobject_cast<TdbCheckBox*>(c)) {
         st.add(field(check->dbField), checkValue(check->checkState()));
     } else if (auto* combo = qobject_cast<TdbComboBox*>(c)) {
-        st.add(combo->dbForeignKeyShort(),
+        st.add(d.plainName(combo->dbForeignKeyShort()),
                combo->dbItemID() != -1 ? QString::number(combo->dbItemID()) : QStringLiteral("NULL"));
     } else if (auto* grid = qobject_cast<TdbStringGridEx*>(c)) {
         if (!grid->dbGeneralTable.isEmpty())
-            st.add(gridKey(grid),
+            st.add(d.plainName(gridKey(grid)),
                    grid->dbItemID() != -1 ? QString::number(grid->dbItemID()) : QStringLiteral("NULL"));
     } else if (auto* picker = qobject_cast<TdbDateTimePicker*>(c)) {
         if (!picker->isChecked()) {
@@ -333,14 +333,20 @@ void collectUpdate(Statement& st, QObject* c, TForm* form)
     throw friendly;
 }
 
-void run(SqlConnection& db, const QString& sql, const Statement& st, const QList<QObject*>& listed)
+// Runs the statement; a broken rule of the schema is told in the user's words. An INSERT
+// gives the new row's id.
+qint64 run(SqlConnection& db, const QString& sql, const Statement& st, const QList<QObject*>& listed,
+           bool insert)
 {
     const BlobParams params = st.usedParams();
     try {
+        if (insert)
+            return db.insert(sql, params);
         if (params.isEmpty())
             db.execute(sql);
         else
             db.execute(sql, params);
+        return -1;
     } catch (const DatabaseError& error) {
         explainConstraint(error, listed);
     }
@@ -348,15 +354,79 @@ void run(SqlConnection& db, const QString& sql, const Statement& st, const QList
 
 } // namespace
 
+void TRecordActions::rememberRow(const TForm* form, const QString& table, qint32 id,
+                                 const QByteArray& fingerprint)
+{
+    m_loadedRows.insert({form, table}, LoadedRow{id, fingerprint});
+}
+
+void TRecordActions::forgetRow(const TForm* form, const QString& table)
+{
+    m_loadedRows.remove({form, table});
+}
+
+const TRecordActions::LoadedRow* TRecordActions::loadedRow(const TForm* form, const QString& table) const
+{
+    const auto it = m_loadedRows.constFind({form, table});
+    return it == m_loadedRows.constEnd() ? nullptr : &it.value();
+}
+
 TRecordActions::Saved TRecordActions::saveRecord(TdbButton* b)
+{
+    TForm* form = TForm::formOf(b);
+    bool overwrite = false;
+    for (;;) {
+        switch (writeRecord(b, overwrite)) {
+        case Written::Nothing:
+            return Saved::Nothing;
+        case Written::Inserted:
+            return Saved::Inserted;
+        case Written::Updated:
+            return Saved::Updated;
+        case Written::DeletedByOther:
+            inform(Lang.Error, Lang.Record_deleted_by_another_user);
+            return Saved::Nothing;
+        case Written::ChangedByOther:
+            break;
+        }
+        // Nothing is written until the user has chosen; Cancel keeps the form as it is.
+        const QStringList choices{Lang.Reload, Lang.Overwrite, Lang.Cancel};
+        const int choice = desktop().choose(&m_main, Lang.Confirm,
+                                            Lang.Record_changed_by_another_user + QStringLiteral("\n\n")
+                                                + Lang.Reload_or_overwrite,
+                                            DesktopServices::Icon::Warning, choices, 2, 2);
+        if (choice == 1) {
+            overwrite = true;
+            continue;
+        }
+        if (choice == 0)
+            fillControls(form, b->dbGeneralTable, b->dbGeneralTableId, nullptr);
+        return Saved::Nothing;
+    }
+}
+
+TRecordActions::Written TRecordActions::writeRecord(TdbButton* b, bool overwrite)
 {
     TForm* form = TForm::formOf(b);
     const QString table = b->dbGeneralTable;
     const bool insert = b->dbGeneralTableId == -1;
+    const SqlDialect& d = m_db.dialect();
 
     // The counter read for a new record and the write that uses it are one transaction: no
     // other program takes the number in between, and a failure leaves nothing behind.
     SqlTransaction transaction(m_db);
+    if (!insert && !overwrite) {
+        // The row is compared inside the transaction that writes it: on SQLite the write
+        // lock is held from its start, a server keeps the row locked.
+        const LoadedRow* loaded = loadedRow(form, table);
+        if (loaded && loaded->id == b->dbGeneralTableId) {
+            const auto current = RowCheck::currentFingerprint(m_db, table, b->dbGeneralTableId);
+            if (!current)
+                return Written::DeletedByOther;
+            if (*current != loaded->fingerprint)
+                return Written::ChangedByOther;
+        }
+    }
     Statement st;
     QList<QObject*> listed;
     for (const QString& name : b->dbListControls.split(u','))
@@ -367,32 +437,39 @@ TRecordActions::Saved TRecordActions::saveRecord(TdbButton* b)
             if (insert)
                 collectInsert(st, c, form, m_db, b->dbDoCloseForm);
             else
-                collectUpdate(st, c, form);
+                collectUpdate(st, c, form, d);
         }
     } catch (const Refusal& refusal) {
         inform(Lang.Error, refusal.text);
-        return Saved::Nothing;
+        return Written::Nothing;
     }
 
+    qint64 id = b->dbGeneralTableId;
     if (insert) {
         if (st.empty()) {
             inform(Lang.Error, Lang.No_data_to_add);
-            return Saved::Nothing;
+            return Written::Nothing;
         }
         if (b->dbParentTableId >= 0)
-            st.add(QStringLiteral("id_") + b->dbParentTable, QString::number(b->dbParentTableId));
-        run(m_db,
-            QStringLiteral("INSERT INTO [") + table + QStringLiteral("] (") + st.columnList()
-                + QStringLiteral(") VALUES (") + st.valueList() + QStringLiteral(");"),
-            st, listed);
+            st.add(d.plainName(QStringLiteral("id_") + b->dbParentTable),
+                   QString::number(b->dbParentTableId));
+        id = run(m_db,
+                 QStringLiteral("INSERT INTO ") + d.name(table) + QStringLiteral(" (") + st.columnList()
+                     + QStringLiteral(") VALUES (") + st.valueList() + QStringLiteral(");"),
+                 st, listed, true);
     } else if (!st.empty()) {
         // With nothing to assign there is nothing to write; "SET  WHERE" would only fail.
         run(m_db,
-            QStringLiteral("UPDATE [") + table + QStringLiteral("] SET ") + st.assignments()
+            QStringLiteral("UPDATE ") + d.name(table) + QStringLiteral(" SET ") + st.assignments()
                 + QStringLiteral(" WHERE id = ") + QString::number(b->dbGeneralTableId),
-            st, listed);
+            st, listed, false);
     }
+    // The row as it now stands is what this form shows: the next save compares with it.
+    const std::optional<QByteArray> written =
+        id >= 0 ? RowCheck::currentFingerprint(m_db, table, id) : std::nullopt;
     transaction.commit();
+    if (written)
+        rememberRow(form, table, static_cast<qint32>(id), *written);
 
     // Pictures are cleared only once their record is written, so a failed save keeps them.
     for (TdbImageDataBase* picture : st.picturesToClear)
@@ -412,5 +489,5 @@ TRecordActions::Saved TRecordActions::saveRecord(TdbButton* b)
         FillDictionaries(table);
         form->closeForm();
     }
-    return insert ? Saved::Inserted : Saved::Updated;
+    return insert ? Written::Inserted : Written::Updated;
 }

@@ -2,6 +2,8 @@
 // of the project, and the pages to the preview, the printer, a document or page pictures.
 #include "actions/record_actions.h"
 
+#include "catalogue/sql_text.h"
+
 #include "controls/action_button.h"
 #include "controls/record_grid.h"
 #include "platform/desktop_services.h"
@@ -9,7 +11,7 @@
 #include "platform/form.h"
 #include "platform/lang.h"
 #include "platform/project_folder.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "report/engine/dataset.h"
 #include "report/report.h"
 #include "report/report_windows.h"
@@ -147,7 +149,7 @@ void TRecordActions::reportAction(TdbButton* b)
     sql = substitutePlaceholders(b, sql, false);
 
     if (!sql.isEmpty()) {
-        SqlStatement statement = m_db.prepare(sql);
+        SqlStatement statement = m_db.prepare(AuthorSql(m_db, sql));
         m_reportData->setResult(statement);
         m_reportData->setUserName(QStringLiteral("Report"));
     }

@@ -8,7 +8,7 @@
 #include "controls/value_controls.h"
 #include "platform/errors.h"
 #include "platform/form.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 
 #include <optional>
 
@@ -76,5 +76,5 @@ void TRecordActions::sqlAction(TdbButton* b)
         grid->dbSQLExecute();
         return;
     }
-    m_db.execute(s);
+    m_db.execute(AuthorSql(m_db, s));
 }

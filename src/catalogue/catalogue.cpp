@@ -3,6 +3,9 @@
 #include "platform/convert.h"
 #include "platform/ini_file.h"
 #include "platform/project_folder.h"
+#include "platform/sql_dialect.h"
+
+#include <QHash>
 
 #include <algorithm>
 #include <vector>
@@ -30,6 +33,8 @@ struct Catalogue {
     QStringList calcLines;
     std::vector<FieldLine> fields;
     std::vector<CalcLine> calcs;
+    // Every table and column name, case-folded, to its spelling in tables.ini.
+    QHash<QString, QString> names;
 };
 
 Catalogue& catalogue()
@@ -96,10 +101,6 @@ void loadKey(const IniFile& ini, const QString& table, QString key)
     appendFieldLine(table + u'=' + key + u'=' + value);
 }
 
-QString bracketed(const QString& table, const QString& field)
-{
-    return u'[' + table + QStringLiteral("].[") + field + u']';
-}
 
 // The expression as SQL: the designer escapes "=" and line breaks because tables.ini
 // cannot hold them in a value.
@@ -110,15 +111,36 @@ QString unescapedExpression(QString expression)
     return expression;
 }
 
-QString expandedItem(const QString& item, bool qualified)
+QString expandedItem(const QString& item, bool qualified, const SqlDialect& dialect)
 {
     for (const CalcLine& calc : catalogue().calcs) {
-        if (item != bracketed(calc.table, calc.field))
+        if (item != dialect.column(calc.table, calc.field))
             continue;
         const QString alias = qualified ? calc.table + u'.' + calc.field : calc.field;
-        return unescapedExpression(calc.expression) + QStringLiteral(" AS '") + alias + u'\'';
+        return dialect.authorSql(unescapedExpression(calc.expression), CatalogueName)
+               + QStringLiteral(" AS ") + dialect.alias(alias);
     }
     return item;
+}
+
+// The names that statements can use: the tables, their key, the stored columns and the file
+// names beside pictures and files (calculated fields are expressions, not columns).
+void collectNames()
+{
+    Catalogue& c = catalogue();
+    auto add = [&c](const QString& name) {
+        if (!name.isEmpty())
+            c.names.insert(name.toCaseFolded(), name);
+    };
+    add(QStringLiteral("id"));
+    for (const FieldLine& line : c.fields) {
+        add(line.table);
+        if (IsCalcField(line.table + u'.' + line.field))
+            continue;
+        add(line.field);
+        if (line.type == u"FILE" || line.type == u"IMAGE")
+            add(line.field + QStringLiteral("_filename"));
+    }
 }
 
 bool lessIgnoringCase(const QString& a, const QString& b)
@@ -150,7 +172,14 @@ void LoadTables(const QString& fileName)
             if (key != DictionaryKey)
                 loadKey(ini, table, key);
         }
+        catalogue().names.insert(table.toCaseFolded(), table);
     }
+    collectNames();
+}
+
+QString CatalogueName(const QString& name)
+{
+    return catalogue().names.value(name.toCaseFolded());
 }
 
 void FreeCatalogue()
@@ -182,15 +211,15 @@ bool FieldExists(const QString& table, const QString& field)
     });
 }
 
-QString GetFieldList(const QString& table)
+QString GetFieldList(const QString& table, const SqlDialect& dialect)
 {
     QString list;
     for (const FieldLine& line : catalogue().fields) {
         if (line.table != table)
             continue;
-        list += bracketed(table, line.field) + u',';
+        list += dialect.column(table, line.field) + u',';
         if (line.type == u"FILE" || line.type == u"IMAGE")
-            list += bracketed(table, line.field + QStringLiteral("_filename")) + u',';
+            list += dialect.column(table, line.field + QStringLiteral("_filename")) + u',';
     }
     list.chop(1);
     return list;
@@ -212,13 +241,13 @@ bool IsCalcField(const QString& name)
                        [&](const CalcLine& line) { return line.name == name; });
 }
 
-QString ExpandCalcFields(const QString& list, bool qualified)
+QString ExpandCalcFields(const QString& list, bool qualified, const SqlDialect& dialect)
 {
     if (list.isEmpty())
         return QString();
     QStringList items = list.split(u',');
     for (QString& item : items)
-        item = expandedItem(item, qualified);
+        item = expandedItem(item, qualified, dialect);
     return items.join(u',');
 }
 

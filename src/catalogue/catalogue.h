@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/sql_dialect.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -31,8 +33,9 @@ bool IsDictionary(const QString& table);
 bool FieldExists(const QString& table, const QString& field);
 
 // "[table].[field]," for every catalogue field of the table, plus "[table].[field_filename],"
-// after each IMAGE or FILE field; without the final ",". Empty for an unknown table.
-QString GetFieldList(const QString& table);
+// after each IMAGE or FILE field; without the final ",". Empty for an unknown table. Names
+// are quoted as the dialect quotes them.
+QString GetFieldList(const QString& table, const SqlDialect& dialect = SqlDialect::sqlite());
 
 // The type of the first catalogue line for the field; empty when there is none.
 QString GetFieldType(const QString& table, const QString& field);
@@ -42,8 +45,15 @@ bool IsCalcField(const QString& name);
 
 // Replaces each item "[table].[field]" of a comma-separated select list that names a
 // calculated field by its expression + " AS '" + alias + "'". The alias is "table.field"
-// when qualified, else the field alone.
-QString ExpandCalcFields(const QString& list, bool qualified);
+// when qualified, else the field alone. Items, aliases and the expression are in the
+// dialect's terms.
+QString ExpandCalcFields(const QString& list, bool qualified,
+                         const SqlDialect& dialect = SqlDialect::sqlite());
+
+// The spelling in tables.ini of a table or column name (the key id, stored fields and the
+// file-name columns beside pictures and files), whatever the letter case it is asked in;
+// empty text for a name the catalogue does not know.
+QString CatalogueName(const QString& name);
 
 // The distinct table parts of a comma-separated list of "table.field" items, other than
 // table itself: alphabetical (ignoring letter case), with dictionary tables moved towards

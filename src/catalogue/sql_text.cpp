@@ -1,7 +1,9 @@
 #include "catalogue/sql_text.h"
 
+#include "catalogue/catalogue.h"
 #include "platform/day_count.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
+#include "platform/sql_dialect.h"
 
 #include <QLocale>
 #include <cmath>
@@ -69,6 +71,9 @@ bool isNonZeroDigit(QChar c)
 
 qint64 GetLastInsertId(SqlConnection& connection, const QString& table)
 {
+    // A server gives the new id with the INSERT itself.
+    if (connection.isServer())
+        return connection.lastInsertRowId();
     // The statement yields one row per row of the table; only the first is read.
     SqlStatement statement =
         connection.prepare(QStringLiteral("SELECT last_insert_rowid() FROM [") + table + u']');
@@ -79,8 +84,12 @@ qint64 GetLastInsertId(SqlConnection& connection, const QString& table)
 
 qint64 GetNextRecordCount(SqlConnection& connection, const QString& table, qint64 beginValue)
 {
-    const QueryResult result =
-        connection.query(QStringLiteral("SELECT max(record_count) FROM [") + table + u']');
+    // Inside the save's transaction no other user reads the largest counter until the new
+    // one is written.
+    if (connection.inTransaction())
+        connection.lockCounter(table);
+    const QueryResult result = connection.query(QStringLiteral("SELECT max(record_count) FROM ")
+                                                + connection.dialect().name(table));
     qint64 next = 0;
     if (!result.isEmpty()) {
         const auto& row = result.rows.front();
@@ -90,6 +99,11 @@ qint64 GetNextRecordCount(SqlConnection& connection, const QString& table, qint6
     if (next != -1 && next < beginValue)
         next = beginValue;
     return next;
+}
+
+QString AuthorSql(const SqlConnection& connection, const QString& sql)
+{
+    return connection.dialect().authorSql(sql, CatalogueName);
 }
 
 QString FormatDateTimeText(const QString& storedText, const QString& pattern)

@@ -15,6 +15,11 @@ qint64 GetLastInsertId(SqlConnection& connection, const QString& table);
 // beginValue; -1 when the largest value is not an integer, and beginValue then does not apply.
 qint64 GetNextRecordCount(SqlConnection& connection, const QString& table, qint64 beginValue);
 
+// A statement or SQL fragment written by the application's author (forms.xml, report
+// templates, calculated fields) in the terms of the connection's database: unchanged on
+// SQLite, translated for a server (see SqlDialect::authorSql) with the catalogue's names.
+QString AuthorSql(const SqlConnection& connection, const QString& sql);
+
 // Formats a stored date/time text ("yyyy-mm-dd hh:nn:ss.000", also without the time or
 // without the fraction) with a QLocale date/time pattern in the default locale. The pattern
 // "c" is the locale's short date, a blank and its long time. Unparsable text gives empty text.

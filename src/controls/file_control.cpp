@@ -7,7 +7,8 @@
 #include "platform/guard.h"
 #include "platform/image_list.h"
 #include "platform/lang.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
+#include "platform/sql_dialect.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -200,9 +201,11 @@ std::optional<QByteArray> TdbFileToDatabase::LoadStoredFile()
         return std::nullopt;
     if (!dbSQLConnection)
         throw DatabaseError(QStringLiteral("The file control %1 has no database connection").arg(objectName()));
+    const SqlDialect& d = dbSQLConnection->dialect();
     const QueryResult result = dbSQLConnection->query(
-        QStringLiteral("SELECT ") + dbField + u',' + dbField + QStringLiteral("_filename FROM ") + dbTable
-        + QStringLiteral(" WHERE id=") + QString::number(dbID));
+        QStringLiteral("SELECT ") + d.plainName(dbField) + u','
+        + d.plainName(dbField + QStringLiteral("_filename")) + QStringLiteral(" FROM ")
+        + d.plainName(dbTable) + QStringLiteral(" WHERE id=") + QString::number(dbID));
     if (result.rows.size() != 1)
         return std::nullopt;
     const int data = result.columnIndex(dbField);

@@ -146,10 +146,18 @@ private:
     bool onSectionEdge(int x) const;
 
     // ---- the search (record_grid_search.cpp) ----
-    QString searchStatement(QStringList& columnTypes);
+    struct Search {
+        QString sql;
+        // The catalogue type of each listed column, in order.
+        QStringList columnTypes;
+        // Columns after the record id that are not shown (a sort expression a server needs
+        // among the selected columns).
+        int hiddenAfterId = 0;
+    };
+    Search searchStatement();
     bool countersAreNumbers();
     QList<QObject*> filterControls() const;
-    void fillFromSearch(SqlStatement& statement, const QStringList& columnTypes);
+    void fillFromSearch(SqlStatement& statement, const Search& search);
     void fillFromAuthorSql(SqlStatement& statement);
 
     TGridModel* m_model = nullptr;

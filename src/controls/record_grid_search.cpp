@@ -11,7 +11,8 @@
 #include "platform/errors.h"
 #include "platform/form.h"
 #include "platform/lang.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
+#include "platform/sql_dialect.h"
 
 #include <QLocale>
 
@@ -24,11 +25,6 @@ const QChar dq = u'"';
 QString quoted(const QString& text)
 {
     return SqlStringLiteral(text);
-}
-
-QString bracketed(const QString& table, const QString& field)
-{
-    return u'[' + table + QStringLiteral("].[") + field + u']';
 }
 
 // A whole number that can stand in the statement unquoted: optional blanks, an optional sign
@@ -80,44 +76,50 @@ private:
     bool m_written = false;
 };
 
-QString editCondition(TdbEdit* edit, TdbStringGridEx* grid)
+QString editCondition(TdbEdit* edit, TdbStringGridEx* grid, const SqlDialect& d)
 {
     QString v = edit->text();
     if (!edit->inputMask().isEmpty())
         v = v.trimmed();
     const QString upper = QLocale().toUpper(v);
     const QString& op = edit->dbFilter;
-    const QString column = bracketed(edit->dbTable, edit->dbField);
+    const QString column = d.column(edit->dbTable, edit->dbField);
     if (op != u"=" && op != u"%s%" && !isWholeNumber(v)) {
         desktop().message(grid, Lang.Error, dq + v + dq + u' ' + Lang.Not_a_number,
                           DesktopServices::Icon::Information, DesktopServices::Ok);
         edit->clear();
         return QString();
     }
+    const QString like = u' ' + d.caseInsensitiveLike() + u' ';
     if (op == u"=")
-        return column + QStringLiteral(" LIKE ") + quoted(upper);
+        return column + like + quoted(upper);
     if (op == u"%s%")
-        return column + QStringLiteral(" LIKE ") + quoted(u'%' + upper + u'%');
+        return column + like + quoted(u'%' + upper + u'%');
     if (op == u">" || op == u">=" || op == u"<" || op == u"<=")
-        return column + op + upper;
+        return d.compareWithNumber(column, op, upper, GetFieldType(edit->dbTable, edit->dbField));
     return QString();
 }
 
-QString gridCondition(TdbStringGridEx* other, const QString& table)
+QString gridCondition(TdbStringGridEx* other, const QString& table, const SqlDialect& d)
 {
     const QString id = QString::number(other->dbItemID());
     if (other->dbGeneralTable.contains(u'.'))
-        return bracketed(other->dbGetFKTable(), other->dbGetFKName()) + u'=' + id;
-    return u'[' + table + QStringLiteral("].[id_") + other->dbGeneralTable + QStringLiteral("]=")
-           + id;
+        return d.column(other->dbGetFKTable(), other->dbGetFKName()) + u'=' + id;
+    return d.column(table, QStringLiteral("id_") + other->dbGeneralTable) + u'=' + id;
 }
 
-QString pickerCondition(TdbDateTimePicker* picker, const QString& general)
+// The date conditions name the column as the grid's table and the control's field.
+QString dateColumn(const QString& general, const QString& field, const SqlDialect& d)
+{
+    return d.plainName(general) + u'.' + d.plainName(field);
+}
+
+QString pickerCondition(TdbDateTimePicker* picker, const QString& general, const SqlDialect& d)
 {
     if (picker->kind() != TdbDateTimePicker::dtkDate)
         return QString();
     const QString type = GetFieldType(picker->dbTable, picker->dbField);
-    const QString column = general + u'.' + picker->dbField;
+    const QString column = dateColumn(general, picker->dbField, d);
     const QString& op = picker->dbFilter;
     if (type == u"DATE")
         return column + u' ' + op + u' ' + quoted(dayStart(picker));
@@ -139,12 +141,12 @@ QString pickerCondition(TdbDateTimePicker* picker, const QString& general)
     return QString();
 }
 
-QString calendarCondition(TdbMonthCalendar* calendar, const QString& general)
+QString calendarCondition(TdbMonthCalendar* calendar, const QString& general, const SqlDialect& d)
 {
     if (GetFieldType(calendar->dbTable, calendar->dbField) != u"DATE")
         return QString();
     calendar->setValue(DayCount::wholeDays(calendar->value()));
-    return general + u'.' + calendar->dbField + u' ' + calendar->dbFilter + u' '
+    return dateColumn(general, calendar->dbField, d) + u' ' + calendar->dbFilter + u' '
            + quoted(calendar->dbStringDateTime());
 }
 
@@ -176,56 +178,58 @@ QString filterItem(QObject* control)
 }
 
 // The condition of one filter control; empty when it adds none.
-QString filterCondition(QObject* control, TdbStringGridEx* grid, const QString& table)
+QString filterCondition(QObject* control, TdbStringGridEx* grid, const QString& table,
+                        const SqlDialect& d)
 {
     if (auto* edit = qobject_cast<TdbEdit*>(control))
-        return edit->text().isEmpty() ? QString() : editCondition(edit, grid);
+        return edit->text().isEmpty() ? QString() : editCondition(edit, grid, d);
     if (auto* memo = qobject_cast<TdbMemo*>(control)) {
         const QString text = memo->toPlainText();
         return text.isEmpty() ? QString()
-                              : bracketed(memo->dbTable, memo->dbField) + QStringLiteral(" LIKE ")
-                                    + quoted(QLocale().toUpper(text));
+                              : d.column(memo->dbTable, memo->dbField) + u' '
+                                    + d.caseInsensitiveLike() + u' ' + quoted(QLocale().toUpper(text));
     }
     if (auto* counter = qobject_cast<TdbEditCount*>(control)) {
         // Checked to be a number before the search began.
         const auto number = NumberLiteral(counter->text(), NumberKind::Whole);
-        return number ? u'[' + counter->dbTable + QStringLiteral("].record_count = ") + *number
+        return number ? d.name(counter->dbTable) + u'.' + d.plainName(QStringLiteral("record_count"))
+                            + QStringLiteral(" = ") + *number
                       : QString();
     }
     if (auto* check = qobject_cast<TdbCheckBox*>(control)) {
         if (check->checkState() == Qt::PartiallyChecked)
             return QString();
-        return bracketed(check->dbTable, check->dbField) + u'='
+        return d.column(check->dbTable, check->dbField) + u'='
                + (check->checkState() == Qt::Checked ? u'1' : u'0');
     }
     if (auto* combo = qobject_cast<TdbComboBox*>(control))
         return combo->dbItemID() == -1
                    ? QString()
-                   : combo->dbForeignKey + u'=' + QString::number(combo->dbItemID());
+                   : d.plainColumn(combo->dbForeignKey) + u'=' + QString::number(combo->dbItemID());
     if (auto* other = qobject_cast<TdbStringGridEx*>(control))
-        return other->dbItemID() == -1 ? QString() : gridCondition(other, table);
+        return other->dbItemID() == -1 ? QString() : gridCondition(other, table, d);
     if (auto* picker = qobject_cast<TdbDateTimePicker*>(control))
-        return picker->isChecked() ? pickerCondition(picker, grid->dbGeneralTable) : QString();
+        return picker->isChecked() ? pickerCondition(picker, grid->dbGeneralTable, d) : QString();
     if (auto* calendar = qobject_cast<TdbMonthCalendar*>(control))
-        return calendarCondition(calendar, grid->dbGeneralTable);
+        return calendarCondition(calendar, grid->dbGeneralTable, d);
     return QString();
 }
 
-QString joins(const QString& table, const QStringList& joined)
+QString joins(const QString& table, const QStringList& joined, const SqlDialect& d)
 {
     const QStringList candidates = QStringList{table} + joined;
     QString text;
     for (const QString& x : joined) {
         for (const QString& y : candidates) {
             if (FieldExists(y, QStringLiteral("id_") + x)) {
-                text += QStringLiteral(" LEFT OUTER JOIN [") + x + QStringLiteral("] ON [") + y
-                        + QStringLiteral("].[id_") + x + QStringLiteral("]=[") + x
-                        + QStringLiteral("].id");
+                text += QStringLiteral(" LEFT OUTER JOIN ") + d.name(x) + QStringLiteral(" ON ")
+                        + d.column(y, QStringLiteral("id_") + x) + u'=' + d.name(x)
+                        + QStringLiteral(".id");
                 break;
             }
             if (FieldExists(x, QStringLiteral("id_") + y)) {
-                text += QStringLiteral(" LEFT OUTER JOIN [") + x + QStringLiteral("] ON [") + y
-                        + QStringLiteral("].id=[") + x + QStringLiteral("].[id_") + y + u']';
+                text += QStringLiteral(" LEFT OUTER JOIN ") + d.name(x) + QStringLiteral(" ON ")
+                        + d.name(y) + QStringLiteral(".id=") + d.column(x, QStringLiteral("id_") + y);
                 break;
             }
         }
@@ -292,32 +296,45 @@ QList<QObject*> TdbStringGridEx::filterControls() const
     return controls;
 }
 
-QString TdbStringGridEx::searchStatement(QStringList& columnTypes)
+TdbStringGridEx::Search TdbStringGridEx::searchStatement()
 {
+    const SqlDialect& d = dbSQLConnection ? dbSQLConnection->dialect() : SqlDialect::sqlite();
+    auto authorSql = [this](const QString& sql) {
+        return dbSQLConnection ? AuthorSql(*dbSQLConnection, sql) : sql;
+    };
+    Search search;
     const QString table = dbGeneralTable.contains(u'.') ? GetFKTableName(dbGeneralTable)
                                                         : dbGeneralTable;
     QString columns;
     if (!dbListFields.isEmpty()) {
         for (const QString& item : dbListFields.split(u',')) {
             const auto [itemTable, field] = splitItem(item);
-            columnTypes.append(GetFieldType(itemTable, field));
-            columns += bracketed(itemTable, field) + u',';
+            search.columnTypes.append(GetFieldType(itemTable, field));
+            columns += d.column(itemTable, field) + u',';
         }
         columns.chop(1);
     }
-    QString sql = QStringLiteral("SELECT DISTINCT ") + ExpandCalcFields(columns, true)
-                  + QStringLiteral(",[") + table + QStringLiteral("].id FROM [") + table + u']';
+    const QString sort = dbSortField.isEmpty() ? QString() : authorSql(dbSortField);
+    QString sql = QStringLiteral("SELECT DISTINCT ") + ExpandCalcFields(columns, true, d) + u','
+                  + d.name(table) + QStringLiteral(".id");
+    // A server sorts a DISTINCT result only by selected columns; the sort expression goes
+    // after the id, where the grid does not show it.
+    if (!sort.isEmpty() && d.distinctSortsBySelectedOnly()) {
+        sql += u',' + sort;
+        search.hiddenAfterId = 1;
+    }
+    sql += QStringLiteral(" FROM ") + d.name(table);
 
     const bool filtered = dbParentTableId == -1;
     const QList<QObject*> controls = filtered ? filterControls() : QList<QObject*>();
     QString items;
     for (QObject* control : controls)
         items += filterItem(control);
-    sql += joins(table, GetJoinTables(table, items + dbListFields));
+    sql += joins(table, GetJoinTables(table, items + dbListFields), d);
 
     Conditions conditions;
     for (QObject* control : controls) {
-        const QString condition = filterCondition(control, this, table);
+        const QString condition = filterCondition(control, this, table, d);
         if (!condition.isEmpty())
             conditions.add(condition);
     }
@@ -326,21 +343,23 @@ QString TdbStringGridEx::searchStatement(QStringList& columnTypes)
     if (dbParentTableId >= 0) {
         bool parent = false;
         if (FieldExists(dbGeneralTable, QStringLiteral("id_") + dbParentTable)) {
-            sql += QStringLiteral(" WHERE (") + dbGeneralTable + QStringLiteral(".id_")
-                   + dbParentTable + u'=' + QString::number(dbParentTableId) + u')';
+            sql += QStringLiteral(" WHERE (") + d.plainName(dbGeneralTable) + u'.'
+                   + d.plainName(QStringLiteral("id_") + dbParentTable) + u'='
+                   + QString::number(dbParentTableId) + u')';
             parent = true;
         }
         if (!dbFilter.isEmpty())
-            sql += (parent ? QStringLiteral(" AND (") : QStringLiteral(" WHERE (")) + dbFilter + u')';
+            sql += (parent ? QStringLiteral(" AND (") : QStringLiteral(" WHERE ("))
+                   + authorSql(dbFilter) + u')';
     } else if (filtered && !dbListFields.isEmpty() && !dbFilter.isEmpty()) {
         sql += (conditions.written() ? QStringLiteral(" AND (") : QStringLiteral(" WHERE ("))
-               + dbFilter + u')';
+               + authorSql(dbFilter) + u')';
     }
 
-    if (!dbSortField.isEmpty())
-        sql += QStringLiteral(" ORDER BY ") + dbSortField + u' '
-               + (dbSortAsc ? QStringLiteral("ASC") : QStringLiteral("DESC"));
-    return sql;
+    if (!sort.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + sort + u' ' + d.sortDirection(dbSortAsc);
+    search.sql = sql;
+    return search;
 }
 
 // A counter filter holds a record number or nothing; anything else would reach the statement
@@ -367,21 +386,21 @@ void TdbStringGridEx::dbExecute()
     if (!countersAreNumbers())
         return;
     dbSQL.clear();
-    QStringList columnTypes;
-    const QString sql = searchStatement(columnTypes);
+    const Search search = searchStatement();
     const int previous = row();
     dbClear();
     if (!dbSQLConnection)
         throw DatabaseError(QStringLiteral("The grid %1 has no database connection.").arg(objectName()));
-    SqlStatement statement = dbSQLConnection->prepare(sql);
-    fillFromSearch(statement, columnTypes);
+    SqlStatement statement = dbSQLConnection->prepare(search.sql);
+    fillFromSearch(statement, search);
     restoreRow(previous);
 }
 
-void TdbStringGridEx::fillFromSearch(SqlStatement& statement, const QStringList& columnTypes)
+void TdbStringGridEx::fillFromSearch(SqlStatement& statement, const Search& search)
 {
-    const int k = statement.columnCount();
-    const int shown = qMax(0, k - 1);
+    const QStringList& columnTypes = search.columnTypes;
+    const int idColumn = statement.columnCount() - 1 - search.hiddenAfterId;
+    const int shown = qMax(0, idColumn);
     QStringList titles = dbListFieldsNames.isEmpty() ? columnNames(statement)
                                                      : dbListFieldsNames.split(u',');
     titles.append(QString());
@@ -412,7 +431,7 @@ void TdbStringGridEx::fillFromSearch(SqlStatement& statement, const QStringList&
             row.push_back(TGridRows::CellEnd);
         }
         rows.append(row.data(), row.size());
-        appendId(statement, k - 1, ids);
+        appendId(statement, idColumn, ids);
     }
     if (rows.rowCount() == 0)
         return; // the one empty row of dbClear stays
@@ -439,7 +458,7 @@ void TdbStringGridEx::dbSQLExecute()
     dbClear();
     if (!dbSQLConnection)
         throw DatabaseError(QStringLiteral("The grid %1 has no database connection.").arg(objectName()));
-    SqlStatement statement = dbSQLConnection->prepare(dbSQL);
+    SqlStatement statement = dbSQLConnection->prepare(AuthorSql(*dbSQLConnection, dbSQL));
     fillFromAuthorSql(statement);
     restoreRow(previous);
 }

@@ -11,7 +11,10 @@
 #include <QFileDialog>
 #include <QWidget>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
@@ -90,6 +93,37 @@ public:
         }
         // Closing a Yes/No box by its title bar counts as No.
         return (buttons & No) ? No : Ok;
+    }
+
+    int choose(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+               const QStringList& buttons, int defaultIndex, int escapeIndex) override
+    {
+        QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::NoButton, parent);
+        box.setTextFormat(Qt::PlainText);
+        QList<QAbstractButton*> made;
+        for (qsizetype i = 0; i < buttons.size(); ++i) {
+            const QMessageBox::ButtonRole role = i == escapeIndex ? QMessageBox::RejectRole
+                                                                  : QMessageBox::AcceptRole;
+            made.append(box.addButton(buttons.at(i), role));
+        }
+        if (defaultIndex >= 0 && defaultIndex < made.size())
+            box.setDefaultButton(qobject_cast<QPushButton*>(made.at(defaultIndex)));
+        if (escapeIndex >= 0 && escapeIndex < made.size())
+            box.setEscapeButton(made.at(escapeIndex));
+        box.exec();
+        const qsizetype chosen = made.indexOf(box.clickedButton());
+        return chosen >= 0 ? static_cast<int>(chosen) : escapeIndex;
+    }
+
+    std::optional<QString> askPassword(QWidget* parent, const QString& caption,
+                                       const QString& prompt) override
+    {
+        bool ok = false;
+        const QString password =
+            QInputDialog::getText(parent, caption, prompt, QLineEdit::Password, QString(), &ok);
+        if (!ok)
+            return std::nullopt;
+        return password;
     }
 
     QString openFileName(const FileDialog& d) override

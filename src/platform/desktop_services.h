@@ -3,7 +3,9 @@
 #include <QFlags>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 #include <memory>
+#include <optional>
 
 class QWidget;
 
@@ -33,6 +35,14 @@ public:
     // A modal message box; returns the button the user pressed.
     virtual Button message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
                            Buttons buttons) = 0;
+    // A question answered with buttons in the caller's words; returns the index of the chosen
+    // button. defaultIndex is the button that Enter presses, escapeIndex the answer when the
+    // box is closed by Escape or its title bar.
+    virtual int choose(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+                       const QStringList& buttons, int defaultIndex, int escapeIndex) = 0;
+    // Asks for a password (shown as dots); nothing when the user cancelled.
+    virtual std::optional<QString> askPassword(QWidget* parent, const QString& caption,
+                                               const QString& prompt) = 0;
     // The chosen file, or empty text when the user cancelled.
     virtual QString openFileName(const FileDialog& dialog) = 0;
     virtual QString saveFileName(const FileDialog& dialog) = 0;

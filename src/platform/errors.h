@@ -15,15 +15,36 @@ private:
     QString m_message;
 };
 
-// code is SQLite's extended result code when the error came from SQLite, else 0.
+// Which rule of the schema a failed write broke.
+enum class ConstraintKind { None, NotNull, Unique, Check, ForeignKey, Other };
+
+// A failure of the database, in terms that do not depend on the back end. code is SQLite's
+// extended result code when the error came from SQLite, else 0.
 class DatabaseError : public VarnelError {
 public:
+    enum class Kind {
+        Other,
+        Busy,           // a lock held by another user outlasted the waiting time
+        ReadOnly,       // the file, the folder or the user's rights allow no writing
+        Full,           // the disk (or the server's) is full
+        Constraint,     // a rule of the schema; see constraint and column
+        ConnectionLost, // the server went away in the middle of work
+        Unreachable,    // the server could not be reached at all
+        PasswordRefused,
+        Cancelled,      // the statement was cancelled by a newer one
+    };
+
     explicit DatabaseError(const QString& message, int code = 0)
         : VarnelError(message), m_code(code) {}
     int code() const noexcept { return m_code; }
     // SQLite's primary result code (the low byte of the extended one).
     int primaryCode() const noexcept { return m_code & 0xff; }
-    // SQLite's own text, kept for a detail line under a message of our own.
+
+    Kind kind = Kind::Other;
+    ConstraintKind constraint = ConstraintKind::None;
+    // The column the broken rule names; empty when the database names none.
+    QString column;
+    // The database's own text, kept for a detail line under a message of our own.
     QString detail;
 
 private:

@@ -45,6 +45,34 @@ void TLang::fillEnglish()
     Database_is_full = QStringLiteral(
         "There is no room left for the database file %1 (the disk or the database is full). "
         "Nothing was saved.");
+    Server_is_busy = QStringLiteral(
+        "Another user is changing these records on the database server %1. Wait a moment and "
+        "repeat the action.");
+    Server_is_read_only = QStringLiteral(
+        "The database server %1 does not let you change these records. Nothing was saved.");
+    Server_is_full = QStringLiteral(
+        "The database server %1 has no room left. Nothing was saved.");
+    Server_unreachable = QStringLiteral(
+        "The database server %1 cannot be reached. Check that it is running and that this "
+        "computer is connected to it, then try again.");
+    Server_connection_lost = QStringLiteral(
+        "The connection to the database server %1 was lost. What you typed is kept: repeat "
+        "the action when the server is back.");
+    Server_password_prompt = QStringLiteral("Password of the user %1 on the database server %2:");
+    Server_password_refused = QStringLiteral("The password was not accepted.");
+    Server_password_refused_for = QStringLiteral(
+        "The database server %2 did not accept the password of the user %1.");
+    Record_changed_by_another_user =
+        QStringLiteral("This record was changed by another user after you opened it.");
+    Record_deleted_by_another_user = QStringLiteral(
+        "This record was deleted by another user after you opened it. Nothing was saved; what "
+        "you typed is still on the form.");
+    Reload_or_overwrite = QStringLiteral(
+        "Reload shows the record as it is now; your changes on this form are dropped.\n"
+        "Overwrite saves your version over the other user's changes.\n"
+        "Cancel keeps the form as it is, and nothing is saved.");
+    Reload = QStringLiteral("Reload");
+    Overwrite = QStringLiteral("Overwrite");
     Report_names_no_template = QStringLiteral(
         "This report button names no report template. Put a template into the Report folder "
         "of the application and name it on the button.");
@@ -119,6 +147,34 @@ void TLang::fillRussian()
     Database_is_full = QStringLiteral(
         "Для файла базы данных %1 не осталось места (диск или база данных заполнены). "
         "Ничего не сохранено.");
+    Server_is_busy = QStringLiteral(
+        "Другой пользователь сейчас изменяет эти записи на сервере баз данных %1. Подождите "
+        "немного и повторите действие.");
+    Server_is_read_only = QStringLiteral(
+        "Сервер баз данных %1 не разрешает вам изменять эти записи. Ничего не сохранено.");
+    Server_is_full = QStringLiteral(
+        "На сервере баз данных %1 не осталось места. Ничего не сохранено.");
+    Server_unreachable = QStringLiteral(
+        "Сервер баз данных %1 недоступен. Проверьте, что он работает и что этот компьютер "
+        "подключён к нему, и попробуйте снова.");
+    Server_connection_lost = QStringLiteral(
+        "Связь с сервером баз данных %1 потеряна. Введённые данные сохранены в форме: "
+        "повторите действие, когда сервер снова будет доступен.");
+    Server_password_prompt = QStringLiteral("Пароль пользователя %1 на сервере баз данных %2:");
+    Server_password_refused = QStringLiteral("Пароль не принят.");
+    Server_password_refused_for = QStringLiteral(
+        "Сервер баз данных %2 не принял пароль пользователя %1.");
+    Record_changed_by_another_user = QStringLiteral(
+        "Эту запись изменил другой пользователь после того, как вы её открыли.");
+    Record_deleted_by_another_user = QStringLiteral(
+        "Эту запись удалил другой пользователь после того, как вы её открыли. Ничего не "
+        "сохранено; введённые данные остались в форме.");
+    Reload_or_overwrite = QStringLiteral(
+        "«Перечитать» покажет запись в её нынешнем виде; ваши изменения в форме будут отброшены.\n"
+        "«Перезаписать» сохранит вашу версию поверх изменений другого пользователя.\n"
+        "«Отмена» оставит форму как есть, ничего не сохраняя.");
+    Reload = QStringLiteral("Перечитать");
+    Overwrite = QStringLiteral("Перезаписать");
     Report_names_no_template = QStringLiteral(
         "Кнопка отчёта не указывает шаблон отчёта. Поместите шаблон в папку Report "
         "приложения и укажите его на кнопке.");

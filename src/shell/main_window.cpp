@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
+#include <optional>
 
 namespace {
 const QString PictureFilter = QStringLiteral(
@@ -136,7 +137,10 @@ void TfrmMainVarnel::FormShow()
 
     m_databasePath = ExeFolder() + QStringLiteral("sqlite.db");
     const QString configured = LoadOptions(mniReport);
-    if (!configured.isEmpty()) {
+    const bool server = SqlConnection::namesServer(configured);
+    if (server) {
+        m_databasePath = configured;
+    } else if (!configured.isEmpty()) {
         if (!QFileInfo(configured).isFile()) {
             desktop().message(this, Lang.Error,
                               Lang.The_database_file_is_not_found + u'\r' + configured,
@@ -148,9 +152,29 @@ void TfrmMainVarnel::FormShow()
         m_databasePath = configured;
     }
 
-    const bool databaseExisted = QFileInfo::exists(m_databasePath);
-    openDatabase();
-    if (!databaseExisted)
+    bool createTables = false;
+    if (server) {
+        // A server that cannot be reached, or a password refused, is told; the Options dialog
+        // then lets the user correct the server's name.
+        try {
+            openServer();
+        } catch (const DatabaseError& error) {
+            if (error.kind != DatabaseError::Kind::Unreachable
+                && error.kind != DatabaseError::Kind::PasswordRefused)
+                throw;
+            desktop().message(this, Lang.Error, error.message(), DesktopServices::Icon::Information,
+                              DesktopServices::Ok);
+            if (m_options)
+                m_options->show();
+            return;
+        }
+        // An empty server database gets its tables as a new SQLite file does.
+        createTables = !connection().schemaExists();
+    } else {
+        createTables = !QFileInfo::exists(m_databasePath);
+        openDatabase();
+    }
+    if (createTables)
         createSchema();
 
     LoadTables(ExeFolder() + QStringLiteral("tables.ini"));
@@ -181,17 +205,34 @@ void TfrmMainVarnel::openDatabase()
     }
 }
 
+void TfrmMainVarnel::openServer()
+{
+    SqlConnection& db = connection();
+    db.openServer(m_databasePath, [this](const QString& prompt) {
+        return desktop().askPassword(this, QApplication::applicationDisplayName(), prompt);
+    });
+}
+
 void TfrmMainVarnel::createSchema()
 {
-    const QStringList statements = GetCreateTableScript(ExeFolder() + QStringLiteral("tables.ini"));
+    SqlConnection& db = connection();
+    const QStringList statements =
+        GetCreateTableScript(ExeFolder() + QStringLiteral("tables.ini"), db.dialect());
+    // A server makes all the tables or none, so a failed start leaves the database empty and
+    // the next start tries again.
+    std::optional<SqlTransaction> transaction;
+    if (db.isServer())
+        transaction.emplace(db);
     for (const QString& statement : statements) {
         try {
-            connection().execute(statement);
+            db.execute(statement);
         } catch (const DatabaseError& error) {
             ShowMessage(Lang.Exception_raised_with_message + error.message());
-            break;
+            return;
         }
     }
+    if (transaction)
+        transaction->commit();
 }
 
 void TfrmMainVarnel::buildForms()

@@ -3,7 +3,7 @@
 #include "platform/file_dialog.h"
 #include "platform/form.h"
 #include "platform/image_list.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 
 #include <memory>
 
@@ -41,7 +41,7 @@ public:
 
     SqlConnection& connection() { return SQLConnection->connection; }
     StartupState startupState() const { return m_state; }
-    // The database file in use (empty before it is resolved).
+    // The database file in use, or the server's connection text (empty before it is resolved).
     QString databasePath() const { return m_databasePath; }
 
     // The start-up sequence; runs once, when the window is first shown.
@@ -94,6 +94,7 @@ protected:
 
 private:
     void openDatabase();
+    void openServer();
     void createSchema();
     // Start-up steps that build on the database and the catalogue.
     void buildForms();

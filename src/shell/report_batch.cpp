@@ -1,10 +1,12 @@
 #include "shell/report_batch.h"
 
+#include "catalogue/catalogue.h"
+#include "catalogue/sql_text.h"
 #include "platform/desktop_services.h"
 #include "platform/errors.h"
 #include "platform/lang.h"
 #include "platform/project_folder.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "report/engine/dataset.h"
 #include "report/engine/template.h"
 #include "report/report.h"
@@ -61,6 +63,8 @@ BatchOptions parse(const QStringList& arguments)
 QString databasePath()
 {
     QString path = LoadOptions(nullptr);
+    if (SqlConnection::namesServer(path))
+        return path;
     if (path.isEmpty())
         path = ExeFolder() + QStringLiteral("sqlite.db");
     if (!QFileInfo(path).isFile())
@@ -97,10 +101,17 @@ void run(const BatchOptions& options)
         throw FormatError(QStringLiteral("the query uses $id: give the record id with --id N"));
 
     SqlConnection db;
-    db.openReadOnly(database);
+    if (SqlConnection::namesServer(database)) {
+        // No one is there to type a password: libpq's password and service files serve it.
+        db.openServer(database);
+        db.execute(QStringLiteral("SET default_transaction_read_only = on"));
+        LoadTables(ExeFolder() + QStringLiteral("tables.ini"));
+    } else {
+        db.openReadOnly(database);
+    }
     ReportDataset data;
     data.setUserName(QStringLiteral("Report"));
-    SqlStatement statement = db.prepare(sql);
+    SqlStatement statement = db.prepare(AuthorSql(db, sql));
     data.setResult(statement);
     report.addDataset(&data);
     report.prepare(true);

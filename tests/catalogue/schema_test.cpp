@@ -1,6 +1,6 @@
 #include "catalogue/schema.h"
 #include "platform/errors.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "support/temp_project.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,13 @@
 #include "catalogue/sql_text.h"
 #include "platform/errors.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
+#include "platform/sql_dialect.h"
+#include "support/backends.h"
 #include "support/temp_project.h"
+
+#include <atomic>
+#include <optional>
+#include <thread>
 
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -181,3 +187,62 @@ TEST(ReferenceNameTest, SplitsQualifiedReferenceNames)
 }
 
 } // namespace
+
+// Two users saving a new counted record at the same moment never get the same number: the
+// second one's reading of the largest counter waits until the first one's record is written.
+class CounterRace : public ::testing::TestWithParam<Backend> {
+protected:
+    void open(SqlConnection& connection)
+    {
+        if (GetParam() == Backend::SQLite)
+            connection.open(project.file(QStringLiteral("race.db")));
+        else
+            connection.openServer(server->conninfo());
+    }
+    TempProject project;
+    std::unique_ptr<PgTestDatabase> server =
+        GetParam() == Backend::PostgreSQL ? std::make_unique<PgTestDatabase>() : nullptr;
+};
+
+TEST_P(CounterRace, TheSecondSaveWaitsForTheFirstAndTakesTheNextNumber)
+{
+    SqlConnection first;
+    open(first);
+    const SqlDialect& d = first.dialect();
+    first.execute(QStringLiteral("CREATE TABLE ") + d.name(QStringLiteral("orders")) + QStringLiteral(" (")
+                  + d.idColumnDefinition() + QStringLiteral(", record_count ")
+                  + d.columnType(QStringLiteral("INTEGER")) + QStringLiteral(")"));
+    std::atomic<qint64> secondNumber{-1};
+    std::atomic<bool> secondStarted{false};
+    std::optional<SqlTransaction> held;
+    {
+        // The first user has read the counter and not yet written.
+        held.emplace(first);
+        const qint64 number = GetNextRecordCount(first, QStringLiteral("orders"), 1);
+        EXPECT_EQ(number, 1);
+        std::thread secondUser([&] {
+            SqlConnection second;
+            open(second);
+            secondStarted = true;
+            SqlTransaction transaction(second);
+            const qint64 n = GetNextRecordCount(second, QStringLiteral("orders"), 1);
+            second.insert(QStringLiteral("INSERT INTO orders (record_count) VALUES (%1)").arg(n));
+            transaction.commit();
+            secondNumber = n;
+        });
+        while (!secondStarted)
+            std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(secondNumber.load(), -1) << "the second save did not wait";
+        first.insert(QStringLiteral("INSERT INTO orders (record_count) VALUES (%1)").arg(number));
+        held->commit();
+        secondUser.join();
+    }
+    EXPECT_EQ(secondNumber.load(), 2);
+    const QueryResult rows = first.query(QStringLiteral("SELECT record_count FROM orders ORDER BY id"));
+    ASSERT_EQ(rows.rows.size(), 2u);
+    EXPECT_EQ(rows.rows[0][0].toInt(), 1);
+    EXPECT_EQ(rows.rows[1][0].toInt(), 2);
+}
+
+VARNEL_ON_BOTH_BACKENDS(CounterRace);

@@ -1,6 +1,6 @@
 #include "controls/file_control.h"
 #include "controls/main_form_fixture.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "support/scripted_desktop.h"
 
 #include <QAction>

@@ -10,7 +10,7 @@
 #include "platform/errors.h"
 #include "platform/form.h"
 #include "platform/lang.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_project.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "report/engine/page_document.h"
 #include "report/engine/dataset.h"
 #include "report/engine/filler.h"

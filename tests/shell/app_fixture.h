@@ -7,6 +7,9 @@
 #include "platform/guard.h"
 #include "shell/main_window.h"
 #include "shell/options_dialog.h"
+#include "catalogue/catalogue.h"
+#include "platform/sql_dialect.h"
+#include "support/backends.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_project.h"
 
@@ -16,14 +19,29 @@
 #include <map>
 
 // A project folder with the given tables.ini and forms.xml, started as the program starts it,
-// with every statement recorded.
+// with every statement recorded. On PostgreSQL the project's settings.ini names a fresh
+// database on the tests' server.
 class RunningApp {
 public:
-    RunningApp(const QByteArray& tablesIni, const QByteArray& formsXml)
+    // serverConninfo names a server database of the test's own instead of a fresh one;
+    // beforeStart scripts the desktop for what start-up asks.
+    RunningApp(const QByteArray& tablesIni, const QByteArray& formsXml,
+               Backend backend = Backend::SQLite, const QString& serverConninfo = QString(),
+               const std::function<void(ScriptedDesktop&)>& beforeStart = {})
         : desk(ScriptedDesktop::install())
     {
+        if (beforeStart)
+            beforeStart(desk);
         project.write("tables.ini", tablesIni);
         project.write("forms.xml", formsXml);
+        if (backend == Backend::PostgreSQL) {
+            QString conninfo = serverConninfo;
+            if (conninfo.isEmpty()) {
+                server = std::make_unique<PgTestDatabase>();
+                conninfo = server->conninfo();
+            }
+            project.write("settings.ini", "[Options]\nserver=" + conninfo.toUtf8() + "\n");
+        }
         main = std::make_unique<TfrmMainVarnel>();
         options = std::make_unique<TfrmOptionsVarnel>(main->mniReport);
         main->setOptionsDialog(options.get());
@@ -41,6 +59,19 @@ public:
     ~RunningApp() { TForm::setModalHook(nullptr); }
 
     SqlConnection& db() { return main->connection(); }
+    bool onServer() const { return main->connection().isServer(); }
+    // Runs statements that write rows with ids of their own, as a test's starting rows; then
+    // every table's id counter goes past the ids written.
+    void load(const QString& sql)
+    {
+        db().execute(sql);
+        for (const QString& line : FieldCatalogue()) {
+            const QString table = line.left(line.indexOf(u'='));
+            const QString realign = db().dialect().idCounterPastLargest(table);
+            if (!realign.isEmpty())
+                db().execute(realign);
+        }
+    }
     TForm* form(const QString& name) { return Forms::find(name); }
     template <class T>
     T* control(const QString& formName, const QString& name)
@@ -74,6 +105,7 @@ public:
     }
 
     TempProject project;
+    std::unique_ptr<PgTestDatabase> server;
     ScriptedDesktop& desk;
     std::unique_ptr<TfrmMainVarnel> main;
     std::unique_ptr<TfrmOptionsVarnel> options;

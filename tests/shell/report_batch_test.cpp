@@ -2,7 +2,7 @@
 // options and failures it answers with one line.
 #include "shell/report_batch.h"
 
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "support/temp_project.h"
 
 #include <QDir>

@@ -28,6 +28,32 @@ DesktopServices::Button ScriptedDesktop::message(QWidget*, const QString& captio
     return Ok;
 }
 
+int ScriptedDesktop::choose(QWidget*, const QString& caption, const QString& text, Icon icon,
+                            const QStringList& buttons, int defaultIndex, int)
+{
+    messages.push_back({caption, text, icon, Buttons()});
+    choiceButtons.push_back(buttons);
+    if (choices.empty())
+        return defaultIndex;
+    const QString answer = choices.front();
+    choices.pop_front();
+    const qsizetype at = buttons.indexOf(answer);
+    if (at < 0)
+        throw VarnelError(QStringLiteral("The script chose \"%1\", which the question does not offer.")
+                              .arg(answer));
+    return static_cast<int>(at);
+}
+
+std::optional<QString> ScriptedDesktop::askPassword(QWidget*, const QString&, const QString& prompt)
+{
+    passwordPrompts.append(prompt);
+    if (passwords.empty())
+        return std::nullopt;
+    const std::optional<QString> answer = passwords.front();
+    passwords.pop_front();
+    return answer;
+}
+
 QString ScriptedDesktop::openFileName(const FileDialog& dialog)
 {
     dialogs.push_back({false, dialog});

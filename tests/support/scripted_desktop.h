@@ -33,6 +33,10 @@ public:
 
     Button message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
                    Buttons buttons) override;
+    int choose(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+               const QStringList& buttons, int defaultIndex, int escapeIndex) override;
+    std::optional<QString> askPassword(QWidget* parent, const QString& caption,
+                                       const QString& prompt) override;
     QString openFileName(const FileDialog& dialog) override;
     QString saveFileName(const FileDialog& dialog) override;
     bool runModal(QWidget& window) override;
@@ -53,6 +57,15 @@ public:
     // to read and fill in); the answer is whether it was accepted. An unscripted window is
     // closed, not accepted.
     std::deque<std::function<bool(QWidget& window)>> windowAnswers;
+
+    // Script: the buttons chosen (by their text) in questions with the caller's own buttons,
+    // in order; an unscripted one takes the default button.
+    std::deque<QString> choices;
+    // Script: passwords typed, in order; nothing = the user cancels.
+    std::deque<std::optional<QString>> passwords;
+    // Every such question's buttons, in order.
+    std::vector<QStringList> choiceButtons;
+    QStringList passwordPrompts;
 
     std::vector<Message> messages;
     std::vector<Dialog> dialogs;

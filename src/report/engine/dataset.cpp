@@ -1,6 +1,6 @@
 #include "report/engine/dataset.h"
 
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 
 QString DatasetValue::text() const
 {

@@ -1,5 +1,5 @@
 #include "platform/errors.h"
-#include "platform/sqlite_connection.h"
+#include "platform/sql_connection.h"
 #include "support/temp_project.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/errors.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -7,10 +9,12 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
+class ConnectionBackend;
+class SqlDialect;
+class StatementCursor;
 
 // One value of a result row. NULL reads as empty text or 0.
 class SqlValue {
@@ -31,6 +35,9 @@ public:
     double toReal() const;
     QByteArray toBytes() const;
 
+    // SQLite's own text of a REAL ("%!.15g"): 10.0 stays "10.0".
+    static QString realText(double v);
+
 private:
     Type m_type = Type::Null;
     qint64 m_int = 0;
@@ -50,8 +57,6 @@ struct QueryResult {
 
 using BlobParams = QList<QPair<QString, QByteArray>>;
 
-class SqlConnection;
-
 // A prepared statement read row by row; the fast path for large results.
 class SqlStatement {
 public:
@@ -64,7 +69,7 @@ public:
     int columnCount() const;
     QString columnName(int i) const;
     SqlValue::Type columnType(int i) const;
-    bool isNull(int i) const;
+    bool isNull(int i) const { return columnType(i) == SqlValue::Type::Null; }
     QString text(int i) const;
     // The column as UTF-8 bytes, valid until the next step.
     const char* textUtf8(int i, int* length) const;
@@ -75,35 +80,51 @@ public:
 
 private:
     friend class SqlConnection;
-    SqlStatement(SqlConnection* connection, sqlite3_stmt* stmt) : m_conn(connection), m_stmt(stmt) {}
-    SqlConnection* m_conn;
-    sqlite3_stmt* m_stmt;
+    explicit SqlStatement(std::unique_ptr<StatementCursor> cursor);
+    std::unique_ptr<StatementCursor> m_cursor;
 };
 
-// The database connection. Every failure raises DatabaseError carrying SQLite's message.
-// Text values written as double-quoted literals are accepted, as the generated SQL needs.
+// The database connection: an SQLite file, or a PostgreSQL database on a server. Every
+// failure raises DatabaseError with a kind that does not depend on the back end; the
+// statements the engine writes ask the connection's dialect for names, types and matching.
+// On SQLite, text values written as double-quoted literals are accepted, as the author's
+// SQL may need.
 class SqlConnection {
 public:
     using Observer = std::function<void(const QString& sql)>;
+    // Asked for the password when the server wants one that libpq's own files do not hold;
+    // the text names the server and the user. Nothing means the user gave up.
+    using PasswordProvider = std::function<std::optional<QString>(const QString& prompt)>;
 
     SqlConnection();
     ~SqlConnection();
     SqlConnection(const SqlConnection&) = delete;
     SqlConnection& operator=(const SqlConnection&) = delete;
 
-    // Opens the file, creating it when it is missing. Commits are written through to the disk
-    // (synchronous FULL).
+    // Opens the SQLite file, creating it when it is missing. Commits are written through to
+    // the disk (synchronous FULL).
     void open(const QString& path);
-    // Opens an existing file for reading only; a missing file is an error, never created.
+    // Opens an existing SQLite file for reading only; a missing file is an error, never created.
     void openReadOnly(const QString& path);
-    // How long a statement waits for a lock held by another program before it fails.
+    // Connects to a PostgreSQL database named by a libpq connection URI
+    // ("postgresql://host/db"), a "key=value" list or "service=name". Passwords come from
+    // libpq's password and service files, else from the provider.
+    void openServer(const QString& conninfo, const PasswordProvider& password = {});
+    // Whether a database setting names a server rather than a file.
+    static bool namesServer(const QString& setting);
+
+    // How long a statement waits for a lock held by another user before it fails.
     void setBusyTimeout(int milliseconds);
-    // Keeps the database in rollback-journal mode (and takes a write-ahead-log database back).
+    // Keeps an SQLite database in rollback-journal mode (and takes a write-ahead-log database
+    // back); nothing to do on a server.
     void useRollbackJournal();
     bool inTransaction() const;
     void close();
-    bool isOpen() const { return m_db != nullptr; }
-    QString path() const { return m_path; }
+    bool isOpen() const { return m_backend != nullptr; }
+    bool isServer() const;
+    // The SQLite file's path, or the server and database as the user knows them.
+    QString path() const;
+    const SqlDialect& dialect() const;
 
     // Runs every statement of the text; results are discarded.
     void execute(const QString& sql);
@@ -113,35 +134,35 @@ public:
     QueryResult query(const QString& sql);
     // Prepares the (first) statement of the text for reading row by row.
     SqlStatement prepare(const QString& sql);
-
+    // Runs one INSERT (with named BLOB parameters) and returns the id of the new row.
+    qint64 insert(const QString& sql, const BlobParams& params = {});
     qint64 lastInsertRowId() const;
+    // The rows changed by the last INSERT, UPDATE or DELETE.
+    qint64 rowsAffected() const;
+
+    // Whether the database holds any table yet.
+    bool schemaExists();
+    // Inside a transaction: no other user reads the table's largest counter until it ends,
+    // so that two saves never take the same number.
+    void lockCounter(const QString& table);
+    // Stops a statement running on the server (a search replaced by a newer one).
+    void cancelRunning();
 
     // Sees the text of every statement run through this connection.
     void setObserver(Observer observer) { m_observer = std::move(observer); }
 
-    sqlite3* handle() const { return m_db; }
-    // Raises DatabaseError for the connection's last error. A lock, a read-only file and a
-    // full disk get a message in the user's language naming the database file.
-    [[noreturn]] void fail(const QString& context = QString()) const;
-
 private:
     friend class SqlTransaction;
-    void requireOpen() const;
+    ConnectionBackend& backend() const;
     void notify(const QString& sql) const;
-    // Runs a transaction-control statement; the observer does not see it.
-    void control(const char* sql);
-    QString userMessage(int code) const;
 
-    sqlite3* m_db = nullptr;
-    QString m_path;
+    std::unique_ptr<ConnectionBackend> m_backend;
     Observer m_observer;
     int m_busyTimeoutMs = 5000;
 };
 
-// Which rule of the schema a failed write broke, and the column SQLite names for it (empty
-// when it names none, as for foreign keys).
-enum class ConstraintKind { None, NotNull, Unique, Check, ForeignKey, Other };
-class DatabaseError;
+// The kind of schema rule a failed write broke, and the column the database names for it
+// (empty when it names none, as for foreign keys).
 ConstraintKind constraintKind(const DatabaseError& error);
 QString constraintColumn(const DatabaseError& error);
 
