@@ -9,15 +9,12 @@
 #include "report/engine/text_layout.h"
 
 #include <QDir>
-#include <QImageReader>
+#include <QFile>
 #include <algorithm>
 #include <limits>
 #include <optional>
 
 namespace {
-
-// The largest resolution a picture is kept at: enough for print, bounded in memory.
-constexpr double pictureDpi = 300;
 
 struct CompiledObject {
     const ReportObject* source = nullptr;
@@ -123,15 +120,6 @@ QString bandName(const Band& band, int group)
     case BandKind::Summary: return QStringLiteral("the summary");
     }
     return QString();
-}
-
-// Fits a picture into its box at no more than the kept resolution.
-QImage keptPicture(QImage image, const QRectF& boxMm)
-{
-    const QSize most(qMax(1, qRound(boxMm.width() / 25.4 * pictureDpi)), qMax(1, qRound(boxMm.height() / 25.4 * pictureDpi)));
-    if (image.width() > most.width() || image.height() > most.height())
-        image = image.scaled(most, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return image;
 }
 
 } // namespace
@@ -275,10 +263,10 @@ struct ReportFiller::Impl {
     // A missing or broken picture file leaves its box empty; the report still comes out.
     quint32 loadPictureFile(const ReportObject& o)
     {
-        QImageReader reader(QDir(pictureFolder).filePath(o.file));
-        reader.setAutoTransform(true);
-        const QImage image = reader.read();
-        return image.isNull() ? PageDocument::noImage : doc->addImage(keptPicture(image, o.rect));
+        QFile file(QDir(pictureFolder).filePath(o.file));
+        if (!file.open(QIODevice::ReadOnly))
+            return PageDocument::noImage;
+        return doc->addImage(file.readAll(), o.rect.size(), true);
     }
 
     // ------------------------------------------------------------ bands
@@ -364,8 +352,7 @@ struct ReportFiller::Impl {
         const ReportValue v = o.value.evaluate(ctx);
         if (v.type != ReportValue::Type::Blob || v.blob.isEmpty())
             return PageDocument::noImage;
-        const QImage image = QImage::fromData(v.blob);
-        return image.isNull() ? PageDocument::noImage : doc->addImage(keptPicture(image, o.source->rect));
+        return doc->addImage(v.blob, o.source->rect.size());
     }
 
     void stretch(const CompiledBand& band, BandImage& out)

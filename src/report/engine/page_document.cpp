@@ -2,8 +2,6 @@
 
 #include "platform/errors.h"
 
-#include <QDir>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <cstring>
 
@@ -62,8 +60,6 @@ namespace {
 // Decoded pages kept for readers that come back to the same page (preview, search, printing a
 // range): a handful is enough for all of them.
 constexpr size_t cachedPages = 6;
-// Once spilled, new pages reach the file in blocks of about this size.
-constexpr qsizetype flushBytes = 1024 * 1024;
 
 // The packed form of a page: boxes one after another with their own text in UTF-8 (the text
 // store is rebuilt on reading), whole numbers as variable-length integers, lengths as the floats
@@ -215,41 +211,7 @@ PageDocument::~PageDocument() = default;
 void PageDocument::addPage(Page&& page)
 {
     std::sort(page.values.begin(), page.values.end(), [](const PageValue& a, const PageValue& b) { return a.box < b.box; });
-    const QByteArray packed = pack(page);
-    m_index.push_back(Entry{m_fileSize + m_packed.size(), quint32(packed.size()), page.width, page.height});
-    m_packed.append(packed);
-    if (m_file ? m_packed.size() >= flushBytes : m_packed.size() > m_spillThreshold)
-        spill();
-}
-
-void PageDocument::spill()
-{
-    if (!m_file) {
-        auto file = std::make_unique<QTemporaryFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("varnel-pages-XXXXXX")));
-        if (!file->open())
-            throw FileError(QStringLiteral("Cannot make a temporary file for the report's pages in %1: %2")
-                                .arg(QDir::toNativeSeparators(QDir::tempPath()), file->errorString()));
-        m_file = std::move(file);
-    }
-    if (!m_file->seek(m_fileSize) || m_file->write(m_packed) != m_packed.size())
-        throw FileError(QStringLiteral("Cannot write the report's pages to %1: %2")
-                            .arg(QDir::toNativeSeparators(m_file->fileName()), m_file->errorString()));
-    m_fileSize += m_packed.size();
-    m_packed.clear();
-    m_packed.squeeze();
-}
-
-QByteArray PageDocument::readPacked(const Entry& entry) const
-{
-    if (entry.offset >= m_fileSize)
-        return QByteArray::fromRawData(m_packed.constData() + (entry.offset - m_fileSize), entry.size);
-    QByteArray bytes;
-    if (m_file->seek(entry.offset))
-        bytes = m_file->read(entry.size);
-    if (bytes.size() != qsizetype(entry.size))
-        throw FileError(QStringLiteral("Cannot read the report's pages from %1: %2")
-                            .arg(QDir::toNativeSeparators(m_file->fileName()), m_file->errorString()));
-    return bytes;
+    m_index.push_back(Entry{m_store.add(pack(page)), page.width, page.height});
 }
 
 PageRef PageDocument::page(int index) const
@@ -261,7 +223,7 @@ PageRef PageDocument::page(int index) const
             m_cache.splice(m_cache.begin(), m_cache, it);
             return it->second;
         }
-    auto page = std::make_shared<Page>(unpack(readPacked(m_index[size_t(index)])));
+    auto page = std::make_shared<Page>(unpack(m_store.read(m_index[size_t(index)].packed)));
     applyLateTexts(index, *page);
     m_cache.emplace_front(index, page);
     if (m_cache.size() > cachedPages)
@@ -319,12 +281,6 @@ quint32 PageDocument::addStyle(const BoxStyle& style)
     return quint32(m_styles.size() - 1);
 }
 
-quint32 PageDocument::addImage(const QImage& image)
-{
-    m_images.push_back(image);
-    return quint32(m_images.size() - 1);
-}
-
 quint32 PageDocument::addFormat(const DisplayFormat& format)
 {
     const auto it = std::find(m_formats.begin(), m_formats.end(), format);
@@ -336,12 +292,10 @@ quint32 PageDocument::addFormat(const DisplayFormat& format)
 
 qsizetype PageDocument::memoryUse() const
 {
-    qsizetype bytes = qsizetype(m_index.capacity() * sizeof(Entry)) + m_packed.capacity()
+    qsizetype bytes = qsizetype(m_index.capacity() * sizeof(Entry)) + m_store.memoryUse() + m_pictures.memoryUse()
                       + qsizetype(m_late.capacity() * sizeof(LateText)) + m_lateTexts.capacity() * 2;
     for (const auto& cached : m_cache)
         bytes += qsizetype(sizeof(Page) + cached.second->boxes.capacity() * sizeof(PageBox)) + cached.second->texts.capacity() * 2;
-    for (const QImage& i : m_images)
-        bytes += i.sizeInBytes();
     return bytes;
 }
 

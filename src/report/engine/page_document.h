@@ -1,6 +1,8 @@
 #pragma once
 
 #include "report/engine/display_format.h"
+#include "report/engine/picture_store.h"
+#include "report/engine/spill_store.h"
 #include "report/engine/template.h"
 
 #include <QByteArray>
@@ -13,7 +15,6 @@
 #include <memory>
 #include <vector>
 
-class QFile;
 
 // How a box looks; shared by every box drawn alike.
 struct BoxStyle {
@@ -74,8 +75,9 @@ struct Page {
 using PageRef = std::shared_ptr<const Page>;
 
 // The pages a report made: device-independent, read by every renderer and export filter alike.
-// Finished pages are kept packed; past a few megabytes they go to a temporary file, so that a
-// report of a million rows holds no more than a small index per page in memory. Texts known only
+// Finished pages are kept packed, and pictures encoded; past a few megabytes they go to a
+// temporary file, so that a report of a million rows holds no more than a small index per page
+// and picture in memory. Texts known only
 // after the last page ("Page 3 of 12", totals shown above their rows) are kept apart and laid
 // over their page whenever it is read.
 class PageDocument {
@@ -101,9 +103,18 @@ public:
     const BoxStyle& style(quint32 index) const { return m_styles[index]; }
     const std::vector<BoxStyle>& styles() const { return m_styles; }
     quint32 addStyle(const BoxStyle& style);
-    const QImage& image(quint32 index) const { return m_images[index]; }
-    quint32 imageCount() const { return quint32(m_images.size()); }
-    quint32 addImage(const QImage& image);
+    // The pictures the boxes show, each kept once (see PictureStore).
+    QImage image(quint32 index) const { return m_pictures.image(index); }
+    QSize imageSize(quint32 index) const { return m_pictures.size(index); }
+    quint32 imageCount() const { return m_pictures.count(); }
+    // A picture from its encoded bytes for a box of that size; noImage for bytes that are no
+    // picture.
+    quint32 addImage(const QByteArray& encoded, const QSizeF& boxMm, bool autoTransform = false)
+    {
+        return m_pictures.add(encoded, boxMm, autoTransform);
+    }
+    // PNG or JPEG bytes of a picture for documents that embed it; format "png" or "jpeg".
+    QByteArray embeddableImage(quint32 index, QByteArray* format) const { return m_pictures.embeddable(index, format); }
     // The display formats of the values the pages keep; index 0 is none.
     const DisplayFormat& format(quint32 index) const { return m_formats[index]; }
     quint32 addFormat(const DisplayFormat& format);
@@ -111,9 +122,10 @@ public:
     const QLocale& locale() const { return m_locale; }
     void setLocale(const QLocale& locale) { m_locale = locale; }
 
-    // Packed pages kept in memory before they go to the temporary file (tests make it small).
-    void setSpillThreshold(qsizetype bytes) { m_spillThreshold = bytes; }
-    bool hasSpilled() const { return m_file != nullptr; }
+    // Packed pages and pictures kept in memory before they go to the temporary file (tests
+    // make it small).
+    void setSpillThreshold(qsizetype bytes) { m_store.setThreshold(bytes); }
+    bool hasSpilled() const { return m_store.hasSpilled(); }
     // Bytes held in memory, roughly, for memory accounting.
     qsizetype memoryUse() const;
 
@@ -122,8 +134,7 @@ public:
 
 private:
     struct Entry {
-        qint64 offset;  // in the packed store: memory, or the file once spilled
-        quint32 size;
+        SpillStore::Ref packed;
         float width, height;
     };
     struct LateText {
@@ -134,19 +145,14 @@ private:
         PageValue value;
     };
 
-    QByteArray readPacked(const Entry& entry) const;
-    void spill();
     void applyLateTexts(int index, Page& page) const;
 
     std::vector<BoxStyle> m_styles;
-    std::vector<QImage> m_images;
     std::vector<DisplayFormat> m_formats;
     QLocale m_locale;
+    SpillStore m_store;
+    PictureStore m_pictures{m_store};
     std::vector<Entry> m_index;
-    QByteArray m_packed;                 // pages not yet in the file
-    qint64 m_fileSize = 0;
-    std::unique_ptr<QFile> m_file;
-    qsizetype m_spillThreshold = 8 * 1024 * 1024;
     mutable std::vector<LateText> m_late;
     mutable bool m_lateSorted = true;
     QString m_lateTexts;

@@ -63,19 +63,25 @@ QByteArray styleRule(const BoxStyle& s, size_t index)
     return css + "}\n";
 }
 
-QByteArray pictureRule(const QImage& image, size_t index)
+QByteArray pictureRule(const PageDocument& doc, quint32 index)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
+    QByteArray format;
+    QByteArray bytes = doc.embeddableImage(index, &format);
     // Photographs stay small as JPEG; drawings and anything transparent stay exact as PNG.
-    const bool photo = !image.hasAlphaChannel() && image.width() * image.height() > 64 * 64;
-    QImageWriter writer(&buffer, photo ? "jpeg" : "png");
-    if (photo)
-        writer.setQuality(90);
-    writer.write(image);
-    return ".i" + QByteArray::number(qulonglong(index)) + "{background-image:url(data:image/" + (photo ? "jpeg" : "png")
-           + ";base64," + bytes.toBase64() + ")}\n";
+    if (format == "png") {
+        const QImage image = doc.image(index);
+        if (!image.hasAlphaChannel() && image.width() * image.height() > 64 * 64) {
+            bytes.clear();
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "jpeg");
+            writer.setQuality(90);
+            writer.write(image);
+            format = "jpeg";
+        }
+    }
+    return ".i" + QByteArray::number(index) + "{background-image:url(data:image/" + format + ";base64," + bytes.toBase64()
+           + ")}\n";
 }
 
 const char* const baseStyle = R"(*{box-sizing:border-box;-webkit-print-color-adjust:exact;print-color-adjust:exact}
@@ -114,7 +120,7 @@ public:
             m_out << styleRule(m_doc.styles()[i], i);
         // Each picture once, however many pages show it (a logo in the page header).
         for (quint32 i = 0; i < m_doc.imageCount(); ++i)
-            m_out << pictureRule(m_doc.image(i), i);
+            m_out << pictureRule(m_doc, i);
         m_out << "</style>\n</head>\n<body>\n";
     }
 

@@ -1,9 +1,8 @@
 #include "report/export/odf_package.h"
 
+#include "report/engine/page_document.h"
 #include "report/export/export_file.h"
 
-#include <QBuffer>
-#include <QImage>
 
 const char* const OdfPackage::namespaces =
     " xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
@@ -22,20 +21,18 @@ OdfPackage::OdfPackage(ExportFile& file, const QByteArray& mediaType) : m_zip(fi
     m_zip.addStored(QStringLiteral("mimetype"), mediaType);
 }
 
-QByteArray OdfPackage::picture(const QImage& image, quint32 index)
+QByteArray OdfPackage::picture(const PageDocument& doc, quint32 index)
 {
-    const QByteArray path = "Pictures/image" + QByteArray::number(index) + ".png";
-    if (index < m_pictures.size() && m_pictures[index])
-        return path;
+    if (index < m_pictures.size() && !m_pictures[index].isEmpty())
+        return m_pictures[index];
     if (m_pictures.size() <= index)
-        m_pictures.resize(index + 1, false);
-    m_pictures[index] = true;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+        m_pictures.resize(index + 1);
+    QByteArray format;
+    const QByteArray bytes = doc.embeddableImage(index, &format);
+    const QByteArray path = "Pictures/image" + QByteArray::number(index) + (format == "jpeg" ? ".jpg" : ".png");
     m_zip.addStored(QString::fromLatin1(path), bytes); // already compressed
-    m_entries += "<manifest:file-entry manifest:full-path=\"" + path + "\" manifest:media-type=\"image/png\"/>\n";
+    m_entries += "<manifest:file-entry manifest:full-path=\"" + path + "\" manifest:media-type=\"image/" + format + "\"/>\n";
+    m_pictures[index] = path;
     return path;
 }
 

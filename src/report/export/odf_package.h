@@ -6,7 +6,7 @@
 #include <vector>
 
 class ExportFile;
-class QImage;
+class PageDocument;
 
 // An OpenDocument package: the mimetype first and stored, then the parts as they are written,
 // each picture once, and the manifest that lists them all at the end.
@@ -16,7 +16,7 @@ public:
     ZipWriter& zip() { return m_zip; }
     // The package path of a document picture, written the first time it is asked for (never
     // while a part is being written).
-    QByteArray picture(const QImage& image, quint32 index);
+    QByteArray picture(const PageDocument& doc, quint32 index);
     void finish();
 
     // The namespaces every part declares.
@@ -26,5 +26,5 @@ private:
     ZipWriter m_zip;
     QByteArray m_mediaType;
     QByteArray m_entries;
-    std::vector<bool> m_pictures;
+    std::vector<QByteArray> m_pictures; // the path of each picture written, by its index
 };

@@ -201,11 +201,10 @@ private:
     // A picture sits in its cell at its place in the box, kept in proportion when asked.
     void picture(const PageBox& b)
     {
-        const QImage& image = m_doc.image(b.offset);
-        const QRectF r = fittedPicture(QRectF(0, 0, b.width, b.height), image.size(), m_doc.style(b.style).keepAspect);
+        const QRectF r = fittedPicture(QRectF(0, 0, b.width, b.height), m_doc.imageSize(b.offset), m_doc.style(b.style).keepAspect);
         m_out += "<draw:frame draw:z-index=\"0\" svg:width=\"" + mm(r.width()) + "\" svg:height=\"" + mm(r.height())
                  + "\" svg:x=\"" + mm(r.x()) + "\" svg:y=\"" + mm(r.y())
-                 + "\"><draw:image xlink:href=\"" + m_package.picture(image, b.offset)
+                 + "\"><draw:image xlink:href=\"" + m_package.picture(m_doc, b.offset)
                  + "\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame>";
     }
 

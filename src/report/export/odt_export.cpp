@@ -83,7 +83,7 @@ public:
     {
         // Pictures first: the content part is written in one go after them.
         for (quint32 i = 0; i < doc.imageCount(); ++i)
-            m_package.picture(doc.image(i), i);
+            m_package.picture(doc, i);
         for (int i = 0; i < doc.pageCount(); ++i) {
             const QSizeF size = doc.pageSize(i);
             if (std::find(m_sizes.begin(), m_sizes.end(), size) == m_sizes.end())
@@ -161,9 +161,9 @@ private:
         case PageBox::Kind::Picture: {
             if (b.offset == PageDocument::noImage)
                 break;
-            const QRectF r = fittedPicture(b.rect(), m_doc.image(b.offset).size(), m_doc.style(b.style).keepAspect);
+            const QRectF r = fittedPicture(b.rect(), m_doc.imageSize(b.offset), m_doc.style(b.style).keepAspect);
             m_out += "<draw:frame draw:style-name=\"pic\"" + place(r.x(), r.y(), r.width(), r.height(), z) + "><draw:image xlink:href=\""
-                     + m_package.picture(m_doc.image(b.offset), b.offset)
+                     + m_package.picture(m_doc, b.offset)
                      + "\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame>";
             break;
         }

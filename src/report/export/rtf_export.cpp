@@ -6,12 +6,10 @@
 #include "report/export/export_file.h"
 #include "report/export/markup.h"
 
-#include <QBuffer>
 #include <QHash>
 #include <QImage>
 #include <algorithm>
 #include <cmath>
-#include <map>
 
 namespace {
 
@@ -48,6 +46,17 @@ void appendRtfText(QByteArray& out, QStringView text)
             out += "\\u" + n(qint16(u)) + '?';
         }
     }
+}
+
+// A picture's bytes as RTF carries them: hexadecimal, in lines of 128 digits.
+QByteArray hexLines(const QByteArray& bytes)
+{
+    const QByteArray hex = bytes.toHex();
+    QByteArray lines;
+    lines.reserve(hex.size() + hex.size() / 128 + 1);
+    for (qsizetype i = 0; i < hex.size(); i += 128)
+        lines += hex.mid(i, 128) + '\n';
+    return lines;
 }
 
 class RtfWriter {
@@ -180,11 +189,14 @@ private:
         case PageBox::Kind::Picture: {
             if (b.offset == PageDocument::noImage)
                 break;
-            const QImage& image = m_doc.image(b.offset);
-            const QRectF r = fittedPicture(b.rect(), image.size(), style.keepAspect);
+            const QSize pixels = m_doc.imageSize(b.offset);
+            const QRectF r = fittedPicture(b.rect(), pixels, style.keepAspect);
             frame(r.x(), r.y(), r.width(), r.height());
-            m_out += "\\fs2{\\pict\\pngblip\\picw" + n(image.width()) + "\\pich" + n(image.height()) + "\\picwgoal" + n(twips(r.width()))
-                     + "\\pichgoal" + n(twips(r.height())) + '\n' + pictureHex(b.offset) + "}\\par}\n";
+            QByteArray format;
+            const QByteArray bytes = m_doc.embeddableImage(b.offset, &format);
+            m_out += "\\fs2{\\pict" + QByteArray(format == "jpeg" ? "\\jpegblip" : "\\pngblip") + "\\picw" + n(pixels.width())
+                     + "\\pich" + n(pixels.height()) + "\\picwgoal" + n(twips(r.width())) + "\\pichgoal" + n(twips(r.height()))
+                     + '\n' + hexLines(bytes) + "}\\par}\n";
             break;
         }
         case PageBox::Kind::CheckBox: {
@@ -198,29 +210,10 @@ private:
         }
     }
 
-    // A picture is encoded once, however many pages show it.
-    const QByteArray& pictureHex(quint32 index)
-    {
-        auto it = m_pictures.find(index);
-        if (it != m_pictures.end())
-            return it->second;
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        m_doc.image(index).save(&buffer, "PNG");
-        QByteArray hex = png.toHex();
-        QByteArray lines;
-        lines.reserve(hex.size() + hex.size() / 128 + 1);
-        for (qsizetype i = 0; i < hex.size(); i += 128)
-            lines += hex.mid(i, 128) + '\n';
-        return m_pictures.emplace(index, lines).first->second;
-    }
-
     const PageDocument& m_doc;
     ExportFile& m_file;
     QHash<QString, int> m_fonts;
     QHash<QRgb, int> m_colours;
-    std::map<quint32, QByteArray> m_pictures;
     QByteArray m_out;
 };
 
