@@ -24,8 +24,9 @@ QByteArray encoded(const QImage& image, const char* format)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    // Fast: these bytes are read back once or twice, not kept.
-    writer.setCompression(1);
+    // A middle zlib level (the PNG writer maps quality 50 to level 4): nearly the size of the
+    // default in half its time, for every scaled picture of a report.
+    writer.setQuality(50);
     writer.write(image);
     return bytes;
 }
