@@ -10,6 +10,7 @@
 //   report_bench --export KEY N  the report of N rows written by the filter KEY (child); the
 //                                document filters run at 100k beside PDF in the default run
 #include "platform/sql_connection.h"
+#include "process_memory.h"
 #include "report/engine/dataset.h"
 #include "report/engine/page_document.h"
 #include "report/engine/template.h"
@@ -68,16 +69,6 @@ void makeData(SqlConnection& db, int rows)
         "ELSE 'Клиент Smith-' || n END, CASE n % 4 WHEN 0 THEN 'London' WHEN 1 THEN 'Москва' WHEN 2 THEN 'Санкт-Петербург' "
         "ELSE 'Paris' END, n % 17, (n % 1000) / 4.0, '2024-0' || (1 + n % 9) || '-1' || (n % 9) FROM r;").arg(rows));
     db.execute(QStringLiteral("COMMIT;"));
-}
-
-long memoryKb(const char* key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
-    return 0;
 }
 
 void loadRows(ReportDataset& data, const QString& dbPath, int rows)

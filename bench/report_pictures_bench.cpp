@@ -7,6 +7,7 @@
 //   report_pictures_bench --rows N         the same at N rows only
 //   report_pictures_bench --run KEY N DB   one report of N rows written by the filter KEY (child)
 #include "platform/sql_connection.h"
+#include "process_memory.h"
 #include "report/engine/dataset.h"
 #include "report/engine/page_document.h"
 #include "report/report.h"
@@ -67,24 +68,6 @@ void makeData(const QString& path, int rows)
     db.execute(QStringLiteral("COMMIT"));
 }
 
-long memoryKb(const char* key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
-// The peak so far forgotten: what comes after is measured from here.
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
 int run(const QString& key, int rows, const QString& dbPath, const QString& out)
 {
     ReportDataset data;
@@ -94,7 +77,7 @@ int run(const QString& key, int rows, const QString& dbPath, const QString& out)
         SqlStatement statement = db.prepare(QStringLiteral("SELECT id, name, photo FROM person ORDER BY id LIMIT %1").arg(rows));
         data.setResult(statement);
     }
-    resetPeak();
+    resetPeakMemory();
     const long baseKb = memoryKb("VmRSS:");
     Report report;
     report.addDataset(&data);

@@ -549,7 +549,8 @@ TEST(XlsExport, LongReportsGoOnToANewSheetAndKeepEveryString)
 }
 
 // Dates and times are numbers whose format the second reader takes for a date: the report's
-// patterns become the spreadsheet's codes, literal separators quoted.
+// patterns become the spreadsheet's codes, literal separators quoted; a format without a pattern
+// takes the short date of the report's locale.
 TEST(XlsExport, DatesKeepTheirPatternAsADateFormat)
 {
     const struct {
@@ -559,8 +560,11 @@ TEST(XlsExport, DatesKeepTheirPatternAsADateFormat)
     } cases[] = {{"date:dd.MM.yyyy", 45292, "dd\".\"mm\".\"yyyy"},
                  {"datetime:yyyy-MM-dd HH:mm", 45292.75, "yyyy\"-\"mm\"-\"dd\" \"hh\":\"mm"},
                  {"time:H:mm:ss", 0.5, "h\":\"mm\":\"ss"},
-                 {"date:d MMMM yy", 1, "d\" \"mmmm\" \"yy"}};
+                 {"date:d MMMM yy", 1, "d\" \"mmmm\" \"yy"},
+                 // Without a pattern, the report's short date: its locale, not the program's.
+                 {"date", 45292, "dd\".\"mm\".\"yyyy"}};
     PageDocument doc;
+    doc.setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     doc.addStyle(BoxStyle());
     Page page;
     float y = 0;
