@@ -2,21 +2,9 @@
 #include "report/engine/compiled_text.h"
 #include "report_fixture.h"
 
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
-
-// Runs work on a thread with a 1 MB stack, what the main thread has on Windows: recursion that
-// the 8 MB of a Linux main thread hides shows there.
-template <class Work>
-void onSmallStack(Work work)
-{
-    std::unique_ptr<QThread> thread(QThread::create(std::move(work)));
-    thread->setStackSize(1024 * 1024);
-    thread->start();
-    thread->wait();
-}
 
 // One row of every kind of value, as a real query returns it.
 class Expressions : public testing::Test {

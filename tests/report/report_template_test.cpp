@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -288,8 +287,5 @@ void replayFuzzRegressions()
 // a thread with a 1 MB stack, what the main thread has on Windows.
 TEST(ReportTemplate, EveryFuzzRegressionIsReadAndFilledWithoutHarm)
 {
-    std::unique_ptr<QThread> thread(QThread::create(replayFuzzRegressions));
-    thread->setStackSize(1024 * 1024);
-    thread->start();
-    thread->wait();
+    onSmallStack(replayFuzzRegressions);
 }

@@ -59,7 +59,9 @@ DesignerDocument::DesignerDocument(const ReportTemplate& t, const QString& fileN
 
 DesignerDocument::~DesignerDocument()
 {
-    // The stack's commands refer to this document; they go first.
+    // The stack's commands refer to this document; they go first, telling no one: the window
+    // listening to the stack is being taken down too.
+    m_undo->blockSignals(true);
     m_undo->clear();
 }
 
