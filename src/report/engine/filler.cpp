@@ -161,16 +161,8 @@ struct ReportFiller::Impl {
     BandImage pageScratch; // page headers and footers are made while a body band waits in scratch
 
     Impl(const ReportTemplate& t, const ReportDataset* d, const QString& name)
-        : report(t), data(d), templateName(name), compiler(d, groupNames(t))
+        : report(t), data(d), templateName(name), compiler(d, t.groupNames())
     {
-    }
-
-    static QStringList groupNames(const ReportTemplate& t)
-    {
-        QStringList names;
-        for (const ReportGroup& g : t.groups)
-            names << g.name;
-        return names;
     }
 
     [[noreturn]] void fail(const QString& where, const FormatError& error) const

@@ -35,6 +35,14 @@ bool ReportTemplate::isEmpty() const
     return !title && !pageHeader && groups.empty() && !detail && !pageFooter && !summary;
 }
 
+QStringList ReportTemplate::groupNames() const
+{
+    QStringList names;
+    for (const ReportGroup& g : groups)
+        names << g.name;
+    return names;
+}
+
 namespace {
 
 struct Names {

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -115,6 +116,8 @@ public:
 
     bool operator==(const ReportTemplate&) const = default;
     bool isEmpty() const;
+    // The groups' names, outermost first: what an aggregate's scope is named by.
+    QStringList groupNames() const;
 };
 
 // The template file format: reading refuses what it does not know, naming line and column;

@@ -295,7 +295,7 @@ void DesignerDocument::addGroup(const QString& field)
     ReportTemplate t = m_template;
     const int group = ::addGroup(t, field.isEmpty() ? QString() : u'[' + fieldExpression(datasetName(), field) + u']');
     QString name = field.isEmpty() ? QStringLiteral("group%1").arg(group + 1) : field;
-    const QStringList names = groupNames(m_template);
+    const QStringList names = m_template.groupNames();
     for (int n = 2; names.contains(name, Qt::CaseInsensitive); ++n)
         name = (field.isEmpty() ? QStringLiteral("group") : field) + QString::number(n);
     t.groups[size_t(group)].name = name;

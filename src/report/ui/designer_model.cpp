@@ -317,14 +317,6 @@ QString fieldExpression(const QString& dataset, const QString& field)
     return dataset + QStringLiteral(".\"") + quoted + u'"';
 }
 
-QStringList groupNames(const ReportTemplate& t)
-{
-    QStringList names;
-    for (const ReportGroup& g : t.groups)
-        names << g.name;
-    return names;
-}
-
 namespace {
 
 struct Part {

@@ -91,4 +91,3 @@ struct ExpressionProblem {
 };
 std::optional<ExpressionProblem> checkExpression(const QString& text, bool embedded, const ReportDataset* data,
                                                  const QStringList& groupNames);
-QStringList groupNames(const ReportTemplate& t);

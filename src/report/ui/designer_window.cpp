@@ -681,7 +681,7 @@ void ReportDesignerWindow::placeObject(Tool tool, const BandRef& band, QRectF re
         if (!field.isEmpty()) {
             text = u'[' + fieldExpression(m_document->datasetName(), field) + u']';
         } else {
-            ReportExpressionEditor editor(QString(), true, m_session.data, groupNames(model()), this);
+            ReportExpressionEditor editor(QString(), true, m_session.data, model().groupNames(), this);
             if (!desktop().runModal(editor))
                 return;
             text = editor.text();
@@ -704,7 +704,7 @@ void ReportDesignerWindow::editExpression(const QString& key)
     if (it == properties.end())
         return;
     const QString current = propertyValue(model(), selection(), **it).toString();
-    ReportExpressionEditor editor(current, key == QStringLiteral("text"), m_session.data, groupNames(model()), this);
+    ReportExpressionEditor editor(current, key == QStringLiteral("text"), m_session.data, model().groupNames(), this);
     if (desktop().runModal(editor))
         setProperty(key, editor.text());
 }
