@@ -5,11 +5,18 @@
 //
 // The database (1,000,000 rows of 6 columns) is made once in a temporary folder; pass a folder
 // as the first argument to keep it between runs.
+//
+// Then the same rows on a PostgreSQL server that the benchmark starts itself (Unix socket only,
+// tools/pg-test-server.sh): the fill of 1,000,000 rows from the server against the same fill
+// from SQLite and against raw libpq stepping the same statement in single-row mode, all in
+// wall-clock time (the server works in a process of its own), with the grid's memory per row
+// on each back end. --no-server leaves this part out.
 #include "catalogue/catalogue.h"
 #include "catalogue/schema.h"
 #include "controls/record_grid.h"
 #include "platform/project_folder.h"
 #include "platform/sql_connection.h"
+#include "shell/database_copy.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,9 +30,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <libpq-fe.h>
 #include <malloc.h>
 #include <sqlite3.h>
 #include <unistd.h>
+#include <QProcess>
 
 namespace {
 
@@ -239,6 +248,143 @@ void measure(SqlConnection& connection, int rows, int repeats)
     std::printf("  scroll and paint           %8.3f ms per step\n", scrollMilliseconds(grid));
 }
 
+double wallSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// libpq's own floor: the statement sent once, its rows read one by one in single-row mode,
+// every value touched as text, nothing kept.
+double rawLibpqSeconds(const QString& conninfo, const QByteArray& sql, qint64* rows)
+{
+    PGconn* conn = PQconnectdb(conninfo.toUtf8().constData());
+    if (PQstatus(conn) != CONNECTION_OK) {
+        std::fprintf(stderr, "libpq: %s\n", PQerrorMessage(conn));
+        std::exit(1);
+    }
+    const double start = wallSeconds();
+    PQsendQuery(conn, sql.constData());
+    PQsetSingleRowMode(conn);
+    unsigned checksum = 0;
+    *rows = 0;
+    while (PGresult* r = PQgetResult(conn)) {
+        if (PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
+            const int columns = PQnfields(r);
+            for (int c = 0; c < columns; ++c) {
+                const char* text = PQgetvalue(r, 0, c);
+                if (PQgetlength(r, 0, c) > 0)
+                    checksum += static_cast<unsigned char>(text[0]);
+            }
+            ++*rows;
+        } else if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+            std::fprintf(stderr, "libpq: %s\n", PQresultErrorMessage(r));
+            std::exit(1);
+        }
+        PQclear(r);
+    }
+    const double seconds = wallSeconds() - start;
+    PQfinish(conn);
+    if (checksum == 1)
+        std::printf(" ");
+    return seconds;
+}
+
+double wallFillSeconds(TdbStringGridEx& grid)
+{
+    const double start = wallSeconds();
+    grid.dbExecute();
+    QApplication::processEvents();
+    return wallSeconds() - start;
+}
+
+bool runScript(const QStringList& arguments)
+{
+    QProcess script;
+    script.start(QStringLiteral("bash"),
+                 QStringList{QStringLiteral(VARNEL_SOURCE_DIR "/tools/pg-test-server.sh")} + arguments);
+    script.waitForFinished(120000);
+    if (script.exitCode() != 0)
+        std::fprintf(stderr, "%s", script.readAllStandardError().constData());
+    return script.exitCode() == 0;
+}
+
+// The same 1,000,000 rows on a server: copied there with the engine's own copy command.
+void measureServer(SqlConnection& local, const QString& folder, int repeats)
+{
+    const QString socket = QStringLiteral("/tmp/varnel-bench-pg-%1").arg(getpid());
+    if (!runScript({QStringLiteral("start"), socket, QStringLiteral("5499")})) {
+        std::printf("\nno PostgreSQL server could be started; the server part is left out\n");
+        return;
+    }
+    const QString admin = QStringLiteral("host=%1 port=5499 user=postgres dbname=postgres").arg(socket);
+    const QString conninfo = QStringLiteral("host=%1 port=5499 user=postgres dbname=bench").arg(socket);
+    {
+        SqlConnection db;
+        db.openServer(admin);
+        db.execute(QStringLiteral("CREATE DATABASE bench TEMPLATE template0 ENCODING 'UTF8' "
+                                  "LC_COLLATE 'C.UTF-8' LC_CTYPE 'C.UTF-8'"));
+    }
+    QFile settings(QDir(folder).filePath(QStringLiteral("settings.ini")));
+    if (settings.open(QIODevice::WriteOnly))
+        settings.write("[Options]\nserver=" + local.path().toUtf8() + "\n");
+    settings.close();
+    const double copyStart = wallSeconds();
+    const CommandOutcome copied = RunDatabaseCopy(
+        {QStringLiteral("varnel"), QStringLiteral("--copy-database"), conninfo});
+    if (copied.exitCode != 0) {
+        std::fprintf(stderr, "copy: %s\n", qPrintable(copied.error));
+        runScript({QStringLiteral("stop"), socket});
+        return;
+    }
+    std::printf("\ncopied %d rows to the server in %.1f s\n", TotalRows, wallSeconds() - copyStart);
+
+    SqlConnection server;
+    server.openServer(conninfo);
+    server.execute(QStringLiteral("VACUUM ANALYZE bench"));
+    QString sql;
+    server.setObserver([&sql](const QString& s) { sql = s; });
+    {
+        TdbStringGridEx probe(nullptr);
+        prepareGrid(probe, server, TotalRows);
+        probe.dbExecute(); // warms the server's cache
+    }
+    server.setObserver(nullptr);
+
+    double bestRaw = 1e9, bestServer = 1e9, bestLocal = 1e9;
+    qint64 rows = 0;
+    for (int i = 0; i < repeats; ++i) {
+        bestRaw = std::min(bestRaw, rawLibpqSeconds(conninfo, sql.toUtf8(), &rows));
+        TdbStringGridEx fromServer(nullptr);
+        prepareGrid(fromServer, server, TotalRows);
+        bestServer = std::min(bestServer, wallFillSeconds(fromServer));
+        TdbStringGridEx fromFile(nullptr);
+        prepareGrid(fromFile, local, TotalRows);
+        bestLocal = std::min(bestLocal, wallFillSeconds(fromFile));
+    }
+    TdbStringGridEx onServer(nullptr);
+    prepareGrid(onServer, server, TotalRows);
+    onServer.dbExecute();
+    TdbStringGridEx onFile(nullptr);
+    prepareGrid(onFile, local, TotalRows);
+    onFile.dbExecute();
+
+    std::printf("\n%lld rows from a PostgreSQL server over its Unix socket (wall clock, best of %d)\n",
+                rows, repeats);
+    std::printf("  statement: %s\n", qPrintable(sql));
+    std::printf("  raw libpq, single-row mode %8.1f ms\n", bestRaw * 1e3);
+    std::printf("  dbExecute from SQLite      %8.1f ms\n", bestLocal * 1e3);
+    std::printf("  dbExecute from the server  %8.1f ms   ratio to SQLite %.2f (target <= 1.60),"
+                " to raw libpq %.2f\n",
+                bestServer * 1e3, bestServer / bestLocal, bestServer / bestRaw);
+    std::printf("  grid bytes per row         %8.1f from the server, %.1f from SQLite\n",
+                double(onServer.memoryBytes()) / (onServer.rowCount() - 1),
+                double(onFile.memoryBytes()) / (onFile.rowCount() - 1));
+    server.close();
+    runScript({QStringLiteral("stop"), socket});
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -249,7 +395,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     QTemporaryDir temp;
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.path();
+    QStringList arguments = QCoreApplication::arguments();
+    const bool withServer = !arguments.removeAll(QStringLiteral("--no-server"));
+    const QString folder = arguments.size() > 1 ? arguments.at(1) : temp.path();
     QDir().mkpath(folder);
     setExeFolder(folder);
     const QString tablesIni = QDir(folder).filePath(QStringLiteral("tables.ini"));
@@ -272,5 +420,7 @@ int main(int argc, char** argv)
 
     measure(connection, 100000, 15);
     measure(connection, TotalRows, 5);
+    if (withServer)
+        measureServer(connection, folder, 5);
     return 0;
 }

@@ -12,7 +12,7 @@ $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
     cmake make g++ pkg-config \
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-translations-l10n qt6-image-formats-plugins \
-    libsqlite3-dev zlib1g-dev libxlsxwriter-dev \
+    libsqlite3-dev libpq-dev zlib1g-dev libxlsxwriter-dev \
     xvfb xauth fonts-dejavu-core xdg-utils
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_TESTS=OFF -DVARNEL_BUILD_BENCH=OFF

@@ -36,16 +36,11 @@ void selectPosition(TdbComboBox* box, int position)
 }
 
 // Adds the rows of "SELECT id, <text column> ..." to a child box: no empty item, no selection.
-void fillChild(SqlConnection& db, TdbComboBox* child, const QString& condition)
+void fillChild(SqlConnection& db, TdbComboBox* child, const TdbComboBox* parent, qint32 parentId)
 {
     child->Clear();
-    const SqlDialect& d = db.dialect();
-    QString sql = QStringLiteral("SELECT id,") + d.name(child->dbField) + QStringLiteral(" FROM ")
-                  + d.name(child->dbGetTableName()) + QStringLiteral(" WHERE ") + condition;
-    if (child->dbSort)
-        sql += QStringLiteral(" ORDER BY ") + d.name(child->dbField)
-               + (d.isSqlite() ? QString() : u' ' + d.sortDirection(true));
-    SqlStatement rows = db.prepare(sql);
+    SqlStatement rows =
+        db.prepare(TRecordActions::childDictionaryStatement(db.dialect(), child, parent, parentId));
     QList<qint32> ids;
     QList<QString> texts;
     while (rows.step()) {
@@ -58,6 +53,42 @@ void fillChild(SqlConnection& db, TdbComboBox* child, const QString& condition)
 
 } // namespace
 
+QString TRecordActions::dictionaryStatement(const SqlDialect& d, const TdbComboBox* box)
+{
+    if (box->dbForeignKey.isEmpty() || box->dbField.isEmpty())
+        return QString();
+    const QStringList names = templateColumns(box->dbField);
+    if (names.isEmpty())
+        return QString(); // braces without a complete pair: nothing to select
+
+    const QString table = box->dbGetTableName();
+    // Empty values sort first on both back ends.
+    const QString direction = d.isSqlite() ? QString() : u' ' + d.sortDirection(true);
+    QStringList select, order;
+    for (const QString& name : names) {
+        select.append(d.column(table, name));
+        if (!IsCalcField(table + u'.' + name))
+            order.append(d.column(table, name) + direction);
+    }
+    QString sql = QStringLiteral("SELECT id, ") + ExpandCalcFields(select.join(u','), false, d)
+                  + QStringLiteral(" FROM ") + d.name(table);
+    if (box->dbSort && !order.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + order.join(u',');
+    return sql;
+}
+
+QString TRecordActions::childDictionaryStatement(const SqlDialect& d, const TdbComboBox* child,
+                                                 const TdbComboBox* parent, qint32 parentId)
+{
+    QString sql = QStringLiteral("SELECT id,") + d.name(child->dbField) + QStringLiteral(" FROM ")
+                  + d.name(child->dbGetTableName()) + QStringLiteral(" WHERE ")
+                  + d.plainName(parent->dbForeignKeyShort()) + u'=' + QString::number(parentId);
+    if (child->dbSort)
+        sql += QStringLiteral(" ORDER BY ") + d.name(child->dbField)
+               + (d.isSqlite() ? QString() : u' ' + d.sortDirection(true));
+    return sql;
+}
+
 void TRecordActions::FillDictionaries(const QString& tableName)
 {
     for (TForm* form : Forms::all()) {
@@ -67,26 +98,10 @@ void TRecordActions::FillDictionaries(const QString& tableName)
             if (!box->dbParentCombo.isEmpty())
                 continue; // a child is filled through its parent
             box->Clear();
-            if (box->dbForeignKey.isEmpty() || box->dbField.isEmpty())
+            const QString sql = dictionaryStatement(m_db.dialect(), box);
+            if (sql.isEmpty())
                 continue;
             const QStringList names = templateColumns(box->dbField);
-            if (names.isEmpty())
-                continue; // braces without a complete pair: nothing to select
-
-            const QString table = box->dbGetTableName();
-            const SqlDialect& d = m_db.dialect();
-            // Empty values sort first on both back ends.
-            const QString direction = d.isSqlite() ? QString() : u' ' + d.sortDirection(true);
-            QStringList select, order;
-            for (const QString& name : names) {
-                select.append(d.column(table, name));
-                if (!IsCalcField(table + u'.' + name))
-                    order.append(d.column(table, name) + direction);
-            }
-            QString sql = QStringLiteral("SELECT id, ") + ExpandCalcFields(select.join(u','), false, d)
-                          + QStringLiteral(" FROM ") + d.name(table);
-            if (box->dbSort && !order.isEmpty())
-                sql += QStringLiteral(" ORDER BY ") + order.join(u',');
 
             SqlStatement rows = m_db.prepare(sql);
             // Where each name's value stands in the result, found once.
@@ -142,9 +157,7 @@ void TRecordActions::OnComboChange(TdbComboBox* sender)
         if (visited.contains(child))
             break; // boxes that name each other as parents
         visited.insert(child);
-        fillChild(m_db, child,
-                  m_db.dialect().plainName(parent->dbForeignKeyShort()) + u'='
-                      + QString::number(parent->dbItemID()));
+        fillChild(m_db, child, parent, parent->dbItemID());
         parent = child;
     }
 }
@@ -173,7 +186,7 @@ void TRecordActions::SetLinkedComboBoxValue(TdbComboBox* child, qint32 itemId)
                                            + QStringLiteral(" WHERE id=") + QString::number(value));
         if (!row.isEmpty())
             reference = static_cast<qint32>(row.rows[0][0].toInt());
-        fillChild(m_db, box, column + u'=' + QString::number(reference));
+        fillChild(m_db, box, parent, reference);
         box->setDbItemID(value);
         value = reference;
         box = parent;

@@ -63,7 +63,7 @@ void TRecordActions::inform(const QString& caption, const QString& text) const
                       DesktopServices::Ok);
 }
 
-TdbStringGridEx* TRecordActions::resultGrid(TdbButton* b) const
+TdbStringGridEx* TRecordActions::resultGrid(TdbButton* b)
 {
     TForm* form = TForm::formOf(b);
     auto* grid = form ? qobject_cast<TdbStringGridEx*>(form->findComponent(b->dbResultControl))
@@ -76,7 +76,7 @@ TdbStringGridEx* TRecordActions::resultGrid(TdbButton* b) const
     return grid;
 }
 
-void TRecordActions::search(TdbButton* b)
+TdbStringGridEx* TRecordActions::prepareSearch(TdbButton* b)
 {
     TdbStringGridEx* grid = resultGrid(b);
     grid->dbParentTable.clear();
@@ -87,7 +87,12 @@ void TRecordActions::search(TdbButton* b)
     grid->dbListControls = b->dbListControls;
     grid->dbSortField = b->dbSortField;
     grid->dbSortAsc = b->dbSortAsc;
-    grid->dbExecute();
+    return grid;
+}
+
+void TRecordActions::search(TdbButton* b)
+{
+    prepareSearch(b)->dbExecute();
 }
 
 void TRecordActions::showForm(TdbButton* b)

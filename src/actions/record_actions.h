@@ -11,6 +11,7 @@ class Report;
 class ReportDataset;
 class QWidget;
 class SqlConnection;
+class SqlDialect;
 class TForm;
 class TdbButton;
 class TdbComboBox;
@@ -63,6 +64,22 @@ public:
     static QString substitutePlaceholders(TdbButton* b, bool storedTexts);
     static QString substitutePlaceholders(TdbButton* b, QString text, bool storedTexts);
 
+    // The statements the actions would run now, built and not run, for checking them
+    // against the database. Author SQL is returned as written, before AuthorSql.
+    // An SQL button's statement: "$id" and the placeholders replaced.
+    static QString sqlActionText(TdbButton* b);
+    // A report button's query: "$id" and the placeholders replaced (texts as typed).
+    static QString reportQueryText(TdbButton* b);
+    // The search button's result grid, given the button's search without running it. Throws
+    // ComponentError when the form has no record grid of that name.
+    static TdbStringGridEx* prepareSearch(TdbButton* b);
+    // What a dictionary box selects when the dictionaries are filled; empty when it selects
+    // nothing.
+    static QString dictionaryStatement(const SqlDialect& d, const TdbComboBox* box);
+    // What a linked box selects when its parent box shows record parentId.
+    static QString childDictionaryStatement(const SqlDialect& d, const TdbComboBox* child,
+                                            const TdbComboBox* parent, qint32 parentId);
+
     // The report and the dataset "Report" that every report button shares; the dataset keeps
     // the rows of the last query until a later report replaces them.
     Report& report() { return *m_report; }
@@ -92,7 +109,7 @@ private:
     // False when nothing was saved.
     bool saveParentRecord(TForm* form);
     void refreshDependentGrids(TForm* form, const QString& table, TdbButton* parentLinkFrom);
-    TdbStringGridEx* resultGrid(TdbButton* b) const;
+    static TdbStringGridEx* resultGrid(TdbButton* b);
     void inform(const QString& caption, const QString& text) const;
 
     SqlConnection& m_db;

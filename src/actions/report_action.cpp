@@ -111,6 +111,15 @@ TRecordActions::TRecordActions(SqlConnection& connection, TForm& mainForm)
 
 TRecordActions::~TRecordActions() = default;
 
+QString TRecordActions::reportQueryText(TdbButton* b)
+{
+    // "$id" first, then the controls; texts go in as typed, the template's author quotes them.
+    QString sql = b->dbSQL;
+    if (b->dbGeneralTableId != -1)
+        sql.replace(QStringLiteral("$id"), QString::number(b->dbGeneralTableId), Qt::CaseInsensitive);
+    return substitutePlaceholders(b, sql, false);
+}
+
 void TRecordActions::reportAction(TdbButton* b)
 {
     // One report at a time: while the pages are made the progress window lets events through,
@@ -142,12 +151,7 @@ void TRecordActions::reportAction(TdbButton* b)
         b->dbGeneralTableId = id;
     }
 
-    // "$id" first, then the controls; texts go in as typed, the template's author quotes them.
-    QString sql = b->dbSQL;
-    if (b->dbGeneralTableId != -1)
-        sql.replace(QStringLiteral("$id"), QString::number(b->dbGeneralTableId), Qt::CaseInsensitive);
-    sql = substitutePlaceholders(b, sql, false);
-
+    const QString sql = reportQueryText(b);
     if (!sql.isEmpty()) {
         SqlStatement statement = m_db.prepare(AuthorSql(m_db, sql));
         m_reportData->setResult(statement);

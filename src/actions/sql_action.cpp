@@ -63,11 +63,17 @@ QString TRecordActions::substitutePlaceholders(TdbButton* b, QString s, bool sto
     return s;
 }
 
-void TRecordActions::sqlAction(TdbButton* b)
+QString TRecordActions::sqlActionText(TdbButton* b)
 {
     QString s = substitutePlaceholders(b, true);
     if (b->dbGeneralTableId != -1)
         s.replace(QStringLiteral("$id"), QString::number(b->dbGeneralTableId), Qt::CaseInsensitive);
+    return s;
+}
+
+void TRecordActions::sqlAction(TdbButton* b)
+{
+    const QString s = sqlActionText(b);
     if (!b->dbResultControl.isEmpty()) {
         TdbStringGridEx* grid = resultGrid(b);
         grid->dbListFieldsNames = b->dbListFieldsNames;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "controls/find_dialog.h"
 #include "controls/grid_model.h"
 #include "controls/id_list.h"
@@ -57,6 +59,9 @@ public:
     // The search: builds the SELECT from the properties and the filter controls, runs it and
     // fills the grid. Database errors propagate.
     void dbExecute();
+    // The statement dbExecute would run now, from the properties and the filter controls as
+    // they stand; built, not run.
+    QString dbSearchSql();
     // One empty data row, an empty id list; the titles stay.
     void dbClear();
     // Runs the author SQL of dbSQL and fills the grid with its result.
@@ -158,6 +163,9 @@ private:
     bool countersAreNumbers();
     QList<QObject*> filterControls() const;
     void fillFromSearch(SqlStatement& statement, const Search& search);
+    // Prepares and fills; false when a newer search of this grid cancelled it.
+    bool runReplacing(const QString& sql, const std::function<void(SqlStatement&)>& fill);
+    int m_running = 0;
     void fillFromAuthorSql(SqlStatement& statement);
 
     TGridModel* m_model = nullptr;

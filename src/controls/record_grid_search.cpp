@@ -381,6 +381,11 @@ bool TdbStringGridEx::countersAreNumbers()
     return true;
 }
 
+QString TdbStringGridEx::dbSearchSql()
+{
+    return searchStatement().sql;
+}
+
 void TdbStringGridEx::dbExecute()
 {
     if (!countersAreNumbers())
@@ -391,9 +396,30 @@ void TdbStringGridEx::dbExecute()
     dbClear();
     if (!dbSQLConnection)
         throw DatabaseError(QStringLiteral("The grid %1 has no database connection.").arg(objectName()));
-    SqlStatement statement = dbSQLConnection->prepare(search.sql);
-    fillFromSearch(statement, search);
-    restoreRow(previous);
+    if (runReplacing(search.sql, [&](SqlStatement& statement) { fillFromSearch(statement, search); }))
+        restoreRow(previous);
+}
+
+bool TdbStringGridEx::runReplacing(const QString& sql, const std::function<void(SqlStatement&)>& fill)
+{
+    // Re-entered while this grid's last statement still waits for the server (the window
+    // answers clicks meanwhile): the newer search replaces the older one.
+    if (m_running > 0)
+        dbSQLConnection->cancelRunning();
+    ++m_running;
+    struct Leave {
+        int& running;
+        ~Leave() { --running; }
+    } leave{m_running};
+    try {
+        SqlStatement statement = dbSQLConnection->prepare(sql, SqlConnection::Waiting::ProcessEvents);
+        fill(statement);
+        return true;
+    } catch (const DatabaseError& error) {
+        if (error.kind == DatabaseError::Kind::Cancelled)
+            return false; // the newer search has filled the grid
+        throw;
+    }
 }
 
 void TdbStringGridEx::fillFromSearch(SqlStatement& statement, const Search& search)
@@ -458,9 +484,9 @@ void TdbStringGridEx::dbSQLExecute()
     dbClear();
     if (!dbSQLConnection)
         throw DatabaseError(QStringLiteral("The grid %1 has no database connection.").arg(objectName()));
-    SqlStatement statement = dbSQLConnection->prepare(AuthorSql(*dbSQLConnection, dbSQL));
-    fillFromAuthorSql(statement);
-    restoreRow(previous);
+    if (runReplacing(AuthorSql(*dbSQLConnection, dbSQL),
+                     [this](SqlStatement& statement) { fillFromAuthorSql(statement); }))
+        restoreRow(previous);
 }
 
 void TdbStringGridEx::fillFromAuthorSql(SqlStatement& statement)

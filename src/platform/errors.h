@@ -46,6 +46,9 @@ public:
     QString column;
     // The database's own text, kept for a detail line under a message of our own.
     QString detail;
+    // Where in the statement the server found the fault, in characters from 1; 0 when it
+    // pointed at no place.
+    int position = 0;
 
 private:
     int m_code = 0;

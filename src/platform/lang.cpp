@@ -45,6 +45,9 @@ void TLang::fillEnglish()
     Database_is_full = QStringLiteral(
         "There is no room left for the database file %1 (the disk or the database is full). "
         "Nothing was saved.");
+    Not_a_server_connection = QStringLiteral(
+        "\"%1\" does not name a database server. Write it as postgresql://server/database, "
+        "as host=server dbname=database, or as service=name.");
     Server_is_busy = QStringLiteral(
         "Another user is changing these records on the database server %1. Wait a moment and "
         "repeat the action.");
@@ -147,6 +150,9 @@ void TLang::fillRussian()
     Database_is_full = QStringLiteral(
         "Для файла базы данных %1 не осталось места (диск или база данных заполнены). "
         "Ничего не сохранено.");
+    Not_a_server_connection = QStringLiteral(
+        "«%1» не указывает сервер баз данных. Запишите его как postgresql://сервер/база, "
+        "как host=сервер dbname=база или как service=имя.");
     Server_is_busy = QStringLiteral(
         "Другой пользователь сейчас изменяет эти записи на сервере баз данных %1. Подождите "
         "немного и повторите действие.");

@@ -28,6 +28,7 @@ struct TLang {
     QString Database_is_in_use;
     QString Database_is_read_only;
     QString Database_is_full;
+    QString Not_a_server_connection;
     QString Server_is_busy;
     QString Server_is_read_only;
     QString Server_is_full;

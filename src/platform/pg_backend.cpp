@@ -7,7 +7,12 @@
 #include "platform/sql_dialect.h"
 
 #include <QHash>
+#include <cerrno>
+#include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace {
 
@@ -23,6 +28,23 @@ constexpr Oid Float8Oid = 701;
 constexpr Oid NumericOid = 1700;
 
 enum class ColumnKind { Integer, Boolean, Real, Numeric, Text, Bytes };
+
+// A whole number as the server writes it: an optional sign and decimal digits.
+qint64 parseInteger(const char* text, int length)
+{
+    int i = 0;
+    bool negative = false;
+    if (i < length && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    quint64 value = 0;
+    for (; i < length; ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - '0';
+        if (digit > 9)
+            break;
+        value = value * 10 + digit;
+    }
+    return static_cast<qint64>(negative ? 0 - value : value);
+}
 
 ColumnKind kindOf(Oid type)
 {
@@ -44,6 +66,22 @@ ColumnKind kindOf(Oid type)
     default:
         return ColumnKind::Text;
     }
+}
+
+// A numeric as SQLite's NUMERIC affinity keeps it: whole values as integers, others as REAL.
+SqlValue numericValue(const char* text, int length)
+{
+    const std::string_view digits(text, static_cast<size_t>(length));
+    const size_t point = digits.find('.');
+    const bool whole = digits.find_first_of("eEN") == std::string_view::npos
+                       && (point == std::string_view::npos
+                           || digits.find_first_not_of('0', point + 1) == std::string_view::npos);
+    const size_t integerPart = std::min(point, digits.size());
+    if (whole && integerPart <= 18)
+        return SqlValue::integer(parseInteger(text, static_cast<int>(integerPart)));
+    double value = 0;
+    std::from_chars(text, text + length, value);
+    return SqlValue::real(value);
 }
 
 int hexValue(char c)
@@ -76,6 +114,36 @@ QByteArray decodeBytea(const char* text, int length)
     return bytes;
 }
 
+// Where the literal, quoted name or comment that starts at i ends (just past it); -1 when
+// none starts there. A doubled quote inside stands for one.
+qsizetype endOfQuotedOrComment(const QString& sql, qsizetype i)
+{
+    const QChar c = sql.at(i);
+    const QChar next = i + 1 < sql.size() ? sql.at(i + 1) : QChar();
+    if (c == u'-' && next == u'-') {
+        const qsizetype end = sql.indexOf(u'\n', i);
+        return end < 0 ? sql.size() : end;
+    }
+    if (c == u'/' && next == u'*') {
+        const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+        return end < 0 ? sql.size() : end + 2;
+    }
+    if (c != u'\'' && c != u'"')
+        return -1;
+    qsizetype end = i + 1;
+    while (end < sql.size()) {
+        if (sql.at(end) == c) {
+            if (end + 1 < sql.size() && sql.at(end + 1) == c) {
+                end += 2;
+                continue;
+            }
+            return end + 1;
+        }
+        ++end;
+    }
+    return end;
+}
+
 // ":name" parameters (outside literals, quoted names and comments) become "$1", "$2", ...;
 // names gives each number's parameter name. A "::type" cast is left alone.
 QString numberParameters(const QString& sql, QStringList& names)
@@ -84,25 +152,9 @@ QString numberParameters(const QString& sql, QStringList& names)
     out.reserve(sql.size());
     for (qsizetype i = 0; i < sql.size();) {
         const QChar c = sql.at(i);
-        if (c == u'\'' || c == u'"') {
-            const qsizetype start = i++;
-            while (i < sql.size()) {
-                if (sql.at(i) == c) {
-                    if (i + 1 < sql.size() && sql.at(i + 1) == c) {
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                ++i;
-            }
-            out += QStringView(sql).mid(start, i - start);
-        } else if (c == u'-' && i + 1 < sql.size() && sql.at(i + 1) == u'-') {
-            const qsizetype end = sql.indexOf(u'\n', i);
-            const qsizetype stop = end < 0 ? sql.size() : end;
-            out += QStringView(sql).mid(i, stop - i);
-            i = stop;
+        if (const qsizetype end = endOfQuotedOrComment(sql, i); end >= 0) {
+            out += QStringView(sql).mid(i, end - i);
+            i = end;
         } else if (c == u':' && i + 1 < sql.size() && sql.at(i + 1) == u':') {
             out += QStringLiteral("::");
             i += 2;
@@ -127,13 +179,46 @@ QString numberParameters(const QString& sql, QStringList& names)
     return out;
 }
 
+// The statements of a script, split at the semicolons outside literals, quoted names and
+// comments; pieces holding nothing but blanks and comments are left out. A server prepares
+// one statement at a time.
+QStringList splitStatements(const QString& sql)
+{
+    QStringList statements;
+    QString current;
+    bool content = false;
+    for (qsizetype i = 0; i < sql.size();) {
+        const QChar c = sql.at(i);
+        qsizetype end = endOfQuotedOrComment(sql, i);
+        if (end >= 0) {
+            content = content || c == u'\'' || c == u'"';
+        } else if (c == u';') {
+            if (content)
+                statements.append(current);
+            current.clear();
+            content = false;
+            ++i;
+            continue;
+        } else {
+            end = i + 1;
+            content = content || !c.isSpace();
+        }
+        current += QStringView(sql).mid(i, end - i);
+        i = end;
+    }
+    if (content)
+        statements.append(current);
+    return statements;
+}
+
 void quietNotices(void*, const char*) {}
 
 class PgBackend;
 
 class PgCursor final : public StatementCursor {
 public:
-    PgCursor(PgBackend* backend, PGresult* first);
+    // The statement has been sent; the cursor reads its first answer.
+    PgCursor(PgBackend* backend, bool interruptible);
     ~PgCursor() override;
 
     bool step() override;
@@ -141,14 +226,15 @@ public:
     QString columnName(int i) const override { return QString::fromUtf8(PQfname(m_meta, i)); }
     SqlValue::Type columnType(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        if (cell(i).null)
             return SqlValue::Type::Null;
         switch (m_kinds[static_cast<size_t>(i)]) {
         case ColumnKind::Integer:
         case ColumnKind::Boolean:
             return SqlValue::Type::Integer;
-        case ColumnKind::Real:
         case ColumnKind::Numeric:
+            return numericValue(cell(i).text, cell(i).length).type();
+        case ColumnKind::Real:
             return SqlValue::Type::Real;
         case ColumnKind::Bytes:
             return SqlValue::Type::Blob;
@@ -159,43 +245,55 @@ public:
     }
     const char* textUtf8(int i, int* length) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i)) {
-            *length = 0;
+        const Cell& c = cell(i);
+        *length = c.length;
+        if (c.null)
             return "";
-        }
-        const char* text = PQgetvalue(m_row, 0, i);
-        *length = PQgetlength(m_row, 0, i);
         switch (m_kinds[static_cast<size_t>(i)]) {
         case ColumnKind::Boolean:
             *length = 1;
-            return text[0] == 't' ? "1" : "0";
+            return c.text[0] == 't' ? "1" : "0";
         case ColumnKind::Real:
             // The text SQLite gives a REAL, so that numbers read the same on both back ends.
             m_scratch = SqlValue::realText(real(i)).toUtf8();
             *length = static_cast<int>(m_scratch.size());
             return m_scratch.constData();
+        case ColumnKind::Numeric:
+            m_scratch = numericValue(c.text, c.length).toText().toUtf8();
+            *length = static_cast<int>(m_scratch.size());
+            return m_scratch.constData();
         case ColumnKind::Bytes:
-            m_scratch = decodeBytea(text, *length);
+            m_scratch = decodeBytea(c.text, c.length);
             *length = static_cast<int>(m_scratch.size());
             return m_scratch.constData();
         default:
-            return text;
+            return c.text;
         }
     }
     qint64 integer(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        const Cell& c = cell(i);
+        if (c.null)
             return 0;
-        const char* text = PQgetvalue(m_row, 0, i);
-        if (m_kinds[static_cast<size_t>(i)] == ColumnKind::Boolean)
-            return text[0] == 't' ? 1 : 0;
-        return QByteArray::fromRawData(text, PQgetlength(m_row, 0, i)).toLongLong();
+        switch (m_kinds[static_cast<size_t>(i)]) {
+        case ColumnKind::Boolean:
+            return c.text[0] == 't' ? 1 : 0;
+        case ColumnKind::Real:
+            return static_cast<qint64>(real(i));
+        case ColumnKind::Numeric:
+            return numericValue(c.text, c.length).toInt();
+        default:
+            return parseInteger(c.text, c.length);
+        }
     }
     double real(int i) const override
     {
-        if (!m_row || PQgetisnull(m_row, 0, i))
+        const Cell& c = cell(i);
+        if (c.null)
             return 0;
-        return QByteArray::fromRawData(PQgetvalue(m_row, 0, i), PQgetlength(m_row, 0, i)).toDouble();
+        double value = 0;
+        std::from_chars(c.text, c.text + c.length, value);
+        return value;
     }
     QByteArray bytes(int i) const override
     {
@@ -204,6 +302,7 @@ public:
         return QByteArray(data, length);
     }
 
+    void cancel() override;
     // Reads every row still to come into memory, so that the connection is free for another
     // statement while this cursor is still being read.
     void buffer();
@@ -215,7 +314,14 @@ private:
     void takeMeta(PGresult* result);
     // The next result of the statement from the connection or the buffer.
     PGresult* next();
+    // Waits for the server's next answer, running the wait hook meanwhile; throws when a
+    // newer statement cancelled this one.
+    void waitForAnswer();
+    void throwIfCancelled() const;
     void finish(PGresult* last);
+    // The statement no longer reads from the connection: what libpq still has of it is read
+    // into keep, or thrown away when keep is null, and the connection is free.
+    void leaveConnection(std::vector<PGresult*>* keep);
 
     PgBackend* m_backend;
     PGresult* m_meta = nullptr; // the first result: column names and types
@@ -227,7 +333,18 @@ private:
     int m_columns = 0;
     bool m_onConnection = true; // its rows still come from the connection
     bool m_cancelled = false;
+    bool m_interruptible = false;
     mutable QByteArray m_scratch;
+
+    // The current row's values, read from libpq once per row.
+    struct Cell {
+        const char* text = "";
+        int length = 0;
+        bool null = true;
+    };
+    std::vector<Cell> m_cells;
+    const Cell& cell(int i) const { return m_cells[static_cast<size_t>(i)]; }
+    void setRow(PGresult* row);
 };
 
 class PgBackend final : public ConnectionBackend {
@@ -290,7 +407,10 @@ public:
         return out;
     }
 
-    std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params) override
+    void setWaitHook(std::function<void()> hook) override { m_waitHook = std::move(hook); }
+
+    std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params,
+                                             bool interruptible = false) override
     {
         makeReady(true);
         QStringList names;
@@ -317,8 +437,22 @@ public:
                                lengths.data(), formats.data(), 0))
             throw errorOf(nullptr);
         PQsetSingleRowMode(m_conn);
-        auto cursor = std::make_unique<PgCursor>(this, PQgetResult(m_conn));
-        return cursor;
+        return std::make_unique<PgCursor>(this, interruptible);
+    }
+
+    void check(const QString& sql) override
+    {
+        // The unnamed statement: parsed and analysed, never executed, replaced by the next.
+        for (const QString& statement : splitStatements(sql)) {
+            makeReady(true);
+            PGresult* result = PQprepare(m_conn, "", statement.toUtf8().constData(), 0, nullptr);
+            if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+                DatabaseError error = errorOf(result);
+                PQclear(result);
+                throw error;
+            }
+            PQclear(result);
+        }
     }
 
     qint64 insert(const QString& sql, const BlobParams& params) override
@@ -395,20 +529,24 @@ public:
 
     void cancelRunning() override
     {
-        if (!m_active)
-            return;
+        if (m_active)
+            m_active->cancel();
+    }
+
+    // Asks the server to stop the statement now running; its answer is then read away.
+    void cancelOnServer()
+    {
         if (PGcancel* cancel = PQgetCancel(m_conn)) {
             char message[256];
             PQcancel(cancel, message, sizeof message);
             PQfreeCancel(cancel);
         }
-        m_active->discard();
-        m_active->m_cancelled = true;
     }
 
     // ---- used by the cursor ----
 
     PgCursor* m_active = nullptr;
+    std::function<void()> m_waitHook;
 
     DatabaseError errorOf(const PGresult* result)
     {
@@ -470,6 +608,8 @@ public:
         error.constraint = constraint;
         error.column = column;
         error.detail = primary;
+        if (result)
+            error.position = QByteArray(PQresultErrorField(result, PG_DIAG_STATEMENT_POSITION)).toInt();
         return error;
     }
 
@@ -501,10 +641,7 @@ private:
         case ColumnKind::Real:
             return SqlValue::real(raw.toDouble());
         case ColumnKind::Numeric:
-            // A whole numeric stays a whole number, as SQLite stores it.
-            if (!raw.contains('.') && !raw.contains('e') && !raw.contains('N'))
-                return SqlValue::integer(raw.toLongLong());
-            return SqlValue::real(raw.toDouble());
+            return numericValue(text, length);
         case ColumnKind::Bytes:
             return SqlValue::blob(decodeBytea(text, length));
         case ColumnKind::Text:
@@ -594,18 +731,17 @@ public:
 
 // ---- PgCursor ----
 
-PgCursor::PgCursor(PgBackend* backend, PGresult* first) : m_backend(backend)
+PgCursor::PgCursor(PgBackend* backend, bool interruptible)
+    : m_backend(backend), m_interruptible(interruptible)
 {
     m_backend->m_active = this;
+    PGresult* first = next();
     const ExecStatusType status = PQresultStatus(first);
     if (!first || status == PGRES_FATAL_ERROR || status == PGRES_BAD_RESPONSE) {
         DatabaseError error = m_backend->errorOf(first);
         PQclear(first);
         // The rest of the answer (there is none after an error but the end) is read away.
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
-        m_backend->m_active = nullptr;
-        m_onConnection = false;
+        leaveConnection(nullptr);
         throw error;
     }
     takeMeta(first);
@@ -634,6 +770,19 @@ void PgCursor::takeMeta(PGresult* result)
     m_kinds.clear();
     for (int c = 0; c < m_columns; ++c)
         m_kinds.push_back(kindOf(PQftype(result, c)));
+    m_cells.assign(static_cast<size_t>(m_columns), Cell());
+}
+
+void PgCursor::setRow(PGresult* row)
+{
+    PQclear(m_row);
+    m_row = row;
+    for (int c = 0; c < m_columns; ++c) {
+        Cell& cell = m_cells[static_cast<size_t>(c)];
+        cell.null = !row || PQgetisnull(row, 0, c);
+        cell.text = cell.null ? "" : PQgetvalue(row, 0, c);
+        cell.length = cell.null ? 0 : PQgetlength(row, 0, c);
+    }
 }
 
 void PgCursor::finish(PGresult* last)
@@ -642,12 +791,53 @@ void PgCursor::finish(PGresult* last)
     // connection is free again once libpq has nothing more.
     m_backend->statementDone(last);
     PQclear(last);
+    leaveConnection(nullptr);
+}
+
+void PgCursor::leaveConnection(std::vector<PGresult*>* keep)
+{
     if (m_onConnection) {
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
+        while (PGresult* r = PQgetResult(m_backend->connection())) {
+            if (keep)
+                keep->push_back(r);
+            else
+                PQclear(r);
+        }
         m_onConnection = false;
-        if (m_backend->m_active == this)
-            m_backend->m_active = nullptr;
+    }
+    if (m_backend->m_active == this)
+        m_backend->m_active = nullptr;
+}
+
+void PgCursor::throwIfCancelled() const
+{
+    if (!m_cancelled)
+        return;
+    DatabaseError error(QStringLiteral("The statement was cancelled."));
+    error.kind = DatabaseError::Kind::Cancelled;
+    throw error;
+}
+
+void PgCursor::waitForAnswer()
+{
+    if (!m_interruptible || !m_backend->m_waitHook)
+        return;
+    PGconn* conn = m_backend->connection();
+    while (m_onConnection && PQisBusy(conn)) {
+        pollfd socket{PQsocket(conn), POLLIN, 0};
+        const int ready = poll(&socket, 1, 40);
+        if (ready > 0) {
+            if (!PQconsumeInput(conn))
+                return; // the failure comes with the result
+            continue;
+        }
+        if (ready < 0 && errno != EINTR)
+            return;
+        // Nothing yet from the server: the window answers meanwhile. A click may start
+        // another statement, which either reads this one's rows into memory or, for a
+        // search that replaces this one, cancels it.
+        m_backend->m_waitHook();
+        throwIfCancelled();
     }
 }
 
@@ -657,37 +847,41 @@ PGresult* PgCursor::next()
         return m_buffered[m_bufferedNext++];
     if (!m_onConnection)
         return nullptr;
+    waitForAnswer();
+    if (m_bufferedNext < m_buffered.size())
+        return m_buffered[m_bufferedNext++];
+    if (!m_onConnection)
+        return nullptr;
     return PQgetResult(m_backend->connection());
+}
+
+void PgCursor::cancel()
+{
+    if (m_cancelled)
+        return;
+    if (m_onConnection)
+        m_backend->cancelOnServer();
+    discard();
+    m_cancelled = true;
 }
 
 bool PgCursor::step()
 {
-    if (m_cancelled) {
-        DatabaseError error(QStringLiteral("The statement was cancelled."));
-        error.kind = DatabaseError::Kind::Cancelled;
-        throw error;
-    }
-    if (m_row) {
-        PQclear(m_row);
-        m_row = nullptr;
-    }
+    throwIfCancelled();
+    setRow(nullptr);
     if (m_pending) {
-        m_row = m_pending;
+        setRow(m_pending);
         m_pending = nullptr;
         return true;
     }
     PGresult* r = next();
     if (!r) {
-        if (m_onConnection) {
-            m_onConnection = false;
-            if (m_backend->m_active == this)
-                m_backend->m_active = nullptr;
-        }
+        leaveConnection(nullptr);
         return false;
     }
     const ExecStatusType status = PQresultStatus(r);
     if (status == PGRES_SINGLE_TUPLE) {
-        m_row = r;
+        setRow(r);
         return true;
     }
     if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
@@ -707,13 +901,9 @@ void PgCursor::buffer()
     // Moves the results not yet read from the connection behind those already buffered.
     std::vector<PGresult*> rest(m_buffered.begin() + static_cast<std::ptrdiff_t>(m_bufferedNext),
                                 m_buffered.end());
-    while (PGresult* r = PQgetResult(m_backend->connection()))
-        rest.push_back(r);
+    leaveConnection(&rest);
     m_buffered = std::move(rest);
     m_bufferedNext = 0;
-    m_onConnection = false;
-    if (m_backend->m_active == this)
-        m_backend->m_active = nullptr;
 }
 
 void PgCursor::discard()
@@ -724,13 +914,7 @@ void PgCursor::discard()
     m_bufferedNext = 0;
     PQclear(m_pending);
     m_pending = nullptr;
-    if (m_onConnection) {
-        while (PGresult* r = PQgetResult(m_backend->connection()))
-            PQclear(r);
-        m_onConnection = false;
-    }
-    if (m_backend->m_active == this)
-        m_backend->m_active = nullptr;
+    leaveConnection(nullptr);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "platform/sql_connection.h"
 
+#include <functional>
 #include <memory>
 
 class SqlDialect;
@@ -24,6 +25,9 @@ public:
     virtual qint64 integer(int i) const = 0;
     virtual double real(int i) const = 0;
     virtual QByteArray bytes(int i) const = 0;
+    // Stops the statement if it still runs on the server; the next step reports
+    // DatabaseError::Kind::Cancelled. Statements that run to the end at once need nothing.
+    virtual void cancel() {}
 };
 
 class ConnectionBackend {
@@ -37,9 +41,14 @@ public:
     // Runs every statement of the text and returns the rows of the last one that gave rows.
     virtual QueryResult runScript(const QString& sql) = 0;
     // Prepares one statement, with named BLOB parameters written ":" + name, for reading row
-    // by row; the statement runs on the first step.
-    virtual std::unique_ptr<StatementCursor> prepare(const QString& sql,
-                                                     const BlobParams& params) = 0;
+    // by row. interruptible: while the server works on it, the wait hook runs (the window
+    // stays alive, and a newer statement may cancel this one).
+    virtual std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params,
+                                                     bool interruptible = false) = 0;
+    virtual void setWaitHook(std::function<void()> hook) = 0;
+    // Prepares every statement of the text and runs none of them: the database parses each
+    // one and resolves its names and types. Throws DatabaseError for the first it refuses.
+    virtual void check(const QString& sql) = 0;
     // Runs one INSERT and returns the id of the new row.
     virtual qint64 insert(const QString& sql, const BlobParams& params) = 0;
     // The rows changed by the last INSERT, UPDATE or DELETE.

@@ -163,6 +163,12 @@ QByteArray SqlStatement::bytes(int i) const
     return m_cursor->bytes(i);
 }
 
+void SqlStatement::cancel()
+{
+    if (m_cursor)
+        m_cursor->cancel();
+}
+
 SqlValue SqlStatement::value(int i) const
 {
     switch (columnType(i)) {
@@ -208,6 +214,7 @@ void SqlConnection::openServer(const QString& conninfo, const PasswordProvider& 
 {
     close();
     m_backend = SqlBackends::openPostgres(conninfo, m_busyTimeoutMs, password);
+    m_backend->setWaitHook(m_waitHook);
 }
 
 bool SqlConnection::namesServer(const QString& setting)
@@ -307,11 +314,23 @@ QueryResult SqlConnection::query(const QString& sql)
     return b.runScript(sql);
 }
 
-SqlStatement SqlConnection::prepare(const QString& sql)
+SqlStatement SqlConnection::prepare(const QString& sql, Waiting waiting)
 {
     ConnectionBackend& b = backend();
     notify(sql);
-    return SqlStatement(b.prepare(sql, {}));
+    return SqlStatement(b.prepare(sql, {}, waiting == Waiting::ProcessEvents));
+}
+
+void SqlConnection::setWaitHook(std::function<void()> hook)
+{
+    m_waitHook = std::move(hook);
+    if (m_backend)
+        m_backend->setWaitHook(m_waitHook);
+}
+
+void SqlConnection::check(const QString& sql)
+{
+    backend().check(sql);
 }
 
 qint64 SqlConnection::insert(const QString& sql, const BlobParams& params)

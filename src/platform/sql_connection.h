@@ -77,6 +77,9 @@ public:
     double real(int i) const;
     QByteArray bytes(int i) const;
     SqlValue value(int i) const;
+    // Stops the statement if it still runs on the server (a search replaced by a newer one);
+    // its next step reports DatabaseError::Kind::Cancelled.
+    void cancel();
 
 private:
     friend class SqlConnection;
@@ -132,8 +135,17 @@ public:
     void execute(const QString& sql, const BlobParams& params);
     // Runs the text and returns the rows of its last statement.
     QueryResult query(const QString& sql);
-    // Prepares the (first) statement of the text for reading row by row.
-    SqlStatement prepare(const QString& sql);
+    // Prepares the (first) statement of the text for reading row by row. A statement that
+    // waits for a server with ProcessEvents keeps the program answering meanwhile (see
+    // setWaitHook); a click then may start another statement, which finds this one's rows
+    // already read, or cancels it.
+    enum class Waiting { Block, ProcessEvents };
+    SqlStatement prepare(const QString& sql, Waiting waiting = Waiting::Block);
+    // Run now and then while an interruptible statement waits for a server.
+    void setWaitHook(std::function<void()> hook);
+    // Has the database prepare every statement of the text without running any: what a
+    // statement names must exist and its types must fit. Nothing is written or read.
+    void check(const QString& sql);
     // Runs one INSERT (with named BLOB parameters) and returns the id of the new row.
     qint64 insert(const QString& sql, const BlobParams& params = {});
     qint64 lastInsertRowId() const;
@@ -158,6 +170,7 @@ private:
 
     std::unique_ptr<ConnectionBackend> m_backend;
     Observer m_observer;
+    std::function<void()> m_waitHook;
     int m_busyTimeoutMs = 5000;
 };
 

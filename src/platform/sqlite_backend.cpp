@@ -150,9 +150,11 @@ public:
         throw error;
     }
 
-    QueryResult runScript(const QString& sql) override
+    // Prepares the statements of the text in turn; each is handed over and finalised before
+    // the next is prepared, so that a statement may use what the one before it made.
+    template <class Each>
+    void forEachStatement(const QString& sql, Each each)
     {
-        QueryResult result;
         const QByteArray utf8 = sql.toUtf8();
         const char* tail = utf8.constData();
         const char* end = tail + utf8.size();
@@ -163,6 +165,19 @@ public:
             if (!raw)
                 break; // only blanks or comments were left
             SqliteCursor stmt(this, raw);
+            each(stmt);
+        }
+    }
+
+    void check(const QString& sql) override
+    {
+        forEachStatement(sql, [](SqliteCursor&) {});
+    }
+
+    QueryResult runScript(const QString& sql) override
+    {
+        QueryResult result;
+        forEachStatement(sql, [&result](SqliteCursor& stmt) {
             QueryResult current;
             const int columns = stmt.columnCount();
             for (int c = 0; c < columns; ++c)
@@ -176,11 +191,15 @@ public:
             }
             if (columns > 0 || result.columns.isEmpty())
                 result = std::move(current);
-        }
+        });
         return result;
     }
 
-    std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params) override
+    // Statements run on this thread from the first step to the last; there is no waiting
+    // for anyone else, so nothing to interrupt.
+    void setWaitHook(std::function<void()>) override {}
+    std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params,
+                                             bool = false) override
     {
         const QByteArray utf8 = sql.toUtf8();
         sqlite3_stmt* raw = nullptr;

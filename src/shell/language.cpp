@@ -61,5 +61,8 @@ void ApplyLanguage(TfrmMainVarnel& main, TfrmOptionsVarnel* options)
     options->rbDBFilename->setText(QStringLiteral("Выбрать местоположение файла базы данных."));
     options->lbPath->setText(QStringLiteral(
         "Допустимо использовать базу данных в сети (пример: \\\\PCNAME\\Folder\\sqlite.db)"));
+    options->rbServer->setText(QStringLiteral("Использовать базу данных на сервере PostgreSQL."));
+    options->lbServer->setText(QStringLiteral("Например, postgresql://server/shop или service=shop. "
+                                              "Пароли здесь не хранятся."));
     options->bCancel->setText(QStringLiteral("Отмена"));
 }

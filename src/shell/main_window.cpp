@@ -52,6 +52,9 @@ TfrmMainVarnel::TfrmMainVarnel(QWidget* parent) : TForm(parent)
     mniAbout = MainMenu->addAction(QStringLiteral("About"));
 
     SQLConnection = new TSQLConnection(this);
+    // While a search waits for a server the window keeps answering: it repaints, and a click
+    // that starts the same search again replaces the waiting one.
+    SQLConnection->connection.setWaitHook([] { QCoreApplication::processEvents(); });
     m_actions = std::make_unique<TRecordActions>(SQLConnection->connection, *this);
     OpenPictureDialog = new TFileDialog(TFileDialog::Kind::Open, this);
     OpenPictureDialog->setFilter(PictureFilter);

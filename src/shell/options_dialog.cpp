@@ -3,6 +3,7 @@
 #include "platform/desktop_services.h"
 #include "platform/guard.h"
 #include "platform/lang.h"
+#include "platform/sql_connection.h"
 #include "shell/settings.h"
 
 #include <QAction>
@@ -21,10 +22,10 @@ TfrmOptionsVarnel::TfrmOptionsVarnel(QAction* reportDesignerItem, QWidget* paren
     setObjectName(QStringLiteral("frmOptionsVarnel"));
     setWindowTitle(QStringLiteral("Options"));
     setSizeable(false);
-    setClientSize(447, 202);
+    setClientSize(447, 292);
 
     gbDatabase = new QGroupBox(QStringLiteral("Database"), client());
-    gbDatabase->setGeometry(8, 8, 431, 148);
+    gbDatabase->setGeometry(8, 8, 431, 238);
     rbAppFolder = new QRadioButton(
         QStringLiteral("Save the database file in the folder with the application."), gbDatabase);
     rbAppFolder->setGeometry(14, 24, 405, 20);
@@ -47,10 +48,22 @@ TfrmOptionsVarnel::TfrmOptionsVarnel(QAction* reportDesignerItem, QWidget* paren
     QPalette grey = lbPath->palette();
     grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
     lbPath->setPalette(grey);
+    rbServer = new QRadioButton(QStringLiteral("Use a database on a PostgreSQL server."), gbDatabase);
+    rbServer->setGeometry(14, 148, 405, 20);
+    edServer = new QLineEdit(gbDatabase);
+    edServer->setGeometry(32, 174, 385, 23);
+    edServer->setPlaceholderText(QStringLiteral("postgresql://host/database"));
+    lbServer = new QLabel(QStringLiteral("For example postgresql://server/shop or service=shop. "
+                                         "Passwords are not kept here."),
+                          gbDatabase);
+    lbServer->setGeometry(8, 198, 415, 36);
+    lbServer->setAlignment(Qt::AlignCenter);
+    lbServer->setWordWrap(true);
+    lbServer->setPalette(grey);
     bOK = new QPushButton(QStringLiteral("OK"), client());
-    bOK->setGeometry(272, 166, 80, 27);
+    bOK->setGeometry(272, 256, 80, 27);
     bCancel = new QPushButton(QStringLiteral("Cancel"), client());
-    bCancel->setGeometry(359, 166, 80, 27);
+    bCancel->setGeometry(359, 256, 80, 27);
     OpenDialog = new TFileDialog(TFileDialog::Kind::Open, this);
 
     addComponent(gbDatabase, QStringLiteral("gbDatabase"));
@@ -59,12 +72,16 @@ TfrmOptionsVarnel::TfrmOptionsVarnel(QAction* reportDesignerItem, QWidget* paren
     addComponent(edFileName, QStringLiteral("edFileName"));
     addComponent(bOpenFile, QStringLiteral("bOpenFile"));
     addComponent(lbPath, QStringLiteral("lbPath"));
+    addComponent(rbServer, QStringLiteral("rbServer"));
+    addComponent(edServer, QStringLiteral("edServer"));
+    addComponent(lbServer, QStringLiteral("lbServer"));
     addComponent(bOK, QStringLiteral("bOK"));
     addComponent(bCancel, QStringLiteral("bCancel"));
     addComponent(OpenDialog, QStringLiteral("OpenDialog"));
 
     connect(rbAppFolder, &QRadioButton::clicked, this, [this] { guarded([this] { rbAppFolderClick(); }); });
     connect(rbDBFilename, &QRadioButton::clicked, this, [this] { guarded([this] { rbDBFilenameClick(); }); });
+    connect(rbServer, &QRadioButton::clicked, this, [this] { guarded([this] { rbServerClick(); }); });
     connect(bOpenFile, &QToolButton::clicked, this, [this] { guarded([this] { bOpenFileClick(); }); });
     connect(bOK, &QPushButton::clicked, this, [this] { guarded([this] { bOKClick(); }); });
     connect(bCancel, &QPushButton::clicked, this, [this] { guarded([this] { bCancelClick(); }); });
@@ -77,6 +94,13 @@ void TfrmOptionsVarnel::setFileControlsEnabled(bool enabled)
 {
     edFileName->setEnabled(enabled);
     bOpenFile->setEnabled(enabled);
+}
+
+// Only the edit of the chosen kind of database takes input.
+void TfrmOptionsVarnel::enableFor(QRadioButton* choice)
+{
+    setFileControlsEnabled(choice == rbDBFilename);
+    edServer->setEnabled(choice == rbServer);
 }
 
 // A hint too long for one line breaks before its example, not inside the example's path.
@@ -95,25 +119,33 @@ void TfrmOptionsVarnel::fitPathHint()
 void TfrmOptionsVarnel::FormShow()
 {
     fitPathHint();
-    setFileControlsEnabled(false);
     const QString name = LoadOptions(m_reportDesignerItem);
-    if (!name.isEmpty()) {
-        setFileControlsEnabled(true);
-        rbDBFilename->setChecked(true);
+    QRadioButton* choice = rbAppFolder;
+    if (SqlConnection::namesServer(name)) {
+        choice = rbServer;
+        edServer->setText(name);
+    } else if (!name.isEmpty()) {
+        choice = rbDBFilename;
         edFileName->setText(name);
-    } else {
-        rbAppFolder->setChecked(true);
     }
+    choice->setChecked(true);
+    enableFor(choice);
 }
 
 void TfrmOptionsVarnel::rbAppFolderClick()
 {
-    setFileControlsEnabled(false);
+    enableFor(rbAppFolder);
 }
 
 void TfrmOptionsVarnel::rbDBFilenameClick()
 {
-    setFileControlsEnabled(true);
+    enableFor(rbDBFilename);
+}
+
+void TfrmOptionsVarnel::rbServerClick()
+{
+    enableFor(rbServer);
+    edServer->setFocus();
 }
 
 void TfrmOptionsVarnel::bOpenFileClick()
@@ -125,13 +157,27 @@ void TfrmOptionsVarnel::bOpenFileClick()
 
 void TfrmOptionsVarnel::SaveOptions()
 {
-    ::SaveOptions(rbAppFolder->isChecked(), rbDBFilename->isChecked() ? edFileName->text() : QString());
+    QString chosen;
+    if (rbDBFilename->isChecked())
+        chosen = edFileName->text();
+    else if (rbServer->isChecked())
+        chosen = edServer->text().trimmed();
+    ::SaveOptions(rbAppFolder->isChecked(), chosen);
     desktop().message(this, Lang.Info, Lang.Restart_the_program_to_apply_the_settings,
                       DesktopServices::Icon::Information, DesktopServices::Ok);
 }
 
 void TfrmOptionsVarnel::bOKClick()
 {
+    // A server named in a way the connection would read as a file name is refused here,
+    // before it is written, so the next start does not look for a file of that name.
+    if (rbServer->isChecked() && !edServer->text().trimmed().isEmpty()
+        && !SqlConnection::namesServer(edServer->text())) {
+        desktop().message(this, Lang.Error, Lang.Not_a_server_connection.arg(edServer->text().trimmed()),
+                          DesktopServices::Icon::Information, DesktopServices::Ok);
+        edServer->setFocus();
+        return;
+    }
     SaveOptions();
     closeForm();
 }

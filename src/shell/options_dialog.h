@@ -11,8 +11,9 @@ class QPushButton;
 class QRadioButton;
 class QToolButton;
 
-// The database-location dialog: the database in the application's folder, or a file anywhere
-// else (a network path too). The choice applies at the next start.
+// The database-location dialog: the database in the application's folder, a file anywhere
+// else (a network path too), or a database on a PostgreSQL server. The choice applies at the
+// next start.
 class TfrmOptionsVarnel : public TForm {
     Q_OBJECT
 public:
@@ -24,6 +25,9 @@ public:
     QLineEdit* edFileName;
     QToolButton* bOpenFile;
     QLabel* lbPath;
+    QRadioButton* rbServer;
+    QLineEdit* edServer;
+    QLabel* lbServer;
     QPushButton* bOK;
     QPushButton* bCancel;
     TFileDialog* OpenDialog;
@@ -31,6 +35,7 @@ public:
     void FormShow();
     void rbAppFolderClick();
     void rbDBFilenameClick();
+    void rbServerClick();
     void bOpenFileClick();
     void bOKClick();
     void bCancelClick();
@@ -38,6 +43,7 @@ public:
 
 private:
     void setFileControlsEnabled(bool enabled);
+    void enableFor(QRadioButton* choice);
     void fitPathHint();
     QAction* m_reportDesignerItem;
 };

@@ -10,7 +10,7 @@
 #include "report/engine/dataset.h"
 #include "report/engine/template.h"
 #include "report/report.h"
-#include "shell/settings.h"
+#include "shell/project_database.h"
 
 #include <QFileInfo>
 
@@ -58,20 +58,6 @@ BatchOptions parse(const QStringList& arguments)
     return options;
 }
 
-// The database start-up would open: the one settings.ini names, else sqlite.db beside the
-// program. It must exist: a batch run never creates one.
-QString databasePath()
-{
-    QString path = LoadOptions(nullptr);
-    if (SqlConnection::namesServer(path))
-        return path;
-    if (path.isEmpty())
-        path = ExeFolder() + QStringLiteral("sqlite.db");
-    if (!QFileInfo(path).isFile())
-        throw FileError(QStringLiteral("the database file is not found: %1").arg(path));
-    return path;
-}
-
 void run(const BatchOptions& options)
 {
     // The sheet and document names the filters write are in the user's language.
@@ -87,7 +73,12 @@ void run(const BatchOptions& options)
     if (!QFileInfo(templatePath).isFile())
         throw FileError(QStringLiteral("report template not found: %1").arg(templatePath));
 
-    const QString database = databasePath();
+    // The database first: a run that cannot reach it says so whatever else is wrong.
+    SqlConnection db;
+    OpenProjectDatabaseReadOnly(db);
+    // The catalogue spells the names in author SQL for a server.
+    if (db.isServer())
+        LoadTables(ExeFolder() + QStringLiteral("tables.ini"));
     report.loadTemplate(templatePath);
     QString sql = options.sql.value_or(report.reportTemplate().query).trimmed();
     if (sql.isEmpty())
@@ -100,15 +91,6 @@ void run(const BatchOptions& options)
     else if (sql.contains(QStringLiteral("$id"), Qt::CaseInsensitive))
         throw FormatError(QStringLiteral("the query uses $id: give the record id with --id N"));
 
-    SqlConnection db;
-    if (SqlConnection::namesServer(database)) {
-        // No one is there to type a password: libpq's password and service files serve it.
-        db.openServer(database);
-        db.execute(QStringLiteral("SET default_transaction_read_only = on"));
-        LoadTables(ExeFolder() + QStringLiteral("tables.ini"));
-    } else {
-        db.openReadOnly(database);
-    }
     ReportDataset data;
     data.setUserName(QStringLiteral("Report"));
     SqlStatement statement = db.prepare(AuthorSql(db, sql));
@@ -129,8 +111,8 @@ ReportBatchResult RunReportBatch(const QStringList& arguments)
         run(parse(arguments));
         return {};
     } catch (const VarnelError& error) {
-        return {1, error.message().simplified()};
+        return CommandOutcome::failure(ExitCode::Failed, error.message().simplified());
     } catch (const std::exception& error) {
-        return {1, QString::fromLocal8Bit(error.what()).simplified()};
+        return CommandOutcome::failure(ExitCode::Failed, QString::fromLocal8Bit(error.what()).simplified());
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/command_line.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -8,10 +10,7 @@
 //   varnel --report TEMPLATE --format pdf|jpeg|tiff|html|rtf|odt|ods|xls --output FILE [--sql "SELECT ..."] [--id N]
 // TEMPLATE is named as a report button names it, below the project's Report folder; the
 // database is the one start-up would open, read only.
-struct ReportBatchResult {
-    int exitCode = 0;
-    QString error; // one line for standard error when exitCode is not 0
-};
+using ReportBatchResult = CommandOutcome;
 
 // Runs the batch; arguments as the program received them (the program name first).
 ReportBatchResult RunReportBatch(const QStringList& arguments);

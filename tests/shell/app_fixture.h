@@ -23,38 +23,22 @@
 // database on the tests' server.
 class RunningApp {
 public:
-    // serverConninfo names a server database of the test's own instead of a fresh one;
     // beforeStart scripts the desktop for what start-up asks.
     RunningApp(const QByteArray& tablesIni, const QByteArray& formsXml,
-               Backend backend = Backend::SQLite, const QString& serverConninfo = QString(),
+               Backend backend = Backend::SQLite,
                const std::function<void(ScriptedDesktop&)>& beforeStart = {})
         : desk(ScriptedDesktop::install())
     {
-        if (beforeStart)
-            beforeStart(desk);
-        project.write("tables.ini", tablesIni);
-        project.write("forms.xml", formsXml);
-        if (backend == Backend::PostgreSQL) {
-            QString conninfo = serverConninfo;
-            if (conninfo.isEmpty()) {
-                server = std::make_unique<PgTestDatabase>();
-                conninfo = server->conninfo();
-            }
-            project.write("settings.ini", "[Options]\nserver=" + conninfo.toUtf8() + "\n");
-        }
-        main = std::make_unique<TfrmMainVarnel>();
-        options = std::make_unique<TfrmOptionsVarnel>(main->mniReport);
-        main->setOptionsDialog(options.get());
-        main->connection().setObserver([this](const QString& sql) { statements.append(sql); });
-        // A form shown modally without an action for it closes at once: no test can block.
-        TForm::setModalHook([this](TForm* shown) {
-            const auto it = modalActions.find(shown->formName());
-            if (it != modalActions.end())
-                it->second(shown);
-            else
-                shown->closeForm();
-        });
-        guarded([this] { main->FormShow(); });
+        if (backend == Backend::PostgreSQL)
+            server = std::make_unique<PgTestDatabase>();
+        start(tablesIni, formsXml, server ? server->conninfo() : QString(), beforeStart);
+    }
+    // Started on a database that exists already: settings.ini names it.
+    RunningApp(const QByteArray& tablesIni, const QByteArray& formsXml, const QString& database,
+               const std::function<void(ScriptedDesktop&)>& beforeStart = {})
+        : desk(ScriptedDesktop::install())
+    {
+        start(tablesIni, formsXml, database, beforeStart);
     }
     ~RunningApp() { TForm::setModalHook(nullptr); }
 
@@ -111,4 +95,29 @@ public:
     std::unique_ptr<TfrmOptionsVarnel> options;
     QStringList statements;
     std::map<QString, std::function<void(TForm*)>> modalActions;
+
+private:
+    void start(const QByteArray& tablesIni, const QByteArray& formsXml, const QString& database,
+               const std::function<void(ScriptedDesktop&)>& beforeStart)
+    {
+        if (beforeStart)
+            beforeStart(desk);
+        project.write("tables.ini", tablesIni);
+        project.write("forms.xml", formsXml);
+        if (!database.isEmpty())
+            project.write("settings.ini", "[Options]\nserver=" + database.toUtf8() + "\n");
+        main = std::make_unique<TfrmMainVarnel>();
+        options = std::make_unique<TfrmOptionsVarnel>(main->mniReport);
+        main->setOptionsDialog(options.get());
+        main->connection().setObserver([this](const QString& sql) { statements.append(sql); });
+        // A form shown modally without an action for it closes at once: no test can block.
+        TForm::setModalHook([this](TForm* shown) {
+            const auto it = modalActions.find(shown->formName());
+            if (it != modalActions.end())
+                it->second(shown);
+            else
+                shown->closeForm();
+        });
+        guarded([this] { main->FormShow(); });
+    }
 };

@@ -32,7 +32,9 @@ TEST_F(OptionsDialog, WithoutSettingsTheApplicationFolderIsChosen)
 {
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "Options");
-    EXPECT_EQ(dialog.clientSize(), QSize(447, 202));
+    // Taller than the two choices need: the third is a database server.
+    EXPECT_EQ(dialog.clientSize(), QSize(447, 292));
+    EXPECT_FALSE(dialog.edServer->isEnabled());
     EXPECT_TRUE(dialog.rbAppFolder->isChecked());
     EXPECT_FALSE(dialog.edFileName->isEnabled());
     EXPECT_FALSE(dialog.bOpenFile->isEnabled());
@@ -101,4 +103,38 @@ TEST_F(OptionsDialog, ASettingsFileThatCannotBeWrittenShowsTheErrorAndKeepsTheDi
     EXPECT_TRUE(desk->messages[0].text.contains("settings.ini"));
     EXPECT_EQ(desk->messages[0].icon, DesktopServices::Icon::Error);
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(OptionsDialog, AServerIsShownAndChosenByItsConnectionText)
+{
+    project.write("settings.ini", QByteArray("[Options]\nserver=postgresql://db.example/shop\n"));
+    dialog.show();
+    EXPECT_TRUE(dialog.rbServer->isChecked());
+    EXPECT_TRUE(dialog.edServer->isEnabled());
+    EXPECT_FALSE(dialog.edFileName->isEnabled());
+    EXPECT_EQ(dialog.edServer->text(), "postgresql://db.example/shop");
+    EXPECT_TRUE(dialog.edFileName->text().isEmpty());
+
+    // A text that names no server is refused before anything is written.
+    dialog.edServer->setText("shop");
+    dialog.bOK->click();
+    ASSERT_EQ(desk->messages.size(), 1u);
+    EXPECT_EQ(desk->messages[0].text,
+              "\"shop\" does not name a database server. Write it as postgresql://server/database, "
+              "as host=server dbname=database, or as service=name.");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(server(), "postgresql://db.example/shop");
+
+    dialog.edServer->setText("  service=shop ");
+    dialog.bOK->click();
+    EXPECT_EQ(server(), "service=shop");
+    EXPECT_FALSE(dialog.isVisible());
+
+    // From a file to the server and back to a file.
+    dialog.show();
+    dialog.rbDBFilename->click();
+    EXPECT_FALSE(dialog.edServer->isEnabled());
+    dialog.edFileName->setText("/data/shop.db");
+    dialog.bOK->click();
+    EXPECT_EQ(server(), "/data/shop.db");
 }

@@ -78,7 +78,7 @@ TEST(ServerConnection, APasswordIsAskedForKeptInMemoryOnlyAndAskedAgainWhenRefus
 {
     PrivateServer server;
     requirePassword(server);
-    RunningApp app(Tables, FormsXml, Backend::PostgreSQL, server.conninfo("shop", "clerk"),
+    RunningApp app(Tables, FormsXml, server.conninfo("shop", "clerk"),
                    [](ScriptedDesktop& desk) { desk.passwords = {QString("wrong"), QString("secret")}; });
     EXPECT_EQ(app.main->startupState(), TfrmMainVarnel::StartupState::Running)
         << app.desk.texts().join('|').toStdString();
@@ -109,7 +109,7 @@ TEST(ServerConnection, GivingUpThePasswordOrAnUnreachableServerIsToldAndTheOptio
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        RunningApp app(Tables, FormsXml, Backend::PostgreSQL, c.conninfo,
+        RunningApp app(Tables, FormsXml, c.conninfo,
                        [](ScriptedDesktop& desk) { desk.passwords = {std::nullopt}; });
         EXPECT_EQ(app.main->startupState(), TfrmMainVarnel::StartupState::StoppedEarly);
         ASSERT_EQ(app.desk.messages.size(), 1u);
@@ -127,7 +127,7 @@ TEST_P(LostConnection, WhatWasTypedIsKeptAndSaveAgainSavesOnce)
     PrivateServer server;
     server.admin("CREATE DATABASE shop TEMPLATE template0 ENCODING 'UTF8' "
                  "LC_COLLATE 'C.UTF-8' LC_CTYPE 'C.UTF-8'");
-    RunningApp app(Tables, FormsXml, Backend::PostgreSQL, server.conninfo("shop"));
+    RunningApp app(Tables, FormsXml, server.conninfo("shop"));
     ASSERT_EQ(app.main->startupState(), TfrmMainVarnel::StartupState::Running);
     app.onModal("frmCustomer", [&](TForm* form) {
         app.control<TdbEdit>("frmCustomer", "edName")->setText("Kim");
