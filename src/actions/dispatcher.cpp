@@ -106,6 +106,7 @@ void TRecordActions::showForm(TdbButton* b)
         else if (auto* save = qobject_cast<TdbButton*>(c); save && save->dbActionType == adbSaveRecord)
             save->dbGeneralTableId = -1;
     }
+    m_cleanState.remove(target); // a form shown as it is holds no record to lose
     target->showModal();
 }
 
@@ -116,7 +117,7 @@ void TRecordActions::closeForm(TdbButton* b)
         return;
     if (form == &m_main)
         form->close(); // closing the main window ends the application
-    else
+    else if (mayClose(form))
         form->closeForm();
 }
 
@@ -200,6 +201,7 @@ void TRecordActions::newRecord(TdbButton* b)
     }
 
     target->setHint(QString());
+    markClean(target);
     target->showModal();
     refreshDependentGrids(form, target->hint(), b);
 }
@@ -258,10 +260,11 @@ void TRecordActions::deleteRecord(TdbButton* b)
         inform(Lang.Error, Lang.Unable_to_determine_the_record_ID);
         return;
     }
+    // The question says which record goes and what goes with it; No is the answer that
+    // Enter gives.
     if (b->dbConfirmDelete
-        && desktop().message(&m_main, Lang.Confirm, Lang.Are_you_sure_you_want_to_delete_the_record,
-                             DesktopServices::Icon::Question,
-                             DesktopServices::Yes | DesktopServices::No)
+        && desktop().message(&m_main, Lang.Confirm, deleteQuestion(grid, id), DesktopServices::Icon::Question,
+                             DesktopServices::Yes | DesktopServices::No, DesktopServices::No)
                != DesktopServices::Yes)
         return;
     {

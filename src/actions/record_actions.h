@@ -42,6 +42,14 @@ public:
     void SetLinkedComboBoxValue(TdbComboBox* child, qint32 itemId);
     static TdbComboBox* FindChildCombo(TdbComboBox* combo);
 
+    // ---- unsaved edits ----
+    // Remembers the form's data controls as they are now: filled, or just saved.
+    void markClean(TForm* form);
+    // Whether the form may close: yes when nothing was changed since it was filled or saved;
+    // otherwise the user chooses to save (the form stays open when that fails), to discard the
+    // changes, or to go back to the form.
+    bool mayClose(TForm* form);
+
     // ---- the single actions ----
     void search(TdbButton* b);
     void showForm(TdbButton* b);
@@ -100,6 +108,8 @@ private:
     void forgetRow(const TForm* form, const QString& table);
     const LoadedRow* loadedRow(const TForm* form, const QString& table) const;
     QHash<QPair<const TForm*, QString>, LoadedRow> m_loadedRows;
+    // Each record form's controls as they were when it was filled or last saved.
+    QHash<const TForm*, QStringList> m_cleanState;
 
     // One attempt at the save; overwrite skips the check for other users' changes.
     enum class Written { Nothing, Inserted, Updated, ChangedByOther, DeletedByOther };
@@ -109,6 +119,9 @@ private:
     // False when nothing was saved.
     bool saveParentRecord(TForm* form);
     void refreshDependentGrids(TForm* form, const QString& table, TdbButton* parentLinkFrom);
+    // The delete question for the grid's record id: which record, and the rows of other
+    // tables that its deletion takes with it.
+    QString deleteQuestion(TdbStringGridEx* grid, qint32 id);
     static TdbStringGridEx* resultGrid(TdbButton* b);
     void inform(const QString& caption, const QString& text) const;
 

@@ -147,6 +147,7 @@ QString TRecordActions::FillForm(qint32 id, TdbButton* button)
         if (form->formName() != button->dbFormName)
             continue;
         fillControls(form, g, id, button);
+        markClean(form);
         form->setHint(QString());
         form->showModal();
         result = form->hint();

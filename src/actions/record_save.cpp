@@ -399,8 +399,10 @@ TRecordActions::Saved TRecordActions::saveRecord(TdbButton* b)
             overwrite = true;
             continue;
         }
-        if (choice == 0)
+        if (choice == 0) {
             fillControls(form, b->dbGeneralTable, b->dbGeneralTableId, nullptr);
+            markClean(form);
+        }
         return Saved::Nothing;
     }
 }
@@ -489,5 +491,9 @@ TRecordActions::Written TRecordActions::writeRecord(TdbButton* b, bool overwrite
         FillDictionaries(table);
         form->closeForm();
     }
+    // A form that stays open after its save (a parent record saved for a child) shows what
+    // is stored now.
+    if (form->isVisible())
+        markClean(form);
     return insert ? Written::Inserted : Written::Updated;
 }

@@ -35,6 +35,8 @@ struct Catalogue {
     std::vector<CalcLine> calcs;
     // Every table and column name, case-folded, to its spelling in tables.ini.
     QHash<QString, QString> names;
+    // The "^" references: rows of child go when their parent row goes.
+    std::vector<CascadeReference> cascades;
 };
 
 Catalogue& catalogue()
@@ -88,6 +90,8 @@ bool startsWithAnyOf(const QString& text, QStringView characters)
 void loadKey(const IniFile& ini, const QString& table, QString key)
 {
     QString value = ini.value(table, key, QStringLiteral("ERROR"));
+    if (key.startsWith(u'^'))
+        catalogue().cascades.push_back({table, key.mid(1), value});
     if (key.startsWith(u'%')) {
         key.remove(0, 1);
         appendCalcLine(table + u'.' + key + u'=' + value);
@@ -175,6 +179,15 @@ void LoadTables(const QString& fileName)
         catalogue().names.insert(table.toCaseFolded(), table);
     }
     collectNames();
+}
+
+std::vector<CascadeReference> CascadingReferences(const QString& parent)
+{
+    std::vector<CascadeReference> found;
+    for (const CascadeReference& reference : catalogue().cascades)
+        if (reference.parent == parent)
+            found.push_back(reference);
+    return found;
 }
 
 QString CatalogueName(const QString& name)

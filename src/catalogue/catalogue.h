@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 // The table catalogue read from tables.ini: which fields each table has, with their types,
 // which are calculated, and which tables are dictionaries. The query builders consult it at
@@ -49,6 +50,16 @@ bool IsCalcField(const QString& name);
 // dialect's terms.
 QString ExpandCalcFields(const QString& list, bool qualified,
                          const SqlDialect& dialect = SqlDialect::sqlite());
+
+// A reference made with a "^" key: the child table's rows go with the parent row they name
+// (ON DELETE CASCADE).
+struct CascadeReference {
+    QString child;
+    QString column;
+    QString parent;
+};
+// The cascading references to rows of the table, in tables.ini's order.
+std::vector<CascadeReference> CascadingReferences(const QString& parent);
 
 // The spelling in tables.ini of a table or column name (the key id, stored fields and the
 // file-name columns beside pictures and files), whatever the letter case it is asked in;

@@ -63,7 +63,7 @@ protected:
 class QtDesktopServices final : public DesktopServices {
 public:
     Button message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
-                   Buttons buttons) override
+                   Buttons buttons, Button defaultButton = NoButton) override
     {
         QString shown = text;
         shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -80,6 +80,22 @@ public:
             box.addButton(QMessageBox::Cancel);
         if (buttons == Buttons())
             box.addButton(QMessageBox::Ok);
+        switch (static_cast<int>(buttons & defaultButton)) {
+        case Yes:
+            box.setDefaultButton(QMessageBox::Yes);
+            break;
+        case No:
+            box.setDefaultButton(QMessageBox::No);
+            break;
+        case Ok:
+            box.setDefaultButton(QMessageBox::Ok);
+            break;
+        case Cancel:
+            box.setDefaultButton(QMessageBox::Cancel);
+            break;
+        default:
+            break;
+        }
         box.exec();
         switch (box.standardButton(box.clickedButton())) {
         case QMessageBox::Yes:

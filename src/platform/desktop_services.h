@@ -15,7 +15,7 @@ class QWidget;
 class DesktopServices {
 public:
     enum class Icon { None, Information, Question, Warning, Error };
-    enum Button { Ok = 0x1, Yes = 0x2, No = 0x4, Cancel = 0x8 };
+    enum Button { NoButton = 0, Ok = 0x1, Yes = 0x2, No = 0x4, Cancel = 0x8 };
     Q_DECLARE_FLAGS(Buttons, Button)
 
     enum class ShowMode { Normal, Maximized };
@@ -32,9 +32,10 @@ public:
 
     virtual ~DesktopServices() = default;
 
-    // A modal message box; returns the button the user pressed.
+    // A modal message box; returns the button the user pressed. defaultButton, when it is one
+    // of buttons, is the one Enter presses (otherwise the toolkit's choice).
     virtual Button message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
-                           Buttons buttons) = 0;
+                           Buttons buttons, Button defaultButton = NoButton) = 0;
     // A question answered with buttons in the caller's words; returns the index of the chosen
     // button. defaultIndex is the button that Enter presses, escapeIndex the answer when the
     // box is closed by Escape or its title bar.

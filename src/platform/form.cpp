@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QCalendarWidget>
+#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -257,6 +258,20 @@ void TForm::closeForm()
 void TForm::setModalHook(std::function<void(TForm*)> hook)
 {
     modalHook() = std::move(hook);
+}
+
+void TForm::closeEvent(QCloseEvent* event)
+{
+    // A failing question keeps the form open: what it holds is not thrown away unasked.
+    bool mayClose = true;
+    if (m_closeRequestHandler) {
+        mayClose = false;
+        guarded([&] { mayClose = m_closeRequestHandler(this); });
+    }
+    if (mayClose)
+        event->accept();
+    else
+        event->ignore();
 }
 
 void TForm::showEvent(QShowEvent* event)

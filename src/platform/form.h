@@ -71,6 +71,12 @@ public:
 
     // Called (guarded) every time the form is shown.
     void setShowHandler(std::function<void(TForm*)> handler) { m_showHandler = std::move(handler); }
+    // Asked (guarded) when the user closes the form by its window's close button; false keeps
+    // it open. closeForm() asks nothing.
+    void setCloseRequestHandler(std::function<bool(TForm*)> handler)
+    {
+        m_closeRequestHandler = std::move(handler);
+    }
 
     // The Enter key presses the default button, Escape the cancel button.
     void setDefaultButton(QAbstractButton* button) { m_defaultButton = button; }
@@ -85,6 +91,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void applyWindowFlags();
 
@@ -103,6 +110,7 @@ private:
     bool m_sizeable = false;
     class QEventLoop* m_modalLoop = nullptr;
     std::function<void(TForm*)> m_showHandler;
+    std::function<bool(TForm*)> m_closeRequestHandler;
     QPointer<QAbstractButton> m_defaultButton;
     QPointer<QAbstractButton> m_cancelButton;
 };

@@ -20,6 +20,8 @@ void TLang::fillEnglish()
     Entry_to_be_deleted_is_not_selected = QStringLiteral("Entry to be deleted is not selected.");
     Are_you_sure_you_want_to_delete_the_record =
         QStringLiteral("Are you sure you want to delete the record?");
+    Record_to_delete = QStringLiteral("Record: %1");
+    Deleted_with_it = QStringLiteral("These will be deleted with it: %1.");
     The_database_file_is_not_found = QStringLiteral("The database file is not found.");
     Not_a_number = QStringLiteral("Not a number.");
     Are_you_sure_you_want_to_delete_the_image_from_the_database =
@@ -74,6 +76,9 @@ void TLang::fillEnglish()
         "Reload shows the record as it is now; your changes on this form are dropped.\n"
         "Overwrite saves your version over the other user's changes.\n"
         "Cancel keeps the form as it is, and nothing is saved.");
+    Unsaved_changes = QStringLiteral("The record on this form has changes that are not saved yet.");
+    Save = QStringLiteral("Save");
+    Discard = QStringLiteral("Discard");
     Reload = QStringLiteral("Reload");
     Overwrite = QStringLiteral("Overwrite");
     Report_names_no_template = QStringLiteral(
@@ -127,6 +132,8 @@ void TLang::fillRussian()
     Entry_to_be_deleted_is_not_selected = QStringLiteral("Запись для удаления не выбрана.");
     Are_you_sure_you_want_to_delete_the_record =
         QStringLiteral("Вы действительно желаете удалить запись?");
+    Record_to_delete = QStringLiteral("Запись: %1");
+    Deleted_with_it = QStringLiteral("Вместе с ней будут удалены: %1.");
     The_database_file_is_not_found = QStringLiteral("Файл базы не найден.");
     Not_a_number = QStringLiteral("Не является числом.");
     Are_you_sure_you_want_to_delete_the_image_from_the_database =
@@ -179,6 +186,9 @@ void TLang::fillRussian()
         "«Перечитать» покажет запись в её нынешнем виде; ваши изменения в форме будут отброшены.\n"
         "«Перезаписать» сохранит вашу версию поверх изменений другого пользователя.\n"
         "«Отмена» оставит форму как есть, ничего не сохраняя.");
+    Unsaved_changes = QStringLiteral("В этой форме есть несохранённые изменения записи.");
+    Save = QStringLiteral("Сохранить");
+    Discard = QStringLiteral("Не сохранять");
     Reload = QStringLiteral("Перечитать");
     Overwrite = QStringLiteral("Перезаписать");
     Report_names_no_template = QStringLiteral(

@@ -13,6 +13,8 @@ struct TLang {
     QString Report_file_not_found;
     QString Entry_to_be_deleted_is_not_selected;
     QString Are_you_sure_you_want_to_delete_the_record;
+    QString Record_to_delete;
+    QString Deleted_with_it;
     QString The_database_file_is_not_found;
     QString Not_a_number;
     QString Are_you_sure_you_want_to_delete_the_image_from_the_database;
@@ -40,6 +42,9 @@ struct TLang {
     QString Record_changed_by_another_user;
     QString Record_deleted_by_another_user;
     QString Reload_or_overwrite;
+    QString Unsaved_changes;
+    QString Save;
+    QString Discard;
     QString Reload;
     QString Overwrite;
     QString Report_names_no_template;

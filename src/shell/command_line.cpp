@@ -11,7 +11,7 @@ namespace {
 class CommandLineDesktop final : public DesktopServices {
 public:
     Button message(QWidget*, const QString& caption, const QString& text, Icon,
-                   Buttons buttons) override
+                   Buttons buttons, Button = NoButton) override
     {
         tell(caption, text);
         for (const Button answer : {Ok, No, Cancel, Yes})

@@ -261,6 +261,9 @@ void TfrmMainVarnel::buildForms()
         throw;
     }
     keepBuilt();
+    for (TForm* form : m_builtForms)
+        if (form && form != this)
+            form->setCloseRequestHandler([this](TForm* closing) { return m_actions->mayClose(closing); });
     // Messages of the running application carry its title.
     if (!windowTitle().isEmpty())
         QGuiApplication::setApplicationDisplayName(windowTitle());

@@ -15,9 +15,10 @@ ScriptedDesktop& ScriptedDesktop::install()
 }
 
 DesktopServices::Button ScriptedDesktop::message(QWidget*, const QString& caption,
-                                                 const QString& text, Icon icon, Buttons buttons)
+                                                 const QString& text, Icon icon, Buttons buttons,
+                                                 Button defaultButton)
 {
-    messages.push_back({caption, text, icon, buttons});
+    messages.push_back({caption, text, icon, buttons, defaultButton});
     if (!answers.empty() && (buttons & ~Buttons(Ok))) {
         const Button answer = answers.front();
         answers.pop_front();

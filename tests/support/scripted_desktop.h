@@ -17,6 +17,7 @@ public:
         QString text;
         Icon icon;
         Buttons buttons;
+        Button defaultButton = NoButton;
     };
     struct Dialog {
         bool save;
@@ -32,7 +33,7 @@ public:
     static ScriptedDesktop& install();
 
     Button message(QWidget* parent, const QString& caption, const QString& text, Icon icon,
-                   Buttons buttons) override;
+                   Buttons buttons, Button defaultButton = NoButton) override;
     int choose(QWidget* parent, const QString& caption, const QString& text, Icon icon,
                const QStringList& buttons, int defaultIndex, int escapeIndex) override;
     std::optional<QString> askPassword(QWidget* parent, const QString& caption,
