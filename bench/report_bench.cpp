@@ -10,12 +10,14 @@
 //   report_bench --export KEY N  the report of N rows written by the filter KEY (child); the
 //                                document filters run at 100k beside PDF in the default run
 #include "platform/sql_connection.h"
-#include "report/page_document.h"
+#include "process_memory.h"
+#include "report/engine/dataset.h"
+#include "report/engine/page_document.h"
+#include "report/engine/template.h"
+#include "report/engine/text_layout.h"
+#include "report/export/pdf_export.h"
 #include "report/report.h"
-#include "report/report_dataset.h"
-#include "report/report_preview.h"
-#include "report/report_template.h"
-#include "report/report_text.h"
+#include "report/ui/preview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -69,16 +71,6 @@ void makeData(SqlConnection& db, int rows)
     db.execute(QStringLiteral("COMMIT;"));
 }
 
-long memoryKb(const char* key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
 void loadRows(ReportDataset& data, const QString& dbPath, int rows)
 {
     SqlConnection db;
@@ -109,7 +101,7 @@ int runReport(const QString& dbPath, const QString& out, int rows)
     timer.restart();
     report.prepare();
     {
-        ReportPreview preview(report);
+        ReportPreview preview(*report.pages(), report.filters());
         preview.show();
         QApplication::processEvents();
         preview.grab();

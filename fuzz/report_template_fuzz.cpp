@@ -3,10 +3,10 @@
 // writes back exactly (read, write, read again: the same template); filling never crashes.
 
 #include "platform/errors.h"
-#include "report/page_document.h"
+#include "report/engine/page_document.h"
 #include "report/report.h"
-#include "report/report_dataset.h"
-#include "report/report_template.h"
+#include "report/engine/dataset.h"
+#include "report/engine/template.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

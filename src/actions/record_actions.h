@@ -129,4 +129,5 @@ private:
     TForm& m_main;
     std::unique_ptr<ReportDataset> m_reportData;
     std::unique_ptr<Report> m_report;
+    bool m_reportRunning = false;
 };

@@ -12,10 +12,9 @@
 #include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "platform/sql_connection.h"
+#include "report/engine/dataset.h"
 #include "report/report.h"
-#include "report/report_dataset.h"
-#include "report/report_designer.h"
-#include "report/report_export.h"
+#include "report/report_windows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -123,6 +122,16 @@ QString TRecordActions::reportQueryText(TdbButton* b)
 
 void TRecordActions::reportAction(TdbButton* b)
 {
+    // One report at a time: while the pages are made the progress window lets events through,
+    // and a second click would start again under the running filler.
+    if (m_reportRunning)
+        return;
+    m_reportRunning = true;
+    const struct Running {
+        bool& flag;
+        ~Running() { flag = false; }
+    } running{m_reportRunning};
+
     TForm* form = TForm::formOf(b);
     if (form != &m_main && b->dbGeneralTableId == -1 && b->dbParentTable.isEmpty()
         && !saveParentRecord(form))
@@ -154,7 +163,8 @@ void TRecordActions::reportAction(TdbButton* b)
         m_report->setTemplateFileName(QString());
         m_report->addDataset(m_reportData.get());
         const QString folder = ExeFolder() + QStringLiteral("Report");
-        ReportDesigner::open(*m_report, m_reportData.get(), folder, folder, form ? static_cast<QWidget*>(form) : &m_main);
+        ReportWindows::openDesigner(*m_report, m_reportData.get(), folder, folder,
+                                    form ? static_cast<QWidget*>(form) : &m_main);
         return;
     }
 
@@ -182,20 +192,21 @@ void TRecordActions::reportAction(TdbButton* b)
             return;
         progress.finish();
         m_report->setProgress(nullptr);
-        m_report->show(false, parent);
+        ReportWindows::preview(*m_report, parent, false);
         return;
     case rpoPrint:
         if (!m_report->prepare(true))
             return;
         progress.finish();
-        m_report->print(parent);
+        ReportWindows::print(*m_report, parent);
         return;
     default:
         break;
     }
 
     const QString key = filterKey(b->dbReportOpenIn);
-    std::unique_ptr<ExportFilter> filter = ExportFilters::make(key);
+    // The report's own filter: its file and settings are kept from one export to the next.
+    ExportFilter* filter = m_report->filter(key);
     if (!filter) {
         inform(Lang.Error, Lang.Report_format_not_available.arg(key.toUpper()));
         return;
@@ -212,7 +223,7 @@ void TRecordActions::reportAction(TdbButton* b)
         filter->setFileName(exportFileName(filter->extension()));
         filter->setShowDialog(false);
     }
-    const bool written = m_report->exportTo(*filter, parent);
+    const bool written = ReportWindows::exportTo(*m_report, *filter, parent);
     progress.finish();
     if (!written || pictures)
         return;

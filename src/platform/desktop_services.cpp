@@ -5,8 +5,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
+#include <QWidget>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -42,6 +45,20 @@ QMessageBox::Icon toQtIcon(DesktopServices::Icon icon)
     }
     return QMessageBox::NoIcon;
 }
+
+class HideWatch : public QObject {
+public:
+    QEventLoop loop;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // A minimised window is hidden too, but not closed.
+        if (event->type() == QEvent::Hide && static_cast<QWidget*>(watched)->isHidden())
+            loop.quit();
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 class QtDesktopServices final : public DesktopServices {
 public:
@@ -142,6 +159,23 @@ public:
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
         return dialog.selectedFiles().first();
+    }
+
+    bool runModal(QWidget& window) override
+    {
+        if (auto* dialog = qobject_cast<QDialog*>(&window))
+            return dialog->exec() == QDialog::Accepted;
+        // A main window has no loop of its own: one runs here until the window is hidden (a
+        // close that the window refuses, to ask about unsaved changes, keeps it running).
+        HideWatch watch;
+        window.installEventFilter(&watch);
+        window.setWindowModality(Qt::ApplicationModal);
+        window.show();
+        window.raise();
+        window.activateWindow();
+        watch.loop.exec();
+        window.removeEventFilter(&watch);
+        return true;
     }
 
     bool shellOpen(const QString& target, const QString&, ShowMode) override

@@ -47,6 +47,10 @@ public:
     // The chosen file, or empty text when the user cancelled.
     virtual QString openFileName(const FileDialog& dialog) = 0;
     virtual QString saveFileName(const FileDialog& dialog) = 0;
+    // Runs one of the program's own windows modally (a dialog, or a main window such as the
+    // report designer) and returns when it is closed: true when a dialog was accepted, and for
+    // any other window once it has been closed.
+    virtual bool runModal(QWidget& window) = 0;
     // Opens a file or web address with the program the desktop associates with it.
     virtual bool shellOpen(const QString& target, const QString& workingFolder, ShowMode mode) = 0;
     // Whether the desktop has a program that opens files of the kind of fileName (only its

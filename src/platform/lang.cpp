@@ -2,8 +2,16 @@
 
 TLang Lang;
 
+void TLang::fillFor(const QLocale& locale)
+{
+    fillEnglish();
+    if (usesRussianTexts(locale))
+        fillRussian();
+}
+
 void TLang::fillEnglish()
 {
+    m_russian = false;
     Your_computer_does_not_have_Excel = QStringLiteral("Your computer does not have Excel");
     Entry_to_edit_is_no_selected = QStringLiteral("Entry to edit is no selected");
     Unable_to_determine_the_record_ID = QStringLiteral("Unable to determine the record ID");
@@ -119,6 +127,7 @@ void TLang::fillEnglish()
 
 void TLang::fillRussian()
 {
+    m_russian = true;
     Your_computer_does_not_have_Excel = QStringLiteral("На вашем компьютере не установлен Excel.");
     Entry_to_edit_is_no_selected = QStringLiteral("Невыбрана запись для редактирования.");
     Unable_to_determine_the_record_ID =

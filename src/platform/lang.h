@@ -87,6 +87,17 @@ struct TLang {
     void fillEnglish();
     // Russian texts for every field that has one; No_data_to_add stays English.
     void fillRussian();
+    // English, or Russian for a locale that reads the Russian texts.
+    void fillFor(const QLocale& locale);
+
+    // The captions of the report windows, the designer and the export targets, by their English
+    // text: in Russian while the table holds the Russian texts. A caption without a Russian text
+    // stays English.
+    QString caption(const char* english) const;
+    static bool hasRussianCaption(const char* english);
+
+private:
+    bool m_russian = false;
 };
 
 extern TLang Lang;

@@ -1,21 +1,21 @@
 #pragma once
 
-#include "report/report_export.h"
+#include "report/engine/progress.h"
+#include "report/export/export_filter.h"
 
 #include <QLocale>
 #include <QString>
-#include <functional>
 #include <memory>
 #include <vector>
 
-class QPrinter;
-class QWidget;
+class PageDocument;
 class ReportDataset;
 class ReportTemplate;
-class PageDocument;
 
-// The report as the actions see it: a template, the datasets it may read, and the pages made
-// from them. One object serves every report button; each use replaces the template.
+// The report as the actions and the batch run see it: a template, the datasets it may read, the
+// pages made from them, and one export filter of each kind. One object serves every report
+// button; each use replaces the template. It shows no window: the preview, the print dialog,
+// the export questions and the designer are ReportWindows'.
 class Report {
 public:
     Report();
@@ -42,6 +42,7 @@ public:
 
     // Told of the pages made and of pages written; answering false cancels.
     void setProgress(ReportProgress progress) { m_progress = std::move(progress); }
+    const ReportProgress& progress() const { return m_progress; }
     // Numbers, dates and booleans are shown in this locale (default: the program's).
     void setLocale(const QLocale& locale) { m_locale = locale; }
 
@@ -51,28 +52,20 @@ public:
     bool isPrepared() const { return m_pages != nullptr; }
     const PageDocument* pages() const { return m_pages.get(); }
 
-    // Prepares and shows the pages in the preview window, modal over parent.
-    void show(bool discardPrevious = true, QWidget* parent = nullptr);
-    // Prints the prepared pages after the print dialog (printer, range, copies); prepares
-    // first when nothing is prepared. False when the user cancelled.
-    bool print(QWidget* parent = nullptr);
-    // Prints without a dialog onto a printer set up by the caller.
-    void printTo(QPrinter& printer);
-    // Writes the prepared pages through the filter (prepares first when needed). False when
-    // the user cancelled.
-    bool exportTo(ExportFilter& filter, QWidget* parent = nullptr);
+    // Writes the prepared pages (prepared first when needed) to the filter's file, asking
+    // nothing. False when cancelled.
+    bool exportTo(ExportFilter& filter);
 
-    // The print dialog; tests replace it. Answers false when the user cancelled.
-    using PrintQuestion = std::function<bool(QPrinter& printer, int pageCount, QWidget* parent)>;
-    static void setPrintQuestion(PrintQuestion question);
+    // The report's own filters, one of each kind, kept with their settings for its whole life.
+    ExportFilterSet& filters() { return m_filters; }
+    ExportFilter* filter(const QString& key) { return m_filters.filter(key); }
 
 private:
-    bool requirePages();
-
     std::unique_ptr<ReportTemplate> m_template;
     std::unique_ptr<PageDocument> m_pages;
     std::vector<ReportDataset*> m_datasets;
     QString m_fileName;
     ReportProgress m_progress;
     QLocale m_locale;
+    ExportFilterSet m_filters;
 };

@@ -31,6 +31,8 @@ public:
     }
     QString openFileName(const FileDialog&) override { return QString(); }
     QString saveFileName(const FileDialog&) override { return QString(); }
+    // No one is there to answer a window: it counts as cancelled.
+    bool runModal(QWidget&) override { return false; }
     bool shellOpen(const QString&, const QString&, ShowMode) override { return false; }
     bool hasProgramFor(const QString&) override { return false; }
     QString tempFolder() override { return QDir::tempPath() + u'/'; }

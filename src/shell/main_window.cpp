@@ -15,7 +15,7 @@
 #include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "platform/windowed.h"
-#include "report/report_designer.h"
+#include "report/report_windows.h"
 #include "shell/about_box.h"
 #include "shell/language.h"
 #include "shell/options_dialog.h"
@@ -376,5 +376,5 @@ void TfrmMainVarnel::mniAboutClick()
 void TfrmMainVarnel::mniReportClick()
 {
     const QString folder = ExeFolder() + QStringLiteral("Report");
-    ReportDesigner::open(m_actions->report(), &m_actions->reportData(), folder, folder, this);
+    ReportWindows::openDesigner(m_actions->report(), &m_actions->reportData(), folder, folder, this);
 }

@@ -2,13 +2,14 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/sql_text.h"
+#include "platform/desktop_services.h"
 #include "platform/errors.h"
+#include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "platform/sql_connection.h"
+#include "report/engine/dataset.h"
+#include "report/engine/template.h"
 #include "report/report.h"
-#include "report/report_dataset.h"
-#include "report/report_export.h"
-#include "report/report_template.h"
 #include "shell/project_database.h"
 
 #include <QFileInfo>
@@ -23,8 +24,8 @@ struct BatchOptions {
     std::optional<qint64> id;
 };
 
-const QString Usage = QStringLiteral(
-    "usage: varnel --report TEMPLATE --format pdf|jpeg|tiff --output FILE [--sql \"SELECT ...\"] [--id N]");
+const QString Usage = QStringLiteral("usage: varnel --report TEMPLATE --format pdf|jpeg|tiff|html|rtf|odt|ods|xls "
+                                     "--output FILE [--sql \"SELECT ...\"] [--id N]");
 
 // Reads the options; a wrong one raises a FormatError whose text is the line to print.
 BatchOptions parse(const QStringList& arguments)
@@ -59,7 +60,10 @@ BatchOptions parse(const QStringList& arguments)
 
 void run(const BatchOptions& options)
 {
-    std::unique_ptr<ExportFilter> filter = ExportFilters::make(options.format);
+    // The sheet and document names the filters write are in the user's language.
+    Lang.fillFor(desktop().userLocale());
+    Report report;
+    ExportFilter* filter = report.filter(options.format);
     if (!filter)
         throw FormatError(QStringLiteral("unknown format \"%1\"; known: %2")
                               .arg(options.format, ExportFilters::keys().join(QStringLiteral(", "))));
@@ -69,20 +73,24 @@ void run(const BatchOptions& options)
     if (!QFileInfo(templatePath).isFile())
         throw FileError(QStringLiteral("report template not found: %1").arg(templatePath));
 
-    Report report;
-    report.loadTemplate(templatePath);
-    QString sql = options.sql.value_or(report.reportTemplate().query).trimmed();
-    if (sql.isEmpty())
-        throw FormatError(
-            QStringLiteral("no query: the template %1 carries none and --sql was not given").arg(name));
-    if (options.id)
-        sql.replace(QStringLiteral("$id"), QString::number(*options.id), Qt::CaseInsensitive);
-
+    // The database first: a run that cannot reach it says so whatever else is wrong.
     SqlConnection db;
     OpenProjectDatabaseReadOnly(db);
     // The catalogue spells the names in author SQL for a server.
     if (db.isServer())
         LoadTables(ExeFolder() + QStringLiteral("tables.ini"));
+    report.loadTemplate(templatePath);
+    QString sql = options.sql.value_or(report.reportTemplate().query).trimmed();
+    if (sql.isEmpty())
+        throw FormatError(
+            QStringLiteral("no query: the template %1 carries none and --sql was not given").arg(name));
+    // Without an id the query would run with "$id" in it and make an empty report that a
+    // scheduled job takes for a good one.
+    if (options.id)
+        sql.replace(QStringLiteral("$id"), QString::number(*options.id), Qt::CaseInsensitive);
+    else if (sql.contains(QStringLiteral("$id"), Qt::CaseInsensitive))
+        throw FormatError(QStringLiteral("the query uses $id: give the record id with --id N"));
+
     ReportDataset data;
     data.setUserName(QStringLiteral("Report"));
     SqlStatement statement = db.prepare(AuthorSql(db, sql));
@@ -92,7 +100,7 @@ void run(const BatchOptions& options)
 
     filter->setFileName(options.output);
     filter->setShowDialog(false);
-    filter->run(*report.pages(), nullptr, ReportProgress());
+    report.exportTo(*filter);
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 #include <optional>
 
 // A report made from the command line, without a window:
-//   varnel --report TEMPLATE --format pdf|jpeg|tiff --output FILE [--sql "SELECT ..."] [--id N]
+//   varnel --report TEMPLATE --format pdf|jpeg|tiff|html|rtf|odt|ods|xls --output FILE [--sql "SELECT ..."] [--id N]
 // TEMPLATE is named as a report button names it, below the project's Report folder; the
 // database is the one start-up would open, read only.
 using ReportBatchResult = CommandOutcome;

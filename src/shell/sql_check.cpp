@@ -14,7 +14,7 @@
 #include "platform/project_folder.h"
 #include "platform/sql_connection.h"
 #include "platform/sql_dialect.h"
-#include "report/report_template.h"
+#include "report/engine/template.h"
 #include "shell/main_window.h"
 #include "shell/project_database.h"
 

@@ -1,5 +1,7 @@
 #include "report_fixture.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <gtest/gtest.h>
 
 namespace {
@@ -71,8 +73,12 @@ TEST(PageDocument, PagesComeBackExactlyFromMemoryAndFromTheSpillFile)
         SCOPED_TRACE(threshold);
         PageDocument doc;
         doc.setSpillThreshold(threshold);
-        doc.addImage(QImage(4, 4, QImage::Format_RGB32));
-        doc.addFormat(QStringLiteral("n2"));
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(4, 4, QImage::Format_RGB32).save(&buffer, "PNG");
+        ASSERT_EQ(doc.addImage(png, QSizeF(10, 10)), 0u);
+        doc.addFormat(DisplayFormat(QStringLiteral("n2")));
         constexpr int count = 40;
         for (int n = 0; n < count; ++n)
             doc.addPage(samplePage(n));
@@ -150,10 +156,53 @@ TEST(PageDocument, TheFillerKeepsTheValueOfATextThatIsOneValue)
         ASSERT_NE(v, nullptr);
         EXPECT_EQ(v->isDate, w.isDate);
         EXPECT_DOUBLE_EQ(v->number, w.number);
-        EXPECT_EQ(doc->format(v->format), w.format);
+        EXPECT_EQ(doc->format(v->format).text(), w.format);
     }
     for (quint32 box : {3u, 4u, 7u, 8u})
         EXPECT_EQ(page->value(box), nullptr) << box; // words around a value, or a text with no format
+}
+
+// A photo on every row: each picture is kept once whatever shows it, encoded beside the pages,
+// and only a few are held decoded, so what the document holds does not grow with the rows.
+TEST(PageDocument, PicturesAreKeptOnceAndFewAreHeldDecoded)
+{
+    SqlFixture sql;
+    sql.db.execute(QStringLiteral("CREATE TABLE person (id INTEGER PRIMARY KEY, photo BLOB)"));
+    constexpr int photos = 150;
+    auto colour = [](int n) { return QColor::fromHsv(n * 360 / photos, 200, 220); };
+    QByteArray first;
+    for (int n = 0; n < photos; ++n) {
+        QImage photo(600, 800, QImage::Format_RGB32);
+        photo.fill(colour(n));
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        photo.save(&buffer, "JPEG", 90);
+        if (n == 0)
+            first = jpeg;
+        sql.db.execute(QStringLiteral("INSERT INTO person (photo) VALUES (:p)"), {{QStringLiteral("p"), jpeg}});
+    }
+    sql.db.execute(QStringLiteral("INSERT INTO person (photo) VALUES (:p)"), {{QStringLiteral("p"), first}});
+    sql.run(QStringLiteral("SELECT photo FROM person ORDER BY id"));
+    const auto doc = fillOf(QStringLiteral(R"(<report version="1">
+        <detail height="45"><picture x="0" y="0" width="30" height="40" value="Report.photo"/></detail>
+        </report>)"), &sql.data);
+    EXPECT_EQ(doc->imageCount(), quint32(photos)); // the last row shows the first photo again
+    EXPECT_LT(doc->memoryUse(), 64 * 1024 * 1024);
+
+    std::vector<quint32> shown;
+    for (int p = 0; p < doc->pageCount(); ++p)
+        for (const PageBox& b : doc->page(p)->boxes)
+            shown.push_back(b.offset);
+    ASSERT_EQ(shown.size(), size_t(photos + 1));
+    EXPECT_EQ(shown.back(), shown.front());
+    for (int n : {0, 77, photos - 1}) {
+        SCOPED_TRACE(n);
+        const QImage image = doc->image(shown[size_t(n)]);
+        EXPECT_EQ(image.size(), QSize(354, 472)); // 30 x 40 mm at 300 dpi
+        const QColor centre = image.pixelColor(177, 236);
+        EXPECT_NEAR(centre.hue(), colour(n).hue(), 3);
+    }
 }
 
 } // namespace

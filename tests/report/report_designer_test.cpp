@@ -1,14 +1,15 @@
 // The report designer driven through its widgets as an author drives it: drops, drags, keys,
 // property edits, undo and redo, files, the preview and the questions on closing.
 #include "platform/desktop_services.h"
+#include "platform/lang.h"
+#include "report/engine/dataset.h"
+#include "report/engine/template.h"
 #include "report/report.h"
-#include "report/report_dataset.h"
-#include "report/report_designer.h"
-#include "report/report_designer_panels.h"
-#include "report/report_designer_view.h"
-#include "report/report_designer_window.h"
-#include "report/report_preview.h"
-#include "report/report_template.h"
+#include "report/report_windows.h"
+#include "report/ui/designer_panels.h"
+#include "report/ui/designer_view.h"
+#include "report/ui/designer_window.h"
+#include "report/ui/preview.h"
 #include "support/scripted_desktop.h"
 
 #include <QAction>
@@ -61,12 +62,15 @@ protected:
     void SetUp() override
     {
         desk = &ScriptedDesktop::install();
+        Lang.fillEnglish();
         data.reset({"product", "qty", "price", "country"});
         addRow("Coffee", 2, 3.5, "Norway");
         addRow("Tea", 5, 1.25, "Norway");
         addRow("Milk", 1, 0.9, "Sweden");
         folder = dir.path() + QStringLiteral("/Report");
     }
+
+    void TearDown() override { Lang.fillEnglish(); }
 
     void addRow(const QByteArray& product, qint64 qty, double price, const QByteArray& country)
     {
@@ -83,7 +87,7 @@ protected:
             report.loadTemplateText(QString::fromUtf8(xml));
             report.setTemplateFileName(QString());
         }
-        window = std::make_unique<ReportDesignerWindow>(report, &data, folder, folder);
+        window = std::make_unique<ReportDesignerWindow>(ReportWindows::designerSession(report, &data, folder, folder));
         window->resize(1300, 900);
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -490,6 +494,8 @@ TEST_F(ReportDesignerTest, ClosingWithUnsavedChangesAsksToSaveDiscardOrStay)
 
 TEST_F(ReportDesignerTest, TheExpressionEditorShowsTheFaultAtItsPlaceBeforeClosing)
 {
+    // The 101st bracket is one too deep; the cursor goes before it.
+    const std::string deepText = "[" + std::string(101, '(') + "1" + std::string(101, ')') + "]";
     struct Case {
         const char* text;
         bool embedded;
@@ -506,6 +512,7 @@ TEST_F(ReportDesignerTest, TheExpressionEditorShowsTheFaultAtItsPlaceBeforeClosi
         {"Report.qty > 1", false, true, "", 0},
         {"[Report.anything] [Page]", true, false, "", 0},
         {"", false, false, "expression", 0},
+        {deepText.c_str(), true, true, "expression nested too deeply", 101},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -556,11 +563,10 @@ TEST_F(ReportDesignerTest, F5ShowsTheAdaptersRowsInThePreviewOrSaysWhyNot)
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     int pages = -1;
-    QTimer::singleShot(0, window.get(), [&pages] {
-        if (auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget())) {
+    desk->windowAnswers.push_back([&pages](QWidget& shown) {
+        if (auto* preview = qobject_cast<ReportPreview*>(&shown))
             pages = preview->pageCount();
-            preview->close();
-        }
+        return true;
     });
     QTest::keyClick(window.get(), Qt::Key_F5);
     EXPECT_EQ(pages, 1);
@@ -570,52 +576,56 @@ TEST_F(ReportDesignerTest, F5ShowsTheAdaptersRowsInThePreviewOrSaysWhyNot)
     typeInto(editor<QLineEdit>("text"), "[Report.missing]");
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    // Were a preview to come up, it goes away again instead of waiting for a person.
-    QTimer::singleShot(0, qApp, [] {
-        if (auto* preview = qobject_cast<ReportPreview*>(QApplication::activeModalWidget()))
-            preview->close();
-    });
     QTest::keyClick(window.get(), Qt::Key_F5);
     ASSERT_EQ(desk->messages.size(), 1u);
     EXPECT_TRUE(desk->messages[0].text.contains("missing")) << desk->messages[0].text.toStdString();
+    EXPECT_EQ(desk->windows, QStringList{"ReportPreview"}); // no preview of a template that does not compile
 }
 
-TEST_F(ReportDesignerTest, OpenRunsAModalTopLevelWindowUnlessAHookTakesItsPlace)
+// The designer comes up through the desktop services: a modal top-level window on the report's
+// template, with the adapter's fields, that hands the report what the author saved.
+TEST_F(ReportDesignerTest, OpenRunsTheDesignerAsAModalWindowThatKeepsWhatIsSaved)
 {
     report.loadTemplateText(QString::fromUtf8(TwoTexts));
     report.setTemplateFileName(QString());
     QWidget caller;
-    caller.show();
-    bool seen = false;
-    QTimer::singleShot(0, &caller, [&] {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            auto* w = qobject_cast<ReportDesignerWindow*>(top);
-            if (!w || !w->isVisible())
-                continue;
-            seen = true;
-            EXPECT_EQ(QApplication::activeModalWidget(), w);
-            EXPECT_EQ(w->parentWidget(), nullptr);
-            EXPECT_EQ(w->model(), report.reportTemplate());
-            EXPECT_EQ(w->fieldList()->count(), 4);
-            w->close();
-        }
+    desk->windowAnswers.push_back([&](QWidget& shown) {
+        auto* w = qobject_cast<ReportDesignerWindow*>(&shown);
+        EXPECT_NE(w, nullptr);
+        if (!w)
+            return false;
+        EXPECT_EQ(w->parentWidget(), nullptr);
+        EXPECT_EQ(w->model(), report.reportTemplate());
+        EXPECT_EQ(w->fieldList()->count(), 4);
+        EXPECT_EQ(w->session().openFolder, "in");
+        EXPECT_EQ(w->session().saveFolder, "out");
+        w->setSelection(DesignerSelection::ofObjects({{Detail, 0}}));
+        QTest::keyClick(w->view(), Qt::Key_Delete);
+        EXPECT_TRUE(w->saveTo(folder + "/one.xml"));
+        return true;
     });
-    ReportDesigner::open(report, &data, folder, folder, &caller);
-    EXPECT_TRUE(seen);
+    ReportWindows::openDesigner(report, &data, "in", "out", &caller);
+    EXPECT_EQ(desk->windows, QStringList{"ReportDesignerWindow"});
+    EXPECT_EQ(report.templateFileName(), folder + "/one.xml");
+    ASSERT_TRUE(report.reportTemplate().detail);
+    EXPECT_EQ(report.reportTemplate().detail->objects.size(), 1u);
 
-    QString opened;
-    ReportDesigner::setOpenHook([&](Report& r, ReportDataset* adapter, const QString& openFolder, const QString& saveFolder,
-                                    QWidget* c) {
-        opened = QStringLiteral("%1 %2 %3 %4 %5").arg(&r == &report).arg(adapter == &data).arg(openFolder, saveFolder).arg(c == &caller);
+    // The window the program runs: modal over the whole application, back once it is closed.
+    report.setTemplateFileName(QString());
+    ReportDesignerWindow real(ReportWindows::designerSession(report, &data, folder, folder));
+    bool seen = false;
+    QTimer::singleShot(0, &real, [&] {
+        seen = real.isVisible() && QApplication::activeModalWidget() == &real;
+        real.close();
     });
-    ReportDesigner::open(report, &data, "in", "out", &caller);
-    ReportDesigner::setOpenHook(nullptr);
-    EXPECT_EQ(opened, "1 1 in out 1");
+    EXPECT_TRUE(makeQtDesktopServices()->runModal(real));
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(real.isVisible());
 }
 
 TEST_F(ReportDesignerTest, CaptionsFollowTheProgramsLanguage)
 {
-    desk->locale = QLocale(QLocale::Russian, QLocale::Russia);
+    Lang.fillFor(QLocale(QLocale::Russian, QLocale::Russia));
     open(TwoTexts);
     EXPECT_TRUE(window->windowTitle().contains(QString::fromUtf8("Дизайнер отчетов"))) << window->windowTitle().toStdString();
     EXPECT_EQ(window->action("save")->text(), QString::fromUtf8("Сохранить"));

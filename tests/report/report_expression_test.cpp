@@ -1,5 +1,5 @@
 #include "platform/errors.h"
-#include "report/report_expression.h"
+#include "report/engine/compiled_text.h"
 #include "report_fixture.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +136,61 @@ TEST_F(Expressions, MistakesAreToldWhenCompiled)
     }
     EXPECT_THROW(DisplayFormat(QStringLiteral("money")), FormatError);
     EXPECT_THROW(DisplayFormat(QStringLiteral("bool:yes")), FormatError);
+}
+
+// Templates may be 16 MB: nesting beyond any real need is refused where it goes too deep, and a
+// long chain of one operator is no nesting at all.
+TEST_F(Expressions, DeepNestingIsRefusedWithItsPlaceAndLongChainsEvaluate)
+{
+    const struct {
+        QString text;
+        const char* message; // empty: compiles
+        const char* shown;
+    } cases[] = {
+        {u'[' + QString(4000, u'(') + u'1' + QString(4000, u')') + u']', "expression nested too deeply at line 1, column 102", ""},
+        {QStringLiteral("Total:\n[") + QString(150, u'[') + u'1' + QString(150, u']') + u']',
+         "expression nested too deeply at line 2, column 102", ""},
+        {QStringLiteral("[") + QStringLiteral("- ").repeated(20000) + QStringLiteral("1]"), "expression nested too deeply at line 1, column 202", ""},
+        {QStringLiteral("[") + QStringLiteral("NOT ").repeated(20000) + QStringLiteral("1]"), "expression nested too deeply at line 1, column 402", ""},
+        {u'[' + QStringLiteral("IIF(1, 2, ").repeated(101) + u'3' + QString(101, u')') + u']',
+         "expression nested too deeply at line 1, column 1005", ""},
+        {QStringLiteral("[1") + QStringLiteral("+1").repeated(20000) + u']', "", "20001"},
+        {QStringLiteral("[Report.Qty") + QStringLiteral(" * 1").repeated(20000) + QStringLiteral(" - 1]"), "", "2"},
+        {QStringLiteral("[''") + QStringLiteral(" & 'a'").repeated(20000) + QStringLiteral(" = '") + QString(20000, u'a') + QStringLiteral("']"), "", "true"},
+        {QStringLiteral("[1 = 1") + QStringLiteral(" AND 1").repeated(20000) + QStringLiteral(" OR 0") + u']', "", "true"},
+        {QString(100, u'(').prepend(u'[') + u'1' + QString(100, u')') + u']', "", "1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.left(40).toStdString());
+        QString shown, message;
+        onSmallStack([&] {
+            try {
+                shown = show(c.text);
+            } catch (const FormatError& e) {
+                message = e.message();
+            }
+        });
+        EXPECT_EQ(message, QString::fromUtf8(c.message));
+        EXPECT_EQ(shown, QString::fromUtf8(c.shown));
+    }
+}
+
+// REAL values reach the dataset with every digit, whether the rows are read row by row or come
+// as a whole result.
+TEST(ReportDataset, RealValuesKeepEveryDigit)
+{
+    SqlFixture sql;
+    const QString select = QStringLiteral("SELECT 0.1 + 0.2 AS sum, 1.0 / 3 AS third, 123456789.123456789 AS big, -2.5e-300 AS tiny");
+    const double want[] = {0.1 + 0.2, 1.0 / 3, 123456789.123456789, -2.5e-300};
+    ReportDataset whole;
+    whole.setResult(sql.db.query(select));
+    sql.run(select);
+    for (const ReportDataset* data : {&sql.data, &whole})
+        for (int c = 0; c < 4; ++c) {
+            SCOPED_TRACE(c);
+            EXPECT_EQ(data->value(0, c).type, DatasetValue::Type::Real);
+            EXPECT_EQ(data->value(0, c).real, want[c]);
+        }
 }
 
 TEST(Accumulators, KeepTheirKindAndIgnoreNulls)

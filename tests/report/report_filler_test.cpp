@@ -1,6 +1,6 @@
 #include "platform/errors.h"
-#include "report/page_renderer.h"
-#include "report/report_text.h"
+#include "report/engine/page_renderer.h"
+#include "report/engine/text_layout.h"
 #include "report_fixture.h"
 
 #include <QBuffer>
@@ -95,18 +95,73 @@ TEST(ReportFiller, AGroupKeptTogetherMovesWholeToTheNextPage)
     }
 }
 
+// A group on a new page starts every page but the first: the first group stands under the title
+// and the column titles, not on a page of its own after them; an inner group on a new page
+// begins on its outer group's page too.
 TEST(ReportFiller, AGroupStartsOnANewPageWhenAsked)
 {
     SqlFixture sql;
-    sql.run(rowsSql({"SELECT 'a' AS k", "SELECT 'a'", "SELECT 'b'"}));
+    sql.run(rowsSql({"SELECT 'a' AS k, 'x' AS i", "SELECT 'a', 'x'", "SELECT 'a', 'y'", "SELECT 'b', 'z'"}));
     const auto doc = fillOf(QStringLiteral(R"(<report version="1">%1
         <title height="5"><text x="0" y="0" width="90" height="5">Title</text></title>
+        <page-header height="5"><text x="0" y="0" width="90" height="5">Columns</text></page-header>
         <group expression="Report.k" new-page="true">
             <header height="5"><text x="0" y="0" width="90" height="5">Group [Report.k]</text></header>
+            <group expression="Report.i" new-page="true">
+                <header height="5"><text x="0" y="0" width="90" height="5">Inner [Report.i]</text></header>
+            </group>
         </group>
         <detail height="5"><text x="0" y="0" width="90" height="5">[Line]</text></detail>
         </report>)").arg(smallPage), &sql.data);
-    EXPECT_EQ(allTexts(*doc), QStringList({"1|Title", "2|Group a", "2|1", "2|2", "3|Group b", "3|1"}));
+    EXPECT_EQ(allTexts(*doc), QStringList({"1|Title", "1|Columns", "1|Group a", "1|Inner x", "1|1", "1|2",
+                                           "2|Columns", "2|Inner y", "2|1",
+                                           "3|Columns", "3|Group b", "3|Inner z", "3|1"}));
+}
+
+// A group header does not end a page: it goes over with the headers of its inner groups and
+// the first row, and with a whole inner group that is kept together.
+TEST(ReportFiller, AGroupHeaderKeepsWithItsInnerHeadersAndFirstRow)
+{
+    SqlFixture sql;
+    QStringList rows;
+    for (int n = 1; n <= 6; ++n)
+        rows << QStringLiteral("SELECT 'North' AS region, 'Anna' AS customer, %1 AS n").arg(n);
+    for (int n = 7; n <= 9; ++n)
+        rows << QStringLiteral("SELECT 'South', 'Boris', %1").arg(n);
+    sql.run(rowsSql(rows));
+    for (const bool keepTogether : {false, true}) {
+        SCOPED_TRACE(keepTogether);
+        const auto doc = fillOf(QStringLiteral(R"(<report version="1">%1
+            <group expression="Report.region">
+                <header height="5"><text x="0" y="0" width="90" height="5">Region: [Report.region]</text></header>
+                <group expression="Report.customer" keep-together="%2">
+                    <header height="5"><text x="0" y="0" width="90" height="5">[Report.customer]</text></header>
+                </group>
+            </group>
+            <detail height="5"><text x="0" y="0" width="90" height="5">[Report.n]</text></detail>
+            </report>)").arg(smallPage, keepTogether ? "true" : "false"), &sql.data);
+        EXPECT_EQ(allTexts(*doc), QStringList({"1|Region: North", "1|Anna", "1|1", "1|2", "1|3", "1|4", "1|5", "1|6",
+                                               "2|Region: South", "2|Boris", "2|7", "2|8", "2|9"}));
+    }
+}
+
+// An outer header that goes over with a kept-together inner group is not also repeated at the
+// top of the new page.
+TEST(ReportFiller, AHeaderThatGoesOverWithItsInnerGroupIsNotRepeatedToo)
+{
+    SqlFixture sql;
+    sql.run(numbers(3));
+    const auto doc = fillOf(QStringLiteral(R"(<report version="1">%1
+        <title height="30"><text x="0" y="0" width="90" height="5">Title</text></title>
+        <group expression="1" repeat-header="true">
+            <header height="5"><text x="0" y="0" width="90" height="5">Outer</text></header>
+            <group expression="2" keep-together="true">
+                <header height="5"><text x="0" y="0" width="90" height="5">Inner</text></header>
+            </group>
+        </group>
+        <detail height="10"><text x="0" y="0" width="90" height="5">Row [Report.n]</text></detail>
+        </report>)").arg(smallPage), &sql.data);
+    EXPECT_EQ(allTexts(*doc), QStringList({"1|Title", "2|Outer", "2|Inner", "2|Row 1", "2|Row 2", "2|Row 3"}));
 }
 
 TEST(ReportFiller, WrappedTextGrowsItsBandAndTheRendererDrawsInsideIt)
@@ -204,6 +259,23 @@ TEST(ReportFiller, NoRowsStillMakeTitleAndSummary)
         <summary height="10"><text x="0" y="0" width="90" height="10">Count [COUNT()] avg [AVG(Report.n)].</text></summary>
         </report>)"), &sql.data);
     EXPECT_EQ(allTexts(*doc), QStringList({"1|Title 0", "1|Count 0 avg ."}));
+}
+
+// SQLite columns often keep numbers as texts: what n2 shows as a number counts as one in every
+// aggregate, in the group and in the whole report.
+TEST(ReportFiller, TextsThatReadAsNumbersCountAsNumbersInTheAggregates)
+{
+    SqlFixture sql;
+    sql.db.execute(QStringLiteral("CREATE TABLE item (grp TEXT, price TEXT);"
+                                  "INSERT INTO item VALUES ('a', '10.5'), ('a', '2'), ('a', NULL), ('b', ' 7 '), ('b', 'none');"));
+    sql.run(QStringLiteral("SELECT grp, price FROM item ORDER BY grp, rowid"));
+    const auto doc = fillOf(QStringLiteral(R"(<report version="1">%1
+        <group expression="Report.grp">
+            <footer height="5"><text x="0" y="0" width="90" height="5" format="n2">[SUM(Report.price)] [AVG(Report.price)] [MIN(Report.price)] [MAX(Report.price)]</text></footer>
+        </group>
+        <summary height="5"><text x="0" y="0" width="90" height="5" format="n2">[SUM(Report.price)] [AVG(Report.price)] [COUNT(Report.price)]</text></summary>
+        </report>)").arg(smallPage), &sql.data);
+    EXPECT_EQ(allTexts(*doc), QStringList({"1|12.50 6.25 2.00 10.50", "1|7.00 7.00 7.00 none", "1|19.50 6.50 4.00"}));
 }
 
 TEST(ReportFiller, AnUnknownFieldIsToldBeforeAnyPage)

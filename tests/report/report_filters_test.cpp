@@ -1,8 +1,11 @@
 // The document filters, each read back by a real consumer: LibreOffice converts every file
 // (to PDF for documents, to CSV for spreadsheets), poppler reads the PDF, and the parts a
 // consumer might quietly repair are checked directly (well-formed XML, a second .xls reader).
-#include "report/export_xls.h"
-#include "report/page_document.h"
+#include "platform/errors.h"
+#include "report/engine/page_document.h"
+#include "report/export/export_file.h"
+#include "report/export/xls_export.h"
+#include "report/export/zip_writer.h"
 #include "report/report.h"
 #include "report_fixture.h"
 #include "support/scripted_desktop.h"
@@ -10,10 +13,10 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -494,7 +497,7 @@ TEST(XlsExport, LongReportsGoOnToANewSheetAndKeepEveryString)
     PageDocument doc;
     BoxStyle style;
     doc.addStyle(style);
-    const quint32 format = doc.addFormat(QStringLiteral("n2"));
+    const quint32 format = doc.addFormat(DisplayFormat(QStringLiteral("n2")));
     constexpr int pages = 35, rowsPerPage = 2000;
     for (int p = 0; p < pages; ++p) {
         Page page;
@@ -519,7 +522,7 @@ TEST(XlsExport, LongReportsGoOnToANewSheetAndKeepEveryString)
     QTemporaryDir dir;
     XlsExportFilter filter;
     filter.setFileName(dir.filePath(QStringLiteral("long.xls")));
-    ASSERT_TRUE(filter.run(doc, nullptr, {}));
+    ASSERT_TRUE(filter.run(doc, {}));
     const std::optional<QJsonObject> book = readWithXlrd(filter.fileName());
     if (!book)
         GTEST_SKIP() << "xlrd (python3-xlrd) is not installed; the second reader did not run";
@@ -546,7 +549,8 @@ TEST(XlsExport, LongReportsGoOnToANewSheetAndKeepEveryString)
 }
 
 // Dates and times are numbers whose format the second reader takes for a date: the report's
-// patterns become the spreadsheet's codes, literal separators quoted.
+// patterns become the spreadsheet's codes, literal separators quoted; a format without a pattern
+// takes the short date of the report's locale.
 TEST(XlsExport, DatesKeepTheirPatternAsADateFormat)
 {
     const struct {
@@ -556,8 +560,11 @@ TEST(XlsExport, DatesKeepTheirPatternAsADateFormat)
     } cases[] = {{"date:dd.MM.yyyy", 45292, "dd\".\"mm\".\"yyyy"},
                  {"datetime:yyyy-MM-dd HH:mm", 45292.75, "yyyy\"-\"mm\"-\"dd\" \"hh\":\"mm"},
                  {"time:H:mm:ss", 0.5, "h\":\"mm\":\"ss"},
-                 {"date:d MMMM yy", 1, "d\" \"mmmm\" \"yy"}};
+                 {"date:d MMMM yy", 1, "d\" \"mmmm\" \"yy"},
+                 // Without a pattern, the report's short date: its locale, not the program's.
+                 {"date", 45292, "dd\".\"mm\".\"yyyy"}};
     PageDocument doc;
+    doc.setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     doc.addStyle(BoxStyle());
     Page page;
     float y = 0;
@@ -568,13 +575,13 @@ TEST(XlsExport, DatesKeepTheirPatternAsADateFormat)
         box.height = 6;
         page.setText(box, QString::fromUtf8(c.format));
         page.boxes.push_back(box);
-        page.values.push_back(PageValue{quint32(page.boxes.size() - 1), doc.addFormat(QString::fromUtf8(c.format)), true, c.value});
+        page.values.push_back(PageValue{quint32(page.boxes.size() - 1), doc.addFormat(DisplayFormat(QString::fromUtf8(c.format))), true, c.value});
     }
     doc.addPage(std::move(page));
     QTemporaryDir dir;
     XlsExportFilter filter;
     filter.setFileName(dir.filePath(QStringLiteral("dates.xls")));
-    ASSERT_TRUE(filter.run(doc, nullptr, {}));
+    ASSERT_TRUE(filter.run(doc, {}));
     const std::optional<QJsonObject> book = readWithXlrd(filter.fileName());
     if (!book)
         GTEST_SKIP() << "xlrd (python3-xlrd) is not installed; the second reader did not run";
@@ -590,6 +597,38 @@ TEST(XlsExport, DatesKeepTheirPatternAsADateFormat)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DocumentFilters, testing::Values("odt", "rtf"));
+
+// The packages of the ODF filters keep 16-bit entry counts and 32-bit sizes and places: what
+// would not fit is refused with the reason before it is written, and nothing is left behind.
+TEST(ZipPackage, WhatItsFieldsCannotHoldIsRefusedAndNoFileIsLeft)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.ods"));
+    auto refusal = [&](const std::function<void(ExportFile&, ZipWriter&)>& write) {
+        try {
+            ExportFile file(path);
+            ZipWriter zip(file);
+            write(file, zip);
+            zip.finish();
+            file.commit();
+        } catch (const FileError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    const QString manyParts = refusal([](ExportFile&, ZipWriter& zip) {
+        for (int i = 0; i <= 65535; ++i)
+            zip.addStored(QStringLiteral("p%1").arg(i), QByteArray("x"));
+    });
+    EXPECT_EQ(manyParts, QStringLiteral("Cannot write %1: the document would hold more than 65535 parts").arg(path));
+    // A place past 4 GiB: the file is sparse up to there, nothing is really written.
+    const QString farPart = refusal([](ExportFile& file, ZipWriter& zip) {
+        ASSERT_TRUE(file.device().seek(qint64(5) << 30));
+        zip.add(QStringLiteral("content.xml"), QByteArray("<x/>"));
+    });
+    EXPECT_EQ(farPart, QStringLiteral("Cannot write %1: the document would be larger than 4 GB").arg(path));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
 
 // What the office program would repair quietly: unbalanced groups, bytes outside ASCII (a letter
 // that depends on a code page), a picture that does not decode.

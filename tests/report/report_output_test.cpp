@@ -1,21 +1,26 @@
 #include "platform/desktop_services.h"
 #include "platform/errors.h"
+#include "platform/lang.h"
+#include "report/export/pdf_export.h"
+#include "report/export/picture_export.h"
 #include "report/report.h"
-#include "report/report_preview.h"
-#include "report/report_texts.h"
+#include "report/report_windows.h"
+#include "report/ui/preview.h"
 #include "report_fixture.h"
 #include "support/scripted_desktop.h"
 
 #include <QApplication>
-#include <QScrollArea>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -105,17 +110,19 @@ TEST_F(ReportOutput, PdfKeepsTextsInOrderSearchableWithEmbeddedFonts)
 
 TEST_F(ReportOutput, PagePicturesAreNumberedAndAskedForWhenTheDialogIsOn)
 {
-    PictureExportFilter::setSettingsQuestion([](QWidget*, int& dpi, int& quality) {
-        dpi = 50;
-        quality = 70;
-        return true;
-    });
     for (const auto format : {PictureExportFilter::Format::Jpeg, PictureExportFilter::Format::Tiff}) {
         PictureExportFilter pictures(format);
         const QString base = sql.project.file(QStringLiteral("pages.") + pictures.extension());
         desktop->fileAnswers.push_back(base);
+        desktop->windowAnswers.push_back([](QWidget& settings) {
+            settings.findChild<QSpinBox*>(QStringLiteral("resolution"))->setValue(50);
+            settings.findChild<QSpinBox*>(QStringLiteral("quality"))->setValue(70);
+            return true;
+        });
         pictures.setShowDialog(true);
-        ASSERT_TRUE(report.exportTo(pictures));
+        ASSERT_TRUE(ReportWindows::exportTo(report, pictures, nullptr));
+        EXPECT_EQ(pictures.resolution(), 50);
+        EXPECT_EQ(pictures.quality(), 70);
         EXPECT_EQ(desktop->dialogs.back().request.defaultExt, pictures.extension());
         const int count = report.pages()->pageCount();
         ASSERT_EQ(pictures.writtenFiles().size(), count);
@@ -136,7 +143,7 @@ TEST_F(ReportOutput, PagePicturesAreNumberedAndAskedForWhenTheDialogIsOn)
     // The user who cancels the file dialog gets nothing written.
     PictureExportFilter cancelled(PictureExportFilter::Format::Jpeg);
     cancelled.setShowDialog(true);
-    EXPECT_FALSE(report.exportTo(cancelled));
+    EXPECT_FALSE(ReportWindows::exportTo(report, cancelled, nullptr));
     EXPECT_TRUE(cancelled.writtenFiles().isEmpty());
 }
 
@@ -164,33 +171,38 @@ TEST_F(ReportOutput, PrintingGoesThroughTheDialogToThePrinter)
 {
     const QString path = sql.project.file(QStringLiteral("printed.pdf"));
     int offered = 0;
-    Report::setPrintQuestion([&](QPrinter& printer, int pageCount, QWidget*) {
-        offered = pageCount;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(path);
-        printer.setPrintRange(QPrinter::PageRange);
-        printer.setFromTo(2, 3);
+    desktop->windowAnswers.push_back([&](QWidget& window) {
+        auto* dialog = qobject_cast<QPrintDialog*>(&window);
+        if (!dialog)
+            return false;
+        offered = dialog->maxPage();
+        QPrinter* printer = dialog->printer();
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(path);
+        printer->setPrintRange(QPrinter::PageRange);
+        printer->setFromTo(2, 3);
         return true;
     });
-    ASSERT_TRUE(report.print());
+    ASSERT_TRUE(ReportWindows::print(report, nullptr));
     EXPECT_EQ(offered, 3);
     const QString info = run(QStringLiteral("pdfinfo"), {path});
     EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n")))) << info.toStdString();
     EXPECT_TRUE(run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}).contains(QStringLiteral("Page 2 of 3")));
 
-    Report::setPrintQuestion([](QPrinter&, int, QWidget*) { return false; });
-    EXPECT_FALSE(report.print());
+    // Cancelled: nothing is printed.
+    EXPECT_FALSE(ReportWindows::print(report, nullptr));
+    EXPECT_EQ(desktop->windows, QStringList({"QPrintDialog", "QPrintDialog"}));
 }
 
 TEST_F(ReportOutput, ThePreviewShowsPagesZoomsSearchesAndListsTheTargets)
 {
     ASSERT_TRUE(report.prepare());
-    ReportPreview preview(report);
+    ReportPreview preview(*report.pages(), report.filters());
     preview.resize(900, 800);
     preview.show();
     QApplication::processEvents();
     EXPECT_EQ(preview.pageCount(), 3);
-    EXPECT_EQ(preview.windowTitle(), reportTexts().preview);
+    EXPECT_EQ(preview.windowTitle(), Lang.caption("Preview"));
 
     QTest::keyClick(&preview, Qt::Key_PageDown);
     EXPECT_EQ(preview.currentPage(), 1);
@@ -235,7 +247,7 @@ TEST_F(ReportOutput, ThePreviewShowsPagesZoomsSearchesAndListsTheTargets)
 TEST_F(ReportOutput, TheWholePageFitsTheWindowAfterItIsResized)
 {
     ASSERT_TRUE(report.prepare());
-    ReportPreview preview(report);
+    ReportPreview preview(*report.pages(), report.filters());
     preview.show();
     QApplication::processEvents();
     for (const QSize size : {QSize(), QSize(1200, 1000), QSize(700, 500)}) {
@@ -264,11 +276,11 @@ TEST_F(ReportOutput, TheFiltersAreRegisteredForLaterTargets)
 
 TEST_F(ReportOutput, CaptionsFollowTheProgramLanguage)
 {
-    desktop->locale = QLocale(QLocale::Russian, QLocale::Russia);
-    EXPECT_EQ(reportTexts().print, QStringLiteral("Печать..."));
+    Lang.fillFor(QLocale(QLocale::Russian, QLocale::Russia));
+    EXPECT_EQ(Lang.caption("Print..."), QStringLiteral("Печать..."));
     EXPECT_EQ(PdfExportFilter().caption(), QStringLiteral("Документ PDF"));
-    desktop->locale = QLocale(QLocale::English, QLocale::UnitedStates);
-    EXPECT_EQ(reportTexts().print, QStringLiteral("Print..."));
+    Lang.fillEnglish();
+    EXPECT_EQ(Lang.caption("Print..."), QStringLiteral("Print..."));
 }
 
 } // namespace

@@ -1,16 +1,14 @@
 // The report button through real forms: its messages, its query into the dataset "Report",
 // its template from the Report folder and its targets.
-#include "app_fixture.h"
-
 #include "actions/record_actions.h"
+#include "app_fixture.h"
 #include "controls/value_controls.h"
 #include "platform/lang.h"
 #include "platform/project_folder.h"
+#include "report/engine/dataset.h"
+#include "report/engine/template.h"
 #include "report/report.h"
-#include "report/report_dataset.h"
-#include "report/report_designer.h"
-#include "report/report_export.h"
-#include "report/report_template.h"
+#include "report/report_windows.h"
 #include "shell/main_window.h"
 
 #include <QAction>
@@ -18,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <optional>
 
@@ -140,6 +139,28 @@ TEST_P(ReportAction, TheSelectedRecordsReportIsWrittenBesideItsReservedNameAndOp
     EXPECT_EQ(app->desk.messages[0].text, Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(third), "PDF"));
 }
 
+// One report at a time: with rows enough for the progress window to let events through while
+// the pages are made, a second click that waited in the queue does nothing.
+TEST_P(ReportAction, AClickWhileAReportRunsDoesNothing)
+{
+    app->db().execute("WITH RECURSIVE r(n) AS (SELECT 3 UNION ALL SELECT n + 1 FROM r WHERE n < 3000) "
+                      "INSERT INTO customers (id, name, city) SELECT n, 'Customer ' || n, 'Oslo' FROM r");
+    auto* list = app->control<TdbButton>("frmMain", "bList");
+    int clicks = 0;
+    QObject::connect(list, &QAbstractButton::clicked, [&clicks] { ++clicks; });
+    QMetaObject::invokeMethod(list, &QAbstractButton::click, Qt::QueuedConnection);
+    app->statements.clear();
+    app->click("frmMain", "bList");
+    ASSERT_EQ(clicks, 2) << "the queued click did not come while the report ran";
+    EXPECT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    EXPECT_EQ(app->statements, QStringList{"SELECT name, city FROM customers ORDER BY name"});
+    EXPECT_EQ(app->desk.shellRequests.size(), 1u);
+
+    // Once the report is out, the button works again.
+    app->click("frmMain", "bList");
+    EXPECT_EQ(app->desk.shellRequests.size(), 2u);
+}
+
 TEST_P(ReportAction, AMissingTemplateNamesThePathLookedFor)
 {
     app->click("frmMain", "bMissing");
@@ -149,27 +170,28 @@ TEST_P(ReportAction, AMissingTemplateNamesThePathLookedFor)
     EXPECT_TRUE(tempFiles().isEmpty());
 }
 
-// What the designer was opened with, recorded instead of showing the modal window.
+// What the designer was opened with, read from the window the desktop services were asked to
+// run (a person would close it at once).
 struct DesignerOpened {
-    DesignerOpened()
+    explicit DesignerOpened(ScriptedDesktop& desk)
     {
-        ReportDesigner::setOpenHook([this](Report& report, ReportDataset* adapter, const QString& openFolder,
-                                           const QString& saveFolder, QWidget*) {
+        desk.windowAnswers.push_back([this](QWidget& shown) {
+            auto* window = qobject_cast<ReportDesignerWindow*>(&shown);
+            if (!window)
+                return false;
             ++count;
-            templateWasEmpty = report.reportTemplate().isEmpty();
-            fileName = report.templateFileName();
-            datasets = report.datasets();
-            this->adapter = adapter;
-            folders = {openFolder, saveFolder};
+            templateWasEmpty = window->session().reportTemplate.isEmpty();
+            fileName = window->session().fileName;
+            adapter = window->session().data;
+            folders = {window->session().openFolder, window->session().saveFolder};
+            return true;
         });
     }
-    ~DesignerOpened() { ReportDesigner::setOpenHook(nullptr); }
 
     int count = 0;
     bool templateWasEmpty = false;
     QString fileName;
-    std::vector<ReportDataset*> datasets;
-    ReportDataset* adapter = nullptr;
+    const ReportDataset* adapter = nullptr;
     QStringList folders;
 };
 
@@ -177,7 +199,7 @@ struct DesignerOpened {
 // designer opens on an empty report bound to the rows.
 TEST_P(ReportAction, TheDatasetKeepsTheLastRowsUntilAnotherQueryReplacesThem)
 {
-    DesignerOpened designer;
+    DesignerOpened designer(app->desk);
     app->click("frmMain", "bList");
     app->click("frmMain", "bNoTemplate");
     EXPECT_EQ(app->desk.messages.size(), 0u) << app->desk.texts().join('\n').toStdString();
@@ -185,7 +207,7 @@ TEST_P(ReportAction, TheDatasetKeepsTheLastRowsUntilAnotherQueryReplacesThem)
     EXPECT_TRUE(designer.templateWasEmpty);
     EXPECT_TRUE(designer.fileName.isEmpty());
     EXPECT_EQ(designer.adapter, &data());
-    EXPECT_EQ(designer.datasets, std::vector<ReportDataset*>{&data()});
+    EXPECT_EQ(app->main->actions().report().datasets(), std::vector<ReportDataset*>{&data()});
     EXPECT_EQ(designer.folders, QStringList({ExeFolder() + "Report", ExeFolder() + "Report"}));
     app->desk.shellRequests.clear();
     EXPECT_EQ(data().rowCount(), 1);
@@ -202,7 +224,7 @@ TEST_P(ReportAction, TheDatasetKeepsTheLastRowsUntilAnotherQueryReplacesThem)
 // The menu item opens the designer on the report as the last button left it.
 TEST_P(ReportAction, TheMenuItemOpensTheDesignerOnTheReportAsItIs)
 {
-    DesignerOpened designer;
+    DesignerOpened designer(app->desk);
     app->click("frmMain", "bList");
     auto* item = qobject_cast<QAction*>(app->main->findComponent("mniReport"));
     ASSERT_NE(item, nullptr);
@@ -216,13 +238,13 @@ TEST_P(ReportAction, TheMenuItemOpensTheDesignerOnTheReportAsItIs)
 
 TEST_P(ReportAction, PagePicturesAskForTheirFileAndAreNotOpened)
 {
-    PictureExportFilter::setSettingsQuestion([](QWidget*, int& dpi, int& quality) {
-        dpi = 72;
-        quality = 80;
-        return true;
-    });
     const QString target = temp->path() + "/list.jpg";
     app->desk.fileAnswers = {target};
+    app->desk.windowAnswers.push_back([](QWidget& settings) {
+        settings.findChild<QSpinBox*>("resolution")->setValue(72);
+        settings.findChild<QSpinBox*>("quality")->setValue(80);
+        return true;
+    });
     app->click("frmMain", "bPictures");
     ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
     EXPECT_EQ(app->desk.dialogs.size(), 1u);
@@ -230,6 +252,33 @@ TEST_P(ReportAction, PagePicturesAskForTheirFileAndAreNotOpened)
     QImage page(target);
     EXPECT_FALSE(page.isNull());
     EXPECT_NEAR(page.width(), 595, 3); // A4 at 72 dpi
+}
+
+// The filters live as long as the main window: the second export of page pictures proposes the
+// file the first one wrote, with the resolution and quality chosen then.
+TEST_P(ReportAction, PagePicturesRememberTheirFileAndSettings)
+{
+    const QString first = temp->path() + "/first.jpg";
+    app->desk.fileAnswers = {first, temp->path() + "/second.jpg"};
+    app->desk.windowAnswers.push_back([](QWidget& settings) {
+        settings.findChild<QSpinBox*>("resolution")->setValue(72);
+        settings.findChild<QSpinBox*>("quality")->setValue(80);
+        return true;
+    });
+    int shownResolution = 0, shownQuality = 0;
+    app->desk.windowAnswers.push_back([&](QWidget& settings) {
+        shownResolution = settings.findChild<QSpinBox*>("resolution")->value();
+        shownQuality = settings.findChild<QSpinBox*>("quality")->value();
+        return true;
+    });
+    app->click("frmMain", "bPictures");
+    app->click("frmMain", "bPictures");
+    ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    ASSERT_EQ(app->desk.dialogs.size(), 2u);
+    EXPECT_EQ(app->desk.dialogs[1].request.fileName, first);
+    EXPECT_EQ(shownResolution, 72);
+    EXPECT_EQ(shownQuality, 80);
+    EXPECT_NEAR(QImage(temp->path() + "/second.jpg").width(), 595, 3); // A4 at 72 dpi
 }
 
 // The document targets other than PDF go the same way: a reserved name with the target's own

@@ -86,6 +86,9 @@ TEST_P(ReportBatch, FailuresAnswerWithOneLineAndWriteNothing)
         {{"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf"), "--sql", "SELECT x FROM nowhere"}, noTable},
         {{"--report", "lists/names.xml", "--format", "pdf"}, "usage: varnel --report"},
         {{"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf"), "--id", "x"}, "--id needs a whole number"},
+        {{"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf")}, "the query uses $id: give the record id with --id N"},
+        {{"--report", "lists/names.xml", "--format", "pdf", "--output", output("a.pdf"), "--sql", "SELECT name FROM customers WHERE id = $ID"},
+         "the query uses $id: give the record id with --id N"},
         {{"--report", "lists/names.xml", "--format", "pdf", "--output", out.path() + "/no/such/folder/a.pdf", "--sql", "SELECT name FROM customers"}, "a.pdf"},
     };
     for (const Case& c : cases) {

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QTemporaryFile>
+#include <QWidget>
 
 ScriptedDesktop& ScriptedDesktop::install()
 {
@@ -72,6 +73,16 @@ QString ScriptedDesktop::saveFileName(const FileDialog& dialog)
     QString answer = fileAnswers.front();
     fileAnswers.pop_front();
     return answer;
+}
+
+bool ScriptedDesktop::runModal(QWidget& window)
+{
+    windows.append(QString::fromLatin1(window.metaObject()->className()));
+    if (windowAnswers.empty())
+        return false;
+    const auto answer = std::move(windowAnswers.front());
+    windowAnswers.pop_front();
+    return answer(window);
 }
 
 bool ScriptedDesktop::shellOpen(const QString& target, const QString& workingFolder, ShowMode mode)

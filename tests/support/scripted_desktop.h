@@ -5,6 +5,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 // The test double of the desktop services: records every message, answers questions and
@@ -39,6 +40,7 @@ public:
                                        const QString& prompt) override;
     QString openFileName(const FileDialog& dialog) override;
     QString saveFileName(const FileDialog& dialog) override;
+    bool runModal(QWidget& window) override;
     bool shellOpen(const QString& target, const QString& workingFolder, ShowMode mode) override;
     bool hasProgramFor(const QString& fileName) override;
     QString tempFolder() override;
@@ -52,6 +54,10 @@ public:
     std::deque<Button> answers;
     // Script: chosen file names for the file dialogs in order; empty text = cancel.
     std::deque<QString> fileAnswers;
+    // Script: what the person does in each window run modally, in order (the window is there
+    // to read and fill in); the answer is whether it was accepted. An unscripted window is
+    // closed, not accepted.
+    std::deque<std::function<bool(QWidget& window)>> windowAnswers;
 
     // Script: the buttons chosen (by their text) in questions with the caller's own buttons,
     // in order; an unscripted one takes the default button.
@@ -65,6 +71,8 @@ public:
     std::vector<Message> messages;
     std::vector<Dialog> dialogs;
     std::vector<ShellRequest> shellRequests;
+    // The class names of the windows run modally, in order.
+    QStringList windows;
     QString clipboard;
     QLocale locale = QLocale(QLocale::English, QLocale::UnitedStates);
     QString temp; // empty: the system's temporary folder

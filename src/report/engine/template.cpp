@@ -1,0 +1,676 @@
+#include "report/engine/template.h"
+
+#include "platform/errors.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+#include <cctype>
+
+double PageSetup::pageWidth() const
+{
+    return orientation == Orientation::Portrait ? width : height;
+}
+
+double PageSetup::pageHeight() const
+{
+    return orientation == Orientation::Portrait ? height : width;
+}
+
+void PageSetup::applySize(PageSizeName name)
+{
+    size = name;
+    switch (name) {
+    case PageSizeName::A4: width = 210; height = 297; break;
+    case PageSizeName::A5: width = 148; height = 210; break;
+    case PageSizeName::Letter: width = 215.9; height = 279.4; break;
+    case PageSizeName::Custom: break;
+    }
+}
+
+bool ReportTemplate::isEmpty() const
+{
+    return !title && !pageHeader && groups.empty() && !detail && !pageFooter && !summary;
+}
+
+QStringList ReportTemplate::groupNames() const
+{
+    QStringList names;
+    for (const ReportGroup& g : groups)
+        names << g.name;
+    return names;
+}
+
+namespace {
+
+struct Names {
+    const char* name;
+    int value;
+};
+
+const Names pageSizes[] = {{"A4", int(PageSizeName::A4)}, {"A5", int(PageSizeName::A5)},
+                           {"Letter", int(PageSizeName::Letter)}, {"custom", int(PageSizeName::Custom)}};
+const Names orientations[] = {{"portrait", int(Orientation::Portrait)}, {"landscape", int(Orientation::Landscape)}};
+const Names hAligns[] = {{"left", int(HAlign::Left)}, {"center", int(HAlign::Center)},
+                         {"right", int(HAlign::Right)}, {"justify", int(HAlign::Justify)}};
+const Names vAligns[] = {{"top", int(VAlign::Top)}, {"middle", int(VAlign::Middle)}, {"bottom", int(VAlign::Bottom)}};
+const Names objectKinds[] = {{"text", int(ObjectKind::Text)}, {"line", int(ObjectKind::Line)},
+                             {"rectangle", int(ObjectKind::Rectangle)}, {"picture", int(ObjectKind::Picture)},
+                             {"checkbox", int(ObjectKind::CheckBox)}};
+const Names topBands[] = {{"title", int(BandKind::ReportTitle)}, {"page-header", int(BandKind::PageHeader)},
+                          {"detail", int(BandKind::Detail)}, {"page-footer", int(BandKind::PageFooter)},
+                          {"summary", int(BandKind::Summary)}};
+
+template <size_t N>
+const char* nameOf(const Names (&table)[N], int value)
+{
+    for (const auto& n : table)
+        if (n.value == value)
+            return n.name;
+    return "";
+}
+
+QString number(double v)
+{
+    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+}
+
+// Only the two forms the writer writes: anything else QColor takes ("red", 12-bit "#rrrgggbbb")
+// would not come back the same from the writer.
+QColor parseColor(QStringView text)
+{
+    if ((text.size() != 7 && text.size() != 9) || !text.startsWith(u'#'))
+        return QColor();
+    for (const QChar c : text.mid(1))
+        if (c.unicode() > 127 || !std::isxdigit(c.unicode()))
+            return QColor();
+    return QColor::fromString(text);
+}
+
+QString colorText(const QColor& c)
+{
+    return c.alpha() == 255 ? c.name(QColor::HexRgb) : c.name(QColor::HexArgb);
+}
+
+// Reads one template; every refusal names where it happened.
+class Reader {
+public:
+    Reader(const QByteArray& xml, const QString& source) : m_xml(xml), m_source(source) {}
+
+    ReportTemplate read()
+    {
+        while (!m_xml.atEnd()) {
+            m_xml.readNext();
+            if (m_xml.isStartElement()) {
+                if (m_xml.name() != u"report")
+                    fail(QStringLiteral("the root element must be <report>, not <%1>").arg(m_xml.name()));
+                readReport();
+                expectEnd();
+                return m_report;
+            }
+        }
+        checkXml();
+        fail(QStringLiteral("no <report> element"));
+    }
+
+private:
+    [[noreturn]] void fail(const QString& what) const
+    {
+        throw FormatError(QStringLiteral("%1, line %2, column %3: %4")
+                              .arg(m_source)
+                              .arg(m_xml.lineNumber())
+                              .arg(m_xml.columnNumber())
+                              .arg(what));
+    }
+
+    void checkXml() const
+    {
+        if (m_xml.hasError())
+            fail(m_xml.errorString());
+    }
+
+    void expectEnd()
+    {
+        while (!m_xml.atEnd()) {
+            m_xml.readNext();
+            if (m_xml.isStartElement())
+                fail(QStringLiteral("only one <report> element may stand in a template"));
+        }
+        checkXml();
+    }
+
+    void allowAttributes(std::initializer_list<const char16_t*> allowed)
+    {
+        for (const auto& a : m_xml.attributes()) {
+            bool known = false;
+            for (const char16_t* name : allowed)
+                known = known || a.name() == QStringView(name);
+            if (!known)
+                fail(QStringLiteral("unknown attribute \"%1\" on <%2>").arg(a.name(), m_xml.name()));
+        }
+    }
+
+    bool has(const char16_t* name) const { return m_xml.attributes().hasAttribute(QString::fromUtf16(name)); }
+    QString text(const char16_t* name, const QString& fallback = QString()) const
+    {
+        return has(name) ? m_xml.attributes().value(QString::fromUtf16(name)).toString() : fallback;
+    }
+
+    double real(const char16_t* name, double fallback) const
+    {
+        if (!has(name))
+            return fallback;
+        bool ok = false;
+        const double v = m_xml.attributes().value(QString::fromUtf16(name)).toDouble(&ok);
+        if (!ok || !std::isfinite(v))
+            fail(QStringLiteral("\"%1\" must be a number").arg(QStringView(name)));
+        return v;
+    }
+
+    double length(const char16_t* name, double fallback) const
+    {
+        const double v = real(name, fallback);
+        if (v < 0 || v > 10000)
+            fail(QStringLiteral("\"%1\" must be between 0 and 10000 mm").arg(QStringView(name)));
+        return v;
+    }
+
+    bool flag(const char16_t* name, bool fallback) const
+    {
+        if (!has(name))
+            return fallback;
+        const auto v = m_xml.attributes().value(QString::fromUtf16(name));
+        if (v == u"true")
+            return true;
+        if (v == u"false")
+            return false;
+        fail(QStringLiteral("\"%1\" must be true or false").arg(QStringView(name)));
+    }
+
+    QColor color(const char16_t* name, const QColor& fallback) const
+    {
+        if (!has(name))
+            return fallback;
+        const QColor c = parseColor(m_xml.attributes().value(QString::fromUtf16(name)));
+        if (!c.isValid())
+            fail(QStringLiteral("\"%1\" must be a colour written #rrggbb or #aarrggbb").arg(QStringView(name)));
+        return c;
+    }
+
+    template <size_t N>
+    int choice(const char16_t* name, const Names (&table)[N], int fallback) const
+    {
+        if (!has(name))
+            return fallback;
+        const auto v = m_xml.attributes().value(QString::fromUtf16(name));
+        QStringList allowed;
+        for (const auto& n : table) {
+            if (v == QLatin1StringView(n.name))
+                return n.value;
+            allowed << QString::fromLatin1(n.name);
+        }
+        fail(QStringLiteral("\"%1\" must be one of %2").arg(QStringView(name), allowed.join(QStringLiteral(", "))));
+    }
+
+    FrameSide frameSide(const char16_t* name) const
+    {
+        FrameSide side;
+        if (!has(name))
+            return side;
+        const QStringList parts = text(name).split(u' ', Qt::SkipEmptyParts);
+        bool ok = parts.size() == 2;
+        if (ok)
+            side.width = parts[0].toDouble(&ok);
+        if (ok)
+            side.color = parseColor(parts[1]);
+        if (!ok || !side.color.isValid() || side.width < 0)
+            fail(QStringLiteral("\"%1\" must be a width and a colour, e.g. \"0.2 #000000\"").arg(QStringView(name)));
+        return side;
+    }
+
+    void readReport()
+    {
+        allowAttributes({u"version", u"name"});
+        if (!has(u"version"))
+            fail(QStringLiteral("the <report> element has no version"));
+        const double version = real(u"version", 0);
+        if (version > ReportTemplate::formatVersion)
+            fail(QStringLiteral("the template is of format version %1, made by a newer program; this one reads "
+                                "version %2 and older")
+                     .arg(number(version))
+                     .arg(ReportTemplate::formatVersion));
+        m_report.name = text(u"name");
+        bool seenPage = false, seenQuery = false, seenGroup = false;
+        while (nextChild()) {
+            const auto name = m_xml.name();
+            if (name == u"page") {
+                once(seenPage);
+                readPage();
+            } else if (name == u"query") {
+                once(seenQuery);
+                allowAttributes({});
+                m_report.query = readText();
+            } else if (name == u"group") {
+                once(seenGroup);
+                readGroup();
+            } else {
+                const int kind = bandKindOf(name);
+                std::optional<Band>& slot = topBand(BandKind(kind));
+                if (slot)
+                    fail(QStringLiteral("<%1> stands twice").arg(name));
+                slot = readBand(BandKind(kind));
+            }
+        }
+    }
+
+    void once(bool& seen)
+    {
+        if (seen)
+            fail(QStringLiteral("<%1> stands twice").arg(m_xml.name()));
+        seen = true;
+    }
+
+    int bandKindOf(QStringView name) const
+    {
+        for (const auto& n : topBands)
+            if (name == QLatin1StringView(n.name))
+                return n.value;
+        fail(QStringLiteral("unknown element <%1>").arg(name));
+    }
+
+    std::optional<Band>& topBand(BandKind kind)
+    {
+        switch (kind) {
+        case BandKind::ReportTitle: return m_report.title;
+        case BandKind::PageHeader: return m_report.pageHeader;
+        case BandKind::PageFooter: return m_report.pageFooter;
+        case BandKind::Summary: return m_report.summary;
+        default: return m_report.detail;
+        }
+    }
+
+    // Moves to the next child element of the current one; false at its end.
+    bool nextChild()
+    {
+        while (!m_xml.atEnd()) {
+            m_xml.readNext();
+            if (m_xml.isStartElement())
+                return true;
+            if (m_xml.isEndElement())
+                return false;
+            if (m_xml.isCharacters() && !m_xml.isWhitespace())
+                fail(QStringLiteral("text is not allowed here"));
+        }
+        checkXml();
+        fail(QStringLiteral("the template ends too early"));
+    }
+
+    QString readText()
+    {
+        const QString s = m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+        checkXml();
+        return s;
+    }
+
+    void readPage()
+    {
+        allowAttributes({u"size", u"orientation", u"width", u"height", u"margin-left", u"margin-top",
+                         u"margin-right", u"margin-bottom"});
+        PageSetup& p = m_report.page;
+        p.applySize(PageSizeName(choice(u"size", pageSizes, int(PageSizeName::A4))));
+        if (p.size == PageSizeName::Custom) {
+            if (!has(u"width") || !has(u"height"))
+                fail(QStringLiteral("a custom page needs a width and a height"));
+            p.width = length(u"width", p.width);
+            p.height = length(u"height", p.height);
+        } else if (has(u"width") || has(u"height")) {
+            fail(QStringLiteral("width and height are given only with size=\"custom\""));
+        }
+        p.orientation = Orientation(choice(u"orientation", orientations, int(Orientation::Portrait)));
+        p.marginLeft = length(u"margin-left", p.marginLeft);
+        p.marginTop = length(u"margin-top", p.marginTop);
+        p.marginRight = length(u"margin-right", p.marginRight);
+        p.marginBottom = length(u"margin-bottom", p.marginBottom);
+        if (p.marginLeft + p.marginRight >= p.pageWidth() || p.marginTop + p.marginBottom >= p.pageHeight())
+            fail(QStringLiteral("the margins leave no room on the page"));
+        if (nextChild())
+            fail(QStringLiteral("unknown element <%1> in <page>").arg(m_xml.name()));
+    }
+
+    void readGroup()
+    {
+        // Each group nests a level of reading, filling and drawing in the designer; no report
+        // needs more than a few.
+        if (m_report.groups.size() >= ReportTemplateFormat::maxGroups)
+            fail(QStringLiteral("more than %1 groups").arg(ReportTemplateFormat::maxGroups));
+        allowAttributes({u"name", u"expression", u"new-page", u"repeat-header", u"keep-together"});
+        ReportGroup g;
+        g.name = text(u"name");
+        g.expression = text(u"expression");
+        if (g.expression.trimmed().isEmpty())
+            fail(QStringLiteral("a <group> needs an expression"));
+        g.newPage = flag(u"new-page", false);
+        g.repeatHeader = flag(u"repeat-header", false);
+        g.keepTogether = flag(u"keep-together", false);
+        const size_t index = m_report.groups.size();
+        m_report.groups.push_back(g);
+        bool seenGroup = false;
+        while (nextChild()) {
+            const auto name = m_xml.name();
+            if (name == u"header" || name == u"footer") {
+                const bool header = name == u"header";
+                if ((header ? m_report.groups[index].header : m_report.groups[index].footer))
+                    fail(QStringLiteral("<%1> stands twice").arg(name));
+                Band band = readBand(header ? BandKind::GroupHeader : BandKind::GroupFooter);
+                (header ? m_report.groups[index].header : m_report.groups[index].footer) = std::move(band);
+            } else if (name == u"group") {
+                once(seenGroup);
+                readGroup();
+            } else {
+                fail(QStringLiteral("unknown element <%1> in <group>").arg(name));
+            }
+        }
+    }
+
+    Band readBand(BandKind kind)
+    {
+        allowAttributes({u"height", u"can-grow", u"keep-together"});
+        Band band;
+        band.kind = kind;
+        band.height = length(u"height", band.height);
+        band.canGrow = flag(u"can-grow", false);
+        band.keepTogether = flag(u"keep-together", false);
+        while (nextChild())
+            band.objects.push_back(readObject());
+        return band;
+    }
+
+    ReportObject readObject()
+    {
+        ReportObject o;
+        o.kind = ObjectKind(kindOf(m_xml.name()));
+        switch (o.kind) {
+        case ObjectKind::Text:
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"format", u"font", u"size", u"bold",
+                             u"italic", u"underline", u"color", u"background", u"frame-left", u"frame-top",
+                             u"frame-right", u"frame-bottom", u"align", u"valign", u"wrap"});
+            break;
+        case ObjectKind::Line:
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"line-width", u"color"});
+            break;
+        case ObjectKind::Rectangle:
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"line-width", u"color", u"fill"});
+            break;
+        case ObjectKind::Picture:
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"file", u"value", u"keep-aspect"});
+            break;
+        case ObjectKind::CheckBox:
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"value", u"line-width", u"color"});
+            break;
+        }
+        o.name = text(u"name");
+        o.rect = QRectF(length(u"x", 0), length(u"y", 0), length(u"width", 0), length(u"height", 0));
+        o.lineWidth = length(u"line-width", o.lineWidth);
+        o.lineColor = color(u"color", o.lineColor);
+        o.fill = color(u"fill", o.fill);
+        o.file = text(u"file");
+        o.keepAspect = flag(u"keep-aspect", o.keepAspect);
+        if (o.kind == ObjectKind::Picture || o.kind == ObjectKind::CheckBox)
+            o.text = text(u"value");
+        if (o.kind == ObjectKind::Picture && o.file.isEmpty() == o.text.isEmpty())
+            fail(QStringLiteral("a <picture> takes either a file or a value"));
+        if (o.kind == ObjectKind::Text) {
+            readTextStyle(o);
+            o.text = readText();
+        } else if (nextChild()) {
+            fail(QStringLiteral("unknown element <%1> in an object").arg(m_xml.name()));
+        }
+        return o;
+    }
+
+    int kindOf(QStringView name) const
+    {
+        for (const auto& n : objectKinds)
+            if (name == QLatin1StringView(n.name))
+                return n.value;
+        fail(QStringLiteral("unknown element <%1> in a band").arg(name));
+    }
+
+    void readTextStyle(ReportObject& o)
+    {
+        TextStyle& s = o.style;
+        o.format = text(u"format");
+        s.font.family = text(u"font", s.font.family);
+        s.font.size = real(u"size", s.font.size);
+        if (s.font.size <= 0 || s.font.size > 500)
+            fail(QStringLiteral("\"size\" must be between 0 and 500 points"));
+        s.font.bold = flag(u"bold", false);
+        s.font.italic = flag(u"italic", false);
+        s.font.underline = flag(u"underline", false);
+        s.color = o.lineColor;
+        o.lineColor = Qt::black;
+        s.background = color(u"background", QColor());
+        s.left = frameSide(u"frame-left");
+        s.top = frameSide(u"frame-top");
+        s.right = frameSide(u"frame-right");
+        s.bottom = frameSide(u"frame-bottom");
+        s.hAlign = HAlign(choice(u"align", hAligns, int(HAlign::Left)));
+        s.vAlign = VAlign(choice(u"valign", vAligns, int(VAlign::Top)));
+        s.wordWrap = flag(u"wrap", false);
+    }
+
+    QXmlStreamReader m_xml;
+    QString m_source;
+    ReportTemplate m_report;
+};
+
+class Writer {
+public:
+    explicit Writer(QByteArray* out) : m_xml(out) { m_xml.setAutoFormatting(true); }
+
+    void write(const ReportTemplate& r)
+    {
+        m_xml.writeStartDocument();
+        m_xml.writeStartElement(QStringLiteral("report"));
+        m_xml.writeAttribute(QStringLiteral("version"), QString::number(ReportTemplate::formatVersion));
+        optional(QStringLiteral("name"), r.name);
+        writePage(r.page);
+        if (!r.query.isEmpty())
+            m_xml.writeTextElement(QStringLiteral("query"), r.query);
+        writeBand(r.title);
+        writeBand(r.pageHeader);
+        writeGroups(r.groups, 0);
+        writeBand(r.detail);
+        writeBand(r.pageFooter);
+        writeBand(r.summary);
+        m_xml.writeEndElement();
+        m_xml.writeEndDocument();
+    }
+
+private:
+    void optional(const QString& name, const QString& value)
+    {
+        if (!value.isEmpty())
+            m_xml.writeAttribute(name, value);
+    }
+    void real(const QString& name, double value, double fallback)
+    {
+        if (value != fallback)
+            m_xml.writeAttribute(name, number(value));
+    }
+    void flag(const QString& name, bool value, bool fallback)
+    {
+        if (value != fallback)
+            m_xml.writeAttribute(name, value ? QStringLiteral("true") : QStringLiteral("false"));
+    }
+    void color(const QString& name, const QColor& value, const QColor& fallback)
+    {
+        if (value != fallback && value.isValid())
+            m_xml.writeAttribute(name, colorText(value));
+    }
+    void frame(const QString& name, const FrameSide& side)
+    {
+        if (side != FrameSide())
+            m_xml.writeAttribute(name, number(side.width) + u' ' + colorText(side.color));
+    }
+
+    void writePage(const PageSetup& p)
+    {
+        m_xml.writeStartElement(QStringLiteral("page"));
+        m_xml.writeAttribute(QStringLiteral("size"), QString::fromLatin1(nameOf(pageSizes, int(p.size))));
+        if (p.size == PageSizeName::Custom) {
+            m_xml.writeAttribute(QStringLiteral("width"), number(p.width));
+            m_xml.writeAttribute(QStringLiteral("height"), number(p.height));
+        }
+        if (p.orientation != Orientation::Portrait)
+            m_xml.writeAttribute(QStringLiteral("orientation"), QString::fromLatin1(nameOf(orientations, int(p.orientation))));
+        const PageSetup d;
+        real(QStringLiteral("margin-left"), p.marginLeft, d.marginLeft);
+        real(QStringLiteral("margin-top"), p.marginTop, d.marginTop);
+        real(QStringLiteral("margin-right"), p.marginRight, d.marginRight);
+        real(QStringLiteral("margin-bottom"), p.marginBottom, d.marginBottom);
+        m_xml.writeEndElement();
+    }
+
+    void writeGroups(const std::vector<ReportGroup>& groups, size_t i)
+    {
+        if (i >= groups.size())
+            return;
+        const ReportGroup& g = groups[i];
+        m_xml.writeStartElement(QStringLiteral("group"));
+        optional(QStringLiteral("name"), g.name);
+        m_xml.writeAttribute(QStringLiteral("expression"), g.expression);
+        flag(QStringLiteral("new-page"), g.newPage, false);
+        flag(QStringLiteral("repeat-header"), g.repeatHeader, false);
+        flag(QStringLiteral("keep-together"), g.keepTogether, false);
+        writeBand(g.header);
+        writeGroups(groups, i + 1);
+        writeBand(g.footer);
+        m_xml.writeEndElement();
+    }
+
+    static QString bandElement(BandKind kind)
+    {
+        switch (kind) {
+        case BandKind::GroupHeader: return QStringLiteral("header");
+        case BandKind::GroupFooter: return QStringLiteral("footer");
+        default: return QString::fromLatin1(nameOf(topBands, int(kind)));
+        }
+    }
+
+    void writeBand(const std::optional<Band>& band)
+    {
+        if (!band)
+            return;
+        m_xml.writeStartElement(bandElement(band->kind));
+        m_xml.writeAttribute(QStringLiteral("height"), number(band->height));
+        flag(QStringLiteral("can-grow"), band->canGrow, false);
+        flag(QStringLiteral("keep-together"), band->keepTogether, false);
+        for (const ReportObject& o : band->objects)
+            writeObject(o);
+        m_xml.writeEndElement();
+    }
+
+    void writeObject(const ReportObject& o)
+    {
+        const ReportObject d;
+        m_xml.writeStartElement(QString::fromLatin1(nameOf(objectKinds, int(o.kind))));
+        optional(QStringLiteral("name"), o.name);
+        m_xml.writeAttribute(QStringLiteral("x"), number(o.rect.x()));
+        m_xml.writeAttribute(QStringLiteral("y"), number(o.rect.y()));
+        m_xml.writeAttribute(QStringLiteral("width"), number(o.rect.width()));
+        m_xml.writeAttribute(QStringLiteral("height"), number(o.rect.height()));
+        switch (o.kind) {
+        case ObjectKind::Text:
+            writeTextStyle(o);
+            m_xml.writeCharacters(o.text);
+            break;
+        case ObjectKind::Picture:
+            optional(QStringLiteral("file"), o.file);
+            optional(QStringLiteral("value"), o.text);
+            flag(QStringLiteral("keep-aspect"), o.keepAspect, d.keepAspect);
+            break;
+        case ObjectKind::CheckBox:
+            optional(QStringLiteral("value"), o.text);
+            [[fallthrough]];
+        case ObjectKind::Line:
+        case ObjectKind::Rectangle:
+            real(QStringLiteral("line-width"), o.lineWidth, d.lineWidth);
+            color(QStringLiteral("color"), o.lineColor, d.lineColor);
+            if (o.kind == ObjectKind::Rectangle)
+                color(QStringLiteral("fill"), o.fill, QColor());
+            break;
+        }
+        m_xml.writeEndElement();
+    }
+
+    void writeTextStyle(const ReportObject& o)
+    {
+        const TextStyle d;
+        const TextStyle& s = o.style;
+        optional(QStringLiteral("format"), o.format);
+        if (s.font.family != d.font.family)
+            m_xml.writeAttribute(QStringLiteral("font"), s.font.family);
+        real(QStringLiteral("size"), s.font.size, d.font.size);
+        flag(QStringLiteral("bold"), s.font.bold, false);
+        flag(QStringLiteral("italic"), s.font.italic, false);
+        flag(QStringLiteral("underline"), s.font.underline, false);
+        color(QStringLiteral("color"), s.color, d.color);
+        color(QStringLiteral("background"), s.background, QColor());
+        frame(QStringLiteral("frame-left"), s.left);
+        frame(QStringLiteral("frame-top"), s.top);
+        frame(QStringLiteral("frame-right"), s.right);
+        frame(QStringLiteral("frame-bottom"), s.bottom);
+        if (s.hAlign != d.hAlign)
+            m_xml.writeAttribute(QStringLiteral("align"), QString::fromLatin1(nameOf(hAligns, int(s.hAlign))));
+        if (s.vAlign != d.vAlign)
+            m_xml.writeAttribute(QStringLiteral("valign"), QString::fromLatin1(nameOf(vAligns, int(s.vAlign))));
+        flag(QStringLiteral("wrap"), s.wordWrap, false);
+    }
+
+    QXmlStreamWriter m_xml;
+};
+
+} // namespace
+
+namespace {
+[[noreturn]] void refuseLarge(const QString& source)
+{
+    throw FormatError(QStringLiteral("%1: the template is larger than %2 MB; it is not read")
+                          .arg(source)
+                          .arg(ReportTemplateFormat::maxFileSize / (1024 * 1024)));
+}
+} // namespace
+
+ReportTemplate ReportTemplateFormat::read(const QByteArray& xml, const QString& source)
+{
+    if (xml.size() > maxFileSize)
+        refuseLarge(source);
+    return Reader(xml, source).read();
+}
+
+ReportTemplate ReportTemplateFormat::readFile(const QString& path)
+{
+    QFile file(path);
+    if (file.size() > maxFileSize)
+        refuseLarge(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+    return read(file.readAll(), path);
+}
+
+QByteArray ReportTemplateFormat::write(const ReportTemplate& report)
+{
+    QByteArray out;
+    Writer(&out).write(report);
+    return out;
+}
+
+void ReportTemplateFormat::writeFile(const ReportTemplate& report, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(write(report)) < 0 || !file.commit())
+        throw FileError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "report/engine/template.h"
+
+#include <QFont>
+#include <QRectF>
+#include <QString>
+
+class QPainter;
+
+// Texts are laid out at one fixed resolution, whatever the device: fonts are sized in pixels
+// of 1/720 inch and the painter is scaled to that grid, so the measure taken while filling
+// is the measure the screen, the printer and the PDF draw with.
+constexpr double reportUnitsPerMm = 720.0 / 25.4;
+// Room between a text and its box edges, in millimetres.
+constexpr double textPaddingX = 0.5;
+constexpr double textPaddingY = 0.25;
+
+QFont reportFont(const FontSpec& style);
+
+// The height, in millimetres, a text needs in a box of that width.
+double textHeight(QStringView text, const TextStyle& style, const QFont& font, double widthMm);
+
+// Draws a text into a box given in layout units (1/720 inch).
+void drawReportText(QPainter& painter, QStringView text, const TextStyle& style, const QFont& font,
+                    const QRectF& box);

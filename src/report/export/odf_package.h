@@ -1,0 +1,30 @@
+#pragma once
+
+#include "report/export/zip_writer.h"
+
+#include <QByteArray>
+#include <vector>
+
+class ExportFile;
+class PageDocument;
+
+// An OpenDocument package: the mimetype first and stored, then the parts as they are written,
+// each picture once, and the manifest that lists them all at the end.
+class OdfPackage {
+public:
+    OdfPackage(ExportFile& file, const QByteArray& mediaType);
+    ZipWriter& zip() { return m_zip; }
+    // The package path of a document picture, written the first time it is asked for (never
+    // while a part is being written).
+    QByteArray picture(const PageDocument& doc, quint32 index);
+    void finish();
+
+    // The namespaces every part declares.
+    static const char* const namespaces;
+
+private:
+    ZipWriter m_zip;
+    QByteArray m_mediaType;
+    QByteArray m_entries;
+    std::vector<QByteArray> m_pictures; // the path of each picture written, by its index
+};

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "report/ui/designer_model.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+class QUndoStack;
+class ReportDataset;
+
+// The template the designer edits, with its selection and its undo history. Every change is an
+// undo command that replaces the whole template (templates are small); the window, the scene
+// and the panels only show what the document holds.
+class DesignerDocument : public QObject {
+    Q_OBJECT
+public:
+    DesignerDocument(const ReportTemplate& t, const QString& fileName, const ReportDataset* data, QObject* parent = nullptr);
+    ~DesignerDocument() override;
+
+    const ReportTemplate& model() const { return m_template; }
+    const DesignerSelection& selection() const { return m_selection; }
+    void setSelection(const DesignerSelection& selection);
+    // One undoable change. Changes with the same merge key (non-zero) that follow each other
+    // on the same selection become one step (arrow keys, one property typed in steps).
+    void change(const ReportTemplate& after, const QString& what, const DesignerSelection& selectionAfter,
+                int mergeKey = 0);
+    // Used by the undo commands.
+    void restore(const ReportTemplate& t, const DesignerSelection& selection);
+
+    QUndoStack* undoStack() const { return m_undo; }
+    bool isModified() const;
+    const QString& fileName() const { return m_fileName; }
+    // A template opened or begun: no history, nothing selected.
+    void start(const ReportTemplate& t, const QString& fileName);
+    void markSaved(const QString& fileName);
+
+    // The rows the designer offers: their fields to drop, the name expressions find them by.
+    const ReportDataset* data() const { return m_data; }
+    QString datasetName() const;
+
+    // The band the next band or paste command goes to: the selected band, or that of the first
+    // selected object.
+    std::optional<BandRef> targetBand() const;
+
+    // Editing, each one undoable step.
+    void addObject(ObjectKind kind, const BandRef& band, const QRectF& rect, const QString& text);
+    // A field dropped on a band; in the rows it brings its title into the page header above it.
+    void dropField(const QString& field, const BandRef& band, QPointF at);
+    void moveSelection(double dx, double dy, bool resize);
+    void deleteSelection();
+    void copySelection();
+    void cutSelection();
+    // A copy over its original lands one step lower and to the right.
+    void paste(double step);
+    static bool canPaste();
+    void selectAll();
+    void align(AlignEdge edge);
+    void restackSelection(bool front);
+    void addBandOfKind(BandKind kind);
+    // A group inside the innermost one, grouping by the field when one is given.
+    void addGroup(const QString& field);
+    void removeSelectedBand();
+    void setObjectText(const ObjectRef& ref, const QString& text);
+    // A property of the selection (the page when nothing is selected) by its key.
+    void setProperty(const QString& key, const QVariant& value);
+
+signals:
+    // The template or the selection is another.
+    void changed();
+
+private:
+    class Command;
+
+    ReportTemplate m_template;
+    DesignerSelection m_selection;
+    int m_selectionEpoch = 0;
+    QString m_fileName;
+    const ReportDataset* m_data;
+    BandRef m_clipboardBand;
+    QUndoStack* m_undo;
+};

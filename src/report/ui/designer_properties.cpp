@@ -1,0 +1,368 @@
+#include "report/ui/designer_properties.h"
+
+#include <algorithm>
+#include <optional>
+
+QVariant colorValue(const QColor& c)
+{
+    if (!c.isValid())
+        return QString();
+    return c.alpha() == 255 ? c.name(QColor::HexRgb) : c.name(QColor::HexArgb);
+}
+
+namespace {
+
+using Editor = DesignerProperty::Editor;
+using Scope = DesignerProperty::Scope;
+using Target = DesignerProperty::Target;
+
+// An empty text is "none" where none is allowed; a text that is no colour changes nothing.
+std::optional<QColor> colorOf(const QVariant& v, bool noneAllowed)
+{
+    const QString s = v.toString().trimmed();
+    if (s.isEmpty())
+        return noneAllowed ? std::optional<QColor>(QColor()) : std::nullopt;
+    const QColor c = QColor::fromString(s);
+    return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
+}
+
+bool isText(ObjectKind k) { return k == ObjectKind::Text; }
+
+DesignerProperty objectProperty(QString key, const char* caption, Editor editor, std::function<bool(ObjectKind)> applies,
+                                std::function<QVariant(const ReportObject&)> get,
+                                std::function<void(ReportObject&, const QVariant&)> set,
+                                std::vector<const char*> choices = {})
+{
+    DesignerProperty p;
+    p.key = std::move(key);
+    p.caption = caption;
+    p.editor = editor;
+    p.scope = Scope::Object;
+    p.choices = std::move(choices);
+    p.applies = applies ? std::move(applies) : [](ObjectKind) { return true; };
+    p.get = [get](const ReportTemplate& t, const Target& target) {
+        const ReportObject* o = findObject(t, target.object);
+        return o ? get(*o) : QVariant();
+    };
+    p.set = [set, applies = p.applies](ReportTemplate& t, const Target& target, const QVariant& v) {
+        if (ReportObject* o = findObject(t, target.object); o && applies(o->kind))
+            set(*o, v);
+    };
+    return p;
+}
+
+DesignerProperty bandProperty(QString key, const char* caption, Editor editor, std::function<QVariant(const Band&)> get,
+                              std::function<void(Band&, const QVariant&)> set)
+{
+    DesignerProperty p;
+    p.key = std::move(key);
+    p.caption = caption;
+    p.editor = editor;
+    p.scope = Scope::Band;
+    p.get = [get](const ReportTemplate& t, const Target& target) {
+        const Band* b = findBand(t, target.band);
+        return b ? get(*b) : QVariant();
+    };
+    p.set = [set](ReportTemplate& t, const Target& target, const QVariant& v) {
+        if (Band* b = findBand(t, target.band))
+            set(*b, v);
+    };
+    return p;
+}
+
+DesignerProperty groupProperty(QString key, const char* caption, Editor editor,
+                               std::function<QVariant(const ReportGroup&)> get,
+                               std::function<void(ReportGroup&, const QVariant&)> set)
+{
+    DesignerProperty p;
+    p.key = std::move(key);
+    p.caption = caption;
+    p.editor = editor;
+    p.scope = Scope::Group;
+    p.get = [get](const ReportTemplate& t, const Target& target) {
+        const int g = target.band.group;
+        return g >= 0 && g < int(t.groups.size()) ? get(t.groups[size_t(g)]) : QVariant();
+    };
+    p.set = [set](ReportTemplate& t, const Target& target, const QVariant& v) {
+        const int g = target.band.group;
+        if (g >= 0 && g < int(t.groups.size()))
+            set(t.groups[size_t(g)], v);
+    };
+    return p;
+}
+
+DesignerProperty pageProperty(QString key, const char* caption, Editor editor,
+                              std::function<QVariant(const ReportTemplate&)> get,
+                              std::function<void(ReportTemplate&, const QVariant&)> set,
+                              std::vector<const char*> choices = {})
+{
+    DesignerProperty p;
+    p.key = std::move(key);
+    p.caption = caption;
+    p.editor = editor;
+    p.scope = Scope::Page;
+    p.choices = std::move(choices);
+    p.get = [get](const ReportTemplate& t, const Target&) { return get(t); };
+    p.set = [set](ReportTemplate& t, const Target&, const QVariant& v) { set(t, v); };
+    return p;
+}
+
+// A side of the frame: its width and its colour are two properties.
+void addFrame(std::vector<DesignerProperty>& out, const char* key, const char* caption, const char* colorCaption,
+              FrameSide TextStyle::*side)
+{
+    out.push_back(objectProperty(QString::fromLatin1(key), caption, Editor::Mm, isText,
+                                 [side](const ReportObject& o) { return (o.style.*side).width; },
+                                 [side](ReportObject& o, const QVariant& v) { (o.style.*side).width = std::max(0.0, v.toDouble()); }));
+    out.push_back(objectProperty(QString::fromLatin1(key) + QStringLiteral("-color"), colorCaption, Editor::Color, isText,
+                                 [side](const ReportObject& o) { return colorValue((o.style.*side).color); },
+                                 [side](ReportObject& o, const QVariant& v) {
+                                     if (auto c = colorOf(v, false))
+                                         (o.style.*side).color = *c;
+                                 }));
+}
+
+std::vector<DesignerProperty> makeProperties()
+{
+    std::vector<DesignerProperty> out;
+    // The page.
+    out.push_back(pageProperty(QStringLiteral("name"), "Report name", Editor::Text,
+                               [](const ReportTemplate& t) { return t.name; },
+                               [](ReportTemplate& t, const QVariant& v) { t.name = v.toString(); }));
+    out.push_back(pageProperty(QStringLiteral("size"), "Paper size", Editor::Choice,
+                               [](const ReportTemplate& t) { return int(t.page.size); },
+                               [](ReportTemplate& t, const QVariant& v) {
+                                   t.page.size = PageSizeName(std::clamp(v.toInt(), 0, 3));
+                                   t.page.applySize(t.page.size);
+                               },
+                               {"A4", "A5", "Letter", "custom"}));
+    out.push_back(pageProperty(QStringLiteral("width"), "Width, mm", Editor::Mm,
+                               [](const ReportTemplate& t) { return t.page.width; },
+                               [](ReportTemplate& t, const QVariant& v) {
+                                   t.page.size = PageSizeName::Custom;
+                                   t.page.width = std::max(10.0, v.toDouble());
+                               }));
+    out.push_back(pageProperty(QStringLiteral("height"), "Height, mm", Editor::Mm,
+                               [](const ReportTemplate& t) { return t.page.height; },
+                               [](ReportTemplate& t, const QVariant& v) {
+                                   t.page.size = PageSizeName::Custom;
+                                   t.page.height = std::max(10.0, v.toDouble());
+                               }));
+    out.push_back(pageProperty(QStringLiteral("orientation"), "Orientation", Editor::Choice,
+                               [](const ReportTemplate& t) { return int(t.page.orientation); },
+                               [](ReportTemplate& t, const QVariant& v) { t.page.orientation = Orientation(std::clamp(v.toInt(), 0, 1)); },
+                               {"portrait", "landscape"}));
+    const struct {
+        const char* key;
+        const char* caption;
+        double PageSetup::*field;
+    } margins[] = {{"margin-left", "Margin left, mm", &PageSetup::marginLeft},
+                   {"margin-top", "Margin top, mm", &PageSetup::marginTop},
+                   {"margin-right", "Margin right, mm", &PageSetup::marginRight},
+                   {"margin-bottom", "Margin bottom, mm", &PageSetup::marginBottom}};
+    for (const auto& m : margins) {
+        auto field = m.field;
+        out.push_back(pageProperty(QString::fromLatin1(m.key), m.caption, Editor::Mm,
+                                   [field](const ReportTemplate& t) { return t.page.*field; },
+                                   [field](ReportTemplate& t, const QVariant& v) { t.page.*field = std::max(0.0, v.toDouble()); }));
+    }
+    out.push_back(pageProperty(QStringLiteral("query"), "Query", Editor::Text,
+                               [](const ReportTemplate& t) { return t.query; },
+                               [](ReportTemplate& t, const QVariant& v) { t.query = v.toString(); }));
+
+    // Bands and their groups.
+    out.push_back(bandProperty(QStringLiteral("height"), "Height, mm", Editor::Mm, [](const Band& b) { return b.height; },
+                               [](Band& b, const QVariant& v) { b.height = std::max(0.0, v.toDouble()); }));
+    out.push_back(bandProperty(QStringLiteral("can-grow"), "Can grow", Editor::Bool, [](const Band& b) { return b.canGrow; },
+                               [](Band& b, const QVariant& v) { b.canGrow = v.toBool(); }));
+    out.push_back(bandProperty(QStringLiteral("keep-together"), "Keep together", Editor::Bool,
+                               [](const Band& b) { return b.keepTogether; },
+                               [](Band& b, const QVariant& v) { b.keepTogether = v.toBool(); }));
+    out.push_back(groupProperty(QStringLiteral("group-name"), "Group name", Editor::Text,
+                                [](const ReportGroup& g) { return g.name; },
+                                [](ReportGroup& g, const QVariant& v) { g.name = v.toString().trimmed(); }));
+    out.push_back(groupProperty(QStringLiteral("expression"), "Group expression", Editor::Expression,
+                                [](const ReportGroup& g) { return g.expression; },
+                                [](ReportGroup& g, const QVariant& v) { g.expression = v.toString(); }));
+    out.push_back(groupProperty(QStringLiteral("new-page"), "New page", Editor::Bool,
+                                [](const ReportGroup& g) { return g.newPage; },
+                                [](ReportGroup& g, const QVariant& v) { g.newPage = v.toBool(); }));
+    out.push_back(groupProperty(QStringLiteral("repeat-header"), "Repeat header", Editor::Bool,
+                                [](const ReportGroup& g) { return g.repeatHeader; },
+                                [](ReportGroup& g, const QVariant& v) { g.repeatHeader = v.toBool(); }));
+    out.push_back(groupProperty(QStringLiteral("group-keep-together"), "Keep group together", Editor::Bool,
+                                [](const ReportGroup& g) { return g.keepTogether; },
+                                [](ReportGroup& g, const QVariant& v) { g.keepTogether = v.toBool(); }));
+
+    // Objects.
+    out.push_back(objectProperty(QStringLiteral("name"), "Name", Editor::Text, nullptr,
+                                 [](const ReportObject& o) { return o.name; },
+                                 [](ReportObject& o, const QVariant& v) { o.name = v.toString().trimmed(); }));
+    const struct {
+        const char* key;
+        const char* caption;
+    } geometry[] = {{"x", "Left, mm"}, {"y", "Top, mm"}, {"width", "Width, mm"}, {"height", "Height, mm"}};
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(objectProperty(
+            QString::fromLatin1(geometry[i].key), geometry[i].caption, Editor::Mm, nullptr,
+            [i](const ReportObject& o) {
+                const double values[] = {o.rect.x(), o.rect.y(), o.rect.width(), o.rect.height()};
+                return values[i];
+            },
+            [i](ReportObject& o, const QVariant& v) {
+                const double d = hundredths(v.toDouble());
+                switch (i) {
+                case 0: o.rect.moveLeft(d); break;
+                case 1: o.rect.moveTop(d); break;
+                case 2: o.rect.setWidth(std::max(0.0, d)); break;
+                default: o.rect.setHeight(std::max(0.0, d)); break;
+                }
+            }));
+    }
+    out.push_back(objectProperty(QStringLiteral("text"), "Text", Editor::TextExpression, isText,
+                                 [](const ReportObject& o) { return o.text; },
+                                 [](ReportObject& o, const QVariant& v) { o.text = v.toString(); }));
+    out.push_back(objectProperty(
+        QStringLiteral("value"), "Value", Editor::Expression,
+        [](ObjectKind k) { return k == ObjectKind::Picture || k == ObjectKind::CheckBox; },
+        [](const ReportObject& o) { return o.text; }, [](ReportObject& o, const QVariant& v) { o.text = v.toString().trimmed(); }));
+    out.push_back(objectProperty(
+        QStringLiteral("file"), "Picture file", Editor::Text, [](ObjectKind k) { return k == ObjectKind::Picture; },
+        [](const ReportObject& o) { return o.file; }, [](ReportObject& o, const QVariant& v) { o.file = v.toString().trimmed(); }));
+    out.push_back(objectProperty(
+        QStringLiteral("keep-aspect"), "Keep aspect", Editor::Bool, [](ObjectKind k) { return k == ObjectKind::Picture; },
+        [](const ReportObject& o) { return o.keepAspect; }, [](ReportObject& o, const QVariant& v) { o.keepAspect = v.toBool(); }));
+    out.push_back(objectProperty(QStringLiteral("format"), "Display format", Editor::Text, isText,
+                                 [](const ReportObject& o) { return o.format; },
+                                 [](ReportObject& o, const QVariant& v) { o.format = v.toString().trimmed(); }));
+    out.push_back(objectProperty(QStringLiteral("font"), "Font", Editor::Font, isText,
+                                 [](const ReportObject& o) { return o.style.font.family; },
+                                 [](ReportObject& o, const QVariant& v) {
+                                     if (!v.toString().trimmed().isEmpty())
+                                         o.style.font.family = v.toString().trimmed();
+                                 }));
+    out.push_back(objectProperty(QStringLiteral("size"), "Size, pt", Editor::Points, isText,
+                                 [](const ReportObject& o) { return o.style.font.size; },
+                                 [](ReportObject& o, const QVariant& v) { o.style.font.size = std::max(1.0, v.toDouble()); }));
+    out.push_back(objectProperty(QStringLiteral("bold"), "Bold", Editor::Bool, isText,
+                                 [](const ReportObject& o) { return o.style.font.bold; },
+                                 [](ReportObject& o, const QVariant& v) { o.style.font.bold = v.toBool(); }));
+    out.push_back(objectProperty(QStringLiteral("italic"), "Italic", Editor::Bool, isText,
+                                 [](const ReportObject& o) { return o.style.font.italic; },
+                                 [](ReportObject& o, const QVariant& v) { o.style.font.italic = v.toBool(); }));
+    out.push_back(objectProperty(QStringLiteral("underline"), "Underline", Editor::Bool, isText,
+                                 [](const ReportObject& o) { return o.style.font.underline; },
+                                 [](ReportObject& o, const QVariant& v) { o.style.font.underline = v.toBool(); }));
+    // A text's colour is its letters'; a line's, a rectangle's and a check box's is their pen's.
+    out.push_back(objectProperty(
+        QStringLiteral("color"), "Colour", Editor::Color, nullptr,
+        [](const ReportObject& o) { return colorValue(o.kind == ObjectKind::Text ? o.style.color : o.lineColor); },
+        [](ReportObject& o, const QVariant& v) {
+            if (auto c = colorOf(v, false))
+                (o.kind == ObjectKind::Text ? o.style.color : o.lineColor) = *c;
+        }));
+    out.back().applies = [](ObjectKind k) { return k != ObjectKind::Picture; };
+    out.push_back(objectProperty(QStringLiteral("background"), "Background", Editor::Color, isText,
+                                 [](const ReportObject& o) { return colorValue(o.style.background); },
+                                 [](ReportObject& o, const QVariant& v) {
+                                     if (auto c = colorOf(v, true))
+                                         o.style.background = *c;
+                                 }));
+    addFrame(out, "frame-left", "Frame left, mm", "Frame left colour", &TextStyle::left);
+    addFrame(out, "frame-top", "Frame top, mm", "Frame top colour", &TextStyle::top);
+    addFrame(out, "frame-right", "Frame right, mm", "Frame right colour", &TextStyle::right);
+    addFrame(out, "frame-bottom", "Frame bottom, mm", "Frame bottom colour", &TextStyle::bottom);
+    out.push_back(objectProperty(QStringLiteral("align"), "Alignment", Editor::Choice, isText,
+                                 [](const ReportObject& o) { return int(o.style.hAlign); },
+                                 [](ReportObject& o, const QVariant& v) { o.style.hAlign = HAlign(std::clamp(v.toInt(), 0, 3)); },
+                                 {"left", "center", "right", "justify"}));
+    out.push_back(objectProperty(QStringLiteral("valign"), "Vertical alignment", Editor::Choice, isText,
+                                 [](const ReportObject& o) { return int(o.style.vAlign); },
+                                 [](ReportObject& o, const QVariant& v) { o.style.vAlign = VAlign(std::clamp(v.toInt(), 0, 2)); },
+                                 {"top", "middle", "bottom"}));
+    out.push_back(objectProperty(QStringLiteral("wrap"), "Word wrap", Editor::Bool, isText,
+                                 [](const ReportObject& o) { return o.style.wordWrap; },
+                                 [](ReportObject& o, const QVariant& v) { o.style.wordWrap = v.toBool(); }));
+    out.push_back(objectProperty(
+        QStringLiteral("line-width"), "Line width, mm", Editor::Mm,
+        [](ObjectKind k) { return k == ObjectKind::Line || k == ObjectKind::Rectangle || k == ObjectKind::CheckBox; },
+        [](const ReportObject& o) { return o.lineWidth; },
+        [](ReportObject& o, const QVariant& v) { o.lineWidth = std::max(0.0, v.toDouble()); }));
+    out.push_back(objectProperty(
+        QStringLiteral("fill"), "Fill", Editor::Color, [](ObjectKind k) { return k == ObjectKind::Rectangle; },
+        [](const ReportObject& o) { return colorValue(o.fill); },
+        [](ReportObject& o, const QVariant& v) {
+            if (auto c = colorOf(v, true))
+                o.fill = *c;
+        }));
+    return out;
+}
+
+} // namespace
+
+const std::vector<DesignerProperty>& designerProperties()
+{
+    static const std::vector<DesignerProperty> properties = makeProperties();
+    return properties;
+}
+
+std::vector<const DesignerProperty*> propertiesFor(const ReportTemplate& t, const DesignerSelection& selection)
+{
+    std::vector<const DesignerProperty*> out;
+    const ReportObject* first = selection.objects.empty() ? nullptr : findObject(t, selection.objects.front());
+    const bool groupBand = selection.band && (selection.band->kind == BandKind::GroupHeader
+                                              || selection.band->kind == BandKind::GroupFooter);
+    for (const DesignerProperty& p : designerProperties()) {
+        switch (p.scope) {
+        case Scope::Page:
+            if (!first && !selection.band)
+                out.push_back(&p);
+            break;
+        case Scope::Band:
+            if (!first && selection.band)
+                out.push_back(&p);
+            break;
+        case Scope::Group:
+            if (!first && groupBand)
+                out.push_back(&p);
+            break;
+        case Scope::Object:
+            if (first && p.applies(first->kind))
+                out.push_back(&p);
+            break;
+        }
+    }
+    return out;
+}
+
+void applyProperty(ReportTemplate& t, const DesignerSelection& selection, const DesignerProperty& property,
+                   const QVariant& value)
+{
+    Target target;
+    switch (property.scope) {
+    case Scope::Page: property.set(t, target, value); break;
+    case Scope::Band:
+    case Scope::Group:
+        if (selection.band) {
+            target.band = *selection.band;
+            property.set(t, target, value);
+        }
+        break;
+    case Scope::Object:
+        for (const ObjectRef& ref : selection.objects) {
+            target.object = ref;
+            property.set(t, target, value);
+        }
+        break;
+    }
+}
+
+QVariant propertyValue(const ReportTemplate& t, const DesignerSelection& selection, const DesignerProperty& property)
+{
+    Target target;
+    if (selection.band)
+        target.band = *selection.band;
+    if (!selection.objects.empty())
+        target.object = selection.objects.front();
+    return property.get(t, target);
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "report/export/export_filter.h"
+#include "report/ui/designer_document.h"
+#include "report/ui/designer_view.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QActionGroup;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QMenu;
+class QUndoStack;
+class DesignerFieldList;
+class DesignerPropertyPanel;
+class ReportDataset;
+
+// What the designer opens on, and where what the author opens and saves goes back to.
+struct DesignerSession {
+    ReportTemplate reportTemplate;
+    QString fileName;
+    // The rows of the last report: their fields to drop, and what the preview shows.
+    const ReportDataset* data = nullptr;
+    // Where the file dialogs start.
+    QString openFolder, saveFolder;
+    // The preview's export targets (the designer keeps its own when none are given).
+    ExportFilterSet* filters = nullptr;
+    // Told the template and its file whenever the author opens, saves or begins one.
+    std::function<void(const ReportTemplate&, const QString& fileName)> keep;
+};
+
+// The report designer: a top-level window over a copy of a template, with the sheet in the
+// middle, the fields on the left and the properties of the selection on the right.
+class ReportDesignerWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    using Tool = DesignerTool;
+
+    explicit ReportDesignerWindow(DesignerSession session);
+    ~ReportDesignerWindow() override;
+
+    DesignerDocument& document() const { return *m_document; }
+    const ReportTemplate& model() const { return m_document->model(); }
+    const DesignerSelection& selection() const { return m_document->selection(); }
+    void setSelection(const DesignerSelection& selection) { m_document->setSelection(selection); }
+    QUndoStack* undoStack() const { return m_document->undoStack(); }
+    const QString& fileName() const { return m_document->fileName(); }
+    bool isModified() const { return m_document->isModified(); }
+    const DesignerSession& session() const { return m_session; }
+
+    // Files. The file dialogs open in the folders of the session.
+    void newTemplate();
+    void openTemplate();
+    bool openFile(const QString& path);
+    bool save();
+    bool saveAs();
+    bool saveTo(const QString& path);
+    void preview();
+    static QStringList recentFiles();
+
+    void setTool(Tool tool);
+    // A new object drawn with a tool; a field without a field to take asks for its expression.
+    void placeObject(Tool tool, const BandRef& band, QRectF rect);
+    // The expression editor for a property: a text object's text, a value, a group's expression.
+    void editExpression(const QString& key);
+    void setSnap(bool on, double size);
+
+    DesignerView* view() const { return m_view; }
+    DesignerPropertyPanel* properties() const { return m_properties; }
+    DesignerFieldList* fieldList() const { return m_fields; }
+    QComboBox* zoomBox() const { return m_zoomBox; }
+    QAction* action(const QString& key) const { return m_actions.value(key); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildActions();
+    void buildMenus();
+    void buildToolBars();
+    void buildDocks();
+    QAction* addAction(const QString& key, const QString& text, const QKeySequence& shortcut,
+                       std::function<void()> work);
+    void refresh();
+    void refreshActions();
+    void updateTitle();
+    bool maybeSave();
+    void startDocument(const ReportTemplate& t, const QString& fileName);
+    void rememberRecent(const QString& path);
+    void fillRecentMenu();
+    void error(const QString& text);
+    void showContextMenu(const QPoint& globalPos);
+    void setProperty(const QString& key, const QVariant& value);
+    // The field picked in the field list, else the first one; empty when there is none.
+    QString pickedField() const;
+
+    DesignerSession m_session;
+    ExportFilterSet m_ownFilters;
+    DesignerDocument* m_document = nullptr;
+    DesignerScene* m_scene = nullptr;
+    DesignerView* m_view = nullptr;
+    DesignerPropertyPanel* m_properties = nullptr;
+    DesignerFieldList* m_fields = nullptr;
+    QComboBox* m_zoomBox = nullptr;
+    QCheckBox* m_snapBox = nullptr;
+    QDoubleSpinBox* m_gridBox = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    QLabel* m_status = nullptr;
+    QActionGroup* m_tools = nullptr;
+    QHash<QString, QAction*> m_actions;
+};
