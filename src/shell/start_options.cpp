@@ -1,6 +1,6 @@
 #include "shell/start_options.h"
 
-#include "report/report_export.h"
+#include "report/export/export_filter.h"
 #include "shell/version.h"
 
 #include <QHash>
