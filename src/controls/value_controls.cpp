@@ -143,6 +143,7 @@ TdbDateTimePicker::TdbDateTimePicker(QWidget* parent) : QWidget(parent)
     m_check->show();
     setFocusProxy(m_edit);
     setFocusPolicy(m_edit->focusPolicy());
+    m_edit->installEventFilter(this);
 
     applyFormat();
 
@@ -309,6 +310,19 @@ void TdbDateTimePicker::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     m_edit->setGeometry(rect());
     placeCheckBox();
+}
+
+bool TdbDateTimePicker::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_edit || event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier || !m_edit->isEnabled()
+        || m_edit->isReadOnly())
+        return false;
+    // The check box's own toggled handler records the change, as a click on it does.
+    guarded([this] { m_check->toggle(); });
+    return true;
 }
 
 void TdbDateTimePicker::placeCheckBox()

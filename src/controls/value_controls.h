@@ -132,6 +132,9 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Space in the editor ticks or unticks the check box, so a date can be cleared from the
+    // keyboard.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void applyFormat();

@@ -5,6 +5,7 @@
 #include "formdefs/forms_document.h"
 #include "formdefs/value_conversions.h"
 
+#include "controls/action_button.h"
 #include "platform/anchors.h"
 #include "platform/colors.h"
 #include "platform/convert.h"
@@ -222,6 +223,19 @@ void createForm(const FormBuildContext& context, const FormsElement& element)
     BuildControls(context, form, element);
 }
 
+// Enter in a field that a search button reads runs that search, as a click on it would; the
+// form's default button (its Save) stays Enter's target everywhere else.
+void wireSearchFields(TForm* form)
+{
+    for (TdbButton* button : form->componentsOf<TdbButton>()) {
+        if (button->dbActionType != adbSearch)
+            continue;
+        for (const QString& name : button->dbListControls.split(u','))
+            if (auto* field = qobject_cast<QWidget*>(form->findComponent(name)))
+                form->setEnterButton(field, button);
+    }
+}
+
 } // namespace
 
 void BuildControls(const FormBuildContext& context, QWidget* parent, const FormsElement& element)
@@ -230,6 +244,7 @@ void BuildControls(const FormBuildContext& context, QWidget* parent, const Forms
     if (auto* form = qobject_cast<TForm*>(parent)) {
         Windowed::applyFocusChain(form);
         ApplyAccessibleTexts(form);
+        wireSearchFields(form);
     }
 }
 

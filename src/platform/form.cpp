@@ -362,7 +362,9 @@ bool insideCalendar(const QWidget* widget)
 void TForm::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    // The keypad's Enter comes with the keypad modifier.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
         // A focused push button is pressed by Enter; on any other control (a check box too,
         // which a click would toggle) Enter means the form's default button. A calendar's
         // year editor takes Enter for itself: it commits the year, not the form.
@@ -372,7 +374,11 @@ void TForm::keyPressEvent(QKeyEvent* event)
             return;
         }
         auto* focused = qobject_cast<QPushButton*>(focus);
-        QAbstractButton* target = focused ? focused : m_defaultButton.data();
+        QAbstractButton* target = focused;
+        for (QWidget* w = focus; !target && w && w != this; w = w->parentWidget())
+            target = enterButton(w);
+        if (!target)
+            target = m_defaultButton.data();
         if (target && target->isEnabled() && target->isVisible()) {
             target->click();
             return;
@@ -384,6 +390,21 @@ void TForm::keyPressEvent(QKeyEvent* event)
         }
     }
     QMainWindow::keyPressEvent(event);
+}
+
+void TForm::setEnterButton(QWidget* field, QAbstractButton* button)
+{
+    if (!field || !button || enterButton(field))
+        return;
+    m_enterButtons.insert(field, {field, button});
+}
+
+QAbstractButton* TForm::enterButton(const QWidget* field) const
+{
+    // A field that went away leaves its entry behind; a new widget at the same address is not
+    // that field.
+    const auto it = m_enterButtons.constFind(field);
+    return it != m_enterButtons.constEnd() && it->field == field ? it->button.data() : nullptr;
 }
 
 namespace Forms {

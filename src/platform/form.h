@@ -83,6 +83,10 @@ public:
     void setCancelButton(QAbstractButton* button) { m_cancelButton = button; }
     QAbstractButton* defaultButton() const { return m_defaultButton; }
     QAbstractButton* cancelButton() const { return m_cancelButton; }
+    // Enter in field (or in a control inside it) presses button instead of the default button:
+    // a search field runs its search. The first button given for a field is kept.
+    void setEnterButton(QWidget* field, QAbstractButton* button);
+    QAbstractButton* enterButton(const QWidget* field) const;
 
     // Tests drive modal forms: the hook runs (once per modal showing) as soon as the form's
     // modal loop is running.
@@ -113,6 +117,11 @@ private:
     std::function<bool(TForm*)> m_closeRequestHandler;
     QPointer<QAbstractButton> m_defaultButton;
     QPointer<QAbstractButton> m_cancelButton;
+    struct EnterButton {
+        QPointer<QWidget> field;
+        QPointer<QAbstractButton> button;
+    };
+    QHash<const QWidget*, EnterButton> m_enterButtons;
 };
 
 // The application's forms, in creation order; the main window comes first.

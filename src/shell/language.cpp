@@ -46,12 +46,12 @@ void ApplyLanguage(TfrmMainVarnel& main, TfrmOptionsVarnel* options)
 
     loadQtTranslations();
 
-    main.mniFile->setTitle(QStringLiteral("Файл"));
-    main.mniClose->setText(QStringLiteral("Закрыть"));
-    main.mniOptions->setTitle(QStringLiteral("Инструменты"));
-    main.mniDBLocation->setText(QStringLiteral("Расположение файла базы данных"));
-    main.mniReport->setText(QStringLiteral("Открыть дизайнер отчетов"));
-    main.mniAbout->setText(QStringLiteral("О программе"));
+    main.mniFile->setTitle(QStringLiteral("&Файл"));
+    main.mniClose->setText(QStringLiteral("&Закрыть"));
+    main.mniOptions->setTitle(QStringLiteral("&Инструменты"));
+    main.mniDBLocation->setText(QStringLiteral("&Расположение файла базы данных"));
+    main.mniReport->setText(QStringLiteral("&Открыть дизайнер отчетов"));
+    main.mniAbout->setText(QStringLiteral("О &программе"));
 
     if (!options)
         return;

@@ -28,6 +28,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QTimer>
 #include <optional>
 
@@ -44,12 +45,14 @@ TfrmMainVarnel::TfrmMainVarnel(QWidget* parent) : TForm(parent)
     Forms::registerForm(this);
 
     MainMenu = menuBar();
-    mniFile = MainMenu->addMenu(QStringLiteral("File"));
-    mniClose = mniFile->addAction(QStringLiteral("Close"));
-    mniOptions = MainMenu->addMenu(QStringLiteral("Options"));
-    mniDBLocation = mniOptions->addAction(QStringLiteral("Database location"));
-    mniReport = mniOptions->addAction(QStringLiteral("Report designer"));
-    mniAbout = MainMenu->addAction(QStringLiteral("About"));
+    // The "&" marks the letter that opens or picks the item with Alt; no two items of one menu
+    // share a letter, in either language.
+    mniFile = MainMenu->addMenu(QStringLiteral("&File"));
+    mniClose = mniFile->addAction(QStringLiteral("&Close"));
+    mniOptions = MainMenu->addMenu(QStringLiteral("&Options"));
+    mniDBLocation = mniOptions->addAction(QStringLiteral("&Database location"));
+    mniReport = mniOptions->addAction(QStringLiteral("&Report designer"));
+    mniAbout = MainMenu->addAction(QStringLiteral("&About"));
 
     SQLConnection = new TSQLConnection(this);
     // While a search waits for a server the window keeps answering: it repaints, and a click
@@ -98,6 +101,9 @@ TfrmMainVarnel::TfrmMainVarnel(QWidget* parent) : TForm(parent)
             [this] { guarded([this] { mniDBLocationClick(); }); });
     connect(mniAbout, &QAction::triggered, this, [this] { guarded([this] { mniAboutClick(); }); });
     connect(mniReport, &QAction::triggered, this, [this] { guarded([this] { mniReportClick(); }); });
+    // F10 takes the keyboard to the menu, as on the desktop the program's users come from.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] { guarded([this] { openMenuFromKeyboard(); }); });
 
     setWindowTitle(QString());
     setSizeable(false);
@@ -354,6 +360,17 @@ void TfrmMainVarnel::restoreGridLayouts()
 void TfrmMainVarnel::FormClose()
 {
     SaveGridSettings();
+}
+
+void TfrmMainVarnel::openMenuFromKeyboard()
+{
+    if (!MainMenu->isVisible())
+        return;
+    for (QAction* item : MainMenu->actions())
+        if (item->isVisible() && item->isEnabled() && item->menu()) {
+            MainMenu->setActiveAction(item);
+            return;
+        }
 }
 
 void TfrmMainVarnel::mniCloseClick()

@@ -64,6 +64,8 @@ public:
     // "<any>.<form>.<control>.<extension>", names compared exactly, later entries winning.
     void LoadPicture(const QByteArray& PictureStream, const QString& sName);
 
+    // Opens the first menu of the menu bar; the arrow keys go on from there.
+    void openMenuFromKeyboard();
     void mniCloseClick();
     void mniDBLocationClick();
     void mniAboutClick();

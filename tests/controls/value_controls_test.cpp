@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDateTimeEdit>
 #include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -272,4 +274,40 @@ TEST(DateTimePicker, UncheckedTextIsDimmed)
     EXPECT_EQ(textColour(), dimmed);
     picker.setChecked(true);
     EXPECT_EQ(textColour(), QColor(Qt::red));
+}
+
+// Space in a focused picker ticks and unticks its check box, as a click on the box does, so a
+// date can be cleared without the mouse; the value itself stays. Other keys still edit.
+TEST(DateTimePicker, SpaceTicksAndUnticksTheCheckBox)
+{
+    for (auto kind : {TdbDateTimePicker::dtkDate, TdbDateTimePicker::dtkTime}) {
+        SCOPED_TRACE(kind);
+        QWidget window;
+        auto* picker = new TdbDateTimePicker(&window);
+        picker->setKind(kind);
+        picker->setDbStringDateTime(QStringLiteral("2014-03-05 14:05:09"));
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        picker->setFocus();
+        ASSERT_TRUE(picker->editor()->hasFocus());
+        QSignalSpy changes(picker, &TdbDateTimePicker::userChanged);
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_TRUE(picker->isChecked());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_FALSE(picker->isChecked());
+        EXPECT_EQ(changes.count(), 2);
+        EXPECT_EQ(picker->dbStringDateTime(), QStringLiteral("2014-03-05 14:05:09.000"));
+
+        // Up changes the section under the cursor and ticks the box, as before.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        EXPECT_TRUE(picker->isChecked());
+        EXPECT_NE(picker->dbStringDateTime(), QStringLiteral("2014-03-05 14:05:09.000"));
+
+        // A picker that only shows its value takes no Space.
+        picker->editor()->setReadOnly(true);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_TRUE(picker->isChecked());
+    }
 }

@@ -230,8 +230,8 @@ TEST_F(Startup, RussianLocaleTranslatesTheShellAndTheMessages)
     ASSERT_EQ(desk->messages.size(), 1u);
     EXPECT_EQ(desk->messages[0].caption, QString::fromUtf8("Ошибка"));
     EXPECT_EQ(desk->messages[0].text, QString::fromUtf8("Файл базы не найден.\r") + missing);
-    EXPECT_EQ(shell.main.mniFile->title(), QString::fromUtf8("Файл"));
-    EXPECT_EQ(shell.main.mniReport->text(), QString::fromUtf8("Открыть дизайнер отчетов"));
+    EXPECT_EQ(shell.main.mniFile->title(), QString::fromUtf8("&Файл"));
+    EXPECT_EQ(shell.main.mniReport->text(), QString::fromUtf8("&Открыть дизайнер отчетов"));
     EXPECT_EQ(shell.options.windowTitle(), QString::fromUtf8("Настройка"));
     EXPECT_EQ(shell.options.gbDatabase->title(), QString::fromUtf8(" Файл базы данных "));
     EXPECT_EQ(shell.options.bOK->text(), "OK");
@@ -298,11 +298,11 @@ TEST_F(Startup, MainWindowHasItsMenuAndSize)
 {
     Shell shell;
     EXPECT_EQ(shell.main.clientSize(), QSize(719, 426));
-    EXPECT_EQ(shell.main.mniFile->title(), "File");
-    EXPECT_EQ(shell.main.mniClose->text(), "Close");
-    EXPECT_EQ(shell.main.mniDBLocation->text(), "Database location");
-    EXPECT_EQ(shell.main.mniReport->text(), "Report designer");
-    EXPECT_EQ(shell.main.mniAbout->text(), "About");
+    EXPECT_EQ(shell.main.mniFile->title(), "&File");
+    EXPECT_EQ(shell.main.mniClose->text(), "&Close");
+    EXPECT_EQ(shell.main.mniDBLocation->text(), "&Database location");
+    EXPECT_EQ(shell.main.mniReport->text(), "&Report designer");
+    EXPECT_EQ(shell.main.mniAbout->text(), "&About");
     EXPECT_FALSE(shell.main.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(shell.main.windowFlags() & Qt::WindowMinimizeButtonHint);
     // The window's own components take their names first.
