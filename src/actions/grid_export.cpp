@@ -6,17 +6,11 @@
 #include "platform/lang.h"
 #include "platform/spreadsheet_writer.h"
 
-#include <QFileInfo>
+#include <QDir>
 
 void TRecordActions::gridToSpreadsheet(TdbButton* b)
 {
     TdbStringGridEx* grid = resultGrid(b);
-    const QString suffix = QStringLiteral(".xlsx");
-    // Asked first: a workbook that nothing can show is of no use, so nothing is written.
-    if (!desktop().hasProgramFor(grid->objectName() + suffix)) {
-        inform(Lang.Error, Lang.Your_computer_does_not_have_Excel);
-        return;
-    }
     QList<QStringList> rows;
     for (int r = 0; r < grid->rowCount(); ++r) {
         QStringList row;
@@ -25,8 +19,11 @@ void TRecordActions::gridToSpreadsheet(TdbButton* b)
         rows.append(row);
     }
     // A new workbook every time, under a name of its own that the reservation already holds.
+    const QString suffix = QStringLiteral(".xlsx");
     const QString workbook = desktop().uniqueTempFile(grid->objectName() + u'_', suffix);
     writeSpreadsheet(workbook, rows, QLocale());
-    if (!desktop().shellOpen(workbook, QFileInfo(workbook).path(), DesktopServices::ShowMode::Normal))
-        inform(Lang.Error, Lang.Your_computer_does_not_have_Excel);
+    openWrittenFile(Lang.Error, workbook,
+                    Lang.Your_computer_does_not_have_Excel + u'\n'
+                        + Lang.Workbook_saved_as.arg(QDir::toNativeSeparators(workbook)),
+                    grid->objectName() + suffix);
 }

@@ -124,10 +124,17 @@ private:
     QString deleteQuestion(TdbStringGridEx* grid, qint32 id);
     static TdbStringGridEx* resultGrid(TdbButton* b);
     void inform(const QString& caption, const QString& text) const;
+    // Opens a file that an action has just written with the desktop's program for its kind.
+    // Where there is none, or it does not start, notice tells where the file is and the user may
+    // save a copy where he chooses, under proposedName at first.
+    void openWrittenFile(const QString& caption, const QString& file, const QString& notice,
+                         const QString& proposedName);
 
     SqlConnection& m_db;
     TForm& m_main;
     std::unique_ptr<ReportDataset> m_reportData;
     std::unique_ptr<Report> m_report;
     bool m_reportRunning = false;
+    // Where the user last saved a copy of a written file, for the rest of the session.
+    QString m_copyFolder;
 };

@@ -227,10 +227,8 @@ void TRecordActions::reportAction(TdbButton* b)
     progress.finish();
     if (!written || pictures)
         return;
-    // The desktop is asked first: where nothing opens the kind, starting the opener would fail
-    // out of sight and the user would never learn where the report went.
-    if (!desktop().hasProgramFor(filter->fileName())
-        || !desktop().shellOpen(filter->fileName(), QString(), DesktopServices::ShowMode::Normal))
-        inform(Lang.Info, Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(filter->fileName()),
-                                                           filter->extension().toUpper()));
+    openWrittenFile(Lang.Info, filter->fileName(),
+                    Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(filter->fileName()),
+                                                     filter->extension().toUpper()),
+                    QFileInfo(name).completeBaseName() + u'.' + filter->extension());
 }

@@ -118,6 +118,8 @@ void TLang::fillEnglish()
     Cancel = QStringLiteral("Cancel");
     Report_saved_no_program = QStringLiteral(
         "The report was saved as %1, but no program on this computer opens %2 files.");
+    Workbook_saved_as = QStringLiteral("The workbook was saved as %1.");
+    Save_a_copy_where_you_choose = QStringLiteral("Do you want to save a copy where you choose?");
     Confirm = QStringLiteral("Confirm");
     Error = QStringLiteral("Error");
     Info = QStringLiteral("Information");
@@ -233,6 +235,8 @@ void TLang::fillRussian()
     Cancel = QStringLiteral("Отмена");
     Report_saved_no_program = QStringLiteral(
         "Отчёт сохранён в файл %1, но на этом компьютере нет программы, открывающей файлы %2.");
+    Workbook_saved_as = QStringLiteral("Книга сохранена в файл %1.");
+    Save_a_copy_where_you_choose = QStringLiteral("Сохранить копию туда, куда вы укажете?");
     Confirm = QStringLiteral("Подтверждение");
     Error = QStringLiteral("Ошибка");
     Info = QStringLiteral("Информация");

@@ -52,6 +52,8 @@ struct TLang {
     QString Making_the_report;
     QString Cancel;
     QString Report_saved_no_program;
+    QString Workbook_saved_as;
+    QString Save_a_copy_where_you_choose;
     QString Show_record;
     QString Copy;
     QString Copy_all;

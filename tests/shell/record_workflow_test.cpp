@@ -3,6 +3,7 @@
 #include "controls/file_control.h"
 #include "controls/picture_controls.h"
 #include "controls/value_controls.h"
+#include "platform/lang.h"
 
 #include <QDir>
 #include <QFile>
@@ -196,19 +197,7 @@ TEST_P(RecordWorkflow, GridExportWritesANewWorkbookAndOpensIt)
     app->db().execute("INSERT INTO customers (name, vip) VALUES ('Lee', 1)");
     app->click("frmMain", "bFind");
 
-    // Nothing opens workbooks: said at once, and nothing is written.
-    app->desk.hasPrograms = false;
-    app->click("frmMain", "bExport");
-    ASSERT_EQ(app->desk.messages.size(), 1u);
-    EXPECT_EQ(app->desk.messages[0].text, "Your computer does not have Excel");
-    EXPECT_EQ(app->desk.messages[0].caption, "Error");
-    ASSERT_EQ(app->desk.programQuestions.size(), 1);
-    EXPECT_TRUE(app->desk.programQuestions[0].endsWith(".xlsx"));
-    EXPECT_TRUE(files().isEmpty());
-    EXPECT_TRUE(app->desk.shellRequests.empty());
-
     // Twice: two workbooks under names of their own, and nothing else left in the folder.
-    app->desk.hasPrograms = true;
     app->click("frmMain", "bExport");
     app->click("frmMain", "bExport");
     ASSERT_EQ(app->desk.shellRequests.size(), 2u);
@@ -223,7 +212,65 @@ TEST_P(RecordWorkflow, GridExportWritesANewWorkbookAndOpensIt)
     QFile workbook(app->desk.shellRequests[0].target);
     ASSERT_TRUE(workbook.open(QIODevice::ReadOnly));
     EXPECT_EQ(workbook.read(2), QByteArray("PK"));
-    EXPECT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_TRUE(app->desk.messages.empty());
+}
+
+// Where nothing opens workbooks, or the program does not start, the user learns where the
+// workbook is and may save it where he chooses, as with a report.
+TEST_P(RecordWorkflow, GridExportWithoutASpreadsheetProgramOffersToSaveTheWorkbook)
+{
+    QTemporaryDir temp;
+    QTemporaryDir mine;
+    app->desk.temp = temp.path();
+    app->db().execute("INSERT INTO customers (name, vip) VALUES ('Lee', 1)");
+    app->click("frmMain", "bFind");
+    const QString question = "\n\nDo you want to save a copy where you choose?";
+
+    app->desk.hasPrograms = false;
+    app->desk.fileAnswers = {mine.filePath("customers.xlsx")};
+    app->click("frmMain", "bExport");
+    EXPECT_TRUE(app->desk.shellRequests.empty());
+    const QStringList written = QDir(temp.path()).entryList(QDir::Files);
+    ASSERT_EQ(written.size(), 1);
+    const QString workbook = temp.path() + '/' + written[0];
+    ASSERT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_EQ(app->desk.messages[0].caption, "Error");
+    EXPECT_EQ(app->desk.messages[0].text, "Your computer does not have Excel\nThe workbook was saved as "
+                                              + QDir::toNativeSeparators(workbook) + "." + question);
+    EXPECT_EQ(app->desk.messages[0].buttons, DesktopServices::Yes | DesktopServices::No);
+    ASSERT_EQ(app->desk.dialogs.size(), 1u);
+    EXPECT_TRUE(app->desk.dialogs[0].save);
+    EXPECT_EQ(app->desk.dialogs[0].request.fileName, "gridCustomers.xlsx");
+    EXPECT_TRUE(app->desk.dialogs[0].request.filter.endsWith("|*.xlsx"));
+    QFile copy(mine.filePath("customers.xlsx"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    QFile original(workbook);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), original.readAll());
+
+    // A program that does not start: the same offer; No keeps only the workbook in the
+    // temporary folder.
+    app->desk.messages.clear();
+    app->desk.hasPrograms = true;
+    app->desk.shellOpenSucceeds = false;
+    app->desk.answers = {DesktopServices::No};
+    app->click("frmMain", "bExport");
+    EXPECT_EQ(app->desk.shellRequests.size(), 1u);
+    ASSERT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_TRUE(app->desk.messages[0].text.endsWith(question));
+    EXPECT_EQ(app->desk.dialogs.size(), 1u);
+    EXPECT_EQ(QDir(mine.path()).entryList(QDir::Files), QStringList{"customers.xlsx"});
+
+    // In Russian.
+    Lang.fillRussian();
+    app->desk.messages.clear();
+    app->desk.answers = {DesktopServices::No};
+    app->click("frmMain", "bExport");
+    Lang.fillEnglish();
+    ASSERT_EQ(app->desk.messages.size(), 1u);
+    EXPECT_TRUE(app->desk.messages[0].text.startsWith(QString::fromUtf8(
+        "На вашем компьютере не установлен Excel.\nКнига сохранена в файл ")));
+    EXPECT_TRUE(app->desk.messages[0].text.endsWith(QString::fromUtf8("Сохранить копию туда, куда вы укажете?")));
 }
 
 TEST_P(RecordWorkflow, MessagesForGridsWithoutASelection)

@@ -118,25 +118,47 @@ TEST_P(ReportAction, TheSelectedRecordsReportIsWrittenBesideItsReservedNameAndOp
     EXPECT_EQ(data().columns(), QStringList({"name", "city"}));
     EXPECT_EQ(data().value(0, data().columnIndex("NAME")).text(), "Bo");
 
-    // When the opener fails the user learns where the report is.
+    // When the opener fails the user learns where the report is, and may keep a copy.
     app->desk.shellOpenSucceeds = false;
+    app->desk.answers = {DesktopServices::No};
     app->click("frmMain", "bCard");
     ASSERT_EQ(app->desk.shellRequests.size(), 2u);
     ASSERT_EQ(app->desk.messages.size(), 1u);
     EXPECT_EQ(app->desk.messages[0].text,
-              Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(app->desk.shellRequests[1].target), "PDF"));
+              Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(app->desk.shellRequests[1].target), "PDF")
+                  + "\n\nDo you want to save a copy where you choose?");
+    EXPECT_TRUE(app->desk.dialogs.empty());
 
     // Where the desktop has no program for PDF files at all, nothing is started (an opener
-    // started anyway fails where the user cannot see it); the report is kept and named.
+    // started anyway fails where the user cannot see it); the report is kept and named, and
+    // the copy goes where the user says.
     app->desk.messages.clear();
     app->desk.hasPrograms = false;
+    QTemporaryDir mine;
+    app->desk.fileAnswers = {mine.filePath("customer card.pdf")};
     app->click("frmMain", "bCard");
     EXPECT_EQ(app->desk.shellRequests.size(), 2u);
     ASSERT_EQ(app->desk.programQuestions.size(), 3);
     const QString third = app->desk.programQuestions[2];
     EXPECT_TRUE(QFile::exists(third));
     ASSERT_EQ(app->desk.messages.size(), 1u);
-    EXPECT_EQ(app->desk.messages[0].text, Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(third), "PDF"));
+    EXPECT_EQ(app->desk.messages[0].text, Lang.Report_saved_no_program.arg(QDir::toNativeSeparators(third), "PDF")
+                                              + "\n\nDo you want to save a copy where you choose?");
+    EXPECT_EQ(app->desk.messages[0].defaultButton, DesktopServices::Yes);
+    ASSERT_EQ(app->desk.dialogs.size(), 1u);
+    EXPECT_TRUE(app->desk.dialogs[0].save);
+    EXPECT_EQ(app->desk.dialogs[0].request.fileName, "card.pdf");
+    EXPECT_EQ(app->desk.dialogs[0].request.defaultExt, "pdf");
+    QFile copy(mine.filePath("customer card.pdf"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    QFile original(third);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), original.readAll());
+
+    // The next copy starts in the folder chosen last.
+    app->click("frmMain", "bCard");
+    ASSERT_EQ(app->desk.dialogs.size(), 2u);
+    EXPECT_EQ(app->desk.dialogs[1].request.folder, mine.path());
 }
 
 // One report at a time: with rows enough for the progress window to let events through while
