@@ -14,6 +14,8 @@
 #include "platform/windowed.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTabWidget>
 #include <algorithm>
 
@@ -236,6 +238,18 @@ void wireSearchFields(TForm* form)
     }
 }
 
+// A sizeable form shrinks no further than its anchored controls stay apart, and never asks
+// for more than the screen it opens on.
+void keepAnchoredControlsApart(TForm* form)
+{
+    if (!form->isSizeable())
+        return;
+    QSize minimum = Anchors::minimumSize(form);
+    if (const QScreen* screen = form->screen() ? form->screen() : QGuiApplication::primaryScreen())
+        minimum = minimum.boundedTo(screen->availableGeometry().size());
+    form->setMinimumSize(minimum);
+}
+
 } // namespace
 
 void BuildControls(const FormBuildContext& context, QWidget* parent, const FormsElement& element)
@@ -245,6 +259,7 @@ void BuildControls(const FormBuildContext& context, QWidget* parent, const Forms
         Windowed::applyFocusChain(form);
         ApplyAccessibleTexts(form);
         wireSearchFields(form);
+        keepAnchoredControlsApart(form);
     }
 }
 

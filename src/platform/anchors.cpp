@@ -7,6 +7,11 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
+#include <QSize>
+#include <QSizeF>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QVariant>
@@ -197,6 +202,149 @@ void place(QWidget* control, const QRect& geometry)
     if (QWidget* parent = control->parentWidget())
         if (Keeper* keeper = Keeper::of(parent, false))
             keeper->rebase(control);
+}
+
+namespace {
+
+// Where the two sides of a control go on one axis as its reference grows or shrinks: each is
+// its present place plus a share of the change of the reference's extent (see Keeper::follow).
+struct Span {
+    double low;
+    double high;
+    double lowShare;
+    double highShare;
+};
+
+Span spanOf(int pos, int size, bool lowAnchor, bool highAnchor, int reference)
+{
+    const double low = pos;
+    const double high = double(pos) + size;
+    if (lowAnchor && highAnchor)
+        return {low, high, 0, 1};
+    if (highAnchor)
+        return {low, high, 1, 1};
+    if (lowAnchor || reference <= 0)
+        return {low, high, 0, 0};
+    const double share = (2.0 * pos + size) / (2.0 * reference);
+    return {low, high, share, share};
+}
+
+constexpr double NoLimit = -std::numeric_limits<double>::infinity();
+
+// The extent of the reference below which a distance that is now `distance` and shrinks by
+// `closing` for every pixel the reference loses would fall under zero.
+double limitFor(double distance, double closing, int reference)
+{
+    return closing > 0 ? reference - distance / closing : NoLimit;
+}
+
+bool overlap(const Span& a, const Span& b)
+{
+    return a.low < b.high && b.low < a.high;
+}
+
+// The gap between two spans that are apart, as a limit on the reference's extent.
+double gapLimit(const Span& a, const Span& b, int reference)
+{
+    const Span& first = a.high <= b.low ? a : b;
+    const Span& second = a.high <= b.low ? b : a;
+    return limitFor(second.low - first.high, second.lowShare - first.highShare, reference);
+}
+
+bool willShow(const QWidget* w)
+{
+    return !w->isWindow() && !(w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide));
+}
+
+// The widgets whose children are placed relative to reference's size.
+QList<const QWidget*> followersOf(const QWidget* reference)
+{
+    QList<const QWidget*> followers{reference};
+    if (auto* main = qobject_cast<const QMainWindow*>(reference); main && main->centralWidget())
+        followers.append(main->centralWidget());
+    if (auto* tabs = qobject_cast<const QTabWidget*>(reference))
+        for (int i = 0; i < tabs->count(); ++i)
+            followers.append(tabs->widget(i));
+    return followers;
+}
+
+constexpr int MaxNesting = 64;
+
+// The smallest width and height of reference at which everything placed relative to it keeps
+// apart, inside, and at its minimum size.
+QSizeF neededSize(const QWidget* reference, int nesting)
+{
+    const QSize present = reference->size();
+    double width = 0;
+    double height = 0;
+    // Pairs apart on both axes stay apart while either axis does.
+    QList<QPair<double, double>> diagonal;
+    for (const QWidget* container : followersOf(reference)) {
+        // Without a keeper nothing inside the container moves or changes its size.
+        if (!Keeper::of(const_cast<QWidget*>(container), false))
+            continue;
+        struct Item {
+            Span x;
+            Span y;
+        };
+        QList<Item> items;
+        for (const QObject* child : container->children()) {
+            auto* w = qobject_cast<const QWidget*>(child);
+            if (!w || !willShow(w))
+                continue;
+            const Sides sides = get(w);
+            const QRect g = w->geometry();
+            const Item item{spanOf(g.x(), g.width(), sides.left, sides.right, present.width()),
+                            spanOf(g.y(), g.height(), sides.top, sides.bottom, present.height())};
+            items.append(item);
+            if (item.x.low >= 0)
+                width = std::max(width, limitFor(item.x.low, item.x.lowShare, present.width()));
+            if (item.y.low >= 0)
+                height = std::max(height, limitFor(item.y.low, item.y.lowShare, present.height()));
+            const double widthRate = item.x.highShare - item.x.lowShare;
+            const double heightRate = item.y.highShare - item.y.lowShare;
+            if (widthRate <= 0 && heightRate <= 0)
+                continue;
+            const QSizeF inner = nesting < MaxNesting ? neededSize(w, nesting + 1) : QSizeF(0, 0);
+            const QSize hint = w->minimumSizeHint();
+            const double minWidth = std::min<double>(g.width(), std::max<double>(inner.width(), hint.width()));
+            const double minHeight = std::min<double>(g.height(), std::max<double>(inner.height(), hint.height()));
+            width = std::max(width, limitFor(g.width() - minWidth, widthRate, present.width()));
+            height = std::max(height, limitFor(g.height() - minHeight, heightRate, present.height()));
+        }
+        for (qsizetype i = 0; i < items.size(); ++i)
+            for (qsizetype j = i + 1; j < items.size(); ++j) {
+                const Item& a = items[i];
+                const Item& b = items[j];
+                const bool xOverlap = overlap(a.x, b.x);
+                const bool yOverlap = overlap(a.y, b.y);
+                if (xOverlap && yOverlap)
+                    continue; // already over each other by design
+                if (yOverlap)
+                    width = std::max(width, gapLimit(a.x, b.x, present.width()));
+                else if (xOverlap)
+                    height = std::max(height, gapLimit(a.y, b.y, present.height()));
+                else
+                    diagonal.append({gapLimit(a.x, b.x, present.width()), gapLimit(a.y, b.y, present.height())});
+            }
+    }
+    for (const auto& [x, y] : std::as_const(diagonal))
+        if (width < x && height < y) {
+            if (x - width <= y - height)
+                width = x;
+            else
+                height = y;
+        }
+    return QSizeF(std::clamp(width, 0.0, double(present.width())),
+                  std::clamp(height, 0.0, double(present.height())));
+}
+
+} // namespace
+
+QSize minimumSize(const QWidget* window)
+{
+    const QSizeF needed = neededSize(window, 0);
+    return QSize(int(std::ceil(needed.width())), int(std::ceil(needed.height())));
 }
 
 } // namespace Anchors

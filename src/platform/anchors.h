@@ -1,6 +1,7 @@
 #pragma once
 
 class QRect;
+class QSize;
 class QWidget;
 
 // Anchoring of absolutely placed controls: an anchored side keeps its distance to the same
@@ -28,5 +29,12 @@ Sides get(const QWidget* control);
 
 // Moves the control and takes the new geometry as the one its anchors keep.
 void place(QWidget* control, const QRect& geometry);
+
+// The smallest size of window, measured from its present size and its controls' present
+// places, down to which its anchors keep the controls inside it (at any depth) apart: no two
+// controls that are apart now come to lie over each other, none leaves its parent at the left
+// or top, and a stretched control keeps at least its minimum size. Never more than the
+// present size.
+QSize minimumSize(const QWidget* window);
 
 } // namespace Anchors

@@ -139,6 +139,64 @@ TEST_F(FormsFixture, ControlsAreOwnedByTheirFormAndParentedByTheirContainer)
     EXPECT_GT(label->height(), 5);
 }
 
+// A sizeable form shrinks only as far as its anchored controls stay apart: the buttons anchored
+// to the right never come over those anchored to the left, also inside a panel that stretches,
+// and a form larger than the screen asks for no more than the screen as its minimum.
+TEST_F(FormsFixture, ASizeableFormShrinksNoFurtherThanItsAnchoredControlsStayApart)
+{
+    load(R"(<main><frmMain/>
+<frmList Width="500" Height="300" Sizeable="True">
+  <TdbStringGrid Name="grid" Left="8" Top="8" Width="484" Height="180" dbAnchors="2222"/>
+  <TdbPanel Name="pBar" Left="8" Top="196" Width="484" Height="50" dbAnchors="2022">
+    <TdbButton Name="bA" Left="4" Top="4" Width="200" Height="25" Caption="Find"/>
+    <TdbButton Name="bB" Left="300" Top="4" Width="180" Height="25" Caption="Clear" dbAnchors="0220"/>
+  </TdbPanel>
+  <TdbButton Name="bNew" Left="8" Top="260" Width="90" Height="25" Caption="New" dbAnchors="2002"/>
+  <TdbButton Name="bEdit" Left="104" Top="260" Width="90" Height="25" Caption="Edit" dbAnchors="2002"/>
+  <TdbButton Name="bClose" Left="402" Top="260" Width="90" Height="25" Caption="Close" dbAnchors="0022"/>
+</frmList>
+<frmFixed Width="500" Height="300">
+  <TdbButton Name="bLeft" Left="8" Top="8" Width="90" Height="25"/>
+</frmFixed>
+<frmHuge Width="5000" Height="300" Sizeable="True">
+  <TdbButton Name="bWide" Left="8" Top="8" Width="1992" Height="25"/>
+  <TdbButton Name="bFar" Left="2010" Top="8" Width="2980" Height="25" dbAnchors="0220"/>
+</frmHuge>
+</main>)");
+
+    TForm* f = form("frmList");
+    ASSERT_TRUE(f);
+    // The panel's buttons are 96 pixels apart, the form's own right button 208 from the left
+    // ones: the panel decides.
+    EXPECT_EQ(f->minimumSize().width(), 500 - 96);
+    EXPECT_LE(f->minimumSize().height(), 300);
+    f->show();
+    settle();
+    f->resize(1, 1);
+    settle();
+    EXPECT_EQ(f->width(), 404);
+    const QStringList outer{"grid", "pBar", "bNew", "bEdit", "bClose"};
+    const QStringList inner{"bA", "bB"};
+    for (const QStringList& siblings : {outer, inner})
+        for (const QString& a : siblings) {
+            const QRect ra = control("frmList", a.toLatin1())->geometry();
+            EXPECT_GE(ra.left(), 0) << a.toStdString();
+            EXPECT_GE(ra.top(), 0) << a.toStdString();
+            for (const QString& b : siblings) {
+                if (a < b) {
+                    EXPECT_FALSE(ra.intersects(control("frmList", b.toLatin1())->geometry()))
+                        << a.toStdString() << " over " << b.toStdString();
+                }
+            }
+        }
+    if (qEnvironmentVariableIsSet("VARNEL_SHOTS"))
+        f->grab().save(qEnvironmentVariable("VARNEL_SHOTS") + "/shrunk_form.png");
+
+    EXPECT_EQ(form("frmFixed")->minimumSize(), form("frmFixed")->size());
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    EXPECT_EQ(form("frmHuge")->minimumSize(), QSize(std::min(4990, screen.width()), 0));
+}
+
 TEST_F(FormsFixture, AnchoredControlsFollowTheFormThroughNestedContainers)
 {
     load(R"(<main><frmMain/>
