@@ -12,6 +12,7 @@
 #include "report/report.h"
 #include "shell/project_database.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -58,6 +59,24 @@ BatchOptions parse(const QStringList& arguments)
     return options;
 }
 
+// The template's file: a name relative to the project's Report folder, or a full path (as a
+// shell completes it) that lies inside that folder.
+QString templatePathOf(QString name)
+{
+    name.replace(u'\\', u'/');
+    const QString folder = ExeFolder() + QStringLiteral("Report/");
+    if (!QDir::isAbsolutePath(name))
+        return folder + name;
+    const QString file = QFileInfo(name).canonicalFilePath();
+    if (file.isEmpty())
+        return name;
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    if (root.isEmpty() || !file.startsWith(root + u'/'))
+        throw FileError(QStringLiteral("the report template %1 is not in the project's Report folder %2")
+                            .arg(QDir::toNativeSeparators(name), QDir::toNativeSeparators(folder)));
+    return file;
+}
+
 void run(const BatchOptions& options)
 {
     // The sheet and document names the filters write are in the user's language.
@@ -67,9 +86,8 @@ void run(const BatchOptions& options)
     if (!filter)
         throw FormatError(QStringLiteral("unknown format \"%1\"; known: %2")
                               .arg(options.format, ExportFilters::keys().join(QStringLiteral(", "))));
-    QString name = options.templateName;
-    name.replace(u'\\', u'/');
-    const QString templatePath = ExeFolder() + QStringLiteral("Report/") + name;
+    const QString& name = options.templateName;
+    const QString templatePath = templatePathOf(name);
     if (!QFileInfo(templatePath).isFile())
         throw FileError(QStringLiteral("report template not found: %1").arg(templatePath));
 

@@ -72,6 +72,29 @@ TEST_P(ReportBatch, TheTemplatesOwnQueryWithAnIdMakesAPdf)
     }
 }
 
+// A full path, as a shell completes it, is taken when it lies inside the project's Report
+// folder; one outside it is refused and nothing is written.
+TEST_P(ReportBatch, AFullTemplatePathInsideTheReportFolderIsTaken)
+{
+    const QString inside = project.file("Report/lists/names.xml");
+    ASSERT_TRUE(QDir::isAbsolutePath(inside));
+    auto result = run({"--report", inside, "--format", "pdf", "--output", output("names.pdf"), "--id", "2"});
+    EXPECT_EQ(result.exitCode, 0) << result.error.toStdString();
+    EXPECT_TRUE(QFileInfo(output("names.pdf")).size() > 0);
+
+    // Through a ".." that leaves the folder and comes back, still inside.
+    result = run({"--report", project.file("Report/../Report/lists/names.xml"), "--format", "pdf", "--output",
+                  output("again.pdf"), "--id", "2"});
+    EXPECT_EQ(result.exitCode, 0) << result.error.toStdString();
+
+    project.write("elsewhere.xml", ListTemplate);
+    result = run({"--report", project.file("elsewhere.xml"), "--format", "pdf", "--output", output("out.pdf"),
+                  "--id", "2"});
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(result.error.contains("is not in the project's Report folder")) << result.error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(output("out.pdf")));
+}
+
 TEST_P(ReportBatch, FailuresAnswerWithOneLineAndWriteNothing)
 {
     struct Case {
