@@ -97,6 +97,11 @@ TEST_F(Keyboard, TheMenuOpensByItsAltLettersAndF10InEitherLanguage)
         QSignalSpy location(main.mniDBLocation, &QAction::triggered);
         typeLetter(focused(), letterOf(main.mniOptions->menuAction()), Qt::AltModifier);
         ASSERT_EQ(QApplication::activePopupWidget(), main.mniOptions);
+        if (qEnvironmentVariableIsSet("VARNEL_SHOTS")) {
+            const QString shots = qEnvironmentVariable("VARNEL_SHOTS") + '/' + locale.name();
+            main.grab().save(shots + "_main.png");
+            main.mniOptions->grab().save(shots + "_options_menu.png");
+        }
         typeLetter(main.mniOptions, letterOf(main.mniDBLocation), Qt::NoModifier);
         EXPECT_EQ(location.count(), 1);
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
