@@ -376,5 +376,6 @@ void TfrmMainVarnel::mniAboutClick()
 void TfrmMainVarnel::mniReportClick()
 {
     const QString folder = ExeFolder() + QStringLiteral("Report");
-    ReportWindows::openDesigner(m_actions->report(), &m_actions->reportData(), folder, folder, this);
+    ReportWindows::openDesigner(m_actions->report(), &m_actions->reportData(), folder, folder, this,
+                                m_actions->reportQueryRunner(nullptr));
 }
