@@ -372,8 +372,9 @@ TEST(ReportTemplate, FaultsFoundWhileFillingAreToldInTheUsersLanguage)
         } catch (const FormatError& e) {
             EXPECT_NE(e.message(), english);
             EXPECT_EQ(englishWordsOf(e.message()), QStringList()) << e.message().toStdString();
-            if (c.russian)
+            if (c.russian) {
                 EXPECT_EQ(e.message(), QString::fromUtf8(c.russian));
+            }
         }
         Lang.fillEnglish();
     }

@@ -60,6 +60,7 @@ public:
 
 // The template's query in a multi-line editor with a fixed-width font.
 class ReportQueryEditor : public QDialog {
+    Q_OBJECT
 public:
     explicit ReportQueryEditor(const QString& query, QWidget* parent = nullptr);
     QString query() const;
