@@ -154,6 +154,8 @@ protected:
             if (!sql)
                 return false;
             sql->setPlainText(query);
+            if (qEnvironmentVariableIsSet("VARNEL_SCREENSHOTS"))
+                shown.grab().save(qEnvironmentVariable("VARNEL_SCREENSHOTS") + QStringLiteral("/designer_query.png"));
             return true;
         });
         auto* button = window->properties()->findChild<QToolButton*>("query-button");
@@ -756,6 +758,9 @@ TEST_F(ReportDesignerTest, ATemplatesOwnQueryGivesTheFieldsAndThePreviewItsRows)
     auto* note = window->findChild<QLabel*>("fieldsNote");
     ASSERT_NE(note, nullptr);
     EXPECT_TRUE(note->text().contains("nosuch")) << note->text().toStdString();
+    QApplication::processEvents(); // the panel's new editors are shown by the event loop
+    if (qEnvironmentVariableIsSet("VARNEL_SCREENSHOTS"))
+        window->grab().save(qEnvironmentVariable("VARNEL_SCREENSHOTS") + QStringLiteral("/designer_query_fails.png"));
     QTest::keyClick(window.get(), Qt::Key_F5);
     ASSERT_EQ(desk->messages.size(), 1u);
     EXPECT_TRUE(desk->messages[0].text.contains("nosuch")) << desk->messages[0].text.toStdString();
