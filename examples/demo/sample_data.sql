@@ -1,6 +1,5 @@
 -- Sample rows for the demo: sqlite3 sqlite.db < sample_data.sql (after the first start,
--- which creates the tables). Texts with letters beyond Latin-1 are stored in upper case,
--- as the engine stores them.
+-- which creates the tables). Texts are kept as typed, as in every database the engine makes.
 BEGIN;
 INSERT INTO countries (id, name) VALUES (1, 'Norway');
 INSERT INTO regions (id, name, id_countries) VALUES (1, 'Viken', 1);
@@ -9,7 +8,7 @@ INSERT INTO cities (id, name, id_regions) VALUES (2, 'Fredrikstad', 1);
 INSERT INTO regions (id, name, id_countries) VALUES (2, 'Vestland', 1);
 INSERT INTO cities (id, name, id_regions) VALUES (3, 'Bergen', 2);
 INSERT INTO regions (id, name, id_countries) VALUES (3, 'Troms', 1);
-INSERT INTO cities (id, name, id_regions) VALUES (4, 'TROMSØ', 3);
+INSERT INTO cities (id, name, id_regions) VALUES (4, 'Tromsø', 3);
 INSERT INTO regions (id, name, id_countries) VALUES (4, 'Oslo', 1);
 INSERT INTO cities (id, name, id_regions) VALUES (5, 'Oslo', 4);
 INSERT INTO countries (id, name) VALUES (2, 'Sweden');
@@ -21,8 +20,8 @@ INSERT INTO cities (id, name, id_regions) VALUES (8, 'Malmö', 6);
 INSERT INTO cities (id, name, id_regions) VALUES (9, 'Lund', 6);
 INSERT INTO countries (id, name) VALUES (3, 'Germany');
 INSERT INTO regions (id, name, id_countries) VALUES (7, 'Bayern', 3);
-INSERT INTO cities (id, name, id_regions) VALUES (10, 'MÜNCHEN', 7);
-INSERT INTO cities (id, name, id_regions) VALUES (11, 'NÜRNBERG', 7);
+INSERT INTO cities (id, name, id_regions) VALUES (10, 'München', 7);
+INSERT INTO cities (id, name, id_regions) VALUES (11, 'Nürnberg', 7);
 INSERT INTO regions (id, name, id_countries) VALUES (8, 'Hamburg', 3);
 INSERT INTO cities (id, name, id_regions) VALUES (12, 'Hamburg', 8);
 INSERT INTO customers (id, record_count, name, phone, email, vip, born, id_cities, notes) VALUES (1, 1001, 'Lindqvist, Ingrid', '+47 804 93 149', 'lindqvist1@example.com', 0, '1984-02-12 00:00:00.000', 1, '');
@@ -335,10 +334,10 @@ INSERT INTO items (id, id_products, qty, price, id_orders) VALUES (178, 1, 1, 18
 INSERT INTO orders (id, record_count, number, ordered, delivery, paid, id_customers) VALUES (80, 80, 'ORD-2480', '2024-09-01 14:15:00.000', '1899-12-30 12:00:00.000', 0, 7);
 INSERT INTO items (id, id_products, qty, price, id_orders) VALUES (179, 10, 9, 69, 80);
 -- A customer in Russia, whose texts are stored in capitals as the engine stores them.
-INSERT INTO countries (id, name) VALUES (4, 'РОССИЯ');
-INSERT INTO regions (id, name, id_countries) VALUES (9, 'МОСКОВСКАЯ ОБЛАСТЬ', 4);
-INSERT INTO cities (id, name, id_regions) VALUES (13, 'ПОДОЛЬСК', 9);
-INSERT INTO customers (id, record_count, name, phone, email, vip, born, id_cities, notes) VALUES (41, 1041, 'ИВАНОВА, АННА', '+7 495 123 45 67', 'ivanova41@example.com', 1, '1979-06-21 00:00:00.000', 13, 'ЗВОНИТЬ ПОСЛЕ 10:00');
+INSERT INTO countries (id, name) VALUES (4, 'Россия');
+INSERT INTO regions (id, name, id_countries) VALUES (9, 'Московская область', 4);
+INSERT INTO cities (id, name, id_regions) VALUES (13, 'Подольск', 9);
+INSERT INTO customers (id, record_count, name, phone, email, vip, born, id_cities, notes) VALUES (41, 1041, 'Иванова, Анна', '+7 495 123 45 67', 'ivanova41@example.com', 1, '1979-06-21 00:00:00.000', 13, 'Звонить после 10:00');
 INSERT INTO orders (id, record_count, number, ordered, delivery, paid, id_customers) VALUES (81, 81, 'ORD-2481', '2024-12-20 11:30:00.000', '1899-12-30 15:00:00.000', 1, 41);
 INSERT INTO items (id, id_products, qty, price, id_orders) VALUES (180, 1, 3, 189, 81);
 INSERT INTO items (id, id_products, qty, price, id_orders) VALUES (181, 2, 5, 79, 81);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/engine/dataset.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QPair>
@@ -8,7 +10,6 @@
 
 class QObject;
 class Report;
-class ReportDataset;
 class QWidget;
 class SqlConnection;
 class SqlDialect;
@@ -78,6 +79,8 @@ public:
     static QString sqlActionText(TdbButton* b);
     // A report button's query: "$id" and the placeholders replaced (texts as typed).
     static QString reportQueryText(TdbButton* b);
+    // The same replacements in another query text (a template's own query).
+    static QString reportQueryText(TdbButton* b, const QString& query);
     // The search button's result grid, given the button's search without running it. Throws
     // ComponentError when the form has no record grid of that name.
     static TdbStringGridEx* prepareSearch(TdbButton* b);
@@ -92,6 +95,9 @@ public:
     // the rows of the last query until a later report replaces them.
     Report& report() { return *m_report; }
     ReportDataset& reportData() { return *m_reportData; }
+    // Runs a template's own query for the designer, with the button's "$id" and placeholders
+    // replaced while the button exists (none without a button).
+    ReportQueryRunner reportQueryRunner(TdbButton* b);
 
 private:
     // Loads record id of table g into the form's controls (no showing). opener is the button
@@ -123,6 +129,8 @@ private:
     // tables that its deletion takes with it.
     QString deleteQuestion(TdbStringGridEx* grid, qint32 id);
     static TdbStringGridEx* resultGrid(TdbButton* b);
+    // Runs the report's query into the dataset "Report".
+    void fillReportData(const QString& sql);
     void inform(const QString& caption, const QString& text) const;
     // Opens a file that an action has just written with the desktop's program for its kind.
     // Where there is none, or it does not start, notice tells where the file is and the user may

@@ -113,11 +113,40 @@ TRecordActions::~TRecordActions() = default;
 
 QString TRecordActions::reportQueryText(TdbButton* b)
 {
+    return reportQueryText(b, b->dbSQL);
+}
+
+QString TRecordActions::reportQueryText(TdbButton* b, const QString& query)
+{
     // "$id" first, then the controls; texts go in as typed, the template's author quotes them.
-    QString sql = b->dbSQL;
+    QString sql = query;
     if (b->dbGeneralTableId != -1)
         sql.replace(QStringLiteral("$id"), QString::number(b->dbGeneralTableId), Qt::CaseInsensitive);
     return substitutePlaceholders(b, sql, false);
+}
+
+ReportQueryRunner TRecordActions::reportQueryRunner(TdbButton* b)
+{
+    QPointer<TdbButton> button(b);
+    return [this, button](const QString& query, ReportDataset& into, bool columnsOnly) {
+        const QString sql = button ? reportQueryText(button, query) : query;
+        SqlStatement statement = m_db.prepare(AuthorSql(m_db, sql));
+        if (!columnsOnly) {
+            into.setResult(statement);
+            return;
+        }
+        QStringList columns;
+        for (int i = 0; i < statement.columnCount(); ++i)
+            columns.append(statement.columnName(i));
+        into.reset(columns);
+    };
+}
+
+void TRecordActions::fillReportData(const QString& sql)
+{
+    SqlStatement statement = m_db.prepare(AuthorSql(m_db, sql));
+    m_reportData->setResult(statement);
+    m_reportData->setUserName(QStringLiteral("Report"));
 }
 
 void TRecordActions::reportAction(TdbButton* b)
@@ -152,11 +181,8 @@ void TRecordActions::reportAction(TdbButton* b)
     }
 
     const QString sql = reportQueryText(b);
-    if (!sql.isEmpty()) {
-        SqlStatement statement = m_db.prepare(AuthorSql(m_db, sql));
-        m_reportData->setResult(statement);
-        m_reportData->setUserName(QStringLiteral("Report"));
-    }
+    if (!sql.isEmpty())
+        fillReportData(sql);
 
     if (b->dbReportFile.isEmpty()) {
         m_report->clear();
@@ -164,7 +190,7 @@ void TRecordActions::reportAction(TdbButton* b)
         m_report->addDataset(m_reportData.get());
         const QString folder = ExeFolder() + QStringLiteral("Report");
         ReportWindows::openDesigner(*m_report, m_reportData.get(), folder, folder,
-                                    form ? static_cast<QWidget*>(form) : &m_main);
+                                    form ? static_cast<QWidget*>(form) : &m_main, reportQueryRunner(b));
         return;
     }
 
@@ -177,6 +203,11 @@ void TRecordActions::reportAction(TdbButton* b)
     }
     m_report->addDataset(m_reportData.get());
     m_report->loadTemplate(path);
+    // A button without a query of its own reports what the template asks for; with neither,
+    // the rows of the previous report stay.
+    const QString templateQuery = m_report->reportTemplate().query.trimmed();
+    if (sql.isEmpty() && !templateQuery.isEmpty())
+        fillReportData(reportQueryText(b, templateQuery));
 
     QWidget* parent = form ? static_cast<QWidget*>(form) : &m_main;
     ReportProgressWindow progress(parent);

@@ -2,6 +2,7 @@
 
 #include "catalogue/sql_text.h"
 #include "platform/lang.h"
+#include "platform/wide_text.h"
 
 #include <QDate>
 #include <QLocale>
@@ -556,7 +557,7 @@ void CellDisplay::append(const char* stored, int length, ByteBuffer& out) const
     switch (m_kind) {
     case Plain:
         // Only a text with a character of code 247 or more changes for display.
-        if (belowWideCharacters(stored, length))
+        if (LettersKeptAsTyped() || belowWideCharacters(stored, length))
             appendBytes(out, stored, static_cast<size_t>(length));
         else
             appendConverted(stored, length, out);

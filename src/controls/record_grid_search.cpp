@@ -81,7 +81,7 @@ QString editCondition(TdbEdit* edit, TdbStringGridEx* grid, const SqlDialect& d)
     QString v = edit->text();
     if (!edit->inputMask().isEmpty())
         v = v.trimmed();
-    const QString upper = QLocale().toUpper(v);
+    const QString upper = ToSearchCase(v);
     const QString& op = edit->dbFilter;
     const QString column = d.column(edit->dbTable, edit->dbField);
     if (op != u"=" && op != u"%s%" && !isWholeNumber(v)) {
@@ -187,7 +187,7 @@ QString filterCondition(QObject* control, TdbStringGridEx* grid, const QString& 
         const QString text = memo->toPlainText();
         return text.isEmpty() ? QString()
                               : d.caseInsensitiveMatch(d.column(memo->dbTable, memo->dbField),
-                                                       quoted(QLocale().toUpper(text)),
+                                                       quoted(ToSearchCase(text)),
                                                        GetFieldType(memo->dbTable, memo->dbField));
     }
     if (auto* counter = qobject_cast<TdbEditCount*>(control)) {

@@ -509,6 +509,16 @@ public:
     }
     bool inTransaction() const override { return m_inTransaction; }
 
+    bool hasTable(const QString& name) override
+    {
+        QString literal = name;
+        literal.replace(u'\'', QStringLiteral("''"));
+        literal.replace(u'"', QStringLiteral("\"\""));
+        const QueryResult r = runScript(QStringLiteral("SELECT to_regclass('\"") + literal
+                                        + QStringLiteral("\"') IS NOT NULL"));
+        return !r.isEmpty() && r.rows.front().front().toInt() != 0;
+    }
+
     bool schemaExists() override
     {
         const QueryResult r = runScript(QStringLiteral(

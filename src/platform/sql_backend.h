@@ -64,6 +64,8 @@ public:
 
     // Whether the database holds any table.
     virtual bool schemaExists() = 0;
+    // Whether it holds the table of that name (exact).
+    virtual bool hasTable(const QString& name) = 0;
     // Serialises the reading of a table's largest counter until the transaction ends.
     virtual void lockCounter(const QString& table) = 0;
     virtual void setBusyTimeout(int milliseconds) = 0;

@@ -355,6 +355,11 @@ bool SqlConnection::schemaExists()
     return backend().schemaExists();
 }
 
+bool SqlConnection::hasTable(const QString& name)
+{
+    return backend().hasTable(name);
+}
+
 void SqlConnection::lockCounter(const QString& table)
 {
     backend().lockCounter(table);

@@ -154,6 +154,8 @@ public:
 
     // Whether the database holds any table yet.
     bool schemaExists();
+    // Whether it holds the table of that name (exact).
+    bool hasTable(const QString& name);
     // Inside a transaction: no other user reads the table's largest counter until it ends,
     // so that two saves never take the same number.
     void lockCounter(const QString& table);

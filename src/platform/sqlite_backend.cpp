@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <sqlite3.h>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -44,6 +46,133 @@ QString constraintColumnOf(const QString& text)
     name = name.left(name.indexOf(u',')).trimmed();
     const qsizetype dot = name.lastIndexOf(u'.');
     return dot < 0 ? name : name.mid(dot + 1);
+}
+
+// ---- LIKE that ignores letter case in every script ----
+// SQLite's own LIKE folds only the letters A to Z; this one folds every letter as Qt's case
+// folding does, and keeps "%", "_" and ESCAPE as SQLite has them.
+
+char32_t folded(char32_t c)
+{
+    if (c < 0x80)
+        return c >= 'A' && c <= 'Z' ? c + 32 : c;
+    return QChar::toCaseFolded(c);
+}
+
+// UTF-8 into folded code points; a byte that starts no valid sequence stands for itself.
+void decodeFolded(const unsigned char* s, int n, std::u32string& out)
+{
+    out.clear();
+    for (int i = 0; i < n;) {
+        const unsigned char b = s[i];
+        char32_t c = b;
+        int extra = 0;
+        if (b >= 0xF0 && b < 0xF8) {
+            c = b & 0x07;
+            extra = 3;
+        } else if (b >= 0xE0) {
+            c = b & 0x0F;
+            extra = 2;
+        } else if (b >= 0xC0) {
+            c = b & 0x1F;
+            extra = 1;
+        }
+        bool valid = i + extra < n;
+        for (int k = 1; valid && k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                valid = false;
+            else
+                c = (c << 6) | (s[i + k] & 0x3F);
+        }
+        if (!valid || b >= 0xF8 || (b >= 0x80 && b < 0xC0)) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        out.push_back(folded(c));
+        i += extra + 1;
+    }
+}
+
+bool likeMatches(std::u32string_view pattern, std::u32string_view text, char32_t escape)
+{
+    constexpr size_t none = std::u32string_view::npos;
+    size_t p = 0;
+    size_t t = 0;
+    size_t star = none; // the pattern position after the last "%"
+    size_t resume = 0;  // the text position that "%" swallowed up to
+    while (t < text.size()) {
+        if (p < pattern.size()) {
+            const char32_t pc = pattern[p];
+            if (escape != 0 && pc == escape && p + 1 < pattern.size()) {
+                if (pattern[p + 1] == text[t]) {
+                    p += 2;
+                    ++t;
+                    continue;
+                }
+            } else if (pc == U'%') {
+                star = ++p;
+                resume = t;
+                continue;
+            } else if (pc == U'_' || pc == text[t]) {
+                ++p;
+                ++t;
+                continue;
+            }
+        }
+        if (star == none)
+            return false;
+        p = star;
+        t = ++resume;
+    }
+    while (p < pattern.size() && pattern[p] == U'%')
+        ++p;
+    return p == pattern.size();
+}
+
+void foldedArgument(sqlite3_value* value, std::u32string& out)
+{
+    decodeFolded(sqlite3_value_text(value), sqlite3_value_bytes(value), out);
+}
+
+// like(pattern, text) and like(pattern, text, escape), as SQLite calls them for
+// "text LIKE pattern [ESCAPE escape]".
+void likeFunction(sqlite3_context* context, int count, sqlite3_value** values)
+{
+    for (int i = 0; i < count; ++i)
+        if (sqlite3_value_type(values[i]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
+    char32_t escape = 0;
+    if (count == 3) {
+        std::u32string e;
+        foldedArgument(values[2], e);
+        if (e.size() != 1) {
+            sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
+            return;
+        }
+        escape = e.front();
+    }
+    // The pattern is the same for every row of a statement: folded once, kept with it.
+    std::u32string fresh;
+    const auto* pattern = static_cast<const std::u32string*>(sqlite3_get_auxdata(context, 0));
+    if (!pattern) {
+        foldedArgument(values[0], fresh);
+        pattern = &fresh;
+        sqlite3_set_auxdata(context, 0, new std::u32string(fresh),
+                            [](void* p) { delete static_cast<std::u32string*>(p); });
+    }
+    thread_local std::u32string text;
+    foldedArgument(values[1], text);
+    sqlite3_result_int(context, likeMatches(*pattern, text, escape) ? 1 : 0);
+}
+
+void registerLike(sqlite3* db)
+{
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    sqlite3_create_function_v2(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
 }
 
 class SqliteBackend;
@@ -250,6 +379,20 @@ public:
     }
     bool inTransaction() const override { return sqlite3_get_autocommit(m_db) == 0; }
 
+    bool hasTable(const QString& name) override
+    {
+        sqlite3_stmt* raw = nullptr;
+        sqlite3_prepare_v2(m_db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?", -1, &raw,
+                           nullptr);
+        StmtPtr stmt(raw);
+        const QByteArray utf8 = name.toUtf8();
+        sqlite3_bind_text(raw, 1, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+        const int rc = sqlite3_step(raw);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            fail();
+        return rc == SQLITE_ROW;
+    }
+
     bool schemaExists() override
     {
         const QueryResult r =
@@ -324,6 +467,7 @@ std::unique_ptr<ConnectionBackend> SqlBackends::openSqlite(const QString& path, 
         sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 1, nullptr);
     // A brief lock held by another program on a shared database waits instead of failing.
     sqlite3_busy_timeout(db, busyTimeoutMs);
+    registerLike(db);
     // A saved record must survive a power cut: every commit reaches the disk.
     if (!readOnly)
         sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);

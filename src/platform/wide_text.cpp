@@ -6,6 +6,12 @@ namespace {
 
 constexpr char16_t FirstWideCharacter = 247;
 
+bool& lettersKept()
+{
+    static bool kept = false;
+    return kept;
+}
+
 qsizetype firstCharacterLength(const QString& text)
 {
     return text.size() >= 2 && text.front().isHighSurrogate() && text[1].isLowSurrogate() ? 2 : 1;
@@ -30,12 +36,27 @@ bool HasWideCharacter(const QString& text)
     return false;
 }
 
+void SetLettersKeptAsTyped(bool kept)
+{
+    lettersKept() = kept;
+}
+
+bool LettersKeptAsTyped()
+{
+    return lettersKept();
+}
+
 QString ToDisplayText(const QString& text)
 {
-    return HasWideCharacter(text) ? sentenceCase(text) : text;
+    return !lettersKept() && HasWideCharacter(text) ? sentenceCase(text) : text;
 }
 
 QString ToStoredCase(const QString& text)
 {
-    return HasWideCharacter(text) ? QLocale().toUpper(text) : text;
+    return !lettersKept() && HasWideCharacter(text) ? QLocale().toUpper(text) : text;
+}
+
+QString ToSearchCase(const QString& text)
+{
+    return lettersKept() ? text : QLocale().toUpper(text);
 }

@@ -8,6 +8,7 @@
 #include "report/ui/preview.h"
 #include "report/ui/print.h"
 
+#include <QFileInfo>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
@@ -17,6 +18,8 @@ void ReportWindows::preview(Report& report, QWidget* parent, bool discardPreviou
     if (!report.prepare(discardPrevious))
         return;
     ReportPreview window(*report.pages(), report.filters(), parent);
+    window.setReportName(!report.reportTemplate().name.isEmpty() ? report.reportTemplate().name
+                                                                 : QFileInfo(report.templateFileName()).completeBaseName());
     desktop().runModal(window);
 }
 
@@ -33,7 +36,7 @@ bool ReportWindows::exportTo(Report& report, ExportFilter& filter, QWidget* pare
 }
 
 DesignerSession ReportWindows::designerSession(Report& report, ReportDataset* adapter, const QString& openFolder,
-                                               const QString& saveFolder)
+                                               const QString& saveFolder, ReportQueryRunner runQuery)
 {
     DesignerSession session;
     session.reportTemplate = report.reportTemplate();
@@ -42,6 +45,7 @@ DesignerSession ReportWindows::designerSession(Report& report, ReportDataset* ad
     session.openFolder = openFolder;
     session.saveFolder = saveFolder;
     session.filters = &report.filters();
+    session.runQuery = std::move(runQuery);
     session.keep = [&report](const ReportTemplate& t, const QString& fileName) {
         report.clear();
         report.reportTemplate() = t;
@@ -51,9 +55,9 @@ DesignerSession ReportWindows::designerSession(Report& report, ReportDataset* ad
 }
 
 void ReportWindows::openDesigner(Report& report, ReportDataset* adapter, const QString& openFolder,
-                                 const QString& saveFolder, QWidget* caller)
+                                 const QString& saveFolder, QWidget* caller, ReportQueryRunner runQuery)
 {
-    ReportDesignerWindow window(designerSession(report, adapter, openFolder, saveFolder));
+    ReportDesignerWindow window(designerSession(report, adapter, openFolder, saveFolder, std::move(runQuery)));
     if (caller) {
         const QRect area = caller->window()->frameGeometry();
         QRect frame = window.frameGeometry();

@@ -23,11 +23,12 @@ public:
     static bool exportTo(Report& report, ExportFilter& filter, QWidget* parent);
 
     // The designer, modal and top-level (not a child of the caller), on the report's template
-    // and file name with the adapter's fields (else those of the report's last dataset); returns
-    // when the author closes it. The report then holds what the author last opened or saved.
+    // and file name with the adapter's fields (else those of the report's last dataset); a
+    // template with its own query takes its fields and rows from runQuery instead. Returns when
+    // the author closes it. The report then holds what the author last opened or saved.
     static void openDesigner(Report& report, ReportDataset* adapter, const QString& openFolder,
-                             const QString& saveFolder, QWidget* caller);
+                             const QString& saveFolder, QWidget* caller, ReportQueryRunner runQuery = {});
     // What openDesigner opens the window on.
     static DesignerSession designerSession(Report& report, ReportDataset* adapter, const QString& openFolder,
-                                           const QString& saveFolder);
+                                           const QString& saveFolder, ReportQueryRunner runQuery = {});
 };

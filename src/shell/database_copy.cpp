@@ -1,5 +1,6 @@
 #include "shell/database_copy.h"
 
+#include "catalogue/letter_case.h"
 #include "catalogue/schema.h"
 #include "catalogue/sql_text.h"
 #include "platform/errors.h"
@@ -223,7 +224,7 @@ public:
         const QHash<QString, QString> sourceTables = sourceTableNames();
         QStringList extra;
         for (const QString& name : sourceTables)
-            if (!tables.contains(name, Qt::CaseInsensitive))
+            if (!tables.contains(name, Qt::CaseInsensitive) && !IsEngineTable(name))
                 extra.append(name);
         extra.sort();
         for (const QString& name : extra)
@@ -251,6 +252,9 @@ public:
                                       .arg(statement.trimmed(), error.message()));
             }
         }
+        // The way the database keeps letters goes with its rows.
+        if (ReadLettersAsTyped(m_source))
+            KeepLettersAsTyped(m_target);
         for (const QString& table : tables) {
             const QString realign = m_target.dialect().idCounterPastLargest(table);
             if (!realign.isEmpty())

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -64,5 +65,10 @@ void ApplyLanguage(TfrmMainVarnel& main, TfrmOptionsVarnel* options)
     options->rbServer->setText(QStringLiteral("Использовать базу данных на сервере PostgreSQL."));
     options->lbServer->setText(QStringLiteral("Например, postgresql://server/shop или service=shop. "
                                               "Пароли здесь не хранятся."));
+    options->cbLettersAsTyped->setText(QStringLiteral("Хранить буквы любого алфавита как введены"));
+    options->cbLettersAsTyped->setToolTip(
+        QStringLiteral("Тексты хранятся как введены, а поиск не различает заглавные и строчные буквы "
+                       "любого алфавита. Включенная настройка остается включенной для всех, кто "
+                       "открывает эту базу данных."));
     options->bCancel->setText(QStringLiteral("Отмена"));
 }

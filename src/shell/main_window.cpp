@@ -2,6 +2,7 @@
 
 #include "actions/record_actions.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/letter_case.h"
 #include "catalogue/schema.h"
 #include "controls/action_button.h"
 #include "controls/combo_box.h"
@@ -14,6 +15,7 @@
 #include "platform/guard.h"
 #include "platform/lang.h"
 #include "platform/project_folder.h"
+#include "platform/wide_text.h"
 #include "platform/windowed.h"
 #include "report/report_windows.h"
 #include "shell/about_box.h"
@@ -116,6 +118,14 @@ TfrmMainVarnel::~TfrmMainVarnel()
     for (const QPointer<TForm>& form : m_builtForms)
         delete form.data();
     FreeCatalogue();
+    SetLettersKeptAsTyped(false);
+}
+
+void TfrmMainVarnel::setOptionsDialog(TfrmOptionsVarnel* dialog)
+{
+    m_options = dialog;
+    if (m_options)
+        m_options->setConnection([this] { return &connection(); });
 }
 
 void TfrmMainVarnel::showEvent(QShowEvent* event)
@@ -183,8 +193,11 @@ void TfrmMainVarnel::FormShow()
         createTables = !QFileInfo::exists(m_databasePath);
         openDatabase();
     }
+    // A database this program makes keeps letters as typed; one made before keeps the rule
+    // it was made with until a user turns that on.
     if (createTables)
         createSchema();
+    SetLettersKeptAsTyped(ReadLettersAsTyped(connection()));
 
     LoadTables(ExeFolder() + QStringLiteral("tables.ini"));
     m_state = StartupState::Running;
@@ -240,6 +253,9 @@ void TfrmMainVarnel::createSchema()
             return;
         }
     }
+    // A database this program makes keeps letters as typed; one made before keeps the rule
+    // it was made with until a user turns that on in the Options.
+    KeepLettersAsTyped(db);
     if (transaction)
         transaction->commit();
 }
@@ -393,5 +409,6 @@ void TfrmMainVarnel::mniAboutClick()
 void TfrmMainVarnel::mniReportClick()
 {
     const QString folder = ExeFolder() + QStringLiteral("Report");
-    ReportWindows::openDesigner(m_actions->report(), &m_actions->reportData(), folder, folder, this);
+    ReportWindows::openDesigner(m_actions->report(), &m_actions->reportData(), folder, folder, this,
+                                m_actions->reportQueryRunner(nullptr));
 }

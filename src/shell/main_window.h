@@ -34,7 +34,8 @@ public:
     ~TfrmMainVarnel() override;
 
     // The engine's other windows, created by the program entry.
-    void setOptionsDialog(TfrmOptionsVarnel* dialog) { m_options = dialog; }
+    // The dialog also turns the open database's letters switch.
+    void setOptionsDialog(TfrmOptionsVarnel* dialog);
     void setAboutBox(TfrmVarnelAbout* about) { m_about = about; }
     TfrmVarnelAbout* aboutBox() const { return m_about; }
     TfrmOptionsVarnel* optionsDialog() const { return m_options; }

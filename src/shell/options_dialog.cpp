@@ -1,12 +1,16 @@
 #include "shell/options_dialog.h"
 
+#include "catalogue/letter_case.h"
 #include "platform/desktop_services.h"
+#include "platform/errors.h"
 #include "platform/guard.h"
 #include "platform/lang.h"
 #include "platform/sql_connection.h"
+#include "platform/wide_text.h"
 #include "shell/settings.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,7 +26,7 @@ TfrmOptionsVarnel::TfrmOptionsVarnel(QAction* reportDesignerItem, QWidget* paren
     setObjectName(QStringLiteral("frmOptionsVarnel"));
     setWindowTitle(QStringLiteral("Options"));
     setSizeable(false);
-    setClientSize(447, 292);
+    setClientSize(447, 320);
 
     gbDatabase = new QGroupBox(QStringLiteral("Database"), client());
     gbDatabase->setGeometry(8, 8, 431, 238);
@@ -60,10 +64,15 @@ TfrmOptionsVarnel::TfrmOptionsVarnel(QAction* reportDesignerItem, QWidget* paren
     lbServer->setAlignment(Qt::AlignCenter);
     lbServer->setWordWrap(true);
     lbServer->setPalette(grey);
+    cbLettersAsTyped = new QCheckBox(QStringLiteral("Keep letters as typed in every script"), client());
+    cbLettersAsTyped->setGeometry(16, 252, 423, 22);
+    cbLettersAsTyped->setToolTip(QStringLiteral(
+        "Texts are stored as typed and searches ignore letter case in every script. Once on, it "
+        "stays on for everyone who opens this database."));
     bOK = new QPushButton(QStringLiteral("OK"), client());
-    bOK->setGeometry(272, 256, 80, 27);
+    bOK->setGeometry(272, 284, 80, 27);
     bCancel = new QPushButton(QStringLiteral("Cancel"), client());
-    bCancel->setGeometry(359, 256, 80, 27);
+    bCancel->setGeometry(359, 284, 80, 27);
     OpenDialog = new TFileDialog(TFileDialog::Kind::Open, this);
 
     addComponent(gbDatabase, QStringLiteral("gbDatabase"));
@@ -75,6 +84,7 @@ TfrmOptionsVarnel::TfrmOptionsVarnel(QAction* reportDesignerItem, QWidget* paren
     addComponent(rbServer, QStringLiteral("rbServer"));
     addComponent(edServer, QStringLiteral("edServer"));
     addComponent(lbServer, QStringLiteral("lbServer"));
+    addComponent(cbLettersAsTyped, QStringLiteral("cbLettersAsTyped"));
     addComponent(bOK, QStringLiteral("bOK"));
     addComponent(bCancel, QStringLiteral("bCancel"));
     addComponent(OpenDialog, QStringLiteral("OpenDialog"));
@@ -130,6 +140,33 @@ void TfrmOptionsVarnel::FormShow()
     }
     choice->setChecked(true);
     enableFor(choice);
+    // Turned on, the switch stays on: the texts typed since are not in the rule's capitals.
+    cbLettersAsTyped->setChecked(LettersKeptAsTyped());
+    cbLettersAsTyped->setEnabled(!LettersKeptAsTyped() && openConnection());
+}
+
+SqlConnection* TfrmOptionsVarnel::openConnection() const
+{
+    SqlConnection* db = m_connection ? m_connection() : nullptr;
+    return db && db->isOpen() ? db : nullptr;
+}
+
+// False when the database refused the change (read-only, busy): the user is told and the
+// dialog stays.
+bool TfrmOptionsVarnel::keepLettersAsTyped()
+{
+    SqlConnection* db = openConnection();
+    if (!cbLettersAsTyped->isChecked() || LettersKeptAsTyped() || !db)
+        return true;
+    try {
+        KeepLettersAsTyped(*db);
+    } catch (const DatabaseError& error) {
+        desktop().message(this, Lang.Error, error.message(), DesktopServices::Icon::Information,
+                          DesktopServices::Ok);
+        return false;
+    }
+    SetLettersKeptAsTyped(true);
+    return true;
 }
 
 void TfrmOptionsVarnel::rbAppFolderClick()
@@ -178,6 +215,8 @@ void TfrmOptionsVarnel::bOKClick()
         edServer->setFocus();
         return;
     }
+    if (!keepLettersAsTyped())
+        return;
     SaveOptions();
     closeForm();
 }

@@ -1,12 +1,14 @@
 #include "shell/report_batch.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/letter_case.h"
 #include "catalogue/sql_text.h"
 #include "platform/desktop_services.h"
 #include "platform/errors.h"
 #include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "platform/sql_connection.h"
+#include "platform/wide_text.h"
 #include "report/engine/dataset.h"
 #include "report/engine/template.h"
 #include "report/report.h"
@@ -94,6 +96,8 @@ void run(const BatchOptions& options)
     // The database first: a run that cannot reach it says so whatever else is wrong.
     SqlConnection db;
     OpenProjectDatabaseReadOnly(db);
+    // DISPLAY() shows texts as the database keeps its letters.
+    SetLettersKeptAsTyped(ReadLettersAsTyped(db));
     // The catalogue spells the names in author SQL for a server.
     if (db.isServer())
         LoadTables(ExeFolder() + QStringLiteral("tables.ini"));

@@ -20,6 +20,8 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -151,6 +153,14 @@ void checkForm(Checker& checker, TForm* form)
             case adbReport:
                 checker.check(where + QStringLiteral(" (report query)"),
                               [&] { return checker.author(TRecordActions::reportQueryText(b)); });
+                // Without a query of its own the button runs its template's, with its placeholders.
+                if (b->dbSQL.trimmed().isEmpty() && !b->dbReportFile.isEmpty())
+                    checker.check(where + QStringLiteral(" (template query)"), [&] {
+                        const QString path = ExeFolder() + QStringLiteral("Report/") + QString(b->dbReportFile).replace(u'\\', u'/');
+                        if (!QFileInfo(path).isFile())
+                            return QString();
+                        return checker.author(TRecordActions::reportQueryText(b, ReportTemplateFormat::readFile(path).query));
+                    });
                 break;
             default:
                 break;
@@ -188,6 +198,9 @@ void checkTemplates(Checker& checker)
         checker.check(where + QStringLiteral(" (template query)"), [&] {
             QString sql = ReportTemplateFormat::readFile(path).query;
             sql.replace(QStringLiteral("$id"), QString::number(StandInId), Qt::CaseInsensitive);
+            // The controls a report button puts in stand for what a user might have typed.
+            static const QRegularExpression placeholder(QStringLiteral("\\{[A-Za-z_][A-Za-z0-9_]*\\}"));
+            sql.replace(placeholder, StandInText);
             return checker.author(sql);
         });
     }

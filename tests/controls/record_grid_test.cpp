@@ -11,6 +11,7 @@
 #include "platform/form.h"
 #include "platform/lang.h"
 #include "platform/sql_connection.h"
+#include "platform/wide_text.h"
 #include "support/backends.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_project.h"
@@ -760,21 +761,28 @@ TEST_P(GridTest, TypedQuoteIsFoundAsTyped)
     EXPECT_EQ(column(0), QStringList({"say \"hi\"", "say \"hi"}));
 }
 
-// Letters below code 247 are stored as typed. SQLite's LIKE folds only the ASCII letters, so
-// an accented letter matches only in the case searched for (upper); the server folds every
-// letter.
-TEST_P(GridTest, AccentedLettersMatchInAnyCaseOnlyOnTheServer)
+// A search ignores letter case in every script, on both back ends: accented Latin letters and
+// Cyrillic alike.
+TEST_P(GridTest, LettersOfEveryScriptMatchInAnyCase)
 {
-    db.execute("INSERT INTO orders (number) VALUES ('Café'), ('CAFÉ'), ('cafe')");
+    struct KeptAsTyped {
+        KeptAsTyped() { SetLettersKeptAsTyped(true); }
+        ~KeptAsTyped() { SetLettersKeptAsTyped(false); }
+    } keptAsTyped;
+    db.execute("INSERT INTO orders (number) VALUES ('Café'), ('CAFÉ'), ('cafe'), ('Иванова'), ('ИВАНОВ')");
     auto* edit = filter<TdbEdit>("edNumber");
     edit->dbTable = QStringLiteral("orders");
     edit->dbField = QStringLiteral("number");
     edit->dbFilter = QStringLiteral("=");
-    edit->setText(QStringLiteral("café"));
     grid->dbSortField = QStringLiteral("orders.number");
     grid->dbSortAsc = true;
+    edit->setText(QStringLiteral("café"));
     search();
-    EXPECT_EQ(column(0), onServer() ? QStringList({"CAFÉ", "Café"}) : QStringList({"CAFÉ"}));
+    EXPECT_EQ(column(0), QStringList({"CAFÉ", "Café"}));
+    edit->dbFilter = QStringLiteral("%s%");
+    edit->setText(QString::fromUtf8("иван"));
+    search();
+    EXPECT_EQ(column(0), QStringList({"ИВАНОВ", "Иванова"}));
 }
 
 // ---- filling ----

@@ -91,3 +91,46 @@ TEST(SqlConnection, AFileThatIsNotADatabaseFailsOnFirstRead)
     EXPECT_THROW(db.query("SELECT count(*) FROM sqlite_master"), DatabaseError);
     EXPECT_EQ(project.read("junk.db"), QByteArray(4096, 'x'));
 }
+
+// LIKE ignores letter case in every script and keeps SQLite's "%", "_", ESCAPE and NULL.
+TEST_F(SqlConnectionTest, LikeIgnoresLetterCaseInEveryScript)
+{
+    struct Case {
+        const char* text;
+        const char* pattern;
+        const char* escape; // null: no ESCAPE clause
+        int expected;       // -1: NULL
+    };
+    const Case cases[] = {
+        {"Иванова, Анна", "иванова%", nullptr, 1},
+        {"ИВАНОВА", "%нов%", nullptr, 1},
+        {"Bodø", "BODØ", nullptr, 1},
+        {"MÜNCHEN", "münchen", nullptr, 1},
+        {"Ελληνικά", "ΕΛΛΗΝΙΚΆ", nullptr, 1},
+        {"Café", "caf_", nullptr, 1},
+        {"Café", "caf", nullptr, 0},
+        {"Café", "_afé_", nullptr, 0},
+        {"", "%", nullptr, 1},
+        {"abc", "a%c%", nullptr, 1},
+        {"aXbXc", "%x%x%", nullptr, 1},
+        {"50% off", "50!% OFF", "!", 1},
+        {"50 off", "50!%%", "!", 0},
+        {"a_b", "A!_B", "!", 1},
+        {"axb", "A!_B", "!", 0},
+        {nullptr, "%", nullptr, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 LIKE %2").arg(QString::fromUtf8(c.text), QString::fromUtf8(c.pattern)).toStdString());
+        QString sql = QStringLiteral("SELECT %1 LIKE '%2'")
+                          .arg(c.text ? u'\'' + QString::fromUtf8(c.text) + u'\'' : QStringLiteral("NULL"),
+                               QString::fromUtf8(c.pattern));
+        if (c.escape)
+            sql += QStringLiteral(" ESCAPE '%1'").arg(QString::fromUtf8(c.escape));
+        const SqlValue v = db.query(sql).rows.at(0).at(0);
+        if (c.expected < 0)
+            EXPECT_TRUE(v.isNull());
+        else
+            EXPECT_EQ(v.toInt(), c.expected);
+    }
+    EXPECT_THROW(db.query("SELECT 'a' LIKE 'a' ESCAPE 'ab'"), DatabaseError);
+}

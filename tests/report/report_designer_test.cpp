@@ -2,11 +2,15 @@
 // property edits, undo and redo, files, the preview and the questions on closing.
 #include "platform/desktop_services.h"
 #include "platform/lang.h"
+#include "platform/project_folder.h"
+#include "platform/sql_connection.h"
 #include "report/engine/dataset.h"
 #include "report/engine/template.h"
+#include "report/engine/text_layout.h"
 #include "report/report.h"
 #include "report/report_windows.h"
 #include "report/ui/designer_panels.h"
+#include "report/ui/designer_ruler.h"
 #include "report/ui/designer_view.h"
 #include "report/ui/designer_window.h"
 #include "report/ui/preview.h"
@@ -17,6 +21,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
@@ -25,9 +30,11 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QUndoStack>
 #include <gtest/gtest.h>
 
@@ -136,6 +143,24 @@ protected:
         QTest::keyClick(widget, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(widget, text);
         QTest::keyClick(widget, Qt::Key_Return);
+    }
+
+    // The template's query written in the SQL editor that the "..." beside the page's query opens.
+    void writeQuery(const QString& query)
+    {
+        window->setSelection({});
+        desk->windowAnswers.push_back([query](QWidget& shown) {
+            auto* sql = shown.findChild<QPlainTextEdit*>("sql");
+            if (!sql)
+                return false;
+            sql->setPlainText(query);
+            if (qEnvironmentVariableIsSet("VARNEL_SCREENSHOTS"))
+                shown.grab().save(qEnvironmentVariable("VARNEL_SCREENSHOTS") + QStringLiteral("/designer_query.png"));
+            return true;
+        });
+        auto* button = window->properties()->findChild<QToolButton*>("query-button");
+        ASSERT_NE(button, nullptr);
+        button->click();
     }
 
     // Save as, answering the file dialog with the name given.
@@ -433,6 +458,7 @@ TEST_F(ReportDesignerTest, ATemplateThatFailsToLoadIsToldAndTheDesignerGoesOn)
     window->action(QStringLiteral("open"))->trigger();
     ASSERT_EQ(desk->messages.size(), 1u);
     EXPECT_EQ(desk->messages[0].caption, "Error");
+    EXPECT_EQ(desk->messages[0].icon, DesktopServices::Icon::Error);
     EXPECT_TRUE(desk->messages[0].text.contains("bad.xml, line 3")) << desk->messages[0].text.toStdString();
     EXPECT_TRUE(desk->messages[0].text.contains("colour")) << desk->messages[0].text.toStdString();
     EXPECT_EQ(window->model(), before);
@@ -637,3 +663,345 @@ TEST_F(ReportDesignerTest, CaptionsFollowTheProgramsLanguage)
     ASSERT_EQ(desk->messages.size(), 1u);
     EXPECT_EQ(desk->messages[0].text, QString::fromUtf8("Сохранить изменения в \"Без имени\"?"));
 }
+
+// A template with its own query: the Data panel lists what that query returns (again when the
+// query changes, on New and on Open), a new group groups by a field of that list, and F5 shows
+// the query's rows as the database holds them then, not the rows the designer was opened with.
+TEST_F(ReportDesignerTest, ATemplatesOwnQueryGivesTheFieldsAndThePreviewItsRows)
+{
+    SqlConnection db;
+    db.open(dir.path() + "/shop.db");
+    db.execute("CREATE TABLE orders (customer TEXT, city TEXT, total REAL);"
+               "INSERT INTO orders VALUES ('Ann', 'Oslo', 10), ('Bo', 'Rome', 20);");
+    QStringList ran;
+    ReportQueryRunner runQuery = [&](const QString& query, ReportDataset& into, bool columnsOnly) {
+        ran << (columnsOnly ? "columns: " : "rows: ") + query;
+        SqlStatement statement = db.prepare(query);
+        if (!columnsOnly) {
+            into.setResult(statement);
+            return;
+        }
+        QStringList columns;
+        for (int i = 0; i < statement.columnCount(); ++i)
+            columns << statement.columnName(i);
+        into.reset(columns);
+    };
+    auto fields = [this] {
+        QStringList names;
+        for (int i = 0; i < window->fieldList()->count(); ++i)
+            names << window->fieldList()->item(i)->text();
+        return names;
+    };
+    const QString query = "SELECT customer, city FROM orders ORDER BY customer";
+    QDir().mkpath(folder);
+    QFile withQuery(folder + "/orders.xml");
+    ASSERT_TRUE(withQuery.open(QIODevice::WriteOnly));
+    withQuery.write(("<report version=\"1\"><query>" + query + "</query><detail height=\"6\">"
+                     "<text x=\"0\" y=\"0\" width=\"50\" height=\"6\">[Report.customer] of [Report.city]</text>"
+                     "</detail></report>").toUtf8());
+    withQuery.close();
+
+    report.clear();
+    window = std::make_unique<ReportDesignerWindow>(ReportWindows::designerSession(report, &data, folder, folder, runQuery));
+    window->resize(1300, 900);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_EQ(fields(), QStringList({"product", "qty", "price", "country"}));
+    EXPECT_TRUE(ran.isEmpty());
+
+    // The query typed into the page's properties brings its fields; a group takes the picked one.
+    writeQuery("SELECT customer, total FROM orders");
+    EXPECT_EQ(fields(), QStringList({"customer", "total"}));
+    EXPECT_EQ(ran, QStringList{"columns: SELECT customer, total FROM orders"});
+    window->fieldList()->setCurrentRow(1);
+    window->action(QStringLiteral("band.group"))->trigger();
+    ASSERT_EQ(window->model().groups.size(), 1u);
+    EXPECT_EQ(window->model().groups[0].expression, "[Report.total]");
+
+    // Undone, the query is gone and the fields are the session's again.
+    window->undoStack()->undo();
+    window->undoStack()->undo();
+    EXPECT_TRUE(window->model().query.isEmpty());
+    EXPECT_EQ(fields(), QStringList({"product", "qty", "price", "country"}));
+
+    // Open: the template's own query; F5 runs it anew and shows a row added since.
+    desk->fileAnswers.push_back(withQuery.fileName());
+    window->action(QStringLiteral("open"))->trigger();
+    ASSERT_TRUE(desk->messages.empty()) << desk->texts().join('\n').toStdString();
+    EXPECT_EQ(fields(), QStringList({"customer", "city"}));
+    db.execute("INSERT INTO orders VALUES ('Cy', 'Bergen', 5)");
+    bool seen[3] = {};
+    int rows = -1;
+    desk->windowAnswers.push_back([&](QWidget& shown) {
+        auto* preview = qobject_cast<ReportPreview*>(&shown);
+        if (!preview)
+            return false;
+        seen[0] = preview->findNext("Ann of Oslo");
+        seen[1] = preview->findNext("Cy of Bergen");
+        seen[2] = preview->findNext("Coffee");
+        rows = int(window->data()->rowCount());
+        return true;
+    });
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F5);
+    ASSERT_TRUE(desk->messages.empty()) << desk->texts().join('\n').toStdString();
+    EXPECT_TRUE(seen[0]);
+    EXPECT_TRUE(seen[1]);
+    EXPECT_FALSE(seen[2]);
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(ran.last(), "rows: " + query);
+
+    // A query that fails says so under the fields and at F5; New goes back to the session's rows.
+    writeQuery("SELECT nosuch FROM orders");
+    EXPECT_TRUE(fields().isEmpty());
+    auto* note = window->findChild<QLabel*>("fieldsNote");
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->text().contains("nosuch")) << note->text().toStdString();
+    QApplication::processEvents(); // the panel's new editors are shown by the event loop
+    if (qEnvironmentVariableIsSet("VARNEL_SCREENSHOTS"))
+        window->grab().save(qEnvironmentVariable("VARNEL_SCREENSHOTS") + QStringLiteral("/designer_query_fails.png"));
+    QTest::keyClick(window.get(), Qt::Key_F5);
+    ASSERT_EQ(desk->messages.size(), 1u);
+    EXPECT_TRUE(desk->messages[0].text.contains("nosuch")) << desk->messages[0].text.toStdString();
+    desk->answers = {DesktopServices::No};
+    window->action(QStringLiteral("new"))->trigger();
+    EXPECT_EQ(fields(), QStringList({"product", "qty", "price", "country"}));
+}
+
+namespace {
+
+// A text, a line and a picture in the rows.
+const QByteArray ThreeKinds = R"(<?xml version="1.0" encoding="UTF-8"?>
+<report version="1">
+    <detail height="30">
+        <text x="10" y="2" width="60" height="20">Hello</text>
+        <line x="80" y="2" width="40" height="0"/>
+        <picture x="130" y="2" width="30" height="20" file="logo.png"/>
+    </detail>
+</report>
+)";
+
+// Counts the times a widget is painted.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace
+
+// The rulers are drawn anew for the bands of the template begun or opened, and the top one
+// counts from the sheet's left edge: its first long mark is where the sheet begins on screen.
+TEST_F(ReportDesignerTest, TheRulersFollowTheTemplateAndCountFromTheSheetsEdge)
+{
+    open(TwoTexts);
+    QApplication::processEvents();
+    DesignerRuler* top = window->view()->topRuler();
+    const QImage shot = top->grab().toImage();
+    const int row = rulerPixels / 2 + 1; // only the long marks, every 10 mm, reach this row
+    int firstMark = -1;
+    for (int x = 0; x < shot.width() && firstMark < 0; ++x)
+        if (qGray(shot.pixel(x, row)) < 100)
+            firstMark = x;
+    const QPoint sheetLeft =
+        top->mapFromGlobal(viewport()->mapToGlobal(window->view()->viewPointOfScene(QPointF(0, 0))));
+    EXPECT_NEAR(firstMark, sheetLeft.x(), 1);
+    // The next mark is 10 mm on.
+    int secondMark = -1;
+    for (int x = firstMark + 3; x < shot.width() && secondMark < 0; ++x)
+        if (qGray(shot.pixel(x, row)) < 100)
+            secondMark = x;
+    EXPECT_NEAR(secondMark - firstMark, 10 * window->view()->pixelsPerMm(), 1.5);
+
+    PaintCounter left, across;
+    window->view()->leftRuler()->installEventFilter(&left);
+    top->installEventFilter(&across);
+    QApplication::processEvents();
+    left.paints = across.paints = 0;
+    window->action(QStringLiteral("new"))->trigger();
+    QApplication::processEvents();
+    EXPECT_GT(left.paints, 0);
+    EXPECT_GT(across.paints, 0);
+
+    QDir().mkpath(folder);
+    QFile other(folder + "/other.xml");
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write(ThreeKinds);
+    other.close();
+    left.paints = 0;
+    desk->fileAnswers.push_back(other.fileName());
+    window->action(QStringLiteral("open"))->trigger();
+    QApplication::processEvents();
+    EXPECT_GT(left.paints, 0);
+}
+
+// At the size it opens with, the property panel shows every caption whole and every "..."
+// button inside its view, in English and in Russian.
+TEST_F(ReportDesignerTest, AtItsDefaultSizeThePanelShowsEveryCaptionAndButtonInBothLanguages)
+{
+    for (const bool russian : {false, true}) {
+        SCOPED_TRACE(russian ? "Russian" : "English");
+        if (russian)
+            Lang.fillRussian();
+        else
+            Lang.fillEnglish();
+        report.loadTemplateText(QString::fromUtf8(ThreeKinds));
+        report.setTemplateFileName(QString());
+        window = std::make_unique<ReportDesignerWindow>(ReportWindows::designerSession(report, &data, folder, folder));
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        auto* scroll = qobject_cast<QScrollArea*>(window->findChild<QDockWidget*>("propertiesDock")->widget());
+        ASSERT_NE(scroll, nullptr);
+        const std::vector<DesignerSelection> selections = {
+            DesignerSelection(), DesignerSelection::ofObjects({{Detail, 0}}), DesignerSelection::ofObjects({{Detail, 2}})};
+        for (const DesignerSelection& selection : selections) {
+            window->setSelection(selection);
+            QApplication::processEvents();
+            const QRect room = scroll->viewport()->rect();
+            int buttons = 0;
+            for (QToolButton* button : window->properties()->findChildren<QToolButton*>()) {
+                if (!button->isVisibleTo(window.get()))
+                    continue;
+                ++buttons;
+                const QRect at(button->mapTo(scroll->viewport(), QPoint(0, 0)), button->size());
+                EXPECT_LE(at.right(), room.right()) << button->objectName().toStdString();
+            }
+            EXPECT_GT(buttons, 0);
+            for (QLabel* label : window->properties()->findChildren<QLabel*>()) {
+                if (!label->isVisibleTo(window.get()) || label->text().isEmpty())
+                    continue;
+                EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+                const QRect at(label->mapTo(scroll->viewport(), QPoint(0, 0)), label->size());
+                EXPECT_LE(at.right(), room.right()) << label->text().toStdString();
+            }
+        }
+        window->setSelection(DesignerSelection::ofObjects({{Detail, 0}}));
+        QApplication::processEvents();
+        if (qEnvironmentVariableIsSet("VARNEL_SCREENSHOTS"))
+            window->grab().save(qEnvironmentVariable("VARNEL_SCREENSHOTS")
+                                + (russian ? QStringLiteral("/designer_ru.png") : QStringLiteral("/designer_en.png")));
+    }
+}
+
+// The query is written in a multi-line editor (the "..." or a double-click on the line) and
+// kept with its lines; the line in the panel shows it on one line.
+TEST_F(ReportDesignerTest, TheQueryIsWrittenInAMultiLineSqlEditor)
+{
+    open(TwoTexts);
+    const QString query = "SELECT name,\n       city\nFROM customers -- all of them\nORDER BY name";
+    writeQuery(query);
+    EXPECT_EQ(window->model().query, query);
+    ASSERT_EQ(desk->windows, QStringList{"ReportQueryEditor"});
+    auto* line = editor<QLineEdit>("query");
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(line->isReadOnly());
+    EXPECT_EQ(line->text(), "SELECT name, city FROM customers -- all of them ORDER BY name");
+
+    // A double-click on the line opens the editor on the query as it is; Cancel keeps it.
+    QString shown;
+    desk->windowAnswers.push_back([&shown](QWidget& editorWindow) {
+        shown = editorWindow.findChild<QPlainTextEdit*>("sql")->toPlainText();
+        editorWindow.findChild<QPlainTextEdit*>("sql")->setPlainText("SELECT 1");
+        return false;
+    });
+    QTest::mouseDClick(line, Qt::LeftButton);
+    EXPECT_EQ(shown, query);
+    EXPECT_EQ(window->model().query, query);
+    window->undoStack()->undo();
+    EXPECT_TRUE(window->model().query.isEmpty());
+}
+
+// A picture's file is chosen in the file dialog, which starts in the project folder; a file
+// inside the project is kept by its path from there, one elsewhere by its whole path.
+TEST_F(ReportDesignerTest, APicturesFileIsChosenWithTheFileDialog)
+{
+    const QString project = dir.path() + "/project/";
+    QDir().mkpath(project + "pics");
+    setExeFolder(project);
+    struct Back {
+        ~Back() { setExeFolder(QString()); }
+    } back;
+    open(ThreeKinds);
+    window->setSelection(DesignerSelection::ofObjects({{Detail, 2}}));
+    auto* browse = window->properties()->findChild<QToolButton*>("file-button");
+    ASSERT_NE(browse, nullptr);
+    desk->fileAnswers = {project + "pics/logo 2.png", dir.path() + "/elsewhere.png", QString()};
+    browse->click();
+    ASSERT_EQ(desk->dialogs.size(), 1u);
+    EXPECT_FALSE(desk->dialogs[0].save);
+    EXPECT_EQ(QDir(desk->dialogs[0].request.folder).absolutePath(), QDir(project).absolutePath());
+    EXPECT_TRUE(desk->dialogs[0].request.filter.contains("*.png"));
+    EXPECT_EQ(object(Detail, 2).file, "pics/logo 2.png");
+    browse->click();
+    EXPECT_EQ(QDir(desk->dialogs[1].request.folder).absolutePath(), QDir(project + "pics").absolutePath());
+    EXPECT_EQ(object(Detail, 2).file, dir.path() + "/elsewhere.png");
+    browse->click(); // cancelled
+    EXPECT_EQ(object(Detail, 2).file, dir.path() + "/elsewhere.png");
+}
+
+// A text takes the size its text needs, one undoable step; other kinds are left alone, and
+// the command is there only when a text is chosen.
+TEST_F(ReportDesignerTest, ATextIsSizedToItsContent)
+{
+    open(ThreeKinds);
+    QAction* fit = window->action(QStringLiteral("fitToContent"));
+    ASSERT_NE(fit, nullptr);
+    window->setSelection(DesignerSelection::ofObjects({{Detail, 1}}));
+    EXPECT_FALSE(fit->isEnabled());
+    window->setSelection(DesignerSelection::ofObjects({{Detail, 0}, {Detail, 1}}));
+    ASSERT_TRUE(fit->isEnabled());
+    const QRectF line = object(Detail, 1).rect;
+    fit->trigger();
+    const QRectF one = object(Detail, 0).rect;
+    EXPECT_EQ(one.topLeft(), QPointF(10, 2));
+    EXPECT_GT(one.width(), 5);
+    EXPECT_LT(one.width(), 15);
+    EXPECT_GT(one.height(), 3.5);
+    EXPECT_LT(one.height(), 6);
+    EXPECT_EQ(object(Detail, 1).rect, line);
+    // The text fits: the filler needs no more height than the box has.
+    const ReportObject& text = object(Detail, 0);
+    EXPECT_LE(textHeight(text.text, text.style, reportFont(text.style.font), one.width()), one.height() + 1e-6);
+
+    // Two lines, the longer one wider: twice the height, the longer line's width.
+    window->setSelection(DesignerSelection::ofObjects({{Detail, 0}}));
+    window->document().setObjectText({Detail, 0}, "Hi\nHello, world");
+    fit->trigger();
+    const QRectF two = object(Detail, 0).rect;
+    EXPECT_NEAR(two.height() / one.height(), 2, 0.25);
+    EXPECT_GT(two.width(), one.width() * 1.8);
+    window->undoStack()->undo();
+    EXPECT_EQ(object(Detail, 0).rect, one);
+}
+
+// The expression editor names each system value once, in the program's language.
+TEST_F(ReportDesignerTest, TheExpressionEditorNamesTheSystemValuesOnce)
+{
+    const struct {
+        bool russian;
+        QStringList texts;
+    } cases[] = {
+        {false, {"Page \u2014 Current page number", "TotalPages \u2014 Page count", "Date \u2014 Current date",
+                 "Time \u2014 Current time", "Line \u2014 Row number"}},
+        {true, {QString::fromUtf8("Page \u2014 Номер текущей страницы"), QString::fromUtf8("TotalPages \u2014 Число страниц"),
+                QString::fromUtf8("Date \u2014 Текущая дата"), QString::fromUtf8("Time \u2014 Текущее время"),
+                QString::fromUtf8("Line \u2014 Номер строки")}},
+    };
+    for (const auto& c : cases) {
+        if (c.russian)
+            Lang.fillRussian();
+        ReportExpressionEditor editorWindow("", true, &data, {});
+        QStringList texts;
+        for (int i = 0; i < editorWindow.systemValues()->count(); ++i)
+            texts << editorWindow.systemValues()->item(i)->text();
+        EXPECT_EQ(texts, c.texts);
+        Lang.fillEnglish();
+    }
+}
+

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMenu>
@@ -240,6 +241,51 @@ TEST_F(ReportOutput, ThePreviewShowsPagesZoomsSearchesAndListsTheTargets)
         for (int x = 0; x < shot.width(); x += 2)
             dark += qGray(shot.pixel(x, y)) < 60;
     EXPECT_GT(dark, 100);
+}
+
+// Ctrl+F goes to the search box and Ctrl+P to the print dialog; an export from the preview
+// proposes the report's name, in the folder the user last exported to during the run.
+TEST_F(ReportOutput, ThePreviewFindsAndPrintsByKeyAndNamesItsExportsAfterTheReport)
+{
+    bool focused = false, selected = false;
+    QStringList shown;
+    desktop->windowAnswers.push_back([&](QWidget& window) {
+        auto* preview = qobject_cast<ReportPreview*>(&window);
+        if (!preview)
+            return false;
+        preview->show();
+        preview->activateWindow();
+        if (!QTest::qWaitForWindowActive(preview))
+            return false;
+        preview->searchBox()->setText(QStringLiteral("Clara"));
+        QTest::keyClick(preview, Qt::Key_PageDown);
+        preview->setFocus();
+        QTest::keyClick(preview, Qt::Key_F, Qt::ControlModifier);
+        focused = preview->searchBox()->hasFocus();
+        selected = preview->searchBox()->selectedText() == QStringLiteral("Clara");
+        QTest::keyClick(preview, Qt::Key_P, Qt::ControlModifier);
+        shown = desktop->windows;
+        // Two exports: the first proposes the report's name; the second, the folder chosen then.
+        for (const char* key : {"pdf", "odt"}) {
+            for (QAction* a : preview->exportButton()->menu()->actions())
+                if (a->data().toString() == QLatin1String(key))
+                    a->trigger();
+        }
+        return true;
+    });
+    const QString folder = sql.project.file(QStringLiteral("out"));
+    QDir().mkpath(folder);
+    desktop->fileAnswers = {folder + QStringLiteral("/first.pdf"), QString()};
+    ReportWindows::preview(report, nullptr);
+    EXPECT_TRUE(focused);
+    EXPECT_TRUE(selected);
+    EXPECT_EQ(shown, QStringList({"ReportPreview", "QPrintDialog"}));
+    ASSERT_EQ(desktop->dialogs.size(), 2u);
+    EXPECT_TRUE(desktop->dialogs[0].request.fileName.endsWith(QStringLiteral("Customers.pdf")))
+        << desktop->dialogs[0].request.fileName.toStdString();
+    EXPECT_EQ(desktop->dialogs[1].request.folder, folder);
+    EXPECT_EQ(desktop->dialogs[1].request.fileName, folder + QStringLiteral("/Customers.odt"));
+    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/first.pdf")));
 }
 
 // The whole-page zoom follows the window: the page fills the room the scroll area has once the

@@ -8,6 +8,8 @@
 #include "shell/main_window.h"
 #include "shell/options_dialog.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/letter_case.h"
+#include "platform/wide_text.h"
 #include "platform/sql_dialect.h"
 #include "support/backends.h"
 #include "support/scripted_desktop.h"
@@ -55,6 +57,13 @@ public:
             if (!realign.isEmpty())
                 db().execute(realign);
         }
+    }
+    // As on a database made before letters could be kept as typed: it holds no switch, and the
+    // program follows the wide-character rule, as it does when it opens such a database.
+    void useDatabaseMadeBefore()
+    {
+        db().execute("DROP TABLE " + db().dialect().name("varnel_options"));
+        SetLettersKeptAsTyped(ReadLettersAsTyped(db()));
     }
     TForm* form(const QString& name) { return Forms::find(name); }
     template <class T>

@@ -424,6 +424,26 @@ TEST_P(DataSafety, ARequiredFieldLeftEmptyIsNamedInTheUsersLanguage)
     EXPECT_EQ(one(app->rows("SELECT count(*) FROM customers")), "0");
 }
 
+// The Card button of a new customer saves the customer first: an empty name is told as the
+// Save button tells it, and no report is made of a record that was not written.
+TEST_P(DataSafety, ARequiredFieldLeftEmptyBeforeACardIsToldAsTheSaveButtonTellsIt)
+{
+    Lang.fillRussian();
+    bool stillOpen = false;
+    app->onModal("frmCustomer", [&](TForm* f) {
+        app->click("frmCustomer", "bCustomerCard");
+        stillOpen = f->isVisible();
+        f->closeForm();
+    });
+    app->click("frmMain", "bNewCustomer");
+    EXPECT_TRUE(stillOpen);
+    ASSERT_EQ(app->desk.messages.size(), 1u) << app->desk.texts().join('\n').toStdString();
+    EXPECT_TRUE(app->desk.messages[0].text.startsWith(QString::fromUtf8("Поле «Name» должно быть заполнено.")))
+        << app->desk.messages[0].text.toStdString();
+    EXPECT_FALSE(app->desk.windows.contains("ReportPreview"));
+    EXPECT_EQ(one(app->rows("SELECT count(*) FROM customers")), "0");
+}
+
 // An order saved for a customer whom another user has deleted meanwhile.
 TEST_P(DataSafety, AReferenceToARecordThatIsGoneIsToldAndNothingIsWritten)
 {

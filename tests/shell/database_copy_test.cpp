@@ -1,5 +1,6 @@
 // varnel --copy-database: a project's SQLite database moved to the tests' PostgreSQL server,
 // and the application started on the copy.
+#include "catalogue/letter_case.h"
 #include "app_fixture.h"
 #include "demo_project.h"
 
@@ -90,6 +91,7 @@ TEST(DatabaseCopy, TheDemoMovesToTheServerWhole)
     }
     const qint64 blobs = copy.query("SELECT sum(length(photo)) FROM customers").rows[0][0].toInt();
     EXPECT_GT(blobs, 1000) << "the demo's photos";
+    EXPECT_TRUE(ReadLettersAsTyped(copy)) << "the way the source keeps letters goes with it";
     EXPECT_TRUE(run.output.last().startsWith("copied 339 rows of 7 tables from ")) << run.output.last().toStdString();
 
     // A second copy into the same database is refused and writes nothing.

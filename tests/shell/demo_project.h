@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/letter_case.h"
 #include "catalogue/schema.h"
 #include "platform/sql_connection.h"
 #include "support/temp_project.h"
@@ -34,6 +35,7 @@ inline void makeDemoDatabase(const TempProject& project)
     db.execute("PRAGMA foreign_keys=ON;");
     for (const QString& statement : GetCreateTableScript(project.file("tables.ini")))
         db.execute(statement);
+    KeepLettersAsTyped(db);
     db.execute(QString::fromUtf8(demoFile("sample_data.sql")));
 }
 

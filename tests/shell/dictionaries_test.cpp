@@ -47,6 +47,16 @@ protected:
     std::unique_ptr<RunningApp> app;
 };
 
+// On a database made before letters could be kept as typed, the capitals the rule stored are
+// shown in sentence case, as the record forms show them.
+TEST_P(Dictionaries, ADatabaseMadeBeforeShowsItsCapitalsInSentenceCase)
+{
+    app->useDatabaseMadeBefore();
+    app->main->FillDictionaries(QString());
+    EXPECT_EQ(items(box("cbPerson")), (QStringList{"-1:", "1:Smith Ann", "2:Иванов пётр"}));
+    EXPECT_EQ(items(box("cbCalc")), (QStringList{"-1:", "1:SmithAnn", "2:Ивановпётр"}));
+}
+
 TEST_P(Dictionaries, TopLevelBoxesAreFilledWithTheirExactQueries)
 {
     EXPECT_EQ(app->statements,
@@ -61,10 +71,10 @@ TEST_P(Dictionaries, TopLevelBoxesAreFilledWithTheirExactQueries)
                    "SELECT id, last || first AS \"full\" FROM \"people\""}));
     EXPECT_EQ(items(box("cbCountry")), (QStringList{"-1:", "4:Austria", "3:Norway"}));
     EXPECT_EQ(box("cbCountry")->dbItemID(), -1);
-    // A template; Cyrillic texts shown in sentence case; dbDefaultID 1 selects the first row.
-    EXPECT_EQ(items(box("cbPerson")), (QStringList{"-1:", "1:Smith Ann", "2:Иванов пётр"}));
+    // A template; texts shown as stored; dbDefaultID 1 selects the first row.
+    EXPECT_EQ(items(box("cbPerson")), (QStringList{"-1:", "1:Smith Ann", "2:ИВАНОВ ПЁТР"}));
     EXPECT_EQ(box("cbPerson")->dbItemID(), 1);
-    EXPECT_EQ(items(box("cbCalc")), (QStringList{"-1:", "1:SmithAnn", "2:Ивановпётр"}));
+    EXPECT_EQ(items(box("cbCalc")), (QStringList{"-1:", "1:SmithAnn", "2:ИВАНОВПЁТР"}));
     // Child boxes are not filled until their parent changes.
     EXPECT_EQ(box("cbRegion")->count(), 0);
 }

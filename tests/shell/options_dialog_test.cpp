@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <QCheckBox>
 #include <gtest/gtest.h>
 
 class OptionsDialog : public ::testing::Test {
@@ -32,8 +33,10 @@ TEST_F(OptionsDialog, WithoutSettingsTheApplicationFolderIsChosen)
 {
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "Options");
-    // Taller than the two choices need: the third is a database server.
-    EXPECT_EQ(dialog.clientSize(), QSize(447, 292));
+    // Taller than the two choices need: the third is a database server, and under them the
+    // way the database keeps letters.
+    EXPECT_EQ(dialog.clientSize(), QSize(447, 320));
+    EXPECT_FALSE(dialog.cbLettersAsTyped->isEnabled()) << "no database is open";
     EXPECT_FALSE(dialog.edServer->isEnabled());
     EXPECT_TRUE(dialog.rbAppFolder->isChecked());
     EXPECT_FALSE(dialog.edFileName->isEnabled());

@@ -93,16 +93,30 @@ TEST_P(RecordSave, InsertComesOutExactly)
                               "VALUES (13,1,3);")});
 }
 
-TEST_P(RecordSave, TextsAreStoredAsTypedAndCyrillicInCapitals)
+// A database the program made keeps letters as typed; one made before keeps a text with a
+// letter of another script than Latin in capitals.
+TEST_P(RecordSave, TextsAreStoredAsTypedOrUnderTheCapitalsRuleOfAnOlderDatabase)
 {
-    control<TdbEdit>("edName")->setText("He said \"hi\"");
-    control<TdbEdit>("edPhone")->setText(QString::fromUtf8("звонить вечером"));
-    const QString values = QString::fromUtf8(" VALUES ('He said \"hi\"','ЗВОНИТЬ ВЕЧЕРОМ',NULL);");
-    EXPECT_EQ(saveWith("bSaveAll"),
-              QStringList{sql("INSERT INTO [customers] ([name],[phone],[born])" + values,
-                              "INSERT INTO \"customers\" (\"name\",\"phone\",\"born\")" + values)});
-    EXPECT_EQ(app->rows("SELECT name, phone FROM customers"),
-              (QList<QStringList>{{"He said \"hi\"", QString::fromUtf8("ЗВОНИТЬ ВЕЧЕРОМ")}}));
+    struct Case {
+        bool madeBefore;
+        const char* stored;
+    };
+    for (const Case c : {Case{false, "звонить вечером"}, Case{true, "ЗВОНИТЬ ВЕЧЕРОМ"}}) {
+        SCOPED_TRACE(c.madeBefore ? "made before" : "made by the program");
+        if (c.madeBefore) {
+            app->useDatabaseMadeBefore();
+            app->db().execute("DELETE FROM customers");
+            button("bSaveAll")->dbGeneralTableId = -1;
+        }
+        control<TdbEdit>("edName")->setText("He said \"hi\"");
+        control<TdbEdit>("edPhone")->setText(QString::fromUtf8("звонить вечером"));
+        const QString values = " VALUES ('He said \"hi\"','" + QString::fromUtf8(c.stored) + "',NULL);";
+        EXPECT_EQ(saveWith("bSaveAll"),
+                  QStringList{sql("INSERT INTO [customers] ([name],[phone],[born])" + values,
+                                  "INSERT INTO \"customers\" (\"name\",\"phone\",\"born\")" + values)});
+        EXPECT_EQ(app->rows("SELECT name, phone FROM customers"),
+                  (QList<QStringList>{{"He said \"hi\"", QString::fromUtf8(c.stored)}}));
+    }
 }
 
 TEST_P(RecordSave, NothingToAddShowsTheMessageAndWritesNothing)

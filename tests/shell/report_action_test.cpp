@@ -41,6 +41,9 @@ const QByteArray FormsXml = R"(<main>
   <TdbButton Name="bNoTemplate" dbActionType="adbReport" dbSQL="SELECT name, city FROM customers WHERE name = 'Ann'"/>
   <TdbButton Name="bNoQuery" dbActionType="adbReport" dbReportFile="list.xml" dbReportOpenIn="rpoPDF"/>
   <TdbButton Name="bMissing" dbActionType="adbReport" dbReportFile="nosuch.xml" dbSQL="SELECT 1"/>
+  <TdbButton Name="bOwnQuery" dbActionType="adbReport" dbResultControl="gridCustomers" dbReportFile="own.xml"
+             dbReportOpenIn="rpoPDF"/>
+  <TdbButton Name="bDesign" dbActionType="adbReport" dbResultControl="gridCustomers"/>
 </frmMain>
 </main>)";
 
@@ -55,6 +58,13 @@ const QByteArray CardTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
   <title height="10"><text x="0" y="0" width="80" height="8">Card of [Report.name]</text></title>
 </report>)";
 
+// A template that carries its own query, with the record id and a control of the form in it.
+const QByteArray OwnQueryTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
+<report version="1">
+  <query>SELECT name, city FROM customers WHERE id = $Id AND city = '{edCity}'</query>
+  <title height="10"><text x="0" y="0" width="80" height="8">Card of [Report.name]</text></title>
+</report>)";
+
 } // namespace
 
 // Runs on both back ends: the rows the report is filled with come through either connection.
@@ -66,6 +76,7 @@ protected:
         QDir(app->project.path()).mkpath("Report/cards");
         app->project.write("Report/list.xml", ListTemplate);
         app->project.write("Report/cards/card.xml", CardTemplate);
+        app->project.write("Report/own.xml", OwnQueryTemplate);
         app->load("INSERT INTO customers (id, name, city) VALUES (1, 'Ann', 'Oslo'), (2, 'Bo', 'Rome')");
         temp.emplace();
         app->desk.temp = temp->path() + '/';
@@ -175,7 +186,9 @@ TEST_P(ReportAction, AClickWhileAReportRunsDoesNothing)
     app->click("frmMain", "bList");
     ASSERT_EQ(clicks, 2) << "the queued click did not come while the report ran";
     EXPECT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
-    EXPECT_EQ(app->statements, QStringList{"SELECT name, city FROM customers ORDER BY name"});
+    EXPECT_EQ(app->statements, QStringList{app->onServer()
+                                               ? "SELECT \"name\", \"city\" FROM \"customers\" ORDER BY \"name\""
+                                               : "SELECT name, city FROM customers ORDER BY name"});
     EXPECT_EQ(app->desk.shellRequests.size(), 1u);
 
     // Once the report is out, the button works again.
@@ -205,6 +218,8 @@ struct DesignerOpened {
             templateWasEmpty = window->session().reportTemplate.isEmpty();
             fileName = window->session().fileName;
             adapter = window->session().data;
+            if (query && window->session().runQuery)
+                window->session().runQuery(*query, rows, false);
             folders = {window->session().openFolder, window->session().saveFolder};
             return true;
         });
@@ -215,6 +230,9 @@ struct DesignerOpened {
     QString fileName;
     const ReportDataset* adapter = nullptr;
     QStringList folders;
+    // Run through the designer's query runner while the window is up, when given.
+    std::optional<QString> query;
+    ReportDataset rows;
 };
 
 // A button without a query reports the rows of the previous one; without a template the
@@ -317,6 +335,43 @@ TEST_P(ReportAction, TheSpreadsheetTargetWritesAWorkbookBesideItsReservedName)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     // The compound-file signature of an Excel 97-2003 workbook.
     EXPECT_EQ(file.read(8), QByteArray::fromHex("D0CF11E0A1B11AE1"));
+}
+
+// A button without a query of its own runs the query its template carries, with "$id" and the
+// form's controls put in as for the button's own; the designer runs a template's query the same
+// way for the button that opened it, and as written when opened from the menu.
+TEST_P(ReportAction, AButtonWithoutAQueryRunsItsTemplatesOwnQuery)
+{
+    app->click("frmMain", "bFind");
+    app->control<TdbStringGridEx>("frmMain", "gridCustomers")->setDbItemID(2);
+    app->control<TdbEdit>("frmMain", "edCity")->setText("Rome");
+    app->click("frmMain", "bList");
+    EXPECT_EQ(data().rowCount(), 2);
+    app->statements.clear();
+    app->click("frmMain", "bOwnQuery");
+    ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    EXPECT_EQ(app->statements,
+              QStringList{app->onServer()
+                              ? "SELECT \"name\", \"city\" FROM \"customers\" WHERE \"id\" = 2 AND \"city\" = 'Rome'"
+                              : "SELECT name, city FROM customers WHERE id = 2 AND city = 'Rome'"});
+    ASSERT_EQ(data().rowCount(), 1);
+    EXPECT_EQ(data().value(0, 0).text(), "Bo");
+    ASSERT_EQ(app->desk.shellRequests.size(), 2u); // the list's PDF, then the card's
+
+    DesignerOpened designer(app->desk);
+    designer.query = "SELECT city FROM customers WHERE id = $id";
+    app->click("frmMain", "bDesign");
+    ASSERT_EQ(designer.count, 1);
+    ASSERT_EQ(designer.rows.rowCount(), 1);
+    EXPECT_EQ(designer.rows.value(0, 0).text(), "Rome");
+
+    // From the menu there is no button: the query runs as written.
+    DesignerOpened fromMenu(app->desk);
+    fromMenu.query = "SELECT city FROM customers ORDER BY city DESC";
+    qobject_cast<QAction*>(app->main->findComponent("mniReport"))->trigger();
+    ASSERT_EQ(fromMenu.count, 1);
+    ASSERT_EQ(fromMenu.rows.rowCount(), 2);
+    EXPECT_EQ(fromMenu.rows.value(0, 0).text(), "Rome");
 }
 
 VARNEL_ON_BOTH_BACKENDS(ReportAction);

@@ -29,6 +29,7 @@ const QByteArray Forms = R"(<main>
   <TdbButton Name="bVip" dbActionType="adbSQL" dbSQL="UPDATE customers SET vip=1 WHERE name LIKE &quot;{edName}%&quot; AND id = $id"/>
   <TdbButton Name="bList" dbActionType="adbReport" dbReportFile="sub/list.xml"
              dbSQL="SELECT [name] AS 'Name', ifnull(born, &quot;never&quot;) AS born FROM customers WHERE vip = {chkVip}"/>
+  <TdbButton Name="bCard" dbActionType="adbReport" dbReportFile="sub\card.xml"/>
 </frmMain>
 <frmOrder>
   <TdbComboBox Name="cbCustomer" dbForeignKey="orders.id_customers" dbField="name" dbSort="True"/>
@@ -43,16 +44,24 @@ const QByteArray Template = R"(<?xml version="1.0" encoding="UTF-8"?>
   <detail height="6"><text x="0" y="0" width="80" height="6">[Report.name]</text></detail>
 </report>)";
 
+// A template whose query a report button without one runs, with a control of its form in it.
+const QByteArray CardTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
+<report version="1">
+  <query>SELECT name FROM customers WHERE id = $id AND name LIKE '{edName}%'</query>
+  <title height="6"><text x="0" y="0" width="80" height="6">[Report.name]</text></title>
+</report>)";
+
 // The project on the back end, its database made from tables.ini with one customer.
 class SqlCheck : public ::testing::TestWithParam<Backend> {
 protected:
     void write(const QByteArray& tables = Tables, const QByteArray& forms = Forms,
-               const QByteArray& report = Template)
+               const QByteArray& report = Template, const QByteArray& card = CardTemplate)
     {
         project.write("tables.ini", tables);
         project.write("forms.xml", forms);
         QDir(project.path()).mkpath("Report/sub");
         project.write("Report/sub/list.xml", report);
+        project.write("Report/sub/card.xml", card);
         if (db.isOpen())
             return;
         openTestDatabase(db, GetParam(), project.file("sqlite.db"), server);
@@ -76,10 +85,10 @@ TEST_P(SqlCheck, ACleanProjectPassesAndNothingRuns)
     write();
     const CommandOutcome outcome = check();
     EXPECT_EQ(outcome.exitCode, 0) << outcome.output.join('\n').toStdString();
-    // The calculated field, the two grids, the search, SQL and report buttons, the two
-    // dictionary boxes and the template.
+    // The calculated field, the two grids, the search, SQL and report buttons, the template
+    // query of the report button without one, the two dictionary boxes and the two templates.
     ASSERT_EQ(outcome.output.size(), 1);
-    EXPECT_TRUE(outcome.output[0].startsWith("9 statements checked against ")) << outcome.output[0].toStdString();
+    EXPECT_TRUE(outcome.output[0].startsWith("11 statements checked against ")) << outcome.output[0].toStdString();
     EXPECT_TRUE(outcome.output[0].endsWith(": all passed"));
     const QueryResult rows = db.query("SELECT name, vip FROM customers");
     ASSERT_EQ(rows.rows.size(), 1u);
@@ -90,7 +99,7 @@ TEST_P(SqlCheck, ACleanProjectPassesAndNothingRuns)
 // database does not know.
 TEST_P(SqlCheck, ABrokenStatementIsNamedByItsFormAndControl)
 {
-    enum File { TablesIni, FormsXml, ReportXml };
+    enum File { TablesIni, FormsXml, ReportXml, CardXml };
     struct Case {
         File file;
         const char* from;
@@ -119,16 +128,19 @@ TEST_P(SqlCheck, ABrokenStatementIsNamedByItsFormAndControl)
          false, 2},
         {ReportXml, "WHERE id = $id", "WHERE idd = $id", "Report/sub/list.xml (template query): ", "idd"},
         {ReportXml, "<query>", "<query", "Report/sub/list.xml (template query): ", "line"},
+        // The button that runs the template's query fails with it, named first.
+        {CardXml, "LIKE '{edName}%'", "LIKE '{edName}%' AND nme = 1", "frmMain.bCard (template query): ", "nme",
+         false, 2},
         // SQLite has it, PostgreSQL has not: the check tells what would fail on the server.
         {FormsXml, "ifnull(born,", "group_concat(born,", "frmMain.bList (report query): ", "group_concat", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.to);
-        QByteArray tables = Tables, forms = Forms, report = Template;
-        QByteArray& target = c.file == TablesIni ? tables : c.file == FormsXml ? forms : report;
+        QByteArray tables = Tables, forms = Forms, report = Template, card = CardTemplate;
+        QByteArray& target = c.file == TablesIni ? tables : c.file == FormsXml ? forms : c.file == ReportXml ? report : card;
         ASSERT_TRUE(target.contains(c.from));
         target.replace(c.from, c.to);
-        write(tables, forms, report);
+        write(tables, forms, report, card);
         const CommandOutcome outcome = check();
         const bool fails = !c.serverOnly || GetParam() == Backend::PostgreSQL;
         ASSERT_EQ(outcome.exitCode, fails ? 1 : 0) << outcome.output.join('\n').toStdString();

@@ -1,7 +1,9 @@
 #include "catalogue/catalogue.h"
+#include "catalogue/letter_case.h"
 #include "platform/errors.h"
 #include "platform/guard.h"
 #include "platform/lang.h"
+#include "platform/wide_text.h"
 #include "shell/about_box.h"
 #include "shell/main_window.h"
 #include "shell/options_dialog.h"
@@ -10,6 +12,7 @@
 #include "support/temp_project.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -81,7 +84,10 @@ TEST_F(Startup, NewDatabaseGetsEveryTableAndForeignKeysStayOn)
         "[id_customers] INTEGER NOT NULL, FOREIGN KEY(id_customers) REFERENCES customers(id) "
         "ON DELETE CASCADE); "));
     SqlConnection& db = shell.main.connection();
-    EXPECT_EQ(tableNames(db), (QStringList{"customers", "orders"}));
+    // A database the program makes keeps letters as typed.
+    EXPECT_EQ(tableNames(db), (QStringList{"customers", "orders", "varnel_options"}));
+    EXPECT_TRUE(ReadLettersAsTyped(db));
+    EXPECT_TRUE(LettersKeptAsTyped());
     EXPECT_EQ(GetFieldType("orders", "id_customers"), "INTEGER");
 
     db.execute("INSERT INTO customers (name) VALUES (\"Ann\")");
@@ -107,6 +113,36 @@ TEST_F(Startup, AnExistingDatabaseIsNeverAltered)
         EXPECT_FALSE(sql.startsWith("CREATE")) << sql.toStdString();
     EXPECT_EQ(tableNames(shell.main.connection()), QStringList{"customers"});
     EXPECT_EQ(shell.main.connection().query("SELECT name FROM customers").rows[0][0].toText(), "kept");
+    EXPECT_FALSE(LettersKeptAsTyped()) << "a database made before keeps the capitals rule";
+}
+
+// The Options turn letters as typed on for the open database, at once and for good; no stored
+// row changes.
+TEST_F(Startup, TheOptionsTurnLettersAsTypedOnForAnExistingDatabase)
+{
+    {
+        SqlConnection db;
+        db.open(project.file("sqlite.db"));
+        db.execute("CREATE TABLE customers (id INTEGER PRIMARY KEY, name TEXT)");
+        db.execute("INSERT INTO customers (name) VALUES ('ИВАНОВА')");
+    }
+    Shell shell;
+    shell.start();
+    shell.options.show();
+    EXPECT_FALSE(shell.options.cbLettersAsTyped->isChecked());
+    ASSERT_TRUE(shell.options.cbLettersAsTyped->isEnabled());
+    shell.options.cbLettersAsTyped->click();
+    shell.options.bOK->click();
+    EXPECT_FALSE(shell.options.isVisible());
+    SqlConnection& db = shell.main.connection();
+    EXPECT_TRUE(ReadLettersAsTyped(db));
+    EXPECT_TRUE(LettersKeptAsTyped());
+    EXPECT_EQ(db.query("SELECT name FROM customers").rows[0][0].toText(), QString::fromUtf8("ИВАНОВА"));
+    EXPECT_EQ(db.query("SELECT count(*) FROM customers WHERE name LIKE 'иванова'").rows[0][0].toInt(), 1);
+
+    shell.options.show();
+    EXPECT_TRUE(shell.options.cbLettersAsTyped->isChecked());
+    EXPECT_FALSE(shell.options.cbLettersAsTyped->isEnabled()) << "once on, it stays on";
 }
 
 TEST_F(Startup, AConfiguredMissingDatabaseShowsTheMessageAndTheDialogAndOpensNothing)

@@ -3,7 +3,9 @@
 // Usage: init_database TABLES_INI DATABASE [SCRIPT]
 // An existing database is left untouched, so a start command can run it every time.
 
+#include "catalogue/letter_case.h"
 #include "catalogue/schema.h"
+#include "platform/sql_dialect.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -63,6 +65,9 @@ int main(int argc, char** argv)
     bool ok = run(db, "PRAGMA foreign_keys=ON;", "foreign keys");
     for (const QString& statement : GetCreateTableScript(tables))
         ok = ok && run(db, statement.toUtf8(), "schema");
+    // A new database keeps letters as typed, as one the engine makes.
+    for (const QString& statement : LettersAsTypedStatements(SqlDialect::sqlite()))
+        ok = ok && run(db, statement.toUtf8(), "letters");
     if (ok && !script.isEmpty())
         ok = run(db, script, "sample rows");
     sqlite3_close(db);

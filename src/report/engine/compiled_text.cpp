@@ -1,6 +1,7 @@
 #include "report/engine/compiled_text.h"
 
 #include "platform/errors.h"
+#include "platform/lang.h"
 
 qsizetype closingBracket(const QString& s, qsizetype start)
 {
@@ -47,7 +48,7 @@ CompiledText::CompiledText(const QString& text, const DisplayFormat& format, Exp
         }
         const qsizetype end = closingBracket(text, i + 1);
         if (end < 0)
-            throw FormatError(QStringLiteral("a \"[\" is not closed in \"%1\"").arg(text));
+            throw FormatError(Lang.caption("a \"[\" is not closed in \"%1\"").arg(text));
         Part part;
         part.literal = literal;
         part.expression = Expression(compiler.compile(text, i + 1, end));

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -93,3 +94,7 @@ private:
     std::vector<Cell> m_cells;
     std::string m_store;
 };
+
+// Runs a template's own query for the designer: fills the dataset with its rows, or with its
+// columns alone when columnsOnly. Throws the database's error when the query fails.
+using ReportQueryRunner = std::function<void(const QString& query, ReportDataset& into, bool columnsOnly)>;

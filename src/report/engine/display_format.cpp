@@ -1,6 +1,7 @@
 #include "report/engine/display_format.h"
 
 #include "platform/errors.h"
+#include "platform/lang.h"
 
 #include <QStringList>
 
@@ -15,7 +16,7 @@ DisplayFormat::DisplayFormat(const QString& format) : m_text(format)
         bool ok = digits.isEmpty();
         m_decimals = ok ? 0 : digits.toInt(&ok);
         if (!ok || m_decimals < 0 || m_decimals > 15)
-            throw FormatError(QStringLiteral("the format \"%1\" needs 0 to 15 decimals").arg(format));
+            throw FormatError(Lang.caption("the format \"%1\" needs 0 to 15 decimals").arg(format));
     };
     if (colon < 0 && (kind.startsWith(u'n') || kind.startsWith(u'f'))) {
         m_kind = kind.startsWith(u'n') ? Kind::Number : Kind::Fixed;
@@ -27,11 +28,11 @@ DisplayFormat::DisplayFormat(const QString& format) : m_text(format)
         m_kind = Kind::Bool;
         const QStringList words = rest.split(u';');
         if (words.size() != 2)
-            throw FormatError(QStringLiteral("the format \"%1\" needs two words, e.g. bool:Yes;No").arg(format));
+            throw FormatError(Lang.caption("the format \"%1\" needs two words, e.g. bool:Yes;No").arg(format));
         m_yes = words[0];
         m_no = words[1];
     } else {
-        throw FormatError(QStringLiteral("unknown display format \"%1\"").arg(format));
+        throw FormatError(Lang.caption("unknown display format \"%1\"").arg(format));
     }
 }
 

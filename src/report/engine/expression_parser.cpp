@@ -1,4 +1,5 @@
 #include "platform/errors.h"
+#include "platform/lang.h"
 #include "report/engine/expression_nodes.h"
 
 #include <optional>
@@ -25,14 +26,14 @@ public:
         Node n = parseOr();
         skipSpace();
         if (m_i < m_s.size())
-            fail(QStringLiteral("unexpected \"%1\"").arg(m_s.mid(m_i, 12)));
+            fail(Lang.caption("unexpected \"%1\"").arg(m_s.mid(m_i, 12)));
         return n;
     }
 
 private:
     [[noreturn]] void fail(const QString& what) const
     {
-        throw FormatError(QStringLiteral("%1 at position %2 of \"%3\"").arg(what).arg(m_i + 1).arg(m_s));
+        throw FormatError(Lang.caption("%1 at position %2 of \"%3\"").arg(what).arg(m_i + 1).arg(m_s));
     }
 
     // One level deeper, opened at `at` in the expression, for as long as it lives.
@@ -56,7 +57,7 @@ private:
         const QStringView before = QStringView(m_whole).left(m_offset + at);
         const qsizetype line = before.count(u'\n') + 1;
         const qsizetype column = before.size() - (before.lastIndexOf(u'\n') + 1) + 1;
-        throw FormatError(QStringLiteral("expression nested too deeply at line %1, column %2").arg(line).arg(column));
+        throw FormatError(Lang.caption("expression nested too deeply at line %1, column %2").arg(line).arg(column));
     }
 
     // One level of operators that associate to the left: its operands in one chain.
@@ -104,7 +105,7 @@ private:
     void expect(QStringView token)
     {
         if (!accept(token))
-            fail(QStringLiteral("\"%1\" expected").arg(token));
+            fail(Lang.caption("\"%1\" expected").arg(token));
     }
     static bool isNameChar(QChar ch) { return ch.isLetterOrNumber() || ch == u'_'; }
 
@@ -179,7 +180,7 @@ private:
     {
         skipSpace();
         if (m_i >= m_s.size())
-            fail(QStringLiteral("a value expected"));
+            fail(Lang.caption("a value expected"));
         const QChar ch = m_s[m_i];
         if (ch.isDigit() || (ch == u'.' && m_i + 1 < m_s.size() && m_s[m_i + 1].isDigit()))
             return parseNumber();
@@ -199,7 +200,7 @@ private:
         }
         if (isNameChar(ch))
             return parseName();
-        fail(QStringLiteral("unexpected \"%1\"").arg(ch));
+        fail(Lang.caption("unexpected \"%1\"").arg(ch));
     }
 
     Node parseNumber()
@@ -219,7 +220,7 @@ private:
         }
         const double v = digits.toDouble(&ok);
         if (!ok)
-            fail(QStringLiteral("\"%1\" is not a number").arg(digits));
+            fail(Lang.caption("\"%1\" is not a number").arg(digits));
         return std::make_shared<Constant>(ReportValue::fromReal(v));
     }
 
@@ -230,7 +231,7 @@ private:
         QString out;
         for (;;) {
             if (m_i >= m_s.size())
-                fail(QStringLiteral("a quoted text is not closed"));
+                fail(Lang.caption("a quoted text is not closed"));
             const QChar ch = m_s[m_i++];
             if (ch == quote) {
                 if (m_i < m_s.size() && m_s[m_i] == quote) {
@@ -269,7 +270,7 @@ private:
         if (word.compare(u"true", Qt::CaseInsensitive) == 0 || word.compare(u"false", Qt::CaseInsensitive) == 0)
             return std::make_shared<Constant>(ReportValue::fromBool(word.compare(u"true", Qt::CaseInsensitive) == 0));
         m_i = start;
-        fail(QStringLiteral("unknown name \"%1\"").arg(word));
+        fail(Lang.caption("unknown name \"%1\"").arg(word));
     }
 
     Node parseField(const QString& datasetName)
@@ -277,14 +278,14 @@ private:
         const ReportDataset* data = m_c.data();
         const QString userName = data ? data->userName() : QStringLiteral("Report");
         if (datasetName.compare(userName, Qt::CaseInsensitive) != 0)
-            fail(QStringLiteral("there is no data named \"%1\" (the data is \"%2\")").arg(datasetName, userName));
+            fail(Lang.caption("there is no data named \"%1\" (the data is \"%2\")").arg(datasetName, userName));
         skipSpace();
         const QString field = m_i < m_s.size() && (m_s[m_i] == u'"' || m_s[m_i] == u'\'') ? parseQuoted() : parseWord();
         if (field.isEmpty())
-            fail(QStringLiteral("a field name expected"));
+            fail(Lang.caption("a field name expected"));
         const int column = data ? data->columnIndex(field) : -1;
         if (column < 0)
-            throw FormatError(QStringLiteral("the field \"%1\" is not in the data \"%2\"").arg(field, userName));
+            throw FormatError(Lang.caption("the field \"%1\" is not in the data \"%2\"").arg(field, userName));
         return std::make_shared<Field>(column);
     }
 
@@ -300,7 +301,7 @@ private:
         }
         if (name.compare(u"IIF", Qt::CaseInsensitive) == 0) {
             if (args.size() != 3)
-                fail(QStringLiteral("IIF takes a condition and two values"));
+                fail(Lang.caption("IIF takes a condition and two values"));
             return std::make_shared<Iif>(args[0], args[1], args[2]);
         }
         static const std::pair<const char16_t*, TextFunction::Kind> textFunctions[] = {
@@ -309,7 +310,7 @@ private:
         for (const auto& [fname, kind] : textFunctions)
             if (name.compare(QStringView(fname), Qt::CaseInsensitive) == 0) {
                 if (args.size() != 1)
-                    fail(QStringLiteral("%1 takes one value").arg(QString::fromUtf16(fname)));
+                    fail(Lang.caption("%1 takes one value").arg(QString::fromUtf16(fname)));
                 return std::make_shared<TextFunction>(kind, args[0]);
             }
         static const std::pair<const char16_t*, AggregateSlot::Function> aggregates[] = {
@@ -320,7 +321,7 @@ private:
             if (name.compare(QStringView(fname), Qt::CaseInsensitive) == 0)
                 return makeAggregate(function, QString::fromUtf16(fname), args);
         m_i = start;
-        fail(QStringLiteral("unknown function \"%1\"").arg(name));
+        fail(Lang.caption("unknown function \"%1\"").arg(name));
     }
 
     // SUM(value) over the enclosing group; SUM(value, 'name') over a named group or 'Report'.
@@ -328,10 +329,10 @@ private:
     {
         const bool count = function == AggregateSlot::Function::Count;
         if (args.size() > 2 || (args.empty() && !count))
-            fail(QStringLiteral("%1 takes a value and, if wanted, the name of a group").arg(name));
+            fail(Lang.caption("%1 takes a value and, if wanted, the name of a group").arg(name));
         for (const Node& a : args)
             if (a->usesAggregates())
-                fail(QStringLiteral("an aggregate cannot stand inside %1").arg(name));
+                fail(Lang.caption("an aggregate cannot stand inside %1").arg(name));
         AggregateSlot slot;
         slot.function = function;
         slot.scope = m_c.defaultScope();
@@ -342,7 +343,7 @@ private:
             const ReportValue scopeName = args[1]->eval(none);
             slot.scope = m_c.scopeNamed(scopeName.text);
             if (scopeName.type != ReportValue::Type::Text || slot.scope == -2)
-                fail(QStringLiteral("%1: \"%2\" names no group (use a group's name or 'Report')").arg(name, scopeName.text));
+                fail(Lang.caption("%1: \"%2\" names no group (use a group's name or 'Report')").arg(name, scopeName.text));
         }
         return std::make_shared<Aggregate>(function, m_c.addAggregate(slot));
     }

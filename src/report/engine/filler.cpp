@@ -1,6 +1,7 @@
 #include "report/engine/filler.h"
 
 #include "platform/errors.h"
+#include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "report/engine/compiled_text.h"
 #include "report/engine/dataset.h"
@@ -111,13 +112,13 @@ struct Deferred {
 QString bandName(const Band& band, int group)
 {
     switch (band.kind) {
-    case BandKind::ReportTitle: return QStringLiteral("the title");
-    case BandKind::PageHeader: return QStringLiteral("the page header");
-    case BandKind::GroupHeader: return QStringLiteral("the header of group %1").arg(group + 1);
-    case BandKind::Detail: return QStringLiteral("the detail band");
-    case BandKind::GroupFooter: return QStringLiteral("the footer of group %1").arg(group + 1);
-    case BandKind::PageFooter: return QStringLiteral("the page footer");
-    case BandKind::Summary: return QStringLiteral("the summary");
+    case BandKind::ReportTitle: return Lang.caption("the title");
+    case BandKind::PageHeader: return Lang.caption("the page header");
+    case BandKind::GroupHeader: return Lang.caption("the header of group %1").arg(group + 1);
+    case BandKind::Detail: return Lang.caption("the detail band");
+    case BandKind::GroupFooter: return Lang.caption("the footer of group %1").arg(group + 1);
+    case BandKind::PageFooter: return Lang.caption("the page footer");
+    case BandKind::Summary: return Lang.caption("the summary");
     }
     return QString();
 }
@@ -167,7 +168,7 @@ struct ReportFiller::Impl {
 
     [[noreturn]] void fail(const QString& where, const FormatError& error) const
     {
-        throw FormatError(QStringLiteral("Report template \"%1\", %2: %3").arg(templateName, where, error.message()));
+        throw FormatError(Lang.caption("Report template \"%1\", %2: %3").arg(templateName, where, error.message()));
     }
 
     // ------------------------------------------------------------ compiling
@@ -186,7 +187,7 @@ struct ReportFiller::Impl {
             try {
                 groupKeys.emplace_back(compiler.compile(group.expression));
             } catch (const FormatError& e) {
-                fail(QStringLiteral("the expression of group %1").arg(g + 1), e);
+                fail(Lang.caption("the expression of group %1").arg(g + 1), e);
             }
             compileBand(group.header, headers[size_t(g)], g, g);
             compileBand(group.footer, footers[size_t(g)], g, g);
@@ -210,7 +211,7 @@ struct ReportFiller::Impl {
             try {
                 into->objects.push_back(compileObject(*band, o));
             } catch (const FormatError& e) {
-                const QString object = o.name.isEmpty() ? QString() : QStringLiteral(", object \"%1\"").arg(o.name);
+                const QString object = o.name.isEmpty() ? QString() : Lang.caption(", object \"%1\"").arg(o.name);
                 fail(bandName(*band, group) + object, e);
             }
         }

@@ -1,6 +1,7 @@
 #include "report/engine/page_document.h"
 
 #include "platform/errors.h"
+#include "platform/lang.h"
 
 #include <algorithm>
 #include <cstring>
@@ -130,7 +131,7 @@ private:
         if (m_at + bytes > m_in.size())
             broken();
     }
-    [[noreturn]] static void broken() { throw FileError(QStringLiteral("The report's temporary page file is damaged.")); }
+    [[noreturn]] static void broken() { throw FileError(Lang.caption("The report's temporary page file is damaged.")); }
 
     const QByteArray& m_in;
     qsizetype m_at = 0;

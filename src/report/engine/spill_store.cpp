@@ -1,6 +1,7 @@
 #include "report/engine/spill_store.h"
 
 #include "platform/errors.h"
+#include "platform/lang.h"
 
 #include <QDir>
 #include <QTemporaryFile>
@@ -30,12 +31,12 @@ void SpillStore::spill()
     if (!m_file) {
         auto file = std::make_unique<QTemporaryFile>(QDir(QDir::tempPath()).filePath(QStringLiteral("varnel-pages-XXXXXX")));
         if (!file->open())
-            throw FileError(QStringLiteral("Cannot make a temporary file for the report's pages in %1: %2")
+            throw FileError(Lang.caption("Cannot make a temporary file for the report's pages in %1: %2")
                                 .arg(QDir::toNativeSeparators(QDir::tempPath()), file->errorString()));
         m_file = std::move(file);
     }
     if (!m_file->seek(m_fileSize) || m_file->write(m_pending) != m_pending.size())
-        throw FileError(QStringLiteral("Cannot write the report's pages to %1: %2")
+        throw FileError(Lang.caption("Cannot write the report's pages to %1: %2")
                             .arg(QDir::toNativeSeparators(m_file->fileName()), m_file->errorString()));
     m_fileSize += m_pending.size();
     m_pending.clear();
@@ -50,7 +51,7 @@ QByteArray SpillStore::read(const Ref& ref) const
     if (m_file->seek(ref.offset))
         bytes = m_file->read(ref.size);
     if (bytes.size() != qsizetype(ref.size))
-        throw FileError(QStringLiteral("Cannot read the report's pages from %1: %2")
+        throw FileError(Lang.caption("Cannot read the report's pages from %1: %2")
                             .arg(QDir::toNativeSeparators(m_file->fileName()), m_file->errorString()));
     return bytes;
 }

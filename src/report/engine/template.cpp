@@ -1,6 +1,7 @@
 #include "report/engine/template.h"
 
 #include "platform/errors.h"
+#include "platform/lang.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -105,20 +106,20 @@ public:
             m_xml.readNext();
             if (m_xml.isStartElement()) {
                 if (m_xml.name() != u"report")
-                    fail(QStringLiteral("the root element must be <report>, not <%1>").arg(m_xml.name()));
+                    fail(Lang.caption("the root element must be <report>, not <%1>").arg(m_xml.name()));
                 readReport();
                 expectEnd();
                 return m_report;
             }
         }
         checkXml();
-        fail(QStringLiteral("no <report> element"));
+        fail(Lang.caption("no <report> element"));
     }
 
 private:
     [[noreturn]] void fail(const QString& what) const
     {
-        throw FormatError(QStringLiteral("%1, line %2, column %3: %4")
+        throw FormatError(Lang.caption("%1, line %2, column %3: %4")
                               .arg(m_source)
                               .arg(m_xml.lineNumber())
                               .arg(m_xml.columnNumber())
@@ -136,7 +137,7 @@ private:
         while (!m_xml.atEnd()) {
             m_xml.readNext();
             if (m_xml.isStartElement())
-                fail(QStringLiteral("only one <report> element may stand in a template"));
+                fail(Lang.caption("only one <report> element may stand in a template"));
         }
         checkXml();
     }
@@ -148,7 +149,7 @@ private:
             for (const char16_t* name : allowed)
                 known = known || a.name() == QStringView(name);
             if (!known)
-                fail(QStringLiteral("unknown attribute \"%1\" on <%2>").arg(a.name(), m_xml.name()));
+                fail(Lang.caption("unknown attribute \"%1\" on <%2>").arg(a.name(), m_xml.name()));
         }
     }
 
@@ -165,7 +166,7 @@ private:
         bool ok = false;
         const double v = m_xml.attributes().value(QString::fromUtf16(name)).toDouble(&ok);
         if (!ok || !std::isfinite(v))
-            fail(QStringLiteral("\"%1\" must be a number").arg(QStringView(name)));
+            fail(Lang.caption("\"%1\" must be a number").arg(QStringView(name)));
         return v;
     }
 
@@ -173,7 +174,7 @@ private:
     {
         const double v = real(name, fallback);
         if (v < 0 || v > 10000)
-            fail(QStringLiteral("\"%1\" must be between 0 and 10000 mm").arg(QStringView(name)));
+            fail(Lang.caption("\"%1\" must be between 0 and 10000 mm").arg(QStringView(name)));
         return v;
     }
 
@@ -186,7 +187,7 @@ private:
             return true;
         if (v == u"false")
             return false;
-        fail(QStringLiteral("\"%1\" must be true or false").arg(QStringView(name)));
+        fail(Lang.caption("\"%1\" must be true or false").arg(QStringView(name)));
     }
 
     QColor color(const char16_t* name, const QColor& fallback) const
@@ -195,7 +196,7 @@ private:
             return fallback;
         const QColor c = parseColor(m_xml.attributes().value(QString::fromUtf16(name)));
         if (!c.isValid())
-            fail(QStringLiteral("\"%1\" must be a colour written #rrggbb or #aarrggbb").arg(QStringView(name)));
+            fail(Lang.caption("\"%1\" must be a colour written #rrggbb or #aarrggbb").arg(QStringView(name)));
         return c;
     }
 
@@ -211,7 +212,7 @@ private:
                 return n.value;
             allowed << QString::fromLatin1(n.name);
         }
-        fail(QStringLiteral("\"%1\" must be one of %2").arg(QStringView(name), allowed.join(QStringLiteral(", "))));
+        fail(Lang.caption("\"%1\" must be one of %2").arg(QStringView(name), allowed.join(QStringLiteral(", "))));
     }
 
     FrameSide frameSide(const char16_t* name) const
@@ -226,7 +227,7 @@ private:
         if (ok)
             side.color = parseColor(parts[1]);
         if (!ok || !side.color.isValid() || side.width < 0)
-            fail(QStringLiteral("\"%1\" must be a width and a colour, e.g. \"0.2 #000000\"").arg(QStringView(name)));
+            fail(Lang.caption("\"%1\" must be a width and a colour, e.g. \"0.2 #000000\"").arg(QStringView(name)));
         return side;
     }
 
@@ -234,11 +235,11 @@ private:
     {
         allowAttributes({u"version", u"name"});
         if (!has(u"version"))
-            fail(QStringLiteral("the <report> element has no version"));
+            fail(Lang.caption("the <report> element has no version"));
         const double version = real(u"version", 0);
         if (version > ReportTemplate::formatVersion)
-            fail(QStringLiteral("the template is of format version %1, made by a newer program; this one reads "
-                                "version %2 and older")
+            fail(Lang.caption("the template is of format version %1, made by a newer program; this one reads "
+                              "version %2 and older")
                      .arg(number(version))
                      .arg(ReportTemplate::formatVersion));
         m_report.name = text(u"name");
@@ -259,7 +260,7 @@ private:
                 const int kind = bandKindOf(name);
                 std::optional<Band>& slot = topBand(BandKind(kind));
                 if (slot)
-                    fail(QStringLiteral("<%1> stands twice").arg(name));
+                    fail(Lang.caption("<%1> stands twice").arg(name));
                 slot = readBand(BandKind(kind));
             }
         }
@@ -268,7 +269,7 @@ private:
     void once(bool& seen)
     {
         if (seen)
-            fail(QStringLiteral("<%1> stands twice").arg(m_xml.name()));
+            fail(Lang.caption("<%1> stands twice").arg(m_xml.name()));
         seen = true;
     }
 
@@ -277,7 +278,7 @@ private:
         for (const auto& n : topBands)
             if (name == QLatin1StringView(n.name))
                 return n.value;
-        fail(QStringLiteral("unknown element <%1>").arg(name));
+        fail(Lang.caption("unknown element <%1>").arg(name));
     }
 
     std::optional<Band>& topBand(BandKind kind)
@@ -301,10 +302,10 @@ private:
             if (m_xml.isEndElement())
                 return false;
             if (m_xml.isCharacters() && !m_xml.isWhitespace())
-                fail(QStringLiteral("text is not allowed here"));
+                fail(Lang.caption("text is not allowed here"));
         }
         checkXml();
-        fail(QStringLiteral("the template ends too early"));
+        fail(Lang.caption("the template ends too early"));
     }
 
     QString readText()
@@ -322,11 +323,11 @@ private:
         p.applySize(PageSizeName(choice(u"size", pageSizes, int(PageSizeName::A4))));
         if (p.size == PageSizeName::Custom) {
             if (!has(u"width") || !has(u"height"))
-                fail(QStringLiteral("a custom page needs a width and a height"));
+                fail(Lang.caption("a custom page needs a width and a height"));
             p.width = length(u"width", p.width);
             p.height = length(u"height", p.height);
         } else if (has(u"width") || has(u"height")) {
-            fail(QStringLiteral("width and height are given only with size=\"custom\""));
+            fail(Lang.caption("width and height are given only with size=\"custom\""));
         }
         p.orientation = Orientation(choice(u"orientation", orientations, int(Orientation::Portrait)));
         p.marginLeft = length(u"margin-left", p.marginLeft);
@@ -334,9 +335,9 @@ private:
         p.marginRight = length(u"margin-right", p.marginRight);
         p.marginBottom = length(u"margin-bottom", p.marginBottom);
         if (p.marginLeft + p.marginRight >= p.pageWidth() || p.marginTop + p.marginBottom >= p.pageHeight())
-            fail(QStringLiteral("the margins leave no room on the page"));
+            fail(Lang.caption("the margins leave no room on the page"));
         if (nextChild())
-            fail(QStringLiteral("unknown element <%1> in <page>").arg(m_xml.name()));
+            fail(Lang.caption("unknown element <%1> in <page>").arg(m_xml.name()));
     }
 
     void readGroup()
@@ -344,13 +345,13 @@ private:
         // Each group nests a level of reading, filling and drawing in the designer; no report
         // needs more than a few.
         if (m_report.groups.size() >= ReportTemplateFormat::maxGroups)
-            fail(QStringLiteral("more than %1 groups").arg(ReportTemplateFormat::maxGroups));
+            fail(Lang.caption("more than %1 groups").arg(ReportTemplateFormat::maxGroups));
         allowAttributes({u"name", u"expression", u"new-page", u"repeat-header", u"keep-together"});
         ReportGroup g;
         g.name = text(u"name");
         g.expression = text(u"expression");
         if (g.expression.trimmed().isEmpty())
-            fail(QStringLiteral("a <group> needs an expression"));
+            fail(Lang.caption("a <group> needs an expression"));
         g.newPage = flag(u"new-page", false);
         g.repeatHeader = flag(u"repeat-header", false);
         g.keepTogether = flag(u"keep-together", false);
@@ -362,14 +363,14 @@ private:
             if (name == u"header" || name == u"footer") {
                 const bool header = name == u"header";
                 if ((header ? m_report.groups[index].header : m_report.groups[index].footer))
-                    fail(QStringLiteral("<%1> stands twice").arg(name));
+                    fail(Lang.caption("<%1> stands twice").arg(name));
                 Band band = readBand(header ? BandKind::GroupHeader : BandKind::GroupFooter);
                 (header ? m_report.groups[index].header : m_report.groups[index].footer) = std::move(band);
             } else if (name == u"group") {
                 once(seenGroup);
                 readGroup();
             } else {
-                fail(QStringLiteral("unknown element <%1> in <group>").arg(name));
+                fail(Lang.caption("unknown element <%1> in <group>").arg(name));
             }
         }
     }
@@ -420,12 +421,12 @@ private:
         if (o.kind == ObjectKind::Picture || o.kind == ObjectKind::CheckBox)
             o.text = text(u"value");
         if (o.kind == ObjectKind::Picture && o.file.isEmpty() == o.text.isEmpty())
-            fail(QStringLiteral("a <picture> takes either a file or a value"));
+            fail(Lang.caption("a <picture> takes either a file or a value"));
         if (o.kind == ObjectKind::Text) {
             readTextStyle(o);
             o.text = readText();
         } else if (nextChild()) {
-            fail(QStringLiteral("unknown element <%1> in an object").arg(m_xml.name()));
+            fail(Lang.caption("unknown element <%1> in an object").arg(m_xml.name()));
         }
         return o;
     }
@@ -435,7 +436,7 @@ private:
         for (const auto& n : objectKinds)
             if (name == QLatin1StringView(n.name))
                 return n.value;
-        fail(QStringLiteral("unknown element <%1> in a band").arg(name));
+        fail(Lang.caption("unknown element <%1> in a band").arg(name));
     }
 
     void readTextStyle(ReportObject& o)
@@ -445,7 +446,7 @@ private:
         s.font.family = text(u"font", s.font.family);
         s.font.size = real(u"size", s.font.size);
         if (s.font.size <= 0 || s.font.size > 500)
-            fail(QStringLiteral("\"size\" must be between 0 and 500 points"));
+            fail(Lang.caption("\"size\" must be between 0 and 500 points"));
         s.font.bold = flag(u"bold", false);
         s.font.italic = flag(u"italic", false);
         s.font.underline = flag(u"underline", false);
@@ -638,7 +639,7 @@ private:
 namespace {
 [[noreturn]] void refuseLarge(const QString& source)
 {
-    throw FormatError(QStringLiteral("%1: the template is larger than %2 MB; it is not read")
+    throw FormatError(Lang.caption("%1: the template is larger than %2 MB; it is not read")
                           .arg(source)
                           .arg(ReportTemplateFormat::maxFileSize / (1024 * 1024)));
 }
@@ -657,7 +658,7 @@ ReportTemplate ReportTemplateFormat::readFile(const QString& path)
     if (file.size() > maxFileSize)
         refuseLarge(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw FileError(QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+        throw FileError(Lang.caption("Cannot read %1: %2").arg(path, file.errorString()));
     return read(file.readAll(), path);
 }
 
@@ -672,5 +673,5 @@ void ReportTemplateFormat::writeFile(const ReportTemplate& report, const QString
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(write(report)) < 0 || !file.commit())
-        throw FileError(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        throw FileError(Lang.caption("Cannot write %1: %2").arg(path, file.errorString()));
 }

@@ -81,6 +81,19 @@ double textHeight(QStringView text, const TextStyle& style, const QFont& font, d
     return height / reportUnitsPerMm + 2 * textPaddingY;
 }
 
+QSizeF textSize(QStringView text, const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    double width = 0;
+    int lines = 0;
+    for (const QStringView line : text.split(u'\n')) {
+        width = std::max(width, metrics.horizontalAdvance(line.toString()));
+        ++lines;
+    }
+    const double height = lines == 1 ? metrics.height() : lines * (metrics.height() + metrics.leading());
+    return QSizeF(width / reportUnitsPerMm + 2 * textPaddingX, height / reportUnitsPerMm + 2 * textPaddingY);
+}
+
 void drawReportText(QPainter& painter, QStringView text, const TextStyle& style, const QFont& font,
                     const QRectF& box)
 {

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 
 class QPainter;
@@ -20,6 +21,10 @@ QFont reportFont(const FontSpec& style);
 
 // The height, in millimetres, a text needs in a box of that width.
 double textHeight(QStringView text, const TextStyle& style, const QFont& font, double widthMm);
+
+// The box, in millimetres, that shows the text whole without wrapping: its widest line and
+// all its lines, with the padding.
+QSizeF textSize(QStringView text, const QFont& font);
 
 // Draws a text into a box given in layout units (1/720 inch).
 void drawReportText(QPainter& painter, QStringView text, const TextStyle& style, const QFont& font,

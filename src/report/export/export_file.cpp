@@ -1,6 +1,7 @@
 #include "report/export/export_file.h"
 
 #include "platform/errors.h"
+#include "platform/lang.h"
 
 #include <QDir>
 
@@ -12,7 +13,7 @@ constexpr qsizetype blockSize = 256 * 1024;
 
 void cannotWrite(const QString& path, const QString& reason)
 {
-    throw FileError(QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason));
+    throw FileError(Lang.caption("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason));
 }
 
 ExportFile::ExportFile(const QString& fileName) : m_file(fileName)

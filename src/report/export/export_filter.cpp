@@ -1,12 +1,13 @@
 #include "report/export/export_filter.h"
 
 #include "platform/errors.h"
+#include "platform/lang.h"
 
 bool ExportFilter::run(const PageDocument& pages, const ReportProgress& progress)
 {
     m_written.clear();
     if (m_fileName.isEmpty())
-        throw FileError(QStringLiteral("No file name is given for the %1 export.").arg(caption()));
+        throw FileError(Lang.caption("No file name is given for the %1 export.").arg(caption()));
     const bool done = write(pages, progress);
     if (done && m_written.isEmpty())
         m_written << m_fileName;

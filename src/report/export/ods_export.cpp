@@ -299,7 +299,7 @@ private:
     void flushBody()
     {
         if (m_body.write(m_out) != m_out.size())
-            throw FileError(QStringLiteral("Cannot write a temporary file: %1").arg(m_body.errorString()));
+            throw FileError(Lang.caption("Cannot write a temporary file: %1").arg(m_body.errorString()));
         m_out.clear();
     }
 

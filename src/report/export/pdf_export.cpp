@@ -40,7 +40,7 @@ bool PdfExportFilter::write(const PageDocument& pages, const ReportProgress& pro
         writer.setPageSize(pageSizeOf(pages, 0));
     QPainter painter;
     if (!painter.begin(&writer))
-        cannotWrite(fileName(), QStringLiteral("the PDF writer did not start"));
+        cannotWrite(fileName(), Lang.caption("the PDF writer did not start"));
     PageRenderer::scaleToMillimetres(painter, dpi);
     const PageRenderer renderer(pages);
     const int count = pages.pageCount();

@@ -103,7 +103,7 @@ public:
                 m_out += cells[next].bytes;
         }
         if (m_body.write(m_out) != m_out.size())
-            throw FileError(QStringLiteral("Cannot write a temporary file: %1").arg(m_body.errorString()));
+            throw FileError(Lang.caption("Cannot write a temporary file: %1").arg(m_body.errorString()));
         sheet.bodySize += m_out.size();
     }
 
@@ -129,7 +129,7 @@ public:
             at += heads[i].size() + m_sheets[i].bodySize + tails[i].size();
         }
         if (at > qint64(0xFFFFFFFFu) - CompoundFile::sectorSize)
-            m_file.fail(QStringLiteral("the workbook would be larger than 4 GB"));
+            m_file.fail(Lang.caption("the workbook would be larger than 4 GB"));
         CompoundFile container(m_file, QStringLiteral("Workbook"), at);
         m_file << globals;
         m_strings.write(m_file);
@@ -472,12 +472,12 @@ private:
     void copyBody(const Sheet& sheet)
     {
         if (!m_body.seek(sheet.bodyStart))
-            throw FileError(QStringLiteral("Cannot read a temporary file: %1").arg(m_body.errorString()));
+            throw FileError(Lang.caption("Cannot read a temporary file: %1").arg(m_body.errorString()));
         qint64 left = sheet.bodySize;
         while (left > 0) {
             const QByteArray chunk = m_body.read(std::min<qint64>(left, 1024 * 1024));
             if (chunk.isEmpty())
-                throw FileError(QStringLiteral("Cannot read a temporary file: %1").arg(m_body.errorString()));
+                throw FileError(Lang.caption("Cannot read a temporary file: %1").arg(m_body.errorString()));
             m_file << chunk;
             left -= chunk.size();
         }

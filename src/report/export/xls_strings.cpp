@@ -1,6 +1,7 @@
 #include "report/export/xls_strings.h"
 
 #include "platform/errors.h"
+#include "platform/lang.h"
 #include "report/export/export_file.h"
 #include "report/export/xls_records.h"
 
@@ -85,7 +86,7 @@ private:
 SharedStrings::SharedStrings() : m_size(std::make_unique<Layout>())
 {
     if (!m_file.open())
-        throw FileError(QStringLiteral("Cannot make a temporary file: %1").arg(m_file.errorString()));
+        throw FileError(Lang.caption("Cannot make a temporary file: %1").arg(m_file.errorString()));
 }
 
 SharedStrings::~SharedStrings() = default;
@@ -122,7 +123,7 @@ qint64 SharedStrings::size() const
 void SharedStrings::flush()
 {
     if (m_file.write(m_pending) != m_pending.size())
-        throw FileError(QStringLiteral("Cannot write a temporary file: %1").arg(m_file.errorString()));
+        throw FileError(Lang.caption("Cannot write a temporary file: %1").arg(m_file.errorString()));
     m_pending.clear();
 }
 
@@ -130,12 +131,12 @@ void SharedStrings::write(ExportFile& out)
 {
     flush();
     if (!m_file.seek(0))
-        throw FileError(QStringLiteral("Cannot read a temporary file: %1").arg(m_file.errorString()));
+        throw FileError(Lang.caption("Cannot read a temporary file: %1").arg(m_file.errorString()));
     Layout layout(&out, m_uses, m_count);
     for (quint32 i = 0; i < m_count; ++i) {
         const QByteArray head = m_file.read(5);
         if (head.size() != 5)
-            throw FileError(QStringLiteral("Cannot read a temporary file: %1").arg(m_file.errorString()));
+            throw FileError(Lang.caption("Cannot read a temporary file: %1").arg(m_file.errorString()));
         const QByteArray chars = m_file.read(qint64(quint8(head[1])) | qint64(quint8(head[2])) << 8
                                              | qint64(quint8(head[3])) << 16 | qint64(quint8(head[4])) << 24);
         layout.add(chars.constData(), chars.size(), head[0] != 0);

@@ -1,5 +1,6 @@
 #include "report/export/zip_writer.h"
 
+#include "platform/lang.h"
 #include "report/export/binary.h"
 #include "report/export/export_file.h"
 
@@ -34,7 +35,7 @@ constexpr qint64 maxPlace = 0xFFFFFFFF;
 void ZipWriter::checkPlace(qint64 bytes) const
 {
     if (bytes > maxPlace)
-        m_file.fail(QStringLiteral("the document would be larger than 4 GB"));
+        m_file.fail(Lang.caption("the document would be larger than 4 GB"));
 }
 
 ZipWriter::ZipWriter(ExportFile& file) : m_file(file), d(std::make_unique<State>())
@@ -55,7 +56,7 @@ void ZipWriter::startEntry(const QString& name, bool stored)
     if (d->open)
         end();
     if (d->entries.size() >= maxEntries)
-        m_file.fail(QStringLiteral("the document would hold more than %1 parts").arg(maxEntries));
+        m_file.fail(Lang.caption("the document would hold more than %1 parts").arg(maxEntries));
     QIODevice& device = m_file.device();
     Entry e;
     e.name = name.toUtf8();
@@ -82,7 +83,7 @@ void ZipWriter::startEntry(const QString& name, bool stored)
         d->z = z_stream{};
         // Raw deflate, fast: the packages are mostly markup that compresses well anyway.
         if (deflateInit2(&d->z, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-            m_file.fail(QStringLiteral("the compressor did not start"));
+            m_file.fail(Lang.caption("the compressor did not start"));
     }
 }
 

@@ -2,10 +2,12 @@
 
 #include "platform/lang.h"
 #include "report/engine/dataset.h"
+#include "report/engine/text_layout.h"
 #include "report/ui/designer_properties.h"
 
 #include <QUndoStack>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -272,6 +274,23 @@ void DesignerDocument::restackSelection(bool front)
     ReportTemplate t = m_template;
     const std::vector<ObjectRef> refs = restack(t, m_selection.objects, front);
     change(t, Lang.caption("Order"), DesignerSelection::ofObjects(refs));
+}
+
+void DesignerDocument::fitSelectionToContent()
+{
+    ReportTemplate t = m_template;
+    bool fitted = false;
+    for (const ObjectRef& ref : m_selection.objects) {
+        ReportObject* o = findObject(t, ref);
+        if (!o || o->kind != ObjectKind::Text)
+            continue;
+        const QSizeF size = textSize(o->text, reportFont(o->style.font));
+        // Up to the next tenth of a millimetre, so that rounding never cuts the last letter.
+        o->rect.setSize(QSizeF(std::ceil(size.width() * 10) / 10, std::ceil(size.height() * 10) / 10));
+        fitted = true;
+    }
+    if (fitted && t != m_template)
+        change(t, Lang.caption("Size to content"), m_selection);
 }
 
 void DesignerDocument::addBandOfKind(BandKind kind)

@@ -38,6 +38,7 @@ public:
 
     // The rows the designer offers: their fields to drop, the name expressions find them by.
     const ReportDataset* data() const { return m_data; }
+    void setData(const ReportDataset* data) { m_data = data; }
     QString datasetName() const;
 
     // The band the next band or paste command goes to: the selected band, or that of the first
@@ -58,6 +59,8 @@ public:
     void selectAll();
     void align(AlignEdge edge);
     void restackSelection(bool front);
+    // Each selected text takes the size that shows its text whole on one line per line.
+    void fitSelectionToContent();
     void addBandOfKind(BandKind kind);
     // A group inside the innermost one, grouping by the field when one is given.
     void addGroup(const QString& field);

@@ -391,14 +391,14 @@ std::optional<ExpressionProblem> checkExpression(const QString& text, bool embed
 {
     if (!embedded) {
         if (text.trimmed().isEmpty())
-            return ExpressionProblem{QStringLiteral("an expression is needed"), 0};
+            return ExpressionProblem{Lang.caption("an expression is needed"), 0};
         return checkPart({text, 0}, data, groups);
     }
     qsizetype i = 0;
     while ((i = text.indexOf(u'[', i)) >= 0) {
         const qsizetype end = closingBracket(text, i + 1);
         if (end < 0)
-            return ExpressionProblem{QStringLiteral("a \"[\" is not closed"), int(i)};
+            return ExpressionProblem{Lang.caption("a \"[\" is not closed"), int(i)};
         if (auto problem = checkPart({text.mid(i + 1, end - i - 1), int(i + 1)}, data, groups))
             return problem;
         i = end + 1;

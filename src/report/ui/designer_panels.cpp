@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -54,6 +55,23 @@ QWidget* DesignerPropertyPanel::editor(const QString& key) const
 QStringList DesignerPropertyPanel::keys() const
 {
     return m_keys;
+}
+
+int DesignerPropertyPanel::preferredWidth() const
+{
+    const QFontMetrics metrics(font());
+    int label = 0;
+    for (const DesignerProperty& p : designerProperties())
+        label = std::max(label, metrics.horizontalAdvance(Lang.caption(p.caption)));
+    int spacing = m_form->horizontalSpacing();
+    if (spacing < 0)
+        spacing = style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+    // An editor shows about twenty characters; a "..." button stands beside some.
+    QToolButton button;
+    button.setText(QStringLiteral("..."));
+    const int editor = metrics.horizontalAdvance(QLatin1Char('0')) * 20 + button.sizeHint().width() + 2;
+    const QMargins margins = layout()->contentsMargins();
+    return margins.left() + label + spacing + editor + margins.right();
 }
 
 void DesignerPropertyPanel::show(const ReportTemplate& t, const DesignerSelection& selection)
@@ -121,6 +139,20 @@ QWidget* DesignerPropertyPanel::makeEditor(const DesignerProperty& property)
         return line;
     };
     switch (property.editor) {
+    case Editor::Sql: {
+        // Shown on one line; written in the SQL editor, so that its lines stay as they are.
+        auto* line = new QLineEdit(this);
+        line->setObjectName(key);
+        line->setReadOnly(true);
+        line->installEventFilter(this);
+        return withButton(line, [this] { emit queryRequested(); });
+    }
+    case Editor::File: {
+        auto* line = new QLineEdit(this);
+        line->setObjectName(key);
+        connect(line, &QLineEdit::editingFinished, this, [this, key, line] { guarded([&] { emitEdit(key, line->text()); }); });
+        return withButton(line, [this, key] { emit fileRequested(key); });
+    }
     case Editor::Text:
     case Editor::Expression:
     case Editor::TextExpression:
@@ -191,7 +223,12 @@ QWidget* DesignerPropertyPanel::makeEditor(const DesignerProperty& property)
 void DesignerPropertyPanel::setValue(const DesignerProperty& property, QWidget* editor, const QVariant& value)
 {
     const QSignalBlocker block(editor);
-    if (auto* line = qobject_cast<QLineEdit*>(editor))
+    if (property.editor == Editor::Sql) {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        line->setText(value.toString().simplified());
+        line->setToolTip(value.toString());
+        line->setCursorPosition(0);
+    } else if (auto* line = qobject_cast<QLineEdit*>(editor))
         line->setText(value.toString());
     else if (auto* spin = qobject_cast<QDoubleSpinBox*>(editor))
         spin->setValue(value.toDouble());
@@ -205,6 +242,16 @@ void DesignerPropertyPanel::setValue(const DesignerProperty& property, QWidget* 
             combo->setCurrentIndex(value.toInt());
         }
     }
+}
+
+bool DesignerPropertyPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    // A double-click on the query's line opens its editor, as the button beside it does.
+    if (event->type() == QEvent::MouseButtonDblClick && watched->objectName() == QStringLiteral("query")) {
+        guarded([&] { emit queryRequested(); });
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- field list
@@ -237,6 +284,37 @@ QMimeData* DesignerFieldList::mimeData(const QList<QListWidgetItem*>& items) con
     mime->setData(DesignerView::fieldMimeType(), items.front()->text().toUtf8());
     mime->setText(items.front()->text());
     return mime;
+}
+
+// ---------------------------------------------------------------- query editor
+
+ReportQueryEditor::ReportQueryEditor(const QString& query, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ReportQueryEditor"));
+    setWindowTitle(Lang.caption("Query of the report"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(Lang.caption("The rows of the report: one SELECT statement. $id and {control} are "
+                                              "filled in by the report button."),
+                                 this));
+    m_editor = new QPlainTextEdit(this);
+    m_editor->setObjectName(QStringLiteral("sql"));
+    m_editor->setPlainText(query);
+    m_editor->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_editor->setTabChangesFocus(true);
+    layout->addWidget(m_editor, 1);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(Lang.caption("OK"), QDialogButtonBox::AcceptRole)->setObjectName(QStringLiteral("ok"));
+    buttons->addButton(Lang.caption("Cancel"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    resize(620, 360);
+}
+
+QString ReportQueryEditor::query() const
+{
+    return m_editor->toPlainText().trimmed();
 }
 
 // ---------------------------------------------------------------- expression editor
@@ -276,7 +354,7 @@ ReportExpressionEditor::ReportExpressionEditor(const QString& text, bool embedde
     const struct {
         const char* name;
         const char* meaning;
-    } systems[] = {{"Page", "Page page number"},
+    } systems[] = {{"Page", "Current page number"},
                    {"TotalPages", "Page count"},
                    {"Date", "Current date"},
                    {"Time", "Current time"},

@@ -22,10 +22,19 @@ public:
     void show(const ReportTemplate& t, const DesignerSelection& selection);
     QWidget* editor(const QString& key) const;
     QStringList keys() const;
+    // Room for the longest caption of any property in the program's language beside an editor
+    // with its "..." button.
+    int preferredWidth() const;
 
 signals:
     void edited(const QString& key, const QVariant& value);
     void expressionRequested(const QString& key);
+    // The SQL editor for the template's query; the file dialog for a picture's file.
+    void queryRequested();
+    void fileRequested(const QString& key);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void rebuild(const std::vector<const DesignerProperty*>& properties);
@@ -47,6 +56,18 @@ public:
     void setData(const ReportDataset* data);
     QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override;
     QStringList mimeTypes() const override;
+};
+
+// The template's query in a multi-line editor with a fixed-width font.
+class ReportQueryEditor : public QDialog {
+    Q_OBJECT
+public:
+    explicit ReportQueryEditor(const QString& query, QWidget* parent = nullptr);
+    QString query() const;
+    QPlainTextEdit* editor() const { return m_editor; }
+
+private:
+    QPlainTextEdit* m_editor = nullptr;
 };
 
 // Writes an expression or a text with embedded [expressions], with the fields, system values

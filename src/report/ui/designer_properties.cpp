@@ -166,7 +166,7 @@ std::vector<DesignerProperty> makeProperties()
                                    [field](const ReportTemplate& t) { return t.page.*field; },
                                    [field](ReportTemplate& t, const QVariant& v) { t.page.*field = std::max(0.0, v.toDouble()); }));
     }
-    out.push_back(pageProperty(QStringLiteral("query"), "Query", Editor::Text,
+    out.push_back(pageProperty(QStringLiteral("query"), "Query", Editor::Sql,
                                [](const ReportTemplate& t) { return t.query; },
                                [](ReportTemplate& t, const QVariant& v) { t.query = v.toString(); }));
 
@@ -227,7 +227,7 @@ std::vector<DesignerProperty> makeProperties()
         [](ObjectKind k) { return k == ObjectKind::Picture || k == ObjectKind::CheckBox; },
         [](const ReportObject& o) { return o.text; }, [](ReportObject& o, const QVariant& v) { o.text = v.toString().trimmed(); }));
     out.push_back(objectProperty(
-        QStringLiteral("file"), "Picture file", Editor::Text, [](ObjectKind k) { return k == ObjectKind::Picture; },
+        QStringLiteral("file"), "Picture file", Editor::File, [](ObjectKind k) { return k == ObjectKind::Picture; },
         [](const ReportObject& o) { return o.file; }, [](ReportObject& o, const QVariant& v) { o.file = v.toString().trimmed(); }));
     out.push_back(objectProperty(
         QStringLiteral("keep-aspect"), "Keep aspect", Editor::Bool, [](ObjectKind k) { return k == ObjectKind::Picture; },

@@ -11,7 +11,8 @@
 // One property the panel shows: what it is called, how it is edited, which objects have it,
 // and how it is read from and written into the template.
 struct DesignerProperty {
-    enum class Editor { Text, Mm, Points, Bool, Choice, Color, Font, Expression, TextExpression };
+    // Sql: several lines, edited in the SQL editor; File: a file name with a browse button.
+    enum class Editor { Text, Mm, Points, Bool, Choice, Color, Font, Expression, TextExpression, Sql, File };
     enum class Scope { Page, Band, Group, Object };
     struct Target {
         ObjectRef object;

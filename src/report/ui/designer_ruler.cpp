@@ -28,8 +28,17 @@ void DesignerRuler::paintEvent(QPaintEvent*)
         p.setPen(palette().color(QPalette::WindowText));
         const int offset = rulerPixels; // the rulers sit beside the viewport
         if (m_orientation == Qt::Horizontal) {
+            // Millimetres from the sheet's left edge, as a ruler on paper; the margins are shaded.
+            const QRectF sheet = layout.sheet();
             const BandPlace& first = layout.bands().front();
-            paintScale(p, first.area.left(), first.area.right(), offset, true);
+            const int sheetLeft = m_view.viewPointOfScene(sheet.topLeft()).x() + offset;
+            const int areaLeft = m_view.viewPointOfScene(first.area.topLeft()).x() + offset;
+            const int areaRight = m_view.viewPointOfScene(first.area.topRight()).x() + offset;
+            const int sheetRight = m_view.viewPointOfScene(sheet.topRight()).x() + offset;
+            const QColor margin(200, 204, 212);
+            p.fillRect(QRect(sheetLeft, 0, areaLeft - sheetLeft, height() - 1), margin);
+            p.fillRect(QRect(areaRight, 0, sheetRight - areaRight, height() - 1), margin);
+            paintScale(p, sheet.left(), sheet.right(), offset, true);
         } else {
             for (const BandPlace& b : layout.bands()) {
                 const int top = m_view.viewPointOfScene(b.caption.topLeft()).y() + offset;

@@ -7,7 +7,7 @@ class QPainter;
 
 constexpr int rulerPixels = 22;
 
-// Millimetres along the top (0 at the left margin, where objects' x starts) and down the side
+// Millimetres along the top (0 at the sheet's left edge, the margins shaded) and down the side
 // (0 at the top of each band, where objects' y starts).
 class DesignerRuler : public QWidget {
 public:

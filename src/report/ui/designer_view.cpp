@@ -55,7 +55,9 @@ DesignerView::DesignerView(DesignerDocument& document, DesignerScene* scene, QWi
     setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
     m_rubber = new QRubberBand(QRubberBand::Rectangle, viewport());
     m_top = new DesignerRuler(*this, Qt::Horizontal);
+    m_top->setObjectName(QStringLiteral("topRuler"));
     m_left = new DesignerRuler(*this, Qt::Vertical);
+    m_left->setObjectName(QStringLiteral("leftRuler"));
     setViewportMargins(rulerPixels, rulerPixels, 0, 0);
     setZoom(100);
 }
@@ -86,6 +88,13 @@ double DesignerView::step() const
 void DesignerView::showDraft(const ReportTemplate& draft, const DesignerSelection& selection)
 {
     m_scene->show(draft, validSelection(draft, selection));
+    refreshRulers();
+}
+
+void DesignerView::refreshRulers()
+{
+    m_top->update();
+    m_left->update();
 }
 
 QString DesignerView::fieldMimeType()

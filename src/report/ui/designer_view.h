@@ -22,6 +22,10 @@ public:
     ~DesignerView() override;
 
     void setZoom(int percent);
+    // The rulers drawn anew for the bands the scene shows now.
+    void refreshRulers();
+    DesignerRuler* topRuler() const { return m_top; }
+    DesignerRuler* leftRuler() const { return m_left; }
     // Shows the top left corner of the sheet, where a template starts.
     void scrollToStart();
     int zoom() const { return m_zoom; }

@@ -4,6 +4,7 @@
 #include "platform/errors.h"
 #include "platform/guard.h"
 #include "platform/lang.h"
+#include "platform/project_folder.h"
 #include "report/engine/dataset.h"
 #include "report/engine/filler.h"
 #include "report/engine/page_document.h"
@@ -26,6 +27,7 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -159,6 +161,9 @@ ReportDesignerWindow::ReportDesignerWindow(DesignerSession session) : QMainWindo
         addBand(start, BandKind::Detail);
         addBand(start, BandKind::PageFooter);
     }
+    m_queryData = std::make_unique<ReportDataset>();
+    if (m_session.data)
+        m_queryData->setUserName(m_session.data->userName());
     m_document = new DesignerDocument(start, m_session.fileName, m_session.data, this);
     m_scene = new DesignerScene(this);
     m_view = new DesignerView(*m_document, m_scene, this);
@@ -281,6 +286,8 @@ void ReportDesignerWindow::buildActions()
         const BandKind kind = b.kind;
         addAction(QString::fromLatin1(b.key), Lang.caption(b.text), QKeySequence(), [this, kind] { m_document->addBandOfKind(kind); });
     }
+    addAction(QStringLiteral("fitToContent"), Lang.caption("Size to content"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+              [this] { m_document->fitSelectionToContent(); });
     addAction(QStringLiteral("band.group"), Lang.caption("Group"), QKeySequence(), [this] { m_document->addGroup(pickedField()); });
     addAction(QStringLiteral("band.groupHeader"), Lang.caption("Group header"), QKeySequence(),
               [this] { m_document->addBandOfKind(BandKind::GroupHeader); });
@@ -318,7 +325,8 @@ void ReportDesignerWindow::buildMenus()
         {"band.title", "band.pageHeader", "band.group", "band.groupHeader", "band.groupFooter", "band.detail",
          "band.pageFooter", "band.summary", "", "band.remove"});
     add(menuBar()->addMenu(Lang.caption("F&ormat")),
-        {"alignLeft", "alignRight", "alignTop", "alignBottom", "", "sameWidth", "sameHeight", "", "front", "back"});
+        {"alignLeft", "alignRight", "alignTop", "alignBottom", "", "sameWidth", "sameHeight", "fitToContent", "", "front",
+         "back"});
     add(menuBar()->addMenu(Lang.caption("&View")), {"zoomIn", "zoomOut"});
 }
 
@@ -385,17 +393,15 @@ void ReportDesignerWindow::buildDocks()
     auto* dataBox = new QWidget(data);
     auto* dataLayout = new QVBoxLayout(dataBox);
     dataLayout->setContentsMargins(4, 4, 4, 4);
-    auto* caption = new QLabel(Lang.caption("Fields of \"%1\"").arg(m_document->datasetName()), dataBox);
-    dataLayout->addWidget(caption);
+    m_fieldsCaption = new QLabel(Lang.caption("Fields of \"%1\"").arg(m_document->datasetName()), dataBox);
+    dataLayout->addWidget(m_fieldsCaption);
     m_fields = new DesignerFieldList(dataBox);
     m_fields->setObjectName(QStringLiteral("fields"));
-    m_fields->setData(m_session.data);
     dataLayout->addWidget(m_fields, 1);
-    if (!m_session.data || m_session.data->columnCount() == 0) {
-        auto* none = new QLabel(Lang.caption("No rows: run a report with a query first."), dataBox);
-        none->setWordWrap(true);
-        dataLayout->addWidget(none);
-    }
+    m_fieldsNote = new QLabel(dataBox);
+    m_fieldsNote->setObjectName(QStringLiteral("fieldsNote"));
+    m_fieldsNote->setWordWrap(true);
+    dataLayout->addWidget(m_fieldsNote);
     data->setWidget(dataBox);
     addDockWidget(Qt::LeftDockWidgetArea, data);
 
@@ -408,18 +414,27 @@ void ReportDesignerWindow::buildDocks()
     scroll->setWidget(m_properties);
     properties->setWidget(scroll);
     addDockWidget(Qt::RightDockWidgetArea, properties);
-    resizeDocks({data, properties}, {170, 290}, Qt::Horizontal);
+    // The panel as wide as its longest caption in this language needs, the "..." buttons in
+    // view; the sheet keeps the rest.
+    const int panel = m_properties->preferredWidth() + scroll->verticalScrollBar()->sizeHint().width() + 2 * scroll->frameWidth();
+    resizeDocks({data, properties}, {170, panel}, Qt::Horizontal);
     connect(m_properties, &DesignerPropertyPanel::edited, this,
             [this](const QString& key, const QVariant& value) { guarded([&] { setProperty(key, value); }); });
     connect(m_properties, &DesignerPropertyPanel::expressionRequested, this,
             [this](const QString& key) { guarded([&] { editExpression(key); }); });
+    connect(m_properties, &DesignerPropertyPanel::queryRequested, this, [this] { guarded([&] { editQuery(); }); });
+    connect(m_properties, &DesignerPropertyPanel::fileRequested, this,
+            [this](const QString& key) { guarded([&] { choosePictureFile(key); }); });
 }
 
 void ReportDesignerWindow::refresh()
 {
     const ReportTemplate& t = model();
     const DesignerSelection& s = selection();
+    if (!m_fieldsQuery || *m_fieldsQuery != t.query)
+        refreshFields();
     m_scene->show(t, s);
+    m_view->refreshRulers();
     m_properties->show(t, s);
     refreshActions();
     updateTitle();
@@ -443,6 +458,11 @@ void ReportDesignerWindow::refreshActions()
         m_actions.value(QString::fromLatin1(key))->setEnabled(objects > 0);
     for (const char* key : {"alignLeft", "alignRight", "alignTop", "alignBottom", "sameWidth", "sameHeight"})
         m_actions.value(QString::fromLatin1(key))->setEnabled(objects > 1);
+    const auto& chosen = selection().objects;
+    m_actions.value(QStringLiteral("fitToContent"))->setEnabled(std::any_of(chosen.begin(), chosen.end(), [&](const ObjectRef& r) {
+        const ReportObject* o = findObject(t, r);
+        return o && o->kind == ObjectKind::Text;
+    }));
     m_actions.value(QStringLiteral("paste"))->setEnabled(DesignerDocument::canPaste());
     m_actions.value(QStringLiteral("band.remove"))->setEnabled(selection().band.has_value());
     m_actions.value(QStringLiteral("band.title"))->setEnabled(!t.title);
@@ -466,14 +486,14 @@ void ReportDesignerWindow::updateTitle()
 
 void ReportDesignerWindow::error(const QString& text)
 {
-    desktop().message(this, Lang.Error, text, DesktopServices::Icon::Information, DesktopServices::Ok);
+    desktop().message(this, Lang.Error, text, DesktopServices::Icon::Error, DesktopServices::Ok);
 }
 
 void ReportDesignerWindow::showContextMenu(const QPoint& globalPos)
 {
     QMenu menu(this);
     for (const char* key : {"cut", "copy", "paste", "delete", "", "alignLeft", "alignRight", "alignTop", "alignBottom",
-                            "sameWidth", "sameHeight", "", "front", "back"}) {
+                            "sameWidth", "sameHeight", "fitToContent", "", "front", "back"}) {
         if (!*key)
             menu.addSeparator();
         else if (QAction* a = action(QString::fromLatin1(key)))
@@ -489,8 +509,40 @@ QString ReportDesignerWindow::pickedField() const
     return m_fields->count() > 0 ? m_fields->item(0)->text() : QString();
 }
 
+const ReportDataset* ReportDesignerWindow::data() const
+{
+    if (m_session.runQuery && !model().query.trimmed().isEmpty())
+        return m_queryData.get();
+    return m_session.data;
+}
+
+void ReportDesignerWindow::refreshFields()
+{
+    m_fieldsQuery = model().query;
+    const QString query = model().query.trimmed();
+    QString note;
+    if (m_session.runQuery && !query.isEmpty()) {
+        // Only the columns: the rows are read when the preview needs them.
+        try {
+            m_session.runQuery(query, *m_queryData, true);
+        } catch (const VarnelError& e) {
+            m_queryData->reset({});
+            note = Lang.caption("The query of the template fails: %1").arg(e.message());
+        }
+    } else if (!m_session.data || m_session.data->columnCount() == 0) {
+        note = Lang.caption("No fields: give the template a query (page properties) or run a report with a query first.");
+    }
+    m_document->setData(data());
+    m_fields->setData(data());
+    m_fieldsCaption->setText(Lang.caption("Fields of \"%1\"").arg(m_document->datasetName()));
+    m_fieldsNote->setText(note);
+    m_fieldsNote->setVisible(!note.isEmpty());
+}
+
 void ReportDesignerWindow::startDocument(const ReportTemplate& t, const QString& fileName)
 {
+    // Another template: its own query (or none) decides the fields, even when its text is the same.
+    m_fieldsQuery.reset();
     m_document->start(t, fileName);
     m_view->scrollToStart();
 }
@@ -634,13 +686,28 @@ void ReportDesignerWindow::preview()
 {
     std::unique_ptr<PageDocument> pages;
     try {
+        const ReportDataset* rows = data();
+        // The template's own query is run anew: the rows are as the database holds them now.
+        if (rows == m_queryData.get()) {
+            const QStringList before = m_queryData->columns();
+            try {
+                m_session.runQuery(model().query.trimmed(), *m_queryData, false);
+            } catch (const VarnelError&) {
+                m_queryData->reset({});
+                m_fields->setData(m_queryData.get());
+                throw;
+            }
+            if (m_queryData->columns() != before)
+                m_fields->setData(m_queryData.get());
+        }
         const QString name = fileName().isEmpty() ? model().name : QFileInfo(fileName()).fileName();
-        pages = ReportFiller(model(), m_session.data, name).fill();
+        pages = ReportFiller(model(), rows, name).fill();
     } catch (const VarnelError& e) {
         error(Lang.caption("The report cannot be shown: %1").arg(e.message()));
         return;
     }
     ReportPreview preview(*pages, m_session.filters ? *m_session.filters : m_ownFilters, this);
+    preview.setReportName(!model().name.isEmpty() ? model().name : QFileInfo(fileName()).completeBaseName());
     desktop().runModal(preview);
 }
 
@@ -681,7 +748,7 @@ void ReportDesignerWindow::placeObject(Tool tool, const BandRef& band, QRectF re
         if (!field.isEmpty()) {
             text = u'[' + fieldExpression(m_document->datasetName(), field) + u']';
         } else {
-            ReportExpressionEditor editor(QString(), true, m_session.data, model().groupNames(), this);
+            ReportExpressionEditor editor(QString(), true, data(), model().groupNames(), this);
             if (!desktop().runModal(editor))
                 return;
             text = editor.text();
@@ -704,9 +771,40 @@ void ReportDesignerWindow::editExpression(const QString& key)
     if (it == properties.end())
         return;
     const QString current = propertyValue(model(), selection(), **it).toString();
-    ReportExpressionEditor editor(current, key == QStringLiteral("text"), m_session.data, model().groupNames(), this);
+    ReportExpressionEditor editor(current, key == QStringLiteral("text"), data(), model().groupNames(), this);
     if (desktop().runModal(editor))
         setProperty(key, editor.text());
+}
+
+void ReportDesignerWindow::editQuery()
+{
+    ReportQueryEditor editor(model().query, this);
+    if (desktop().runModal(editor) && editor.query() != model().query)
+        setProperty(QStringLiteral("query"), editor.query());
+}
+
+void ReportDesignerWindow::choosePictureFile(const QString& key)
+{
+    const std::vector<const DesignerProperty*> properties = propertiesFor(model(), selection());
+    const auto it = std::find_if(properties.begin(), properties.end(), [&](const DesignerProperty* p) { return p->key == key; });
+    if (it == properties.end())
+        return;
+    // Pictures are looked for from the project folder: a file inside it is kept by that path,
+    // so that the project can move.
+    const QDir project(ExeFolder());
+    const QString current = propertyValue(model(), selection(), **it).toString();
+    DesktopServices::FileDialog dialog;
+    dialog.parent = this;
+    dialog.title = Lang.caption("Choose the picture");
+    dialog.filter = Lang.caption("Pictures") + QStringLiteral("|*.png;*.jpg;*.jpeg;*.bmp;*.gif|")
+                    + Lang.caption("All files") + QStringLiteral("|*");
+    dialog.folder = current.isEmpty() ? project.path() : QFileInfo(project.filePath(current)).absolutePath();
+    dialog.fileName = current.isEmpty() ? QString() : QFileInfo(current).fileName();
+    const QString path = desktop().openFileName(dialog);
+    if (path.isEmpty())
+        return;
+    const QString relative = project.relativeFilePath(QFileInfo(path).absoluteFilePath());
+    setProperty(key, relative.startsWith(QStringLiteral("..")) || QDir::isAbsolutePath(relative) ? path : relative);
 }
 
 void ReportDesignerWindow::setSnap(bool on, double size)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/engine/dataset.h"
 #include "report/export/export_filter.h"
 #include "report/ui/designer_document.h"
 #include "report/ui/designer_view.h"
@@ -7,6 +8,8 @@
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class QAction;
 class QActionGroup;
@@ -32,6 +35,8 @@ struct DesignerSession {
     ExportFilterSet* filters = nullptr;
     // Told the template and its file whenever the author opens, saves or begins one.
     std::function<void(const ReportTemplate&, const QString& fileName)> keep;
+    // Runs the template's own query; without it the designer keeps to data.
+    ReportQueryRunner runQuery;
 };
 
 // The report designer: a top-level window over a copy of a template, with the sheet in the
@@ -52,6 +57,9 @@ public:
     const QString& fileName() const { return m_document->fileName(); }
     bool isModified() const { return m_document->isModified(); }
     const DesignerSession& session() const { return m_session; }
+    // The rows the designer works with: those of the template's own query when it has one and
+    // there is a database to ask, else the session's.
+    const ReportDataset* data() const;
 
     // Files. The file dialogs open in the folders of the session.
     void newTemplate();
@@ -68,6 +76,10 @@ public:
     void placeObject(Tool tool, const BandRef& band, QRectF rect);
     // The expression editor for a property: a text object's text, a value, a group's expression.
     void editExpression(const QString& key);
+    // The template's query in the SQL editor.
+    void editQuery();
+    // A picture's file from the file dialog.
+    void choosePictureFile(const QString& key);
     void setSnap(bool on, double size);
 
     DesignerView* view() const { return m_view; }
@@ -91,6 +103,8 @@ private:
     void updateTitle();
     bool maybeSave();
     void startDocument(const ReportTemplate& t, const QString& fileName);
+    // The Data panel after the template's query changed or another template began.
+    void refreshFields();
     void rememberRecent(const QString& path);
     void fillRecentMenu();
     void error(const QString& text);
@@ -106,6 +120,12 @@ private:
     DesignerView* m_view = nullptr;
     DesignerPropertyPanel* m_properties = nullptr;
     DesignerFieldList* m_fields = nullptr;
+    QLabel* m_fieldsCaption = nullptr;
+    QLabel* m_fieldsNote = nullptr;
+    // The rows (or only the columns) of the template's own query, and the query they are of.
+    std::unique_ptr<ReportDataset> m_queryData;
+    std::optional<QString> m_fieldsQuery;
+    bool m_queryFailed = false;
     QComboBox* m_zoomBox = nullptr;
     QCheckBox* m_snapBox = nullptr;
     QDoubleSpinBox* m_gridBox = nullptr;

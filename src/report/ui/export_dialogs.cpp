@@ -5,6 +5,8 @@
 #include "report/export/picture_export.h"
 
 #include <QDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QPushButton>
@@ -41,19 +43,40 @@ bool askPictureSettings(PictureExportFilter& filter, QWidget* parent)
     return true;
 }
 
+// A report's name as a file name: without the characters no file system takes.
+QString fileNameOf(const QString& name)
+{
+    QString file = name;
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    for (QChar& c : file)
+        if (forbidden.contains(c) || c.unicode() < 32)
+            c = u'_';
+    return file.trimmed();
+}
+
 } // namespace
 
-bool askExportTarget(ExportFilter& filter, QWidget* parent)
+bool askExportTarget(ExportFilter& filter, QWidget* parent, const QString& suggestedName)
 {
+    // The folder the user last wrote an export to, for the rest of the run.
+    static QString lastFolder;
     DesktopServices::FileDialog dialog;
     dialog.parent = parent;
     dialog.title = filter.caption();
     dialog.filter = filter.caption() + QStringLiteral("|*.") + filter.extension();
     dialog.defaultExt = filter.extension();
-    dialog.fileName = filter.fileName();
+    if (suggestedName.isEmpty()) {
+        dialog.fileName = filter.fileName();
+    } else {
+        dialog.folder = lastFolder;
+        dialog.fileName = fileNameOf(suggestedName) + u'.' + filter.extension();
+        if (!lastFolder.isEmpty())
+            dialog.fileName = QDir(lastFolder).filePath(dialog.fileName);
+    }
     const QString chosen = desktop().saveFileName(dialog);
     if (chosen.isEmpty())
         return false;
+    lastFolder = QFileInfo(chosen).absolutePath();
     filter.setFileName(chosen);
     if (auto* pictures = dynamic_cast<PictureExportFilter*>(&filter))
         return askPictureSettings(*pictures, parent);

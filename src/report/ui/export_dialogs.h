@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QString>
+
 class ExportFilter;
 class QWidget;
 
-// Asks the user where the filter writes (the file dialog proposes the file it wrote last) and,
-// for page pictures, at which resolution and quality. False when the user cancelled.
-bool askExportTarget(ExportFilter& filter, QWidget* parent);
+// Asks the user where the filter writes and, for page pictures, at which resolution and
+// quality. The file dialog proposes the file the filter wrote last; given a suggested name, it
+// proposes that name in the folder the user last exported to in this session instead. False
+// when the user cancelled.
+bool askExportTarget(ExportFilter& filter, QWidget* parent, const QString& suggestedName = QString());

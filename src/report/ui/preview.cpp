@@ -136,6 +136,12 @@ ReportPreview::ReportPreview(const PageDocument& pages, ExportFilterSet& filters
     shortcut(QKeySequence(Qt::Key_PageUp), [this] { showPage(m_page - 1); });
     shortcut(QKeySequence(Qt::Key_Home), [this] { showPage(0); });
     shortcut(QKeySequence(Qt::Key_End), [this] { showPage(pageCount() - 1); });
+    // Ctrl+F goes to the search box; Ctrl+P prints, as in every program that shows pages.
+    shortcut(QKeySequence::Find, [this] {
+        m_search->setFocus(Qt::ShortcutFocusReason);
+        m_search->selectAll();
+    });
+    shortcut(QKeySequence::Print, [this] { print(); });
     shortcut(QKeySequence::ZoomIn, [this] { zoomBy(1); });
     shortcut(QKeySequence::ZoomOut, [this] { zoomBy(-1); });
 
@@ -208,7 +214,8 @@ void ReportPreview::buildToolBar(QVBoxLayout* layout)
     bar->addSeparator();
 
     QAction* print = bar->addAction(Lang.caption("Print..."));
-    connect(print, &QAction::triggered, this, [this] { guarded([&] { printWithDialog(m_pages, this); }); });
+    print->setToolTip(Lang.caption("Print...") + QStringLiteral(" (") + QKeySequence(QKeySequence::Print).toString(QKeySequence::NativeText) + u')');
+    connect(print, &QAction::triggered, this, [this] { guarded([&] { this->print(); }); });
     m_export = new QToolButton(bar);
     m_export->setText(Lang.caption("Export"));
     m_export->setPopupMode(QToolButton::InstantPopup);
@@ -235,8 +242,18 @@ void ReportPreview::buildExportMenu()
 void ReportPreview::runExport(const QString& key)
 {
     ExportFilter* filter = m_filters.filter(key);
-    if (filter && askExportTarget(*filter, this))
+    if (filter && askExportTarget(*filter, this, m_reportName.isEmpty() ? Lang.caption("Report") : m_reportName))
         filter->run(m_pages, {});
+}
+
+bool ReportPreview::print()
+{
+    return printWithDialog(m_pages, this);
+}
+
+void ReportPreview::setReportName(const QString& name)
+{
+    m_reportName = name;
 }
 
 void ReportPreview::showPage(int page)

@@ -35,6 +35,11 @@ public:
     bool findNext(const QString& text);
     const std::vector<int>& highlighted() const { return m_hits; }
     QLineEdit* searchBox() const { return m_search; }
+    // The print dialog, then the printer; false when cancelled.
+    bool print();
+    // What an export proposes to call the file (the report's name; "Report" when it has none).
+    void setReportName(const QString& name);
+    const QString& reportName() const { return m_reportName; }
     QToolButton* exportButton() const { return m_export; }
 
     // Millimetres to screen pixels at the zoom in use.
@@ -60,6 +65,7 @@ private:
     ZoomMode m_zoomMode = ZoomMode::WholePage;
     int m_percent = 100;
     QString m_hitText;
+    QString m_reportName;
     std::vector<int> m_hits;
 
     QSpinBox* m_pageBox = nullptr;

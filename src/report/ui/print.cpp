@@ -2,6 +2,7 @@
 
 #include "platform/desktop_services.h"
 #include "platform/errors.h"
+#include "platform/lang.h"
 #include "report/engine/page_document.h"
 #include "report/engine/page_renderer.h"
 
@@ -43,7 +44,7 @@ void printPages(const PageDocument& pages, QPrinter& printer, const ReportProgre
             printer.setPageSize(QPageSize(pages.pageSize(i), QPageSize::Millimeter));
             if (first) {
                 if (!painter.begin(&printer))
-                    throw FileError(QStringLiteral("The printer did not start."));
+                    throw FileError(Lang.caption("The printer did not start."));
                 first = false;
             } else {
                 printer.newPage();
