@@ -10,7 +10,7 @@
 // tools/pg-test-server.sh): the fill of 1,000,000 rows from the server against the same fill
 // from SQLite and against raw libpq stepping the same statement in single-row mode, all in
 // wall-clock time (the server works in a process of its own), with the grid's memory per row
-// on each back end. --no-server leaves this part out.
+// on each back end. --no-server leaves this part out; --server-only runs it alone.
 #include "catalogue/catalogue.h"
 #include "catalogue/schema.h"
 #include "controls/record_grid.h"
@@ -397,6 +397,7 @@ int main(int argc, char** argv)
     QTemporaryDir temp;
     QStringList arguments = QCoreApplication::arguments();
     const bool withServer = !arguments.removeAll(QStringLiteral("--no-server"));
+    const bool serverOnly = arguments.removeAll(QStringLiteral("--server-only")) > 0;
     const QString folder = arguments.size() > 1 ? arguments.at(1) : temp.path();
     QDir().mkpath(folder);
     setExeFolder(folder);
@@ -418,8 +419,10 @@ int main(int argc, char** argv)
         std::printf("made %d rows in %.1f s\n", TotalRows, timer.elapsed() / 1e3);
     }
 
-    measure(connection, 100000, 15);
-    measure(connection, TotalRows, 5);
+    if (!serverOnly) {
+        measure(connection, 100000, 15);
+        measure(connection, TotalRows, 5);
+    }
     if (withServer)
         measureServer(connection, folder, 5);
     return 0;
