@@ -137,19 +137,23 @@ TEST(PageDocument, TheFillerKeepsTheValueOfATextThatIsOneValue)
             <text x="30" y="0" width="30" height="5" format="date:dd.MM.yyyy">[Report.day]</text>
             <text x="60" y="0" width="30" height="5">Price [Report.price]</text>
             <text x="90" y="0" width="30" height="5">[Report.name]</text>
+            <text x="120" y="0" width="30" height="5" format="n2">  [Report.price] </text>
         </detail>
         </report>)"), &sql.data);
     const PageRef page = doc->page(0);
     EXPECT_EQ(textsOf(*doc, 0), QStringList({"10.0:1,244.50", "15.0:1,234.50", "15.0:05.03.2024", "15.0:Price 1234.5", "15.0:x",
-                                             "20.0:10.00", "20.0:06.03.2024", "20.0:Price 10", "20.0:12"}));
+                                             "15.0:  1,234.50 ", "20.0:10.00", "20.0:06.03.2024", "20.0:Price 10",
+                                             "20.0:12", "20.0:  10.00 "}));
     struct Want {
         quint32 box;
         bool isDate;
         double number;
         QString format;
     };
-    const Want wants[] = {{0, false, 1244.5, "n2"}, {1, false, 1234.5, "n2"}, {2, true, 45356, "date:dd.MM.yyyy"},
-                          {5, false, 10, "n2"}, {6, true, 45357.5, "date:dd.MM.yyyy"}};
+    // A value padded with spaces to line up is still that value.
+    const Want wants[] = {{0, false, 1244.5, "n2"},   {1, false, 1234.5, "n2"}, {2, true, 45356, "date:dd.MM.yyyy"},
+                          {5, false, 1234.5, "n2"},   {6, false, 10, "n2"},     {7, true, 45357.5, "date:dd.MM.yyyy"},
+                          {10, false, 10, "n2"}};
     for (const Want& w : wants) {
         SCOPED_TRACE(w.box);
         const PageValue* v = page->value(w.box);
@@ -158,7 +162,7 @@ TEST(PageDocument, TheFillerKeepsTheValueOfATextThatIsOneValue)
         EXPECT_DOUBLE_EQ(v->number, w.number);
         EXPECT_EQ(doc->format(v->format).text(), w.format);
     }
-    for (quint32 box : {3u, 4u, 7u, 8u})
+    for (quint32 box : {3u, 4u, 8u, 9u})
         EXPECT_EQ(page->value(box), nullptr) << box; // words around a value, or a text with no format
 }
 

@@ -76,10 +76,27 @@ bool CompiledText::usesAggregates() const
     return false;
 }
 
+namespace {
+bool onlySpaces(const QString& text)
+{
+    return text.trimmed().isEmpty();
+}
+} // namespace
+
 const Expression* CompiledText::soleExpression() const
 {
-    return m_parts.size() == 1 && m_parts[0].literal.isEmpty() && m_parts[0].expression.isValid() ? &m_parts[0].expression
-                                                                                                   : nullptr;
+    if (m_parts.empty() || m_parts.size() > 2 || !m_parts[0].expression.isValid() || !onlySpaces(m_parts[0].literal))
+        return nullptr;
+    if (m_parts.size() == 2 && (m_parts[1].expression.isValid() || !onlySpaces(m_parts[1].literal)))
+        return nullptr;
+    return &m_parts[0].expression;
+}
+
+QString CompiledText::aroundSole(const QString& shown) const
+{
+    if (m_parts.size() == 1 && m_parts[0].literal.isEmpty())
+        return shown;
+    return m_parts[0].literal + shown + (m_parts.size() == 2 ? m_parts[1].literal : QString());
 }
 
 QString CompiledText::evaluate(const EvalContext& context, const QLocale& locale) const

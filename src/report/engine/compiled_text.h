@@ -23,8 +23,11 @@ public:
     bool isConstant() const { return m_parts.size() <= 1 && (m_parts.empty() || !m_parts[0].expression.isValid()); }
     bool usesPageNumbers() const;
     bool usesAggregates() const;
-    // The expression of a text that is one value and nothing around it; null otherwise.
+    // The expression of a text that is one value with nothing but spaces around it (a total
+    // padded to line up is still that total); null otherwise.
     const Expression* soleExpression() const;
+    // The sole value's shown text with the spaces the author put around it.
+    QString aroundSole(const QString& shown) const;
     QString evaluate(const EvalContext& context, const QLocale& locale) const;
     void capture(const EvalContext& context, CapturedRow& into) const;
 

@@ -326,7 +326,7 @@ struct ReportFiller::Impl {
         const ReportValue v = o.text.soleExpression()->evaluate(c);
         if (typedValue(v, o.format, value))
             value.format = o.formatIndex;
-        return o.format.show(v, locale);
+        return o.text.aroundSole(o.format.show(v, locale));
     }
 
     // The running totals as they are now, for a text shown later.
