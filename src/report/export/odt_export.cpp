@@ -6,30 +6,12 @@
 #include "report/export/export_file.h"
 #include "report/export/markup.h"
 #include "report/export/odf_package.h"
+#include "report/export/text_frame.h"
 
 #include <QImage>
 #include <algorithm>
 
 namespace {
-
-QByteArray border(const FrameSide& side)
-{
-    return side.width > 0 ? mm(side.width) + " solid " + hexColor(side.color) : QByteArray("none");
-}
-
-// Only the sides that are drawn: the office program frames a text box unless told otherwise.
-QByteArray sides(const TextStyle& t)
-{
-    QByteArray x;
-    const struct {
-        const char* name;
-        const FrameSide& side;
-    } all[] = {{"left", t.left}, {"top", t.top}, {"right", t.right}, {"bottom", t.bottom}};
-    for (const auto& s : all)
-        if (s.side.width > 0)
-            x += QByteArray(" fo:border-") + s.name + "=\"" + border(s.side) + '"';
-    return x;
-}
 
 QByteArray n(qsizetype v)
 {
@@ -51,11 +33,18 @@ QByteArray styles(const PageDocument& doc)
         // Text frames: padding, frame sides and fill of the text style.
         x += "<style:style style:name=\"g" + n(qsizetype(i)) + "\" style:family=\"graphic\" style:parent-style-name=\"Frame\"><style:graphic-properties" + onPage
              + " fo:padding-left=\"" + mm(textPaddingX) + "\" fo:padding-right=\"" + mm(textPaddingX) + "\" fo:padding-top=\""
-             + mm(textPaddingY) + "\" fo:padding-bottom=\"0mm\" fo:border=\"none\"" + sides(t)
-             + (t.background.isValid() ? " fo:background-color=\"" + hexColor(t.background) + "\" draw:fill=\"solid\" draw:fill-color=\""
-                                             + hexColor(t.background) + '"'
-                                       : QByteArray(" fo:background-color=\"transparent\" draw:fill=\"none\""))
+             + mm(textPaddingY) + "\" fo:padding-bottom=\"0mm\" fo:border=\"none\" fo:background-color=\"transparent\" draw:fill=\"none\""
              + " draw:textarea-vertical-align=\"" + valign[int(t.vAlign)] + "\" style:shadow=\"none\"/></style:style>\n";
+        // The fill and each drawn side of a text box: drawings behind its text, the size of the box.
+        if (t.background.isValid())
+            x += "<style:style style:name=\"f" + n(qsizetype(i)) + "\" style:family=\"graphic\"><style:graphic-properties" + onPage
+                 + " draw:stroke=\"none\" draw:fill=\"solid\" draw:fill-color=\"" + hexColor(t.background)
+                 + "\" draw:shadow=\"hidden\"/></style:style>\n";
+        for (const auto& [name, side] : {std::pair{'l', &t.left}, std::pair{'t', &t.top}, std::pair{'r', &t.right}, std::pair{'b', &t.bottom}})
+            if (side->width > 0)
+                x += "<style:style style:name=\"s" + n(qsizetype(i)) + name + "\" style:family=\"graphic\"><style:graphic-properties" + onPage
+                     + " draw:stroke=\"solid\" svg:stroke-width=\"" + mm(side->width) + "\" svg:stroke-color=\"" + hexColor(side->color)
+                     + "\" draw:fill=\"none\" draw:shadow=\"hidden\"/></style:style>\n";
         // Lines, rectangles and check boxes: the pen and the fill.
         x += "<style:style style:name=\"d" + n(qsizetype(i)) + "\" style:family=\"graphic\"><style:graphic-properties" + onPage
              + (s.lineWidth > 0 ? " draw:stroke=\"solid\" svg:stroke-width=\"" + mm(s.lineWidth) + "\" svg:stroke-color=\""
@@ -138,22 +127,43 @@ private:
                + "\" svg:height=\"" + mm(h) + "\" draw:z-index=\"" + n(z) + '"';
     }
 
+    void line(const QByteArray& style, double x1, double y1, double x2, double y2, int z)
+    {
+        m_out += "<draw:line draw:style-name=\"" + style + "\" text:anchor-type=\"paragraph\" svg:x1=\"" + mm(x1) + "\" svg:y1=\""
+                 + mm(y1) + "\" svg:x2=\"" + mm(x2) + "\" svg:y2=\"" + mm(y2) + "\" draw:z-index=\"" + n(z) + "\"><text:p/></draw:line>";
+    }
+
     void box(const Page& page, const PageBox& b, int z)
     {
         const QByteArray style = n(b.style);
         switch (b.kind) {
         case PageBox::Kind::Text: {
+            const TextStyle& t = m_doc.style(b.style).text;
+            if (t.background.isValid())
+                m_out += "<draw:rect draw:style-name=\"f" + style + '"' + place(b.x, b.y, b.width, b.height, z) + "/>";
+            const struct {
+                char name;
+                const FrameSide& side;
+                double x1, y1, x2, y2;
+            } sides[] = {{'t', t.top, b.x, b.y, b.x + b.width, b.y},
+                         {'b', t.bottom, b.x, b.y + b.height, b.x + b.width, b.y + b.height},
+                         {'l', t.left, b.x, b.y, b.x, b.y + b.height},
+                         {'r', t.right, b.x + b.width, b.y, b.x + b.width, b.y + b.height}};
+            for (const auto& side : sides)
+                if (side.side.width > 0)
+                    line("s" + style + side.name, side.x1, side.y1, side.x2, side.y2, z);
+            if (b.length == 0)
+                break;
+            const TextFrame f = textFrame(page, b, t);
             const QByteArray paragraph = "<text:p text:style-name=\"p" + style + "\">";
-            m_out += "<draw:frame draw:style-name=\"g" + style + '"' + place(b.x, b.y, b.width, b.height, z) + "><draw:text-box>"
-                     + paragraph;
-            appendOdfText(m_out, page.text(b), paragraph);
+            m_out += "<draw:frame draw:style-name=\"g" + style + '"' + place(f.rect.x(), f.rect.y(), f.rect.width(), f.rect.height(), z)
+                     + "><draw:text-box>" + paragraph;
+            appendOdfText(m_out, f.text, paragraph);
             m_out += "</text:p></draw:text-box></draw:frame>";
             break;
         }
         case PageBox::Kind::Line:
-            m_out += "<draw:line draw:style-name=\"d" + style + "\" text:anchor-type=\"paragraph\" svg:x1=\"" + mm(b.x) + "\" svg:y1=\""
-                     + mm(b.y) + "\" svg:x2=\"" + mm(b.x + b.width) + "\" svg:y2=\"" + mm(b.y + b.height) + "\" draw:z-index=\"" + n(z)
-                     + "\"><text:p/></draw:line>";
+            line("d" + style, b.x, b.y, b.x + b.width, b.y + b.height, z);
             break;
         case PageBox::Kind::Rectangle:
             m_out += "<draw:rect draw:style-name=\"d" + style + '"' + place(b.x, b.y, b.width, b.height, z) + "/>";

@@ -5,6 +5,7 @@
 #include "report/engine/text_layout.h"
 #include "report/export/export_file.h"
 #include "report/export/markup.h"
+#include "report/export/text_frame.h"
 
 #include <QHash>
 #include <QImage>
@@ -100,10 +101,12 @@ public:
         const QSizeF size = m_doc.pageSize(index);
         m_out += "\\sectd\\sbkpage\\pgwsxn" + n(twips(size.width())) + "\\pghsxn" + n(twips(size.height()))
                  + (size.width() > size.height() ? "\\lndscpsxn" : "") + "\\marglsxn283\\margrsxn283\\margtsxn283\\margbsxn283\n";
+        m_shapes.clear();
         for (quint32 i = 0; i < page->boxes.size(); ++i)
             box(*page, page->boxes[i]);
-        // The frames hang on this paragraph; it is kept too small to push anything to a new page.
-        m_out += "\\pard\\plain\\fs2\\sl-20\\slmult0\\par\n";
+        // The frames and shapes hang on this paragraph; it is kept too small to push anything
+        // to a new page.
+        m_out += "\\pard\\plain\\fs2\\sl-20\\slmult0 " + m_shapes + "\\par\n";
         m_file << m_out;
     }
 
@@ -124,6 +127,33 @@ private:
                  + "\\absh-" + n(std::max<qint64>(1, twips(h))) + "\\dfrmtxtx0\\dfrmtxty0\\wrapthrough";
     }
 
+    // A drawing at its place on the page behind the texts: a rectangle (type 1) or a line
+    // (type 20) from its top left to its bottom right corner, or up when rising.
+    void shape(int type, double x, double y, double w, double h, const QColor& fill, const FrameSide& pen, bool rising = false)
+    {
+        auto property = [&](const char* name, qint64 value) {
+            m_shapes += QByteArray("{\\sp{\\sn ") + name + "}{\\sv " + n(value) + "}}";
+        };
+        auto bgr = [](const QColor& c) { return qint64(c.red()) | qint64(c.green()) << 8 | qint64(c.blue()) << 16; };
+        m_shapes += "{\\shp{\\*\\shpinst\\shpleft" + n(twips(x)) + "\\shptop" + n(twips(y)) + "\\shpright" + n(twips(x + w))
+                    + "\\shpbottom" + n(twips(y + h)) + "\\shpfhdr0\\shpbxpage\\shpbxignore\\shpbypage\\shpbyignore\\shpwr3\\shpwrk0"
+                    + "\\shpfblwtxt1\\shpz" + n(m_shapeCount) + "\\shplid" + n(1025 + m_shapeCount);
+        ++m_shapeCount;
+        property("shapeType", type);
+        if (rising)
+            property("fFlipV", 1);
+        property("fFilled", fill.isValid() ? 1 : 0);
+        if (fill.isValid())
+            property("fillColor", bgr(fill));
+        property("fLine", pen.width > 0 ? 1 : 0);
+        if (pen.width > 0) {
+            property("lineColor", bgr(pen.color));
+            property("lineWidth", std::llround(pen.width * 36000)); // EMU
+        }
+        property("fBehindDocument", 1);
+        m_shapes += "}}\n";
+    }
+
     void side(const char* name, const FrameSide& s)
     {
         if (s.width <= 0)
@@ -138,16 +168,25 @@ private:
         const TextStyle& t = style.text;
         switch (b.kind) {
         case PageBox::Kind::Text: {
-            frame(b.x, b.y, b.width, b.height);
-            static const char* align[] = {"\\ql", "\\qc", "\\qr", "\\qj"};
-            m_out += align[int(t.hAlign)];
-            m_out += "\\li" + n(twips(textPaddingX)) + "\\ri" + n(twips(textPaddingX)) + "\\sb" + n(twips(textPaddingY));
-            side("t", t.top);
-            side("l", t.left);
-            side("b", t.bottom);
-            side("r", t.right);
+            // Fill and frame sides are drawings behind the text, the full size of the box.
             if (t.background.isValid())
-                m_out += "\\cbpat" + n(colour(t.background));
+                shape(1, b.x, b.y, b.width, b.height, t.background, FrameSide{});
+            if (t.top.width > 0)
+                shape(20, b.x, b.y, b.width, 0, QColor(), t.top);
+            if (t.bottom.width > 0)
+                shape(20, b.x, b.y + b.height, b.width, 0, QColor(), t.bottom);
+            if (t.left.width > 0)
+                shape(20, b.x, b.y, 0, b.height, QColor(), t.left);
+            if (t.right.width > 0)
+                shape(20, b.x + b.width, b.y, 0, b.height, QColor(), t.right);
+            if (b.length == 0)
+                break;
+            const TextFrame f = textFrame(page, b, t);
+            frame(f.rect.x(), f.rect.y(), f.rect.width(), f.rect.height());
+            static const char* align[] = {"\\ql", "\\qc", "\\qr", "\\ql"};
+            m_out += align[int(t.hAlign)];
+            m_out += "\\li" + n(twips(b.x + textPaddingX - f.rect.left())) + "\\ri" + n(twips(f.rect.right() - b.x - b.width + textPaddingX))
+                     + "\\sb" + n(twips(f.top));
             m_out += "\\f" + n(m_fonts.value(t.font.family, 0)) + "\\fs" + n(std::max<qint64>(2, std::llround(t.font.size * 2)))
                      + "\\cf" + n(colour(t.color));
             if (t.font.bold)
@@ -157,35 +196,21 @@ private:
             if (t.font.underline)
                 m_out += "\\ul";
             m_out += ' ';
-            appendRtfText(m_out, page.text(b));
+            appendRtfText(m_out, f.text);
             m_out += "\\par}\n";
             break;
         }
         case PageBox::Kind::Line: {
-            // A line is the side of a thin frame: across for a level line, down for an upright one.
             const FrameSide pen{style.lineWidth, style.lineColor};
             if (pen.width <= 0)
                 break;
-            const bool level = std::abs(b.width) >= std::abs(b.height);
             const double x = std::min(b.x, b.x + b.width), y = std::min(b.y, b.y + b.height);
-            frame(x, y, level ? std::abs(b.width) : std::max(0.5, pen.width), level ? std::max(0.5, pen.width) : std::abs(b.height));
-            m_out += "\\fs2\\sl-" + n(twips(level ? 0.3 : std::abs(b.height))) + "\\slmult0";
-            side(level ? "t" : "l", pen);
-            m_out += " \\par}\n";
+            shape(20, x, y, std::abs(b.width), std::abs(b.height), QColor(), pen, (b.width < 0) != (b.height < 0));
             break;
         }
-        case PageBox::Kind::Rectangle: {
-            const FrameSide pen{style.lineWidth, style.lineColor};
-            frame(b.x, b.y, b.width, b.height);
-            // One line exactly as tall as the box carries its sides and fill.
-            m_out += "\\fs2\\sl-" + n(twips(std::max(0.2, b.height - 2 * std::max(0.0, pen.width)))) + "\\slmult0";
-            for (const char* name : {"t", "l", "b", "r"})
-                side(name, pen);
-            if (style.fill.isValid())
-                m_out += "\\cbpat" + n(colour(style.fill));
-            m_out += " \\par}\n";
+        case PageBox::Kind::Rectangle:
+            shape(1, b.x, b.y, b.width, b.height, style.fill, FrameSide{style.lineWidth, style.lineColor});
             break;
-        }
         case PageBox::Kind::Picture: {
             if (b.offset == PageDocument::noImage)
                 break;
@@ -215,6 +240,8 @@ private:
     QHash<QString, int> m_fonts;
     QHash<QRgb, int> m_colours;
     QByteArray m_out;
+    QByteArray m_shapes; // the page's drawings, laid on its last paragraph
+    int m_shapeCount = 0;
 };
 
 } // namespace
