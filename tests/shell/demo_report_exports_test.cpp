@@ -161,18 +161,18 @@ std::vector<SheetPage> readSheets(const QString& fods)
         const QStringView name = xml.qualifiedName();
         const QXmlStreamAttributes a = xml.attributes();
         if (name == u"style:style") {
-            styleName = a.value(u"style:name").toString();
-            styleFamily = a.value(u"style:family").toString();
+            styleName = a.value(QLatin1String("style:name")).toString();
+            styleFamily = a.value(QLatin1String("style:family")).toString();
         } else if (name == u"style:table-row-properties") {
-            rowStyles[styleName] = RowStyle{lengthMm(a.value(u"style:row-height").toString()), a.value(u"fo:break-before") == u"page"};
+            rowStyles[styleName] = RowStyle{lengthMm(a.value(QLatin1String("style:row-height")).toString()), a.value(QLatin1String("fo:break-before")) == u"page"};
         } else if (name == u"style:table-cell-properties" && styleFamily == u"table-cell") {
-            cellAligns[styleName] = a.value(u"style:vertical-align").toString();
+            cellAligns[styleName] = a.value(QLatin1String("style:vertical-align")).toString();
         } else if (name == u"table:table") {
             pages.emplace_back();
             pages.back().rowTops.push_back(0);
         } else if (name == u"table:table-row") {
-            const RowStyle style = rowStyles[a.value(u"table:style-name").toString()];
-            const int repeated = std::max(1, a.value(u"table:number-rows-repeated").toInt());
+            const RowStyle style = rowStyles[a.value(QLatin1String("table:style-name")).toString()];
+            const int repeated = std::max(1, a.value(QLatin1String("table:number-rows-repeated")).toInt());
             if (style.pageBreak && pages.back().rowTops.size() > 1) {
                 pages.emplace_back();
                 pages.back().rowTops.push_back(0);
@@ -185,15 +185,15 @@ std::vector<SheetPage> readSheets(const QString& fods)
                 page.rowTops.push_back(page.rowTops.back() + style.height);
         } else if (name == u"table:table-cell") {
             SheetPage& page = pages.back();
-            page.cells.push_back(SheetCell{int(page.rowTops.size()) - 2, std::max(1, a.value(u"table:number-rows-spanned").toInt()),
-                                           QString(), cellAligns[a.value(u"table:style-name").toString()]});
+            page.cells.push_back(SheetCell{int(page.rowTops.size()) - 2, std::max(1, a.value(QLatin1String("table:number-rows-spanned")).toInt()),
+                                           QString(), cellAligns[a.value(QLatin1String("table:style-name")).toString()]});
             cell = &page.cells.back();
             cellDepth = 0;
         } else if (cell && name == u"text:p") {
             if (cellDepth++ > 0)
                 cell->text += u'\n';
         } else if (cell && name == u"text:s") {
-            cell->text += QString(std::max(1, a.value(u"text:c").toInt()), u' ');
+            cell->text += QString(std::max(1, a.value(QLatin1String("text:c")).toInt()), u' ');
         }
     }
     std::erase_if(pages, [](const SheetPage& p) { return p.cells.empty(); });
@@ -306,6 +306,11 @@ protected:
             return;
         project = new TempProject;
         out = new QTemporaryDir;
+        // To look at the exports and their pictures afterwards.
+        if (qEnvironmentVariableIsSet("VARNEL_KEEP_EXPORTS")) {
+            out->setAutoRemove(false);
+            std::printf("exports kept in %s\n", qPrintable(out->path()));
+        }
         copyDemoFiles(*project);
         QDir(project->path()).mkpath(QStringLiteral("pictures"));
         project->write("pictures/pic.frmPlaces.imgLogo.png", demoFile("pictures/pic.frmPlaces.imgLogo.png"));

@@ -31,9 +31,11 @@ QByteArray styles(const PageDocument& doc)
         static const char* valign[] = {"top", "middle", "bottom"};
         static const char* halign[] = {"start", "center", "end", "justify"};
         // Text frames: padding, frame sides and fill of the text style.
-        x += "<style:style style:name=\"g" + n(qsizetype(i)) + "\" style:family=\"graphic\" style:parent-style-name=\"Frame\"><style:graphic-properties" + onPage
+        // No parent style: the office program's own frame style would paint the frame white
+        // over what lies behind it. Without one the frame has a stroke unless told otherwise.
+        x += "<style:style style:name=\"g" + n(qsizetype(i)) + "\" style:family=\"graphic\"><style:graphic-properties" + onPage
              + " fo:padding-left=\"" + mm(textPaddingX) + "\" fo:padding-right=\"" + mm(textPaddingX) + "\" fo:padding-top=\""
-             + mm(textPaddingY) + "\" fo:padding-bottom=\"0mm\" fo:border=\"none\" fo:background-color=\"transparent\" draw:fill=\"none\""
+             + mm(textPaddingY) + "\" fo:padding-bottom=\"0mm\" fo:border=\"none\" draw:stroke=\"none\" fo:background-color=\"transparent\" draw:fill=\"none\""
              + " draw:textarea-vertical-align=\"" + valign[int(t.vAlign)] + "\" style:shadow=\"none\"/></style:style>\n";
         // The fill and each drawn side of a text box: drawings behind its text, the size of the box.
         if (t.background.isValid())
@@ -103,9 +105,11 @@ public:
         m_out += (index == 0 || size != m_lastSize) ? "<text:p text:style-name=\"m" + n(size) + "\">"
                                                     : QByteArray("<text:p text:style-name=\"br\">");
         m_lastSize = size;
-        int z = 0;
+        // Every drawing its own place in the stacking order, in the order the page draws them:
+        // two with one number may be stacked either way.
+        m_z = 0;
         for (const PageBox& b : page->boxes)
-            box(*page, b, z++);
+            box(*page, b);
         m_out += "</text:p>\n";
         m_package.zip() << m_out;
     }
@@ -121,26 +125,26 @@ public:
     }
 
 private:
-    QByteArray place(double x, double y, double w, double h, int z) const
+    QByteArray place(double x, double y, double w, double h)
     {
         return " text:anchor-type=\"paragraph\" svg:x=\"" + mm(x) + "\" svg:y=\"" + mm(y) + "\" svg:width=\"" + mm(w)
-               + "\" svg:height=\"" + mm(h) + "\" draw:z-index=\"" + n(z) + '"';
+               + "\" svg:height=\"" + mm(h) + "\" draw:z-index=\"" + n(m_z++) + '"';
     }
 
-    void line(const QByteArray& style, double x1, double y1, double x2, double y2, int z)
+    void line(const QByteArray& style, double x1, double y1, double x2, double y2)
     {
         m_out += "<draw:line draw:style-name=\"" + style + "\" text:anchor-type=\"paragraph\" svg:x1=\"" + mm(x1) + "\" svg:y1=\""
-                 + mm(y1) + "\" svg:x2=\"" + mm(x2) + "\" svg:y2=\"" + mm(y2) + "\" draw:z-index=\"" + n(z) + "\"><text:p/></draw:line>";
+                 + mm(y1) + "\" svg:x2=\"" + mm(x2) + "\" svg:y2=\"" + mm(y2) + "\" draw:z-index=\"" + n(m_z++) + "\"><text:p/></draw:line>";
     }
 
-    void box(const Page& page, const PageBox& b, int z)
+    void box(const Page& page, const PageBox& b)
     {
         const QByteArray style = n(b.style);
         switch (b.kind) {
         case PageBox::Kind::Text: {
             const TextStyle& t = m_doc.style(b.style).text;
             if (t.background.isValid())
-                m_out += "<draw:rect draw:style-name=\"f" + style + '"' + place(b.x, b.y, b.width, b.height, z) + "/>";
+                m_out += "<draw:rect draw:style-name=\"f" + style + '"' + place(b.x, b.y, b.width, b.height) + "/>";
             const struct {
                 char name;
                 const FrameSide& side;
@@ -151,28 +155,28 @@ private:
                          {'r', t.right, b.x + b.width, b.y, b.x + b.width, b.y + b.height}};
             for (const auto& side : sides)
                 if (side.side.width > 0)
-                    line("s" + style + side.name, side.x1, side.y1, side.x2, side.y2, z);
+                    line("s" + style + side.name, side.x1, side.y1, side.x2, side.y2);
             if (b.length == 0)
                 break;
             const TextFrame f = textFrame(page, b, t);
             const QByteArray paragraph = "<text:p text:style-name=\"p" + style + "\">";
-            m_out += "<draw:frame draw:style-name=\"g" + style + '"' + place(f.rect.x(), f.rect.y(), f.rect.width(), f.rect.height(), z)
+            m_out += "<draw:frame draw:style-name=\"g" + style + '"' + place(f.rect.x(), f.rect.y(), f.rect.width(), f.rect.height())
                      + "><draw:text-box>" + paragraph;
             appendOdfText(m_out, f.text, paragraph);
             m_out += "</text:p></draw:text-box></draw:frame>";
             break;
         }
         case PageBox::Kind::Line:
-            line("d" + style, b.x, b.y, b.x + b.width, b.y + b.height, z);
+            line("d" + style, b.x, b.y, b.x + b.width, b.y + b.height);
             break;
         case PageBox::Kind::Rectangle:
-            m_out += "<draw:rect draw:style-name=\"d" + style + '"' + place(b.x, b.y, b.width, b.height, z) + "/>";
+            m_out += "<draw:rect draw:style-name=\"d" + style + '"' + place(b.x, b.y, b.width, b.height) + "/>";
             break;
         case PageBox::Kind::Picture: {
             if (b.offset == PageDocument::noImage)
                 break;
             const QRectF r = fittedPicture(b.rect(), m_doc.imageSize(b.offset), m_doc.style(b.style).keepAspect);
-            m_out += "<draw:frame draw:style-name=\"pic\"" + place(r.x(), r.y(), r.width(), r.height(), z) + "><draw:image xlink:href=\""
+            m_out += "<draw:frame draw:style-name=\"pic\"" + place(r.x(), r.y(), r.width(), r.height()) + "><draw:image xlink:href=\""
                      + m_package.picture(m_doc, b.offset)
                      + "\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame>";
             break;
@@ -180,9 +184,9 @@ private:
         case PageBox::Kind::CheckBox: {
             const double side = std::min(b.width, b.height);
             const double x = b.x + (b.width - side) / 2, y = b.y + (b.height - side) / 2;
-            m_out += "<draw:rect draw:style-name=\"d" + style + '"' + place(x, y, side, side, z) + "/>";
+            m_out += "<draw:rect draw:style-name=\"d" + style + '"' + place(x, y, side, side) + "/>";
             if (b.checked)
-                m_out += "<draw:polyline draw:style-name=\"d" + style + '"' + place(x, y, side, side, z)
+                m_out += "<draw:polyline draw:style-name=\"d" + style + '"' + place(x, y, side, side)
                          + " svg:viewBox=\"0 0 100 100\" draw:points=\"20,55 42,78 80,25\"/>";
             break;
         }
@@ -215,6 +219,7 @@ private:
     OdfPackage m_package;
     std::vector<QSizeF> m_sizes;
     int m_lastSize = -1;
+    int m_z = 0;
     QByteArray m_out;
 };
 

@@ -127,9 +127,12 @@ private:
                  + "\\absh-" + n(std::max<qint64>(1, twips(h))) + "\\dfrmtxtx0\\dfrmtxty0\\wrapthrough";
     }
 
-    // A drawing at its place on the page behind the texts: a rectangle (type 1) or a line
-    // (type 20) from its top left to its bottom right corner, or up when rising.
-    void shape(int type, double x, double y, double w, double h, const QColor& fill, const FrameSide& pen, bool rising = false)
+    // A drawing at its place on the page, over those before it: a rectangle (type 1), a line
+    // (type 20) from its top left to its bottom right corner (or up when rising), or a text box
+    // (type 202) holding a paragraph. Text boxes rather than frames hold the texts: the word
+    // processors paint a frame white over whatever lies behind it, a text box is clear.
+    void shape(int type, double x, double y, double w, double h, const QColor& fill, const FrameSide& pen, bool rising = false,
+               const QByteArray& paragraph = QByteArray())
     {
         auto property = [&](const char* name, qint64 value) {
             m_shapes += QByteArray("{\\sp{\\sn ") + name + "}{\\sv " + n(value) + "}}";
@@ -137,7 +140,7 @@ private:
         auto bgr = [](const QColor& c) { return qint64(c.red()) | qint64(c.green()) << 8 | qint64(c.blue()) << 16; };
         m_shapes += "{\\shp{\\*\\shpinst\\shpleft" + n(twips(x)) + "\\shptop" + n(twips(y)) + "\\shpright" + n(twips(x + w))
                     + "\\shpbottom" + n(twips(y + h)) + "\\shpfhdr0\\shpbxpage\\shpbxignore\\shpbypage\\shpbyignore\\shpwr3\\shpwrk0"
-                    + "\\shpfblwtxt1\\shpz" + n(m_shapeCount) + "\\shplid" + n(1025 + m_shapeCount);
+                    + "\\shpfblwtxt0\\shpz" + n(m_shapeCount) + "\\shplid" + n(1025 + m_shapeCount);
         ++m_shapeCount;
         property("shapeType", type);
         if (rising)
@@ -150,7 +153,12 @@ private:
             property("lineColor", bgr(pen.color));
             property("lineWidth", std::llround(pen.width * 36000)); // EMU
         }
-        property("fBehindDocument", 1);
+        if (!paragraph.isEmpty()) {
+            for (const char* inset : {"dxTextLeft", "dyTextTop", "dxTextRight", "dyTextBottom"})
+                property(inset, 0);
+            property("fFitShapeToText", 0);
+            m_shapes += "{\\shptxt " + paragraph + '}';
+        }
         m_shapes += "}}\n";
     }
 
@@ -168,7 +176,7 @@ private:
         const TextStyle& t = style.text;
         switch (b.kind) {
         case PageBox::Kind::Text: {
-            // Fill and frame sides are drawings behind the text, the full size of the box.
+            // Fill and frame sides are drawings under the text, the full size of the box.
             if (t.background.isValid())
                 shape(1, b.x, b.y, b.width, b.height, t.background, FrameSide{});
             if (t.top.width > 0)
@@ -182,22 +190,23 @@ private:
             if (b.length == 0)
                 break;
             const TextFrame f = textFrame(page, b, t);
-            frame(f.rect.x(), f.rect.y(), f.rect.width(), f.rect.height());
             static const char* align[] = {"\\ql", "\\qc", "\\qr", "\\ql"};
-            m_out += align[int(t.hAlign)];
-            m_out += "\\li" + n(twips(b.x + textPaddingX - f.rect.left())) + "\\ri" + n(twips(f.rect.right() - b.x - b.width + textPaddingX))
-                     + "\\sb" + n(twips(f.top));
-            m_out += "\\f" + n(m_fonts.value(t.font.family, 0)) + "\\fs" + n(std::max<qint64>(2, std::llround(t.font.size * 2)))
-                     + "\\cf" + n(colour(t.color));
+            QByteArray paragraph = "\\pard\\plain";
+            paragraph += align[int(t.hAlign)];
+            // The frame meets the box on the side the text is aligned to: the padding is the box's.
+            paragraph += "\\li" + n(twips(textPaddingX)) + "\\ri" + n(twips(textPaddingX)) + "\\sb" + n(twips(f.top));
+            paragraph += "\\f" + n(m_fonts.value(t.font.family, 0)) + "\\fs" + n(std::max<qint64>(2, std::llround(t.font.size * 2)))
+                         + "\\cf" + n(colour(t.color));
             if (t.font.bold)
-                m_out += "\\b";
+                paragraph += "\\b";
             if (t.font.italic)
-                m_out += "\\i";
+                paragraph += "\\i";
             if (t.font.underline)
-                m_out += "\\ul";
-            m_out += ' ';
-            appendRtfText(m_out, f.text);
-            m_out += "\\par}\n";
+                paragraph += "\\ul";
+            paragraph += ' ';
+            appendRtfText(paragraph, f.text);
+            paragraph += "\\par";
+            shape(202, f.rect.x(), f.rect.y(), f.rect.width(), f.rect.height(), QColor(), FrameSide{}, false, paragraph);
             break;
         }
         case PageBox::Kind::Line: {
