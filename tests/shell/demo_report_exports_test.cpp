@@ -148,13 +148,18 @@ std::vector<SheetPage> readSheets(const QString& fods)
     QString styleName, styleFamily;
     QXmlStreamReader xml(&file);
     SheetCell* cell = nullptr;
-    int cellDepth = 0;
+    int cellDepth = 0; // paragraphs of the cell so far
+    bool inParagraph = false;
+    std::vector<QString> columnStyles;
+    int column = 0;
     while (!xml.atEnd()) {
         xml.readNext();
         if (xml.isEndElement() && xml.qualifiedName() == u"table:table-cell")
             cell = nullptr;
+        if (xml.isEndElement() && xml.qualifiedName() == u"text:p")
+            inParagraph = false;
         if (!xml.isStartElement()) {
-            if (cell && xml.isCharacters())
+            if (cell && inParagraph && xml.isCharacters())
                 cell->text += xml.text();
             continue;
         }
@@ -170,7 +175,16 @@ std::vector<SheetPage> readSheets(const QString& fods)
         } else if (name == u"table:table") {
             pages.emplace_back();
             pages.back().rowTops.push_back(0);
+            columnStyles.clear();
+        } else if (name == u"table:table-column") {
+            // A cell of the column's own style names none.
+            const int repeated = std::min(1024, std::max(1, a.value(QLatin1String("table:number-columns-repeated")).toInt()));
+            for (int k = 0; k < repeated; ++k)
+                columnStyles.push_back(a.value(QLatin1String("table:default-cell-style-name")).toString());
+        } else if (name == u"table:covered-table-cell") {
+            column += std::max(1, a.value(QLatin1String("table:number-columns-repeated")).toInt());
         } else if (name == u"table:table-row") {
+            column = 0;
             const RowStyle style = rowStyles[a.value(QLatin1String("table:style-name")).toString()];
             const int repeated = std::max(1, a.value(QLatin1String("table:number-rows-repeated")).toInt());
             if (style.pageBreak && pages.back().rowTops.size() > 1) {
@@ -185,11 +199,16 @@ std::vector<SheetPage> readSheets(const QString& fods)
                 page.rowTops.push_back(page.rowTops.back() + style.height);
         } else if (name == u"table:table-cell") {
             SheetPage& page = pages.back();
+            QString style = a.value(QLatin1String("table:style-name")).toString();
+            if (style.isEmpty() && size_t(column) < columnStyles.size())
+                style = columnStyles[size_t(column)];
+            column += std::max(1, a.value(QLatin1String("table:number-columns-repeated")).toInt());
             page.cells.push_back(SheetCell{int(page.rowTops.size()) - 2, std::max(1, a.value(QLatin1String("table:number-rows-spanned")).toInt()),
-                                           QString(), cellAligns[a.value(QLatin1String("table:style-name")).toString()]});
+                                           QString(), cellAligns[style]});
             cell = &page.cells.back();
             cellDepth = 0;
         } else if (cell && name == u"text:p") {
+            inParagraph = true;
             if (cellDepth++ > 0)
                 cell->text += u'\n';
         } else if (cell && name == u"text:s") {

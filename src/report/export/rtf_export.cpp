@@ -234,11 +234,15 @@ private:
             break;
         }
         case PageBox::Kind::CheckBox: {
-            frame(b.x, b.y, b.width, b.height);
+            // A square and, when ticked, a tick of two strokes, drawn as the page draws them.
             const double side = std::min(b.width, b.height);
-            m_out += "\\qc\\f0\\fs" + n(std::max<qint64>(2, std::llround(side / 25.4 * 72 * 2))) + "\\cf" + n(colour(style.lineColor)) + ' ';
-            appendRtfText(m_out, checkBoxText(b.checked));
-            m_out += "\\par}\n";
+            const double x = b.x + (b.width - side) / 2, y = b.y + (b.height - side) / 2;
+            shape(1, x, y, side, side, QColor(), FrameSide{style.lineWidth, style.lineColor});
+            if (b.checked) {
+                const FrameSide tick{std::max(style.lineWidth * 1.5, 0.3), style.lineColor};
+                shape(20, x + side * 0.2, y + side * 0.55, side * 0.22, side * 0.23, QColor(), tick);
+                shape(20, x + side * 0.42, y + side * 0.25, side * 0.38, side * 0.53, QColor(), tick, true);
+            }
             break;
         }
         }
