@@ -132,7 +132,7 @@ private:
     // (type 202) holding a paragraph. Text boxes rather than frames hold the texts: the word
     // processors paint a frame white over whatever lies behind it, a text box is clear.
     void shape(int type, double x, double y, double w, double h, const QColor& fill, const FrameSide& pen, bool rising = false,
-               const QByteArray& paragraph = QByteArray())
+               const QByteArray& paragraph = QByteArray(), double textTop = 0)
     {
         auto property = [&](const char* name, qint64 value) {
             m_shapes += QByteArray("{\\sp{\\sn ") + name + "}{\\sv " + n(value) + "}}";
@@ -154,8 +154,10 @@ private:
             property("lineWidth", std::llround(pen.width * 36000)); // EMU
         }
         if (!paragraph.isEmpty()) {
-            for (const char* inset : {"dxTextLeft", "dyTextTop", "dxTextRight", "dyTextBottom"})
+            // The text starts where the page has it: below the top by its padding and alignment.
+            for (const char* inset : {"dxTextLeft", "dxTextRight", "dyTextBottom"})
                 property(inset, 0);
+            property("dyTextTop", std::llround(textTop * 36000));
             property("fFitShapeToText", 0);
             m_shapes += "{\\shptxt " + paragraph + '}';
         }
@@ -194,7 +196,7 @@ private:
             QByteArray paragraph = "\\pard\\plain";
             paragraph += align[int(t.hAlign)];
             // The frame meets the box on the side the text is aligned to: the padding is the box's.
-            paragraph += "\\li" + n(twips(textPaddingX)) + "\\ri" + n(twips(textPaddingX)) + "\\sb" + n(twips(f.top));
+            paragraph += "\\li" + n(twips(textPaddingX)) + "\\ri" + n(twips(textPaddingX));
             paragraph += "\\f" + n(m_fonts.value(t.font.family, 0)) + "\\fs" + n(std::max<qint64>(2, std::llround(t.font.size * 2)))
                          + "\\cf" + n(colour(t.color));
             if (t.font.bold)
@@ -206,7 +208,7 @@ private:
             paragraph += ' ';
             appendRtfText(paragraph, f.text);
             paragraph += "\\par";
-            shape(202, f.rect.x(), f.rect.y(), f.rect.width(), f.rect.height(), QColor(), FrameSide{}, false, paragraph);
+            shape(202, f.rect.x(), f.rect.y(), f.rect.width(), f.rect.height(), QColor(), FrameSide{}, false, paragraph, f.top);
             break;
         }
         case PageBox::Kind::Line: {

@@ -9,7 +9,18 @@ TextFrame textFrame(const Page& page, const PageBox& box, const TextStyle& style
     const QFont font = reportFont(style.font);
     const QStringView text = page.text(box);
     TextFrame frame;
-    frame.text = textLines(text, style, font, box.width).join(u'\n');
+    QStringList lines = textLines(text, style, font, box.width);
+    // Spaces that start or end a line move it on the page (texts padded to line up): a word
+    // processor lets spaces at a line's end hang past the margin and gives those at its start
+    // widths of its own, so they become fixed spaces, which count as the page counts them.
+    for (QString& line : lines) {
+        for (qsizetype i = 0; i < line.size() && line[i] == u' '; ++i)
+            line[i] = QChar(0x00A0);
+        if (style.hAlign == HAlign::Right || style.hAlign == HAlign::Center)
+            for (qsizetype i = line.size(); i > 0 && line[i - 1] == u' '; --i)
+                line[i - 1] = QChar(0x00A0);
+    }
+    frame.text = lines.join(u'\n');
 
     // Half the box again and a little more is room enough for any font that is not wildly off.
     const double slack = box.width * 0.5 + 5;
