@@ -164,14 +164,6 @@ private:
         m_shapes += "}}\n";
     }
 
-    void side(const char* name, const FrameSide& s)
-    {
-        if (s.width <= 0)
-            return;
-        m_out += QByteArray("\\brdr") + name + "\\brdrs\\brdrw" + n(std::clamp<qint64>(twips(s.width), 2, 75)) + "\\brsp0\\brdrcf"
-                 + n(colour(s.color));
-    }
-
     void box(const Page& page, const PageBox& b)
     {
         const BoxStyle& style = m_doc.style(b.style);
