@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QTime>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -468,13 +469,20 @@ struct DateTextFormatter::Remembered {
     static constexpr int ShortestStored = 8;
     static constexpr int LongestStored = 23;
     static constexpr int LongestText = 48;
-    static constexpr int SlotBits = 10;
+    // Room for thousands of different days. The slots come zeroed from the system, so that
+    // only those in use take memory: a short column touches few of them.
+    static constexpr int SlotBits = 13;
 
     char stored[LongestStored];
-    quint8 storedLength = 0; // 0: the slot is free
-    quint8 textLength = 0;
+    quint8 storedLength; // 0: the slot is free
+    quint8 textLength;
     char text[LongestText];
 };
+
+void DateTextFormatter::FreeRemembered::operator()(Remembered* remembered) const
+{
+    std::free(remembered);
+}
 
 namespace {
 quint64 load8(const char* bytes)
@@ -498,9 +506,12 @@ bool DateTextFormatter::recall(const char* stored, int length, ByteBuffer& out, 
                          ^ load8(stored + length - 8) * 0xC2B2AE3D27D4EB4FULL
                          ^ (length >= 16 ? load8(stored + 8) : 0) * 0x165667B19E3779F9ULL
                          ^ quint64(length);
-    if (!m_remembered)
-        m_remembered.reset(new Remembered[size_t(1) << R::SlotBits]);
-    Remembered& r = m_remembered[hash >> (64 - R::SlotBits)];
+    if (!m_remembered) {
+        m_remembered.reset(static_cast<Remembered*>(std::calloc(size_t(1) << R::SlotBits, sizeof(Remembered))));
+        if (!m_remembered)
+            return false;
+    }
+    Remembered& r = m_remembered.get()[hash >> (64 - R::SlotBits)];
     if (r.storedLength == length && std::memcmp(r.stored, stored, size_t(length)) == 0) {
         appendBytes(out, r.text, r.textLength);
         return true;
