@@ -118,6 +118,7 @@ void run(const BatchOptions& options)
     SqlStatement statement = db.prepare(AuthorSql(db, sql));
     data.setResult(statement);
     report.addDataset(&data);
+    report.setSubreportSource([&db](const QString& query) { return db.prepareBound(AuthorSql(db, query)); });
     report.prepare(true);
 
     filter->setFileName(options.output);

@@ -6,12 +6,15 @@
 #include "report/engine/compiled_text.h"
 #include "report/engine/dataset.h"
 #include "report/engine/page_document.h"
+#include "report/engine/subreport.h"
 #include "report/engine/template.h"
 #include "report/engine/text_layout.h"
 
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -35,9 +38,24 @@ struct CompiledObject {
     bool stretches = false;        // its bottom follows the band's when the band grows
 };
 
+struct CompiledSubreport;
+
 struct CompiledBand {
     const Band* band = nullptr;
     std::vector<CompiledObject> objects;
+    std::vector<std::unique_ptr<CompiledSubreport>> subreports; // top to bottom
+};
+
+// A sub-report ready to run: its rows, the expressions of its bands compiled over them, and its
+// own totals (over its rows for one outer row).
+struct CompiledSubreport {
+    const ReportObject* source = nullptr;
+    std::unique_ptr<SubreportData> data;
+    std::unique_ptr<ExpressionCompiler> compiler;
+    std::optional<CompiledBand> header, detail, footer;
+    std::vector<AggregateSlot> aggregateSlots;
+    std::vector<Expression> slotArguments;
+    Accumulators current;
 };
 
 struct DeferredState {
@@ -90,6 +108,9 @@ struct BandImage {
     QString texts;
     std::vector<PendingText> pending;
     std::vector<PageValue> values;
+    // The bands that come after this one and before the next: the rows of the sub-reports
+    // standing in it, with the parts of the band below each of them.
+    std::vector<BandImage> following;
 
     void clear()
     {
@@ -99,6 +120,52 @@ struct BandImage {
         texts.clear();
         pending.clear();
         values.clear();
+        following.clear();
+    }
+
+    double totalHeight() const
+    {
+        double h = height;
+        for (const BandImage& f : following)
+            h += f.height;
+        return h;
+    }
+
+    // The boxes chosen, moved up by dy, with their texts and values.
+    BandImage part(const std::function<bool(const PageBox&)>& take, float dy, double partHeight) const
+    {
+        BandImage out;
+        out.height = std::max(0.0, partHeight);
+        out.isRow = isRow;
+        std::vector<quint32> index(boxes.size(), ~0u);
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            if (!take(boxes[i]))
+                continue;
+            PageBox box = boxes[i];
+            box.y -= dy;
+            if (box.kind == PageBox::Kind::Text) {
+                const QString text = texts.mid(box.offset, box.length);
+                box.offset = quint32(out.texts.size());
+                out.texts += text;
+            }
+            index[i] = quint32(out.boxes.size());
+            out.boxes.push_back(box);
+        }
+        for (const PendingText& p : pending)
+            if (index[p.box] != ~0u)
+                out.pending.push_back(PendingText{index[p.box], p.object, p.state});
+        for (PageValue v : values)
+            if (index[v.box] != ~0u) {
+                v.box = index[v.box];
+                out.values.push_back(v);
+            }
+        return out;
+    }
+
+    void moveRight(float dx)
+    {
+        for (PageBox& box : boxes)
+            box.x += dx;
     }
 };
 
@@ -123,6 +190,12 @@ QString bandName(const Band& band, int group)
     return QString();
 }
 
+// What a sub-report swaps in for the outer report's while its rows are made.
+struct LevelState {
+    EvalContext ctx;
+    qint64 detailLine = 0;
+};
+
 } // namespace
 
 struct ReportFiller::Impl {
@@ -133,6 +206,9 @@ struct ReportFiller::Impl {
     QDateTime now = QDateTime::currentDateTime();
     QString pictureFolder = ExeFolder();
     ExpressionCompiler compiler;
+    ExpressionCompiler* compiling = &compiler; // the sub-report's while its bands are compiled
+    SubreportStatementSource subreportSource;
+    QStringList subreportPath; // the sub-reports being compiled, outermost first
 
     std::optional<CompiledBand> title, pageHeader, detail, pageFooter, summary;
     std::vector<std::optional<CompiledBand>> headers, footers;
@@ -166,9 +242,12 @@ struct ReportFiller::Impl {
     {
     }
 
-    [[noreturn]] void fail(const QString& where, const FormatError& error) const
+    [[noreturn]] void fail(const QString& where, const VarnelError& error) const
     {
-        throw FormatError(Lang.caption("Report template \"%1\", %2: %3").arg(templateName, where, error.message()));
+        QString place = where;
+        for (auto sub = subreportPath.crbegin(); sub != subreportPath.crend(); ++sub)
+            place += Lang.caption(" of the sub-report \"%1\"").arg(*sub);
+        throw FormatError(Lang.caption("Report template \"%1\", %2: %3").arg(templateName, place, error.message()));
     }
 
     // ------------------------------------------------------------ compiling
@@ -206,15 +285,56 @@ struct ReportFiller::Impl {
             return;
         into.emplace();
         into->band = &*band;
-        compiler.setDefaultScope(scope);
+        compiling->setDefaultScope(scope);
         for (const ReportObject& o : band->objects) {
             try {
-                into->objects.push_back(compileObject(*band, o));
+                if (o.kind == ObjectKind::Subreport)
+                    into->subreports.push_back(compileSubreport(*band, o));
+                else
+                    into->objects.push_back(compileObject(*band, o));
+                compiling->setDefaultScope(scope);
             } catch (const FormatError& e) {
+                if (o.kind == ObjectKind::Subreport && e.message().startsWith(Lang.caption("Report template \"%1\"").arg(templateName)))
+                    throw;
                 const QString object = o.name.isEmpty() ? QString() : Lang.caption(", object \"%1\"").arg(o.name);
                 fail(bandName(*band, group) + object, e);
+            } catch (const DatabaseError& e) {
+                fail(bandName(*band, group) + Lang.caption(", object \"%1\"").arg(o.name), e);
             }
         }
+        std::sort(into->subreports.begin(), into->subreports.end(),
+                  [](const auto& a, const auto& b) { return a->source->rect.y() < b->source->rect.y(); });
+    }
+
+    // Sub-reports stand where rows are laid out; each level runs a statement per outer row.
+    std::unique_ptr<CompiledSubreport> compileSubreport(const Band& band, const ReportObject& o)
+    {
+        if (band.kind == BandKind::PageHeader || band.kind == BandKind::PageFooter)
+            throw FormatError(Lang.caption("a sub-report cannot stand in the page header or footer"));
+        if (!o.subreport)
+            throw FormatError(Lang.caption("the sub-report \"%1\" has no query").arg(o.name));
+        if (subreportPath.size() >= ReportTemplateFormat::maxSubreportDepth)
+            throw FormatError(Lang.caption("sub-reports nest more than %1 deep").arg(ReportTemplateFormat::maxSubreportDepth));
+        if (!subreportSource)
+            throw FormatError(Lang.caption("the sub-report \"%1\" needs the database, and there is none here").arg(o.name));
+        auto sub = std::make_unique<CompiledSubreport>();
+        sub->source = &o;
+        sub->data = std::make_unique<SubreportData>(o, subreportSource);
+        sub->data->compileParameters(*compiling);
+        sub->compiler = std::make_unique<ExpressionCompiler>(&sub->data->rows(), QStringList());
+        ExpressionCompiler* outer = compiling;
+        compiling = sub->compiler.get();
+        subreportPath.append(o.name);
+        const Subreport& s = *o.subreport;
+        compileBand(s.header, sub->header, -1, -1);
+        compileBand(s.detail, sub->detail, -1, -1);
+        compileBand(s.footer, sub->footer, -1, -1);
+        subreportPath.removeLast();
+        compiling = outer;
+        sub->aggregateSlots = sub->compiler->aggregates();
+        for (const AggregateSlot& slot : sub->aggregateSlots)
+            sub->slotArguments.emplace_back(slot.argument);
+        return sub;
     }
 
     CompiledObject compileObject(const Band& band, const ReportObject& o)
@@ -227,7 +347,7 @@ struct ReportFiller::Impl {
         switch (o.kind) {
         case ObjectKind::Text: {
             c.format = DisplayFormat(o.format);
-            c.text = CompiledText(o.text, c.format, compiler);
+            c.text = CompiledText(o.text, c.format, *compiling);
             c.sole = c.text.soleExpression() != nullptr;
             c.formatIndex = doc->addFormat(c.format);
             const bool headerOfScope = band.kind == BandKind::ReportTitle || band.kind == BandKind::GroupHeader;
@@ -242,10 +362,10 @@ struct ReportFiller::Impl {
             if (!o.file.isEmpty())
                 c.fileImage = loadPictureFile(o);
             else
-                c.value = Expression(compiler.compile(o.text));
+                c.value = Expression(compiling->compile(o.text));
             break;
         case ObjectKind::CheckBox:
-            c.value = Expression(compiler.compile(o.text));
+            c.value = Expression(compiling->compile(o.text));
             break;
         default:
             break;
@@ -287,6 +407,93 @@ struct ReportFiller::Impl {
         }
         if (out.height > band.band->height + 0.001)
             stretch(band, out);
+        if (!band.subreports.empty())
+            splitAtSubreports(band, out);
+    }
+
+    // ------------------------------------------------------------ sub-reports
+
+    // The band down to its first sub-report stays in out; the rows of each sub-report and the
+    // part of the band below it follow, so that they break pages like any rows.
+    void splitAtSubreports(const CompiledBand& band, BandImage& out)
+    {
+        const auto& subs = band.subreports;
+        std::vector<BandImage> following;
+        for (size_t k = 0; k < subs.size(); ++k) {
+            const QRectF rect = subs[k]->source->rect;
+            const double produced = runSubreport(*subs[k], float(rect.x()), following);
+            if (produced < rect.height())
+                following.emplace_back().height = rect.height() - produced;
+            const double from = rect.bottom();
+            const double to = k + 1 < subs.size() ? subs[k + 1]->source->rect.y() : out.height;
+            const double next = k + 1 < subs.size() ? subs[k + 1]->source->rect.bottom() : HUGE_VAL;
+            following.push_back(out.part([&](const PageBox& b) { return b.y >= from && b.y < next; },
+                                         float(from), to - from));
+        }
+        const double first = subs.front()->source->rect.bottom();
+        BandImage head = out.part([&](const PageBox& b) { return b.y < first; }, 0, subs.front()->source->rect.y());
+        head.isRow = false;
+        head.following = std::move(following);
+        out = std::move(head);
+    }
+
+    // Makes the bands of a sub-report for the outer row of ctx; their total height.
+    double runSubreport(CompiledSubreport& sub, float dx, std::vector<BandImage>& into)
+    {
+        sub.data->run(ctx);
+        const ReportDataset& rows = sub.data->rows();
+        LevelState level;
+        level.ctx.data = &rows;
+        level.ctx.now = now;
+        level.ctx.aggregates = &current;
+        // The sub-report's level for the bands it makes; the outer one back whatever happens.
+        auto swapLevel = [&] {
+            std::swap(ctx, level.ctx);
+            std::swap(detailLine, level.detailLine);
+            std::swap(current, sub.current);
+            std::swap(aggregateSlots, sub.aggregateSlots);
+            std::swap(slotArguments, sub.slotArguments);
+        };
+        swapLevel();
+        const struct Restore {
+            std::function<void()> back;
+            ~Restore() { back(); }
+        } restore{swapLevel};
+
+        current.assign(aggregateSlots.size(), nullptr);
+        resetScope(-1);
+        double height = 0;
+        auto add = [&](const std::optional<CompiledBand>& b, bool row) {
+            if (!b)
+                return;
+            BandImage image;
+            make(*b, image);
+            image.isRow = row;
+            std::vector<BandImage> nested = std::move(image.following);
+            image.following.clear();
+            image.moveRight(dx);
+            height += image.height;
+            into.push_back(std::move(image));
+            for (BandImage& n : nested) {
+                n.moveRight(dx);
+                height += n.height;
+                into.push_back(std::move(n));
+            }
+        };
+        const qsizetype count = rows.rowCount();
+        ctx.row = count > 0 ? 0 : -1;
+        ctx.line = 1;
+        add(sub.header, false);
+        for (qsizetype r = 0; r < count; ++r) {
+            ctx.row = r;
+            accumulate();
+            ctx.line = r + 1;
+            add(sub.detail, true);
+        }
+        ctx.row = count > 0 ? count - 1 : -1;
+        ctx.line = 1;
+        add(sub.footer, true);
+        return height;
     }
 
     void makeText(const CompiledObject& o, PageBox& box, BandImage& out)
@@ -408,11 +615,21 @@ struct ReportFiller::Impl {
     {
         if (recording >= 0) {
             recorded.push_back(image);
-            recordedHeight += image.height;
+            recordedHeight += image.totalHeight();
             if (recordedHeight > contentBottom - report.page.marginTop)
                 flushRecorded(false);
             return;
         }
+        if (image.following.empty())
+            return placeOne(image, keepWith);
+        // A band is not left alone at the foot of a page without the first row of its sub-report.
+        placeOne(image, keepWith + image.following.front().height);
+        for (const BandImage& f : image.following)
+            placeOne(f);
+    }
+
+    void placeOne(const BandImage& image, double keepWith = 0)
+    {
         if (pageHasBody && y + image.height + keepWith > contentBottom)
             newPage();
         placeNow(image);
@@ -637,9 +854,11 @@ struct ReportFiller::Impl {
     }
 };
 
-ReportFiller::ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName)
+ReportFiller::ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName,
+                           SubreportStatementSource subreports)
     : d(std::make_unique<Impl>(report, data, templateName))
 {
+    d->subreportSource = std::move(subreports);
     d->compile();
 }
 

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <algorithm>
 #include <cctype>
 
 double PageSetup::pageWidth() const
@@ -59,7 +60,7 @@ const Names hAligns[] = {{"left", int(HAlign::Left)}, {"center", int(HAlign::Cen
 const Names vAligns[] = {{"top", int(VAlign::Top)}, {"middle", int(VAlign::Middle)}, {"bottom", int(VAlign::Bottom)}};
 const Names objectKinds[] = {{"text", int(ObjectKind::Text)}, {"line", int(ObjectKind::Line)},
                              {"rectangle", int(ObjectKind::Rectangle)}, {"picture", int(ObjectKind::Picture)},
-                             {"checkbox", int(ObjectKind::CheckBox)}};
+                             {"checkbox", int(ObjectKind::CheckBox)}, {"subreport", int(ObjectKind::Subreport)}};
 const Names topBands[] = {{"title", int(BandKind::ReportTitle)}, {"page-header", int(BandKind::PageHeader)},
                           {"detail", int(BandKind::Detail)}, {"page-footer", int(BandKind::PageFooter)},
                           {"summary", int(BandKind::Summary)}};
@@ -410,6 +411,9 @@ private:
         case ObjectKind::CheckBox:
             allowAttributes({u"name", u"x", u"y", u"width", u"height", u"value", u"line-width", u"color"});
             break;
+        case ObjectKind::Subreport:
+            allowAttributes({u"name", u"x", u"y", u"width", u"height"});
+            break;
         }
         o.name = text(u"name");
         o.rect = QRectF(length(u"x", 0), length(u"y", 0), length(u"width", 0), length(u"height", 0));
@@ -425,10 +429,62 @@ private:
         if (o.kind == ObjectKind::Text) {
             readTextStyle(o);
             o.text = readText();
+        } else if (o.kind == ObjectKind::Subreport) {
+            readSubreport(o);
         } else if (nextChild()) {
             fail(Lang.caption("unknown element <%1> in an object").arg(m_xml.name()));
         }
         return o;
+    }
+
+    void readSubreport(ReportObject& o)
+    {
+        if (!isIdentifier(o.name))
+            fail(Lang.caption("a <subreport> needs a name of letters, digits and _ that its texts call its data by"));
+        if (m_subreportDepth >= ReportTemplateFormat::maxSubreportDepth)
+            fail(Lang.caption("sub-reports nest more than %1 deep").arg(ReportTemplateFormat::maxSubreportDepth));
+        ++m_subreportDepth;
+        Subreport& sub = o.subreport.emplace();
+        bool seenQuery = false;
+        while (nextChild()) {
+            const auto name = m_xml.name();
+            if (name == u"query") {
+                once(seenQuery);
+                allowAttributes({});
+                sub.query = readText();
+            } else if (name == u"parameter") {
+                allowAttributes({u"name", u"value"});
+                SubreportParameter p{text(u"name"), text(u"value")};
+                if (!isIdentifier(p.name) || p.value.trimmed().isEmpty())
+                    fail(Lang.caption("a <parameter> needs a name of letters, digits and _ and a value"));
+                for (const SubreportParameter& other : sub.parameters)
+                    if (other.name.compare(p.name, Qt::CaseInsensitive) == 0)
+                        fail(Lang.caption("the parameter \"%1\" stands twice").arg(p.name));
+                sub.parameters.push_back(p);
+                if (nextChild())
+                    fail(Lang.caption("unknown element <%1> in <parameter>").arg(m_xml.name()));
+            } else if (name == u"header" || name == u"detail" || name == u"footer") {
+                const BandKind kind = name == u"header" ? BandKind::GroupHeader
+                                      : name == u"detail" ? BandKind::Detail : BandKind::GroupFooter;
+                std::optional<Band>& slot = kind == BandKind::GroupHeader ? sub.header
+                                            : kind == BandKind::Detail ? sub.detail : sub.footer;
+                if (slot)
+                    fail(Lang.caption("<%1> stands twice").arg(name));
+                slot = readBand(kind);
+            } else {
+                fail(Lang.caption("unknown element <%1> in <subreport>").arg(name));
+            }
+        }
+        --m_subreportDepth;
+        if (sub.query.trimmed().isEmpty())
+            fail(Lang.caption("the sub-report \"%1\" has no query").arg(o.name));
+    }
+
+    static bool isIdentifier(const QString& name)
+    {
+        if (name.isEmpty() || name.front().isDigit())
+            return false;
+        return std::all_of(name.begin(), name.end(), [](QChar c) { return c.isLetterOrNumber() || c == u'_'; });
     }
 
     int kindOf(QStringView name) const
@@ -465,6 +521,7 @@ private:
     QXmlStreamReader m_xml;
     QString m_source;
     ReportTemplate m_report;
+    int m_subreportDepth = 0;
 };
 
 class Writer {
@@ -566,12 +623,17 @@ private:
         if (!band)
             return;
         m_xml.writeStartElement(bandElement(band->kind));
-        m_xml.writeAttribute(QStringLiteral("height"), number(band->height));
-        flag(QStringLiteral("can-grow"), band->canGrow, false);
-        flag(QStringLiteral("keep-together"), band->keepTogether, false);
-        for (const ReportObject& o : band->objects)
-            writeObject(o);
+        writeBandBody(*band);
         m_xml.writeEndElement();
+    }
+
+    void writeBandBody(const Band& band)
+    {
+        m_xml.writeAttribute(QStringLiteral("height"), number(band.height));
+        flag(QStringLiteral("can-grow"), band.canGrow, false);
+        flag(QStringLiteral("keep-together"), band.keepTogether, false);
+        for (const ReportObject& o : band.objects)
+            writeObject(o);
     }
 
     void writeObject(const ReportObject& o)
@@ -603,7 +665,34 @@ private:
             if (o.kind == ObjectKind::Rectangle)
                 color(QStringLiteral("fill"), o.fill, QColor());
             break;
+        case ObjectKind::Subreport:
+            if (o.subreport)
+                writeSubreport(*o.subreport);
+            break;
         }
+        m_xml.writeEndElement();
+    }
+
+    void writeSubreport(const Subreport& sub)
+    {
+        m_xml.writeTextElement(QStringLiteral("query"), sub.query);
+        for (const SubreportParameter& p : sub.parameters) {
+            m_xml.writeStartElement(QStringLiteral("parameter"));
+            m_xml.writeAttribute(QStringLiteral("name"), p.name);
+            m_xml.writeAttribute(QStringLiteral("value"), p.value);
+            m_xml.writeEndElement();
+        }
+        writeSubBand(sub.header, QStringLiteral("header"));
+        writeSubBand(sub.detail, QStringLiteral("detail"));
+        writeSubBand(sub.footer, QStringLiteral("footer"));
+    }
+
+    void writeSubBand(const std::optional<Band>& band, const QString& element)
+    {
+        if (!band)
+            return;
+        m_xml.writeStartElement(element);
+        writeBandBody(*band);
         m_xml.writeEndElement();
     }
 

@@ -4,6 +4,7 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -39,7 +40,38 @@ struct TextStyle {
     bool operator==(const TextStyle&) const = default;
 };
 
-enum class ObjectKind { Text, Line, Rectangle, Picture, CheckBox };
+enum class ObjectKind { Text, Line, Rectangle, Picture, CheckBox, Subreport };
+
+// A value held through a pointer, so that a type may hold itself (a sub-report's bands hold
+// objects); copied and compared by what it holds.
+template <class T>
+class Boxed {
+public:
+    Boxed() = default;
+    Boxed(const Boxed& other) : m_value(other.m_value ? std::make_unique<T>(*other.m_value) : nullptr) {}
+    Boxed(Boxed&&) noexcept = default;
+    Boxed& operator=(const Boxed& other)
+    {
+        if (this != &other)
+            m_value = other.m_value ? std::make_unique<T>(*other.m_value) : nullptr;
+        return *this;
+    }
+    Boxed& operator=(Boxed&&) noexcept = default;
+    bool operator==(const Boxed& other) const
+    {
+        return m_value && other.m_value ? *m_value == *other.m_value : !m_value && !other.m_value;
+    }
+    explicit operator bool() const { return m_value != nullptr; }
+    T& emplace() { m_value = std::make_unique<T>(); return *m_value; }
+    void reset() { m_value.reset(); }
+    T& operator*() const { return *m_value; }
+    T* operator->() const { return m_value.get(); }
+
+private:
+    std::unique_ptr<T> m_value;
+};
+
+struct Subreport;
 
 struct ReportObject {
     ObjectKind kind = ObjectKind::Text;
@@ -56,6 +88,8 @@ struct ReportObject {
     QColor fill; // invalid: none
     QString file; // picture from a file of the project folder
     bool keepAspect = true;
+    // A sub-report: its query, parameters and bands; the object's name names its data.
+    Boxed<Subreport> subreport;
     bool operator==(const ReportObject&) const = default;
 };
 
@@ -68,6 +102,25 @@ struct Band {
     bool keepTogether = false;
     std::vector<ReportObject> objects;
     bool operator==(const Band&) const = default;
+};
+
+// A value the sub-report's query takes as the parameter ":name", from an expression over the
+// row of the band the sub-report stands in.
+struct SubreportParameter {
+    QString name;
+    QString value;
+    bool operator==(const SubreportParameter&) const = default;
+};
+
+// The rows of a query of its own laid out inside a band, once for each row the band is made for,
+// with a header above them and a footer below.
+struct Subreport {
+    QString query;
+    std::vector<SubreportParameter> parameters;
+    std::optional<Band> header;
+    std::optional<Band> detail;
+    std::optional<Band> footer;
+    bool operator==(const Subreport&) const = default;
 };
 
 // A group of rows sharing the value of an expression; groups nest from outer to inner.
@@ -102,7 +155,7 @@ struct PageSetup {
 
 class ReportTemplate {
 public:
-    static constexpr int formatVersion = 1;
+    static constexpr int formatVersion = 2;
 
     QString name;
     PageSetup page;
@@ -127,6 +180,8 @@ public:
     // Refused before parsing: no template needs more.
     static constexpr qint64 maxFileSize = 16 * 1024 * 1024;
     static constexpr size_t maxGroups = 32;
+    // Sub-reports inside sub-reports: each level runs a statement per row of the one above.
+    static constexpr int maxSubreportDepth = 4;
 
     // Throws FormatError "<source>, line L, column C: ..." for anything it cannot take.
     static ReportTemplate read(const QByteArray& xml, const QString& source);

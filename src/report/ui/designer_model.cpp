@@ -221,6 +221,7 @@ QString objectKindName(ObjectKind kind)
     case ObjectKind::Rectangle: return Lang.caption("Rectangle");
     case ObjectKind::Picture: return Lang.caption("Picture");
     case ObjectKind::CheckBox: return Lang.caption("Check box");
+    case ObjectKind::Subreport: return Lang.caption("Sub-report");
     }
     return QString();
 }

@@ -701,7 +701,7 @@ void ReportDesignerWindow::preview()
                 m_fields->setData(m_queryData.get());
         }
         const QString name = fileName().isEmpty() ? model().name : QFileInfo(fileName()).fileName();
-        pages = ReportFiller(model(), rows, name).fill();
+        pages = ReportFiller(model(), rows, name, m_session.subreports).fill();
     } catch (const VarnelError& e) {
         error(Lang.caption("The report cannot be shown: %1").arg(e.message()));
         return;
