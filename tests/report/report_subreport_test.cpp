@@ -212,3 +212,30 @@ TEST(Subreport, NestingTooDeepIsRefused)
 }
 
 } // namespace
+
+namespace {
+
+// What the writer writes of a sub-report the reader takes back as it was.
+TEST(Subreport, WrittenAndReadBackUnchanged)
+{
+    const ReportTemplate t = templateOf(QString::fromUtf8(R"(<report version="2"><detail height="20">
+        <subreport name="Orders" x="5" y="6" width="80" height="10">
+            <query>SELECT number FROM orders WHERE customer = :name AND note &lt;&gt; '&amp;'</query>
+            <parameter name="name" value="UPPER(Report.name) &amp; &quot;'&quot;"/>
+            <header height="5" can-grow="true"><text x="0" y="0" width="80" height="5">[COUNT()]</text></header>
+            <detail height="4"><subreport name="Items" x="1" y="0" width="70" height="4"><query>SELECT :number AS n</query></subreport></detail>
+        </subreport></detail></report>)"));
+    const ReportObject& o = t.detail->objects.at(0);
+    ASSERT_TRUE(o.subreport);
+    EXPECT_EQ(o.subreport->query, QStringLiteral("SELECT number FROM orders WHERE customer = :name AND note <> '&'"));
+    EXPECT_EQ(o.subreport->parameters.at(0).value, QStringLiteral("UPPER(Report.name) & \"'\""));
+    EXPECT_FALSE(o.subreport->footer.has_value());
+    EXPECT_EQ(o.subreport->detail->objects.at(0).subreport->query, QStringLiteral("SELECT :number AS n"));
+    const QByteArray written = ReportTemplateFormat::write(t);
+    EXPECT_EQ(ReportTemplateFormat::read(written, QStringLiteral("again.xml")), t) << written.toStdString();
+    ReportTemplate changed = t;
+    changed.detail->objects[0].subreport->detail->objects[0].subreport->query = QStringLiteral("SELECT 2");
+    EXPECT_FALSE(changed == t); // compared by what they hold, not by where
+}
+
+} // namespace

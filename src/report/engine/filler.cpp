@@ -104,6 +104,7 @@ struct PendingText {
 struct BandImage {
     double height = 0;
     bool isRow = false; // a detail row or a group's footer: what a group on a new page breaks after
+    bool inColumns = false; // a detail row of a detail band laid out in columns
     std::vector<PageBox> boxes;
     QString texts;
     std::vector<PendingText> pending;
@@ -116,6 +117,7 @@ struct BandImage {
     {
         height = 0;
         isRow = false;
+        inColumns = false;
         boxes.clear();
         texts.clear();
         pending.clear();
@@ -234,6 +236,16 @@ struct ReportFiller::Impl {
     int recordedFrom = -1; // the outermost group whose header is in the recording
     std::vector<BandImage> recorded;
     double recordedHeight = 0;
+    // Detail rows in columns: how many, the distance from one column's left to the next, the
+    // height every row takes on a sheet of labels (0: its own), and where the open run is.
+    int columnCount = 1;
+    double columnStep = 0;
+    double rowPitch = 0;
+    bool columnsDown = false;
+    bool columnsOpen = false;
+    int column = 0;
+    double columnTop = 0, columnBottom = 0;
+    double columnOffset = 0;
     BandImage scratch;
     BandImage pageScratch; // page headers and footers are made while a body band waits in scratch
 
@@ -272,6 +284,7 @@ struct ReportFiller::Impl {
             compileBand(group.footer, footers[size_t(g)], g, g);
         }
         compileBand(report.detail, detail, groups - 1, -1);
+        compileColumns();
         compileBand(report.pageFooter, pageFooter, -1, -1);
         compileBand(report.summary, summary, -1, -1);
         aggregateSlots = compiler.aggregates();
@@ -304,6 +317,24 @@ struct ReportFiller::Impl {
         }
         std::sort(into->subreports.begin(), into->subreports.end(),
                   [](const auto& a, const auto& b) { return a->source->rect.y() < b->source->rect.y(); });
+    }
+
+    void compileColumns()
+    {
+        const PageSetup& p = report.page;
+        if (const LabelSheet* sheet = p.labels.isEmpty() ? nullptr : LabelSheet::find(p.labels)) {
+            columnCount = sheet->columns;
+            columnStep = sheet->labelWidth + sheet->columnGap;
+            rowPitch = sheet->labelHeight;
+        } else if (detail && detail->band->columns > 1) {
+            const Band& band = *detail->band;
+            columnCount = band.columns;
+            const double width = p.pageWidth() - p.marginLeft - p.marginRight;
+            columnStep = (width - (columnCount - 1) * band.columnSpacing) / columnCount + band.columnSpacing;
+            columnsDown = band.columnOrder == ColumnOrder::Down;
+        }
+        if (columnCount > 1 && detail && !detail->subreports.empty())
+            fail(bandName(*detail->band, -1), FormatError(Lang.caption("a detail band in columns holds no sub-report")));
     }
 
     // Sub-reports stand where rows are laid out; each level runs a statement per outer row.
@@ -578,6 +609,7 @@ struct ReportFiller::Impl {
                         - (pageFooter ? pageFooter->band->height : 0);
         pageHasBody = false;
         pageHasRows = false;
+        columnsOpen = false;
         if (first)
             return;
         placePageHeader();
@@ -620,6 +652,9 @@ struct ReportFiller::Impl {
                 flushRecorded(false);
             return;
         }
+        if (image.inColumns)
+            return placeInColumn(image);
+        endColumns();
         if (image.following.empty())
             return placeOne(image, keepWith);
         // A band is not left alone at the foot of a page without the first row of its sub-report.
@@ -637,11 +672,57 @@ struct ReportFiller::Impl {
         pageHasRows = pageHasRows || image.isRow;
     }
 
+    // A detail row in the next cell: across fills a row of cells, then starts the next row below
+    // the tallest; down fills a column to the page's foot, then the next column from the top.
+    void placeInColumn(const BandImage& image)
+    {
+        if (!columnsOpen || (!columnsDown && column == columnCount)) {
+            if (columnsOpen)
+                y = columnBottom;
+            if (pageHasBody && y + image.height > contentBottom + 0.001)
+                newPage();
+            columnsOpen = true;
+            column = 0;
+            columnTop = y;
+            columnBottom = y;
+        } else if (columnsDown && y + image.height > contentBottom + 0.001 && y > columnTop) {
+            if (column + 1 < columnCount) {
+                ++column;
+                y = columnTop;
+            } else {
+                newPage();
+                columnsOpen = true;
+                column = 0;
+                columnTop = columnBottom = y;
+            }
+        }
+        const double top = y;
+        columnOffset = column * columnStep;
+        placeNow(image);
+        columnOffset = 0;
+        pageHasBody = true;
+        pageHasRows = true;
+        columnBottom = std::max(columnBottom, y);
+        if (!columnsDown) {
+            y = top;
+            ++column;
+        }
+    }
+
+    // The bands after rows in columns start below the tallest column.
+    void endColumns()
+    {
+        if (!columnsOpen)
+            return;
+        columnsOpen = false;
+        y = columnBottom;
+    }
+
     void placeNow(const BandImage& image)
     {
         const quint32 base = quint32(page.boxes.size());
         const quint32 textBase = quint32(page.texts.size());
-        const float dx = float(marginLeft()), dy = float(y);
+        const float dx = float(marginLeft() + columnOffset), dy = float(y);
         for (PageBox box : image.boxes) {
             box.x += dx;
             box.y += dy;
@@ -780,6 +861,11 @@ struct ReportFiller::Impl {
             return;
         make(*band, scratch);
         scratch.isRow = row;
+        if (row && columnCount > 1) {
+            scratch.inColumns = true;
+            if (rowPitch > 0)
+                scratch.height = rowPitch;
+        }
         place(scratch);
     }
 
@@ -847,6 +933,7 @@ struct ReportFiller::Impl {
             }
         }
         ctx.line = 1;
+        endColumns();
         placeBand(summary);
         endPage();
         resolveDeferred();

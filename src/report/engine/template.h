@@ -95,11 +95,18 @@ struct ReportObject {
 
 enum class BandKind { ReportTitle, PageHeader, GroupHeader, Detail, GroupFooter, PageFooter, Summary };
 
+// How rows laid out in columns fill them: a row of cells at a time, or a column at a time.
+enum class ColumnOrder { Across, Down };
+
 struct Band {
     BandKind kind = BandKind::Detail;
     double height = 10;
     bool canGrow = false;
     bool keepTogether = false;
+    // The report's detail band only: rows side by side in columns of equal width.
+    int columns = 1;
+    double columnSpacing = 0;
+    ColumnOrder columnOrder = ColumnOrder::Across;
     std::vector<ReportObject> objects;
     bool operator==(const Band&) const = default;
 };
@@ -138,12 +145,33 @@ struct ReportGroup {
 enum class PageSizeName { A4, A5, Letter, Custom };
 enum class Orientation { Portrait, Landscape };
 
+struct PageSetup;
+
+// A sheet of address labels: the paper, where the first label stands, the labels' size and
+// the gap between columns (rows of labels touch).
+struct LabelSheet {
+    const char* code;
+    PageSizeName paper;
+    int columns, rows;
+    double labelWidth, labelHeight;
+    double marginLeft, marginTop, columnGap;
+
+    // The sheets known by their codes: L7160, L7161, L7163 (A4), 5160, 5163 (Letter).
+    static const LabelSheet* find(const QString& code);
+    static QStringList codes();
+    // Gives the page this sheet's paper and margins.
+    void applyTo(PageSetup& page) const;
+};
+
 struct PageSetup {
     PageSizeName size = PageSizeName::A4;
     double width = 210; // of a portrait sheet; kept for every size
     double height = 297;
     Orientation orientation = Orientation::Portrait;
     double marginLeft = 10, marginTop = 10, marginRight = 10, marginBottom = 10;
+    // A sheet of address labels by its code (empty: none); the sheet gives the paper, the
+    // margins and the detail band's columns, and each row takes one label.
+    QString labels;
     bool operator==(const PageSetup&) const = default;
 
     // The sheet as printed, after orientation.
@@ -155,6 +183,7 @@ struct PageSetup {
 
 class ReportTemplate {
 public:
+    // The newest format version this program reads.
     static constexpr int formatVersion = 2;
 
     QString name;
@@ -169,6 +198,9 @@ public:
 
     bool operator==(const ReportTemplate&) const = default;
     bool isEmpty() const;
+    // The oldest format version that holds everything the template uses: a template without
+    // sub-reports, columns or labels is written as version 1, which older programs read.
+    int neededVersion() const;
     // The groups' names, outermost first: what an aggregate's scope is named by.
     QStringList groupNames() const;
 };
