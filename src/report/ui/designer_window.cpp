@@ -428,7 +428,8 @@ void ReportDesignerWindow::buildDocks()
             [this](const QString& key, const QVariant& value) { guarded([&] { setProperty(key, value); }); });
     connect(m_properties, &DesignerPropertyPanel::expressionRequested, this,
             [this](const QString& key) { guarded([&] { editExpression(key); }); });
-    connect(m_properties, &DesignerPropertyPanel::queryRequested, this, [this] { guarded([&] { editQuery(); }); });
+    connect(m_properties, &DesignerPropertyPanel::queryRequested, this,
+            [this](const QString& key) { guarded([&] { editQuery(key); }); });
     connect(m_properties, &DesignerPropertyPanel::fileRequested, this,
             [this](const QString& key) { guarded([&] { choosePictureFile(key); }); });
 }
@@ -784,11 +785,16 @@ void ReportDesignerWindow::editExpression(const QString& key)
         setProperty(key, editor.text());
 }
 
-void ReportDesignerWindow::editQuery()
+void ReportDesignerWindow::editQuery(const QString& key)
 {
-    ReportQueryEditor editor(model().query, this);
-    if (desktop().runModal(editor) && editor.query() != model().query)
-        setProperty(QStringLiteral("query"), editor.query());
+    const std::vector<const DesignerProperty*> properties = propertiesFor(model(), selection());
+    const auto it = std::find_if(properties.begin(), properties.end(), [&](const DesignerProperty* p) { return p->key == key; });
+    if (it == properties.end())
+        return;
+    const QString current = propertyValue(model(), selection(), **it).toString();
+    ReportQueryEditor editor(current, this);
+    if (desktop().runModal(editor) && editor.query() != current)
+        setProperty(key, editor.query());
 }
 
 void ReportDesignerWindow::choosePictureFile(const QString& key)

@@ -80,7 +80,7 @@ public:
     // The expression editor for a property: a text object's text, a value, a group's expression.
     void editExpression(const QString& key);
     // The template's query in the SQL editor.
-    void editQuery();
+    void editQuery(const QString& key);
     // A picture's file from the file dialog.
     void choosePictureFile(const QString& key);
     void setSnap(bool on, double size);
