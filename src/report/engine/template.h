@@ -103,11 +103,11 @@ struct Band {
     double height = 10;
     bool canGrow = false;
     bool keepTogether = false;
+    std::vector<ReportObject> objects;
     // The report's detail band only: rows side by side in columns of equal width.
     int columns = 1;
     double columnSpacing = 0;
     ColumnOrder columnOrder = ColumnOrder::Across;
-    std::vector<ReportObject> objects;
     bool operator==(const Band&) const = default;
 };
 

@@ -177,9 +177,11 @@ std::vector<DesignerProperty> makeProperties()
                                        LabelSheet::find(codes[i])->applyTo(t.page);
                                    else
                                        t.page.labels.clear();
-                                   if (!t.page.labels.isEmpty() && t.detail)
-                                       *t.detail = Band{t.detail->kind, t.detail->height, t.detail->canGrow,
-                                                        t.detail->keepTogether, 1, 0, ColumnOrder::Across, t.detail->objects};
+                                   if (!t.page.labels.isEmpty() && t.detail) {
+                                       t.detail->columns = 1;
+                                       t.detail->columnSpacing = 0;
+                                       t.detail->columnOrder = ColumnOrder::Across;
+                                   }
                                },
                                {"none", "L7160", "L7161", "L7163", "5160", "5163"}));
     out.push_back(pageProperty(QStringLiteral("query"), "Query", Editor::Sql,
