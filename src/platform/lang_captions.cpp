@@ -244,6 +244,8 @@ const Pair pairs[] = {
     {", object \"%1\"", ", объект \"%1\""},
     // Sub-reports.
     {"Sub-report", "Подотчет"},
+    {"the query of the sub-report \"%1\" gives no rows; it must be a SELECT",
+     "запрос подотчета \"%1\" не дает строк; это должен быть SELECT"},
     {"Label sheet", "Лист этикеток"},
     {"Columns", "Колонки"},
     {"Column spacing, mm", "Промежуток между колонками, мм"},

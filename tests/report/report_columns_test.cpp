@@ -119,7 +119,7 @@ TEST(ReportColumns, TheReaderTakesColumnsOnlyWhereTheyMeanSomething)
         const char* xml;
         const char* error;
     } cases[] = {
-        {R"(<report version="2"><detail columns="0"/></report>)", "line 1, column 45: \"columns\" must be a whole number from 1 to 20"},
+        {R"(<report version="2"><detail columns="0"/></report>)", "line 1, column 41: \"columns\" must be a whole number from 1 to 20"},
         {R"(<report version="2"><detail columns="2.5"/></report>)", "\"columns\" must be a whole number from 1 to 20"},
         {R"(<report version="2"><detail column-order="sideways"/></report>)", "\"column-order\" must be one of across, down"},
         {R"(<report version="2"><summary columns="2"/></report>)", "unknown attribute \"columns\" on <summary>"},

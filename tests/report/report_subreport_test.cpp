@@ -159,10 +159,13 @@ TEST(Subreport, ClearErrorsForParametersAndNesting)
          R"(Report template "test.xml", the detail band of the sub-report "S": the field "nothing" is not in the data "S")"},
         {R"(<subreport name="S" x="0" y="0" width="10" height="5"><query>SELECT v FROM nowhere</query></subreport>)",
          R"(Report template "test.xml", the detail band, object "S": no such table: nowhere)"},
+        {R"(<subreport name="S" x="0" y="0" width="10" height="5"><query>DELETE FROM t WHERE id = :id</query></subreport>)",
+         R"(Report template "test.xml", the detail band, object "S": the query of the sub-report "S" gives no rows; it must be a SELECT)"},
         {R"(<subreport name="S" x="0" y="0" width="10" height="5"><query>SELECT 1</query></subreport>)", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(errorOf(QString::fromUtf8(c.subreport)), QString::fromUtf8(c.error)) << c.subreport;
+    EXPECT_EQ(sql.db.query(QStringLiteral("SELECT COUNT(*) FROM t")).rows[0][0].toInt(), 1) << "nothing was deleted";
 
     // Without a database a sub-report cannot run: said before any page is made.
     const ReportTemplate t = templateOf(QString::fromUtf8(

@@ -31,6 +31,10 @@ SubreportData::SubreportData(const ReportObject& object, const SubreportStatemen
     QStringList columns;
     for (int c = 0; c < m_statement.columnCount(); ++c)
         columns << m_statement.columnName(c);
+    // Only a query that gives rows: anything else would change the database once per row.
+    if (columns.isEmpty())
+        throw FormatError(Lang.caption("the query of the sub-report \"%1\" gives no rows; it must be a SELECT")
+                              .arg(object.name));
     m_rows.reset(columns);
     m_rows.setUserName(object.name);
 }
