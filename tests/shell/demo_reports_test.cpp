@@ -128,4 +128,10 @@ TEST_F(DemoReports, CustomersWithTheirOrdersAndAddressLabels)
     EXPECT_EQ(labelText.count(u'\f'), 2) << "41 customers on 21 labels a sheet";
     EXPECT_TRUE(labelText.contains("Berg, Jon"));
     EXPECT_TRUE(labelText.contains("NORWAY"));
+    // Pages for a person to look at.
+    if (qEnvironmentVariableIsSet("VARNEL_SCREENSHOTS")) {
+        const QString shots = qEnvironmentVariable("VARNEL_SCREENSHOTS");
+        RunReportBatch({"varnel", "--report", "customer_orders.xml", "--format", "jpeg", "--output", shots + "/customer_orders.jpg"});
+        RunReportBatch({"varnel", "--report", "labels.xml", "--format", "jpeg", "--output", shots + "/labels.jpg"});
+    }
 }

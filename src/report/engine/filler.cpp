@@ -331,8 +331,8 @@ struct ReportFiller::Impl {
             std::swap(slotArguments, sub.slotArguments);
         };
         swapLevel();
-        const struct Restore {
-            std::function<void()> back;
+        struct Restore {
+            decltype(swapLevel)& back;
             ~Restore() { back(); }
         } restore{swapLevel};
 

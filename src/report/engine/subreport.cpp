@@ -35,6 +35,7 @@ SubreportData::SubreportData(const ReportObject& object, const SubreportStatemen
     if (columns.isEmpty())
         throw FormatError(Lang.caption("the query of the sub-report \"%1\" gives no rows; it must be a SELECT")
                               .arg(object.name));
+    m_columns = columns;
     m_rows.reset(columns);
     m_rows.setUserName(object.name);
 }
@@ -74,6 +75,29 @@ void SubreportData::run(const EvalContext& outer)
     for (size_t i = 0; i < m_values.size(); ++i)
         m_bound[i] = boundValue(m_values[i].evaluate(outer));
     m_statement.rebind(m_bound);
-    m_rows.setResult(m_statement);
-    m_rows.setUserName(m_object.name);
+    // The rows replace those of the run before; the storage stays, so memory does not grow
+    // with the number of runs.
+    m_rows.reset(m_columns);
+    const int count = int(m_columns.size());
+    while (m_statement.step()) {
+        m_rows.appendRow();
+        for (int c = 0; c < count; ++c) {
+            switch (m_statement.columnType(c)) {
+            case SqlValue::Type::Null: m_rows.addNull(); break;
+            case SqlValue::Type::Integer: m_rows.addInteger(m_statement.integer(c)); break;
+            case SqlValue::Type::Real: m_rows.addReal(m_statement.real(c)); break;
+            case SqlValue::Type::Text: {
+                int length = 0;
+                const char* utf8 = m_statement.textUtf8(c, &length);
+                m_rows.addText(utf8, length);
+                break;
+            }
+            case SqlValue::Type::Blob: {
+                const QByteArray bytes = m_statement.bytes(c);
+                m_rows.addBlob(bytes.constData(), bytes.size());
+                break;
+            }
+            }
+        }
+    }
 }

@@ -34,6 +34,7 @@ private:
     const ReportObject& m_object;
     SqlStatement m_statement;
     QStringList m_names;
+    QStringList m_columns;
     std::vector<Expression> m_values;
     std::vector<SqlValue> m_bound;
     ReportDataset m_rows;
