@@ -149,3 +149,27 @@ TEST(ReportColumns, TheReaderTakesColumnsOnlyWhereTheyMeanSomething)
 }
 
 } // namespace
+
+namespace {
+
+// Every XML example of the format's document reads: whole templates as they stand, bands
+// inside a report of the newest version.
+TEST(ReportColumns, EveryExampleOfTheDocumentReads)
+{
+    QFile doc(QStringLiteral(VARNEL_SOURCE_DIR "/docs/report-format.md"));
+    ASSERT_TRUE(doc.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(doc.readAll());
+    int examples = 0;
+    for (qsizetype start = text.indexOf(QStringLiteral("```xml\n")); start >= 0;
+         start = text.indexOf(QStringLiteral("```xml\n"), start + 1)) {
+        const qsizetype from = start + 7;
+        QString xml = text.mid(from, text.indexOf(QStringLiteral("```"), from) - from);
+        if (!xml.contains(QStringLiteral("<report")))
+            xml = QStringLiteral("<report version=\"%1\">%2</report>").arg(ReportTemplate::formatVersion).arg(xml);
+        EXPECT_NO_THROW(templateOf(xml)) << xml.toStdString();
+        ++examples;
+    }
+    EXPECT_GE(examples, 4);
+}
+
+} // namespace
