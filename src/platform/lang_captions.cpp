@@ -279,6 +279,7 @@ const Pair pairs[] = {
     {"the sub-report \"%1\" gives its query no value for \":%2\": add a <parameter> or a field of that name",
      "подотчет \"%1\" не дает своему запросу значения для \":%2\": добавьте <parameter> или поле с этим именем"},
     {"The report's temporary page file is damaged.", "Временный файл страниц отчета поврежден."},
+    {"The report's temporary file of rows is damaged.", "Временный файл строк отчета поврежден."},
     {"Cannot make a temporary file for the report's pages in %1: %2",
      "Не удалось создать временный файл для страниц отчета в %1: %2"},
     {"Cannot write the report's pages to %1: %2", "Не удалось записать страницы отчета в %1: %2"},
