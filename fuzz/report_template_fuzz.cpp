@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes to the report template reader and fills what it accepts from a small
-// fixed dataset. The reader refuses with FormatError or gives a template that the writer
+// fixed dataset; sub-reports run their queries on a small database held in memory. The reader refuses with FormatError or gives a template that the writer
 // writes back exactly (read, write, read again: the same template); filling never crashes.
 
 #include "platform/errors.h"
+#include "platform/sql_connection.h"
 #include "report/engine/page_document.h"
 #include "report/report.h"
 #include "report/engine/dataset.h"
@@ -50,6 +51,17 @@ ReportDataset& fixedData()
     return data;
 }
 
+SqlConnection& subreportDatabase()
+{
+    static SqlConnection db;
+    if (!db.isOpen()) {
+        db.open(QStringLiteral(":memory:"));
+        db.execute(QStringLiteral("CREATE TABLE orders (name TEXT, number INTEGER, total REAL);"
+                                  "INSERT INTO orders VALUES ('Ann', 1, 2.5), ('Ann', 2, NULL), ('', 3, -1);"));
+    }
+    return db;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -75,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         Report report;
         report.addDataset(&fixedData());
+        report.setSubreportSource([](const QString& sql) { return subreportDatabase().prepareBound(sql); });
         report.loadTemplateText(QString::fromUtf8(xml), QStringLiteral("fuzz.xml"));
         if (report.prepare(true) && report.pages()->pageCount() > 0)
             report.pages()->page(0);

@@ -107,6 +107,7 @@ TRecordActions::TRecordActions(SqlConnection& connection, TForm& mainForm)
       m_report(std::make_unique<Report>())
 {
     m_reportData->setUserName(QStringLiteral("Report"));
+    m_report->setSubreportSource([this](const QString& sql) { return m_db.prepareBound(AuthorSql(m_db, sql)); });
 }
 
 TRecordActions::~TRecordActions() = default;

@@ -355,6 +355,44 @@ private:
     void setRow(PGresult* row);
 };
 
+// A statement prepared on the server under a name of its own and run again for each rebind,
+// its parameters sent beside the text (numbers and texts as text, BLOBs as bytes).
+class PgBoundCursor final : public StatementCursor {
+public:
+    PgBoundCursor(PgBackend* backend, QByteArray name, QStringList parameters, PGresult* description)
+        : m_backend(backend), m_name(std::move(name)), m_parameters(std::move(parameters)),
+          m_description(description)
+    {
+    }
+    ~PgBoundCursor() override;
+
+    bool step() override { return m_run && m_run->step(); }
+    int columnCount() const override { return m_run ? m_run->columnCount() : PQnfields(m_description); }
+    QString columnName(int i) const override
+    {
+        return m_run ? m_run->columnName(i) : QString::fromUtf8(PQfname(m_description, i));
+    }
+    SqlValue::Type columnType(int i) const override { return m_run->columnType(i); }
+    const char* textUtf8(int i, int* length) const override { return m_run->textUtf8(i, length); }
+    qint64 integer(int i) const override { return m_run->integer(i); }
+    double real(int i) const override { return m_run->real(i); }
+    QByteArray bytes(int i) const override { return m_run->bytes(i); }
+    void cancel() override
+    {
+        if (m_run)
+            m_run->cancel();
+    }
+    QStringList parameterNames() const override { return m_parameters; }
+    void rebind(const std::vector<SqlValue>& values) override;
+
+private:
+    PgBackend* m_backend;
+    QByteArray m_name;
+    QStringList m_parameters;
+    PGresult* m_description;
+    std::unique_ptr<PgCursor> m_run;
+};
+
 class PgBackend final : public ConnectionBackend {
 public:
     PgBackend(PGconn* conn, int busyTimeoutMs) : m_conn(conn), m_busyTimeoutMs(busyTimeoutMs)
@@ -446,6 +484,60 @@ public:
             throw errorOf(nullptr);
         PQsetSingleRowMode(m_conn);
         return std::make_unique<PgCursor>(this, interruptible);
+    }
+
+    std::unique_ptr<StatementCursor> prepareBound(const QString& sql) override
+    {
+        makeReady(true);
+        QStringList names;
+        const QByteArray text = numberParameters(sql, names).toUtf8();
+        const QByteArray name = "varnel_bound_" + QByteArray::number(++m_boundCount);
+        PGresult* result = PQprepare(m_conn, name.constData(), text.constData(), 0, nullptr);
+        if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+            DatabaseError error = errorOf(result);
+            PQclear(result);
+            throw error;
+        }
+        PQclear(result);
+        PGresult* description = PQdescribePrepared(m_conn, name.constData());
+        if (PQresultStatus(description) != PGRES_COMMAND_OK) {
+            DatabaseError error = errorOf(description);
+            PQclear(description);
+            deallocate(name);
+            throw error;
+        }
+        return std::make_unique<PgBoundCursor>(this, name, names, description);
+    }
+
+    // Sends a run of a prepared statement; its cursor reads the answer.
+    std::unique_ptr<PgCursor> runBound(const QByteArray& name, const std::vector<SqlValue>& values)
+    {
+        makeReady(false);
+        std::vector<QByteArray> texts;
+        std::vector<const char*> pointers;
+        std::vector<int> lengths, formats;
+        texts.reserve(values.size());
+        for (const SqlValue& v : values) {
+            texts.push_back(v.type() == SqlValue::Type::Real ? SqlValue::realText(v.toReal()).toUtf8() : v.toBytes());
+            pointers.push_back(v.isNull() ? nullptr : texts.back().constData());
+            lengths.push_back(static_cast<int>(texts.back().size()));
+            formats.push_back(v.isBlob() ? 1 : 0);
+        }
+        if (!PQsendQueryPrepared(m_conn, name.constData(), static_cast<int>(values.size()), pointers.data(),
+                                 lengths.data(), formats.data(), 0))
+            throw errorOf(nullptr);
+        PQsetSingleRowMode(m_conn);
+        return std::make_unique<PgCursor>(this, false);
+    }
+
+    // Never throws: it runs when a bound statement is let go.
+    void deallocate(const QByteArray& name) noexcept
+    {
+        try {
+            makeReady(false);
+            PQclear(PQexec(m_conn, ("DEALLOCATE " + name).constData()));
+        } catch (...) {
+        }
     }
 
     void check(const QString& sql) override
@@ -565,6 +657,7 @@ public:
 
     PgCursor* m_active = nullptr;
     std::function<void()> m_waitHook;
+    quint64 m_boundCount = 0;
 
     DatabaseError errorOf(const PGresult* result)
     {
@@ -747,6 +840,24 @@ private:
 public:
     PGconn* connection() const { return m_conn; }
 };
+
+// ---- PgBoundCursor ----
+
+PgBoundCursor::~PgBoundCursor()
+{
+    m_run.reset();
+    PQclear(m_description);
+    m_backend->deallocate(m_name);
+}
+
+void PgBoundCursor::rebind(const std::vector<SqlValue>& values)
+{
+    // The run before is read away first: the connection answers one statement at a time.
+    m_run.reset();
+    std::vector<SqlValue> sent(values.begin(), values.begin() + std::min<qsizetype>(values.size(), m_parameters.size()));
+    sent.resize(static_cast<size_t>(m_parameters.size()));
+    m_run = m_backend->runBound(m_name, sent);
+}
 
 // ---- PgCursor ----
 

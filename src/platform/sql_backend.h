@@ -28,6 +28,11 @@ public:
     // Stops the statement if it still runs on the server; the next step reports
     // DatabaseError::Kind::Cancelled. Statements that run to the end at once need nothing.
     virtual void cancel() {}
+    // A statement prepared to be run again: the names of its ":name" parameters, in the order
+    // rebind takes their values, and a fresh run with new values (the rows of the run before
+    // are dropped). Other statements have no parameters and refuse a rebind.
+    virtual QStringList parameterNames() const { return {}; }
+    virtual void rebind(const std::vector<SqlValue>& values);
 };
 
 class ConnectionBackend {
@@ -46,6 +51,9 @@ public:
     virtual std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params,
                                                      bool interruptible = false) = 0;
     virtual void setWaitHook(std::function<void()> hook) = 0;
+    // Prepares one statement with named parameters (":name") once; each rebind of the cursor
+    // runs it with the values bound, never written into its text.
+    virtual std::unique_ptr<StatementCursor> prepareBound(const QString& sql) = 0;
     // Prepares every statement of the text and runs none of them: the database parses each
     // one and resolves its names and types. Throws DatabaseError for the first it refuses.
     virtual void check(const QString& sql) = 0;

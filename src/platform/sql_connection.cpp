@@ -169,6 +169,22 @@ void SqlStatement::cancel()
         m_cursor->cancel();
 }
 
+QStringList SqlStatement::parameterNames() const
+{
+    return m_cursor ? m_cursor->parameterNames() : QStringList();
+}
+
+void SqlStatement::rebind(const std::vector<SqlValue>& values)
+{
+    if (m_cursor)
+        m_cursor->rebind(values);
+}
+
+void StatementCursor::rebind(const std::vector<SqlValue>&)
+{
+    throw DatabaseError(QStringLiteral("the statement was not prepared to be run again"));
+}
+
 SqlValue SqlStatement::value(int i) const
 {
     switch (columnType(i)) {
@@ -319,6 +335,13 @@ SqlStatement SqlConnection::prepare(const QString& sql, Waiting waiting)
     ConnectionBackend& b = backend();
     notify(sql);
     return SqlStatement(b.prepare(sql, {}, waiting == Waiting::ProcessEvents));
+}
+
+SqlStatement SqlConnection::prepareBound(const QString& sql)
+{
+    ConnectionBackend& b = backend();
+    notify(sql);
+    return SqlStatement(b.prepareBound(sql));
 }
 
 void SqlConnection::setWaitHook(std::function<void()> hook)

@@ -80,6 +80,10 @@ public:
     // Stops the statement if it still runs on the server (a search replaced by a newer one);
     // its next step reports DatabaseError::Kind::Cancelled.
     void cancel();
+    // A statement from SqlConnection::prepareBound: its parameters' names, and a new run with
+    // their values (in that order) bound; step then reads the rows of that run.
+    QStringList parameterNames() const;
+    void rebind(const std::vector<SqlValue>& values);
 
 private:
     friend class SqlConnection;
@@ -141,6 +145,10 @@ public:
     // already read, or cancels it.
     enum class Waiting { Block, ProcessEvents };
     SqlStatement prepare(const QString& sql, Waiting waiting = Waiting::Block);
+    // Prepares one statement whose ":name" parameters are bound for each run (rebind), never
+    // pasted into its text; it is parsed once and run as often as needed. Before the first
+    // rebind it has its columns and no rows.
+    SqlStatement prepareBound(const QString& sql);
     // Run now and then while an interruptible statement waits for a server.
     void setWaitHook(std::function<void()> hook);
     // Has the database prepare every statement of the text without running any: what a

@@ -5,6 +5,7 @@
 #include "platform/sql_dialect.h"
 
 #include <QDir>
+#include <algorithm>
 #include <sqlite3.h>
 #include <string>
 #include <string_view>
@@ -217,6 +218,18 @@ public:
         const int length = sqlite3_column_bytes(m_stmt, i);
         return data ? QByteArray(static_cast<const char*>(data), length) : QByteArray();
     }
+    QStringList parameterNames() const override
+    {
+        QStringList names;
+        const int count = sqlite3_bind_parameter_count(m_stmt);
+        for (int i = 1; i <= count; ++i) {
+            const char* name = sqlite3_bind_parameter_name(m_stmt, i);
+            // ":name" and "$name" alike; a bare "?" has no name.
+            names.append(name ? QString::fromUtf8(name + 1) : QString());
+        }
+        return names;
+    }
+    void rebind(const std::vector<SqlValue>& values) override;
 
 private:
     SqliteBackend* m_backend;
@@ -351,6 +364,11 @@ public:
         return cursor;
     }
 
+    std::unique_ptr<StatementCursor> prepareBound(const QString& sql) override
+    {
+        return prepare(sql, {});
+    }
+
     qint64 insert(const QString& sql, const BlobParams& params) override
     {
         std::unique_ptr<StatementCursor> cursor = prepare(sql, params);
@@ -445,6 +463,41 @@ bool SqliteCursor::step()
     if (rc == SQLITE_DONE)
         return false;
     m_backend->fail();
+}
+
+void SqliteCursor::rebind(const std::vector<SqlValue>& values)
+{
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    const int count = std::min(sqlite3_bind_parameter_count(m_stmt), static_cast<int>(values.size()));
+    for (int i = 0; i < count; ++i) {
+        const SqlValue& v = values[static_cast<size_t>(i)];
+        int rc = SQLITE_OK;
+        switch (v.type()) {
+        case SqlValue::Type::Null:
+            break;
+        case SqlValue::Type::Integer:
+            rc = sqlite3_bind_int64(m_stmt, i + 1, v.toInt());
+            break;
+        case SqlValue::Type::Real:
+            rc = sqlite3_bind_double(m_stmt, i + 1, v.toReal());
+            break;
+        case SqlValue::Type::Text: {
+            const QByteArray utf8 = v.toBytes();
+            rc = sqlite3_bind_text64(m_stmt, i + 1, utf8.constData(), static_cast<sqlite3_uint64>(utf8.size()),
+                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+            break;
+        }
+        case SqlValue::Type::Blob: {
+            const QByteArray bytes = v.toBytes();
+            rc = sqlite3_bind_blob64(m_stmt, i + 1, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()),
+                                     SQLITE_TRANSIENT);
+            break;
+        }
+        }
+        if (rc != SQLITE_OK)
+            m_backend->fail();
+    }
 }
 
 } // namespace

@@ -48,7 +48,7 @@ bool Report::prepare(bool discardPrevious)
         return true;
     m_pages.reset();
     const QString name = m_fileName.isEmpty() ? m_template->name : QFileInfo(m_fileName).fileName();
-    ReportFiller filler(*m_template, m_datasets.empty() ? nullptr : m_datasets.back(), name);
+    ReportFiller filler(*m_template, m_datasets.empty() ? nullptr : m_datasets.back(), name, m_subreports);
     filler.setLocale(m_locale);
     m_pages = filler.fill(m_progress);
     return m_pages != nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/engine/progress.h"
+#include "report/engine/subreport.h"
 #include "report/export/export_filter.h"
 
 #include <QLocale>
@@ -40,6 +41,11 @@ public:
     void addDataset(ReportDataset* dataset);
     const std::vector<ReportDataset*>& datasets() const { return m_datasets; }
 
+    // Where sub-reports prepare their queries (the program's connection); a template with a
+    // sub-report is refused without one.
+    void setSubreportSource(SubreportStatementSource source) { m_subreports = std::move(source); }
+    const SubreportStatementSource& subreportSource() const { return m_subreports; }
+
     // Told of the pages made and of pages written; answering false cancels.
     void setProgress(ReportProgress progress) { m_progress = std::move(progress); }
     const ReportProgress& progress() const { return m_progress; }
@@ -66,6 +72,7 @@ private:
     std::vector<ReportDataset*> m_datasets;
     QString m_fileName;
     ReportProgress m_progress;
+    SubreportStatementSource m_subreports;
     QLocale m_locale;
     ExportFilterSet m_filters;
 };

@@ -46,6 +46,7 @@ DesignerSession ReportWindows::designerSession(Report& report, ReportDataset* ad
     session.saveFolder = saveFolder;
     session.filters = &report.filters();
     session.runQuery = std::move(runQuery);
+    session.subreports = report.subreportSource();
     session.keep = [&report](const ReportTemplate& t, const QString& fileName) {
         report.clear();
         report.reportTemplate() = t;

@@ -119,6 +119,7 @@ void run(const BatchOptions& options)
     // held whole.
     data.setStream(db.prepare(AuthorSql(db, sql)), false);
     report.addDataset(&data);
+    report.setSubreportSource([&db](const QString& query) { return db.prepareBound(AuthorSql(db, query)); });
     report.prepare(true);
 
     filter->setFileName(options.output);

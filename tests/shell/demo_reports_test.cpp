@@ -6,6 +6,7 @@
 #include "shell/report_batch.h"
 
 #include <QDir>
+#include <algorithm>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -92,4 +93,45 @@ TEST_F(DemoReports, TheCustomerListAndACardFromTheCommandLine)
     images.start("pdfimages", {"-list", card});
     ASSERT_TRUE(images.waitForFinished());
     EXPECT_EQ(images.readAllStandardOutput().count("image"), 1) << "the photo is drawn";
+}
+
+// The customers with their orders, and the orders with their items (sub-reports within a
+// sub-report), and the customers' address labels, three across and seven down on A4.
+TEST_F(DemoReports, CustomersWithTheirOrdersAndAddressLabels)
+{
+    app->main->connection().close();
+    const QString cards = temp.path() + "/customer_orders.pdf";
+    auto result = RunReportBatch({"varnel", "--report", "customer_orders.xml", "--format", "pdf", "--output", cards});
+    ASSERT_EQ(result.exitCode, 0) << result.error.toStdString();
+    const QString text = pdfText(cards);
+    if (text.isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed";
+    // Berg, Jon's four orders, oldest first, between his name and the next customer's.
+    const qsizetype jon = text.indexOf("Berg, Jon");
+    const qsizetype next = text.indexOf("Berg, Ola");
+    ASSERT_GE(jon, 0);
+    ASSERT_GT(next, jon);
+    qsizetype at = jon;
+    for (const char* number : {"ORD-2449", "ORD-2468", "ORD-2427", "ORD-2401"}) {
+        const qsizetype found = text.indexOf(number, at);
+        EXPECT_GT(found, at) << number;
+        EXPECT_LT(found, next) << number;
+        at = std::max(at, found);
+    }
+    EXPECT_TRUE(text.mid(jon, next - jon).contains("4 orders"));
+    EXPECT_TRUE(text.mid(jon, next - jon).contains("12 x 399")) << "ORD-2401's items under it";
+
+    const QString labels = temp.path() + "/labels.pdf";
+    result = RunReportBatch({"varnel", "--report", "labels.xml", "--format", "pdf", "--output", labels});
+    ASSERT_EQ(result.exitCode, 0) << result.error.toStdString();
+    const QString labelText = pdfText(labels);
+    EXPECT_EQ(labelText.count(u'\f'), 2) << "41 customers on 21 labels a sheet";
+    EXPECT_TRUE(labelText.contains("Berg, Jon"));
+    EXPECT_TRUE(labelText.contains("NORWAY"));
+    // Pages for a person to look at.
+    if (qEnvironmentVariableIsSet("VARNEL_SCREENSHOTS")) {
+        const QString shots = qEnvironmentVariable("VARNEL_SCREENSHOTS");
+        RunReportBatch({"varnel", "--report", "customer_orders.xml", "--format", "jpeg", "--output", shots + "/customer_orders.jpg"});
+        RunReportBatch({"varnel", "--report", "labels.xml", "--format", "jpeg", "--output", shots + "/labels.jpg"});
+    }
 }

@@ -1,4 +1,5 @@
 #include "report/engine/filler.h"
+#include "report/engine/filler_parts.h"
 
 #include "platform/errors.h"
 #include "platform/lang.h"
@@ -6,108 +7,21 @@
 #include "report/engine/compiled_text.h"
 #include "report/engine/dataset.h"
 #include "report/engine/page_document.h"
+#include "report/engine/subreport.h"
 #include "report/engine/template.h"
 #include "report/engine/text_layout.h"
 
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 
+using namespace filling;
+
 namespace {
-
-struct CompiledObject {
-    const ReportObject* source = nullptr;
-    PageBox::Kind kind = PageBox::Kind::Text;
-    quint32 style = 0;
-    QFont font;
-    CompiledText text;
-    // A text that is one value alone: the value is kept beside its text for spreadsheets.
-    bool sole = false;
-    DisplayFormat format;
-    quint32 formatIndex = 0;
-    Expression value;
-    quint32 fileImage = PageDocument::noImage;
-    bool deferred = false;         // shown once the pages are known
-    bool liveAggregates = false;   // deferred for totals of a group still running
-    bool grows = false;
-    bool stretches = false;        // its bottom follows the band's when the band grows
-};
-
-struct CompiledBand {
-    const Band* band = nullptr;
-    std::vector<CompiledObject> objects;
-};
-
-struct DeferredState {
-    CapturedRow row;
-    Accumulators aggregates;
-    qint64 line = 0;
-};
-
-// Days since 1899-12-30 with the time of day as the fraction: the day count spreadsheets use.
-double dayCount(const QDateTime& dt)
-{
-    return double(QDate(1899, 12, 30).daysTo(dt.date())) + dt.time().msecsSinceStartOfDay() / 86400000.0;
-}
-
-// The number or date behind a shown value, when a spreadsheet should hold it as one.
-bool typedValue(const ReportValue& v, const DisplayFormat& format, PageValue& out)
-{
-    if (v.isNull() || v.type == ReportValue::Type::Bool || format.kind() == DisplayFormat::Kind::Bool)
-        return false;
-    if (format.isDate() || v.type == ReportValue::Type::DateTime) {
-        const QDateTime dt = asDateTime(v);
-        if (!dt.isValid())
-            return false;
-        out.isDate = true;
-        out.number = dayCount(dt);
-        return true;
-    }
-    if (v.isNumber()) {
-        out.number = v.toReal();
-        return true;
-    }
-    // A text that reads as a number is one where the format shows it as one.
-    const std::optional<double> number = format.isNumber() ? numberOf(v) : std::nullopt;
-    if (number)
-        out.number = *number;
-    return number.has_value();
-}
-
-struct PendingText {
-    quint32 box;
-    const CompiledObject* object;
-    std::shared_ptr<const DeferredState> state;
-};
-
-// A band made for one place in the data, not yet on a page.
-struct BandImage {
-    double height = 0;
-    bool isRow = false; // a detail row or a group's footer: what a group on a new page breaks after
-    std::vector<PageBox> boxes;
-    QString texts;
-    std::vector<PendingText> pending;
-    std::vector<PageValue> values;
-
-    void clear()
-    {
-        height = 0;
-        isRow = false;
-        boxes.clear();
-        texts.clear();
-        pending.clear();
-        values.clear();
-    }
-};
-
-struct Deferred {
-    int page;
-    quint32 box;
-    const CompiledObject* object;
-    std::shared_ptr<const DeferredState> state;
-};
 
 QString bandName(const Band& band, int group)
 {
@@ -123,6 +37,12 @@ QString bandName(const Band& band, int group)
     return QString();
 }
 
+// What a sub-report swaps in for the outer report's while its rows are made.
+struct LevelState {
+    EvalContext ctx;
+    qint64 detailLine = 0;
+};
+
 } // namespace
 
 struct ReportFiller::Impl {
@@ -133,6 +53,9 @@ struct ReportFiller::Impl {
     QDateTime now = QDateTime::currentDateTime();
     QString pictureFolder = ExeFolder();
     ExpressionCompiler compiler;
+    ExpressionCompiler* compiling = &compiler; // the sub-report's while its bands are compiled
+    SubreportStatementSource subreportSource;
+    QStringList subreportPath; // the sub-reports being compiled, outermost first
 
     std::optional<CompiledBand> title, pageHeader, detail, pageFooter, summary;
     std::vector<std::optional<CompiledBand>> headers, footers;
@@ -158,6 +81,16 @@ struct ReportFiller::Impl {
     int recordedFrom = -1; // the outermost group whose header is in the recording
     std::vector<BandImage> recorded;
     double recordedHeight = 0;
+    // Detail rows in columns: how many, the distance from one column's left to the next, the
+    // height every row takes on a sheet of labels (0: its own), and where the open run is.
+    int columnCount = 1;
+    double columnStep = 0;
+    double rowPitch = 0;
+    bool columnsDown = false;
+    bool columnsOpen = false;
+    int column = 0;
+    double columnTop = 0, columnBottom = 0;
+    double columnOffset = 0;
     BandImage scratch;
     BandImage pageScratch; // page headers and footers are made while a body band waits in scratch
 
@@ -166,9 +99,12 @@ struct ReportFiller::Impl {
     {
     }
 
-    [[noreturn]] void fail(const QString& where, const FormatError& error) const
+    [[noreturn]] void fail(const QString& where, const VarnelError& error) const
     {
-        throw FormatError(Lang.caption("Report template \"%1\", %2: %3").arg(templateName, where, error.message()));
+        QString place = where;
+        for (auto sub = subreportPath.crbegin(); sub != subreportPath.crend(); ++sub)
+            place += Lang.caption(" of the sub-report \"%1\"").arg(*sub);
+        throw FormatError(Lang.caption("Report template \"%1\", %2: %3").arg(templateName, place, error.message()));
     }
 
     // ------------------------------------------------------------ compiling
@@ -193,6 +129,7 @@ struct ReportFiller::Impl {
             compileBand(group.footer, footers[size_t(g)], g, g);
         }
         compileBand(report.detail, detail, groups - 1, -1);
+        compileColumns();
         compileBand(report.pageFooter, pageFooter, -1, -1);
         compileBand(report.summary, summary, -1, -1);
         aggregateSlots = compiler.aggregates();
@@ -206,15 +143,74 @@ struct ReportFiller::Impl {
             return;
         into.emplace();
         into->band = &*band;
-        compiler.setDefaultScope(scope);
+        compiling->setDefaultScope(scope);
         for (const ReportObject& o : band->objects) {
             try {
-                into->objects.push_back(compileObject(*band, o));
+                if (o.kind == ObjectKind::Subreport)
+                    into->subreports.push_back(compileSubreport(*band, o));
+                else
+                    into->objects.push_back(compileObject(*band, o));
+                compiling->setDefaultScope(scope);
             } catch (const FormatError& e) {
+                if (o.kind == ObjectKind::Subreport && e.message().startsWith(Lang.caption("Report template \"%1\"").arg(templateName)))
+                    throw;
                 const QString object = o.name.isEmpty() ? QString() : Lang.caption(", object \"%1\"").arg(o.name);
                 fail(bandName(*band, group) + object, e);
+            } catch (const DatabaseError& e) {
+                fail(bandName(*band, group) + Lang.caption(", object \"%1\"").arg(o.name), e);
             }
         }
+        std::sort(into->subreports.begin(), into->subreports.end(),
+                  [](const auto& a, const auto& b) { return a->source->rect.y() < b->source->rect.y(); });
+    }
+
+    void compileColumns()
+    {
+        const PageSetup& p = report.page;
+        if (const LabelSheet* sheet = p.labels.isEmpty() ? nullptr : LabelSheet::find(p.labels)) {
+            columnCount = sheet->columns;
+            columnStep = sheet->labelWidth + sheet->columnGap;
+            rowPitch = sheet->labelHeight;
+        } else if (detail && detail->band->columns > 1) {
+            const Band& band = *detail->band;
+            columnCount = band.columns;
+            const double width = p.pageWidth() - p.marginLeft - p.marginRight;
+            columnStep = (width - (columnCount - 1) * band.columnSpacing) / columnCount + band.columnSpacing;
+            columnsDown = band.columnOrder == ColumnOrder::Down;
+        }
+        if (columnCount > 1 && detail && !detail->subreports.empty())
+            fail(bandName(*detail->band, -1), FormatError(Lang.caption("a detail band in columns holds no sub-report")));
+    }
+
+    // Sub-reports stand where rows are laid out; each level runs a statement per outer row.
+    std::unique_ptr<CompiledSubreport> compileSubreport(const Band& band, const ReportObject& o)
+    {
+        if (band.kind == BandKind::PageHeader || band.kind == BandKind::PageFooter)
+            throw FormatError(Lang.caption("a sub-report cannot stand in the page header or footer"));
+        if (!o.subreport)
+            throw FormatError(Lang.caption("the sub-report \"%1\" has no query").arg(o.name));
+        if (subreportPath.size() >= ReportTemplateFormat::maxSubreportDepth)
+            throw FormatError(Lang.caption("sub-reports nest more than %1 deep").arg(ReportTemplateFormat::maxSubreportDepth));
+        if (!subreportSource)
+            throw FormatError(Lang.caption("the sub-report \"%1\" needs the database, and there is none here").arg(o.name));
+        auto sub = std::make_unique<CompiledSubreport>();
+        sub->source = &o;
+        sub->data = std::make_unique<SubreportData>(o, subreportSource);
+        sub->data->compileParameters(*compiling);
+        sub->compiler = std::make_unique<ExpressionCompiler>(&sub->data->rows(), QStringList());
+        ExpressionCompiler* outer = compiling;
+        compiling = sub->compiler.get();
+        subreportPath.append(o.name);
+        const Subreport& s = *o.subreport;
+        compileBand(s.header, sub->header, -1, -1);
+        compileBand(s.detail, sub->detail, -1, -1);
+        compileBand(s.footer, sub->footer, -1, -1);
+        subreportPath.removeLast();
+        compiling = outer;
+        sub->aggregateSlots = sub->compiler->aggregates();
+        for (const AggregateSlot& slot : sub->aggregateSlots)
+            sub->slotArguments.emplace_back(slot.argument);
+        return sub;
     }
 
     CompiledObject compileObject(const Band& band, const ReportObject& o)
@@ -227,7 +223,7 @@ struct ReportFiller::Impl {
         switch (o.kind) {
         case ObjectKind::Text: {
             c.format = DisplayFormat(o.format);
-            c.text = CompiledText(o.text, c.format, compiler);
+            c.text = CompiledText(o.text, c.format, *compiling);
             c.sole = c.text.soleExpression() != nullptr;
             c.formatIndex = doc->addFormat(c.format);
             const bool headerOfScope = band.kind == BandKind::ReportTitle || band.kind == BandKind::GroupHeader;
@@ -242,10 +238,10 @@ struct ReportFiller::Impl {
             if (!o.file.isEmpty())
                 c.fileImage = loadPictureFile(o);
             else
-                c.value = Expression(compiler.compile(o.text));
+                c.value = Expression(compiling->compile(o.text));
             break;
         case ObjectKind::CheckBox:
-            c.value = Expression(compiler.compile(o.text));
+            c.value = Expression(compiling->compile(o.text));
             break;
         default:
             break;
@@ -287,6 +283,93 @@ struct ReportFiller::Impl {
         }
         if (out.height > band.band->height + 0.001)
             stretch(band, out);
+        if (!band.subreports.empty())
+            splitAtSubreports(band, out);
+    }
+
+    // ------------------------------------------------------------ sub-reports
+
+    // The band down to its first sub-report stays in out; the rows of each sub-report and the
+    // part of the band below it follow, so that they break pages like any rows.
+    void splitAtSubreports(const CompiledBand& band, BandImage& out)
+    {
+        const auto& subs = band.subreports;
+        std::vector<BandImage> following;
+        for (size_t k = 0; k < subs.size(); ++k) {
+            const QRectF rect = subs[k]->source->rect;
+            const double produced = runSubreport(*subs[k], float(rect.x()), following);
+            if (produced < rect.height())
+                following.emplace_back().height = rect.height() - produced;
+            const double from = rect.bottom();
+            const double to = k + 1 < subs.size() ? subs[k + 1]->source->rect.y() : out.height;
+            const double next = k + 1 < subs.size() ? subs[k + 1]->source->rect.bottom() : HUGE_VAL;
+            following.push_back(out.part([&](const PageBox& b) { return b.y >= from && b.y < next; },
+                                         float(from), to - from));
+        }
+        const double first = subs.front()->source->rect.bottom();
+        BandImage head = out.part([&](const PageBox& b) { return b.y < first; }, 0, subs.front()->source->rect.y());
+        head.isRow = false;
+        head.following = std::move(following);
+        out = std::move(head);
+    }
+
+    // Makes the bands of a sub-report for the outer row of ctx; their total height.
+    double runSubreport(CompiledSubreport& sub, float dx, std::vector<BandImage>& into)
+    {
+        sub.data->run(ctx);
+        const ReportDataset& rows = sub.data->rows();
+        LevelState level;
+        level.ctx.data = &rows;
+        level.ctx.now = now;
+        level.ctx.aggregates = &current;
+        // The sub-report's level for the bands it makes; the outer one back whatever happens.
+        auto swapLevel = [&] {
+            std::swap(ctx, level.ctx);
+            std::swap(detailLine, level.detailLine);
+            std::swap(current, sub.current);
+            std::swap(aggregateSlots, sub.aggregateSlots);
+            std::swap(slotArguments, sub.slotArguments);
+        };
+        swapLevel();
+        struct Restore {
+            decltype(swapLevel)& back;
+            ~Restore() { back(); }
+        } restore{swapLevel};
+
+        current.assign(aggregateSlots.size(), nullptr);
+        resetScope(-1);
+        double height = 0;
+        auto add = [&](const std::optional<CompiledBand>& b, bool row) {
+            if (!b)
+                return;
+            BandImage image;
+            make(*b, image);
+            image.isRow = row;
+            std::vector<BandImage> nested = std::move(image.following);
+            image.following.clear();
+            image.moveRight(dx);
+            height += image.height;
+            into.push_back(std::move(image));
+            for (BandImage& n : nested) {
+                n.moveRight(dx);
+                height += n.height;
+                into.push_back(std::move(n));
+            }
+        };
+        const qsizetype count = rows.rowCount();
+        ctx.row = count > 0 ? 0 : -1;
+        ctx.line = 1;
+        add(sub.header, false);
+        for (qsizetype r = 0; r < count; ++r) {
+            ctx.row = r;
+            accumulate();
+            ctx.line = r + 1;
+            add(sub.detail, true);
+        }
+        ctx.row = count > 0 ? count - 1 : -1;
+        ctx.line = 1;
+        add(sub.footer, true);
+        return height;
     }
 
     void makeText(const CompiledObject& o, PageBox& box, BandImage& out)
@@ -371,6 +454,7 @@ struct ReportFiller::Impl {
                         - (pageFooter ? pageFooter->band->height : 0);
         pageHasBody = false;
         pageHasRows = false;
+        columnsOpen = false;
         if (first)
             return;
         placePageHeader();
@@ -408,11 +492,24 @@ struct ReportFiller::Impl {
     {
         if (recording >= 0) {
             recorded.push_back(image);
-            recordedHeight += image.height;
+            recordedHeight += image.totalHeight();
             if (recordedHeight > contentBottom - report.page.marginTop)
                 flushRecorded(false);
             return;
         }
+        if (image.inColumns)
+            return placeInColumn(image);
+        endColumns();
+        if (image.following.empty())
+            return placeOne(image, keepWith);
+        // A band is not left alone at the foot of a page without the first row of its sub-report.
+        placeOne(image, keepWith + image.following.front().height);
+        for (const BandImage& f : image.following)
+            placeOne(f);
+    }
+
+    void placeOne(const BandImage& image, double keepWith = 0)
+    {
         if (pageHasBody && y + image.height + keepWith > contentBottom)
             newPage();
         placeNow(image);
@@ -420,11 +517,57 @@ struct ReportFiller::Impl {
         pageHasRows = pageHasRows || image.isRow;
     }
 
+    // A detail row in the next cell: across fills a row of cells, then starts the next row below
+    // the tallest; down fills a column to the page's foot, then the next column from the top.
+    void placeInColumn(const BandImage& image)
+    {
+        if (!columnsOpen || (!columnsDown && column == columnCount)) {
+            if (columnsOpen)
+                y = columnBottom;
+            if (pageHasBody && y + image.height > contentBottom + 0.001)
+                newPage();
+            columnsOpen = true;
+            column = 0;
+            columnTop = y;
+            columnBottom = y;
+        } else if (columnsDown && y + image.height > contentBottom + 0.001 && y > columnTop) {
+            if (column + 1 < columnCount) {
+                ++column;
+                y = columnTop;
+            } else {
+                newPage();
+                columnsOpen = true;
+                column = 0;
+                columnTop = columnBottom = y;
+            }
+        }
+        const double top = y;
+        columnOffset = column * columnStep;
+        placeNow(image);
+        columnOffset = 0;
+        pageHasBody = true;
+        pageHasRows = true;
+        columnBottom = std::max(columnBottom, y);
+        if (!columnsDown) {
+            y = top;
+            ++column;
+        }
+    }
+
+    // The bands after rows in columns start below the tallest column.
+    void endColumns()
+    {
+        if (!columnsOpen)
+            return;
+        columnsOpen = false;
+        y = columnBottom;
+    }
+
     void placeNow(const BandImage& image)
     {
         const quint32 base = quint32(page.boxes.size());
         const quint32 textBase = quint32(page.texts.size());
-        const float dx = float(marginLeft()), dy = float(y);
+        const float dx = float(marginLeft() + columnOffset), dy = float(y);
         for (PageBox box : image.boxes) {
             box.x += dx;
             box.y += dy;
@@ -563,6 +706,11 @@ struct ReportFiller::Impl {
             return;
         make(*band, scratch);
         scratch.isRow = row;
+        if (row && columnCount > 1) {
+            scratch.inColumns = true;
+            if (rowPitch > 0)
+                scratch.height = rowPitch;
+        }
         place(scratch);
     }
 
@@ -632,6 +780,7 @@ struct ReportFiller::Impl {
             }
         }
         ctx.line = 1;
+        endColumns();
         placeBand(summary);
         endPage();
         resolveDeferred();
@@ -639,9 +788,11 @@ struct ReportFiller::Impl {
     }
 };
 
-ReportFiller::ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName)
+ReportFiller::ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName,
+                           SubreportStatementSource subreports)
     : d(std::make_unique<Impl>(report, data, templateName))
 {
+    d->subreportSource = std::move(subreports);
     d->compile();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/engine/progress.h"
+#include "report/engine/subreport.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -16,7 +17,10 @@ class ReportFiller {
 public:
     // Compiles every expression of the template against the dataset. Throws FormatError
     // naming the template for a field the dataset lacks or an expression that is wrong.
-    ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName);
+    // Sub-reports prepare their queries through subreports; without it a template holding one
+    // is refused.
+    ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName,
+                 SubreportStatementSource subreports = {});
     ~ReportFiller();
 
     void setLocale(const QLocale& locale);

@@ -26,7 +26,8 @@ PageBox::Kind boxKindOf(ObjectKind kind)
     case ObjectKind::Rectangle: return PageBox::Kind::Rectangle;
     case ObjectKind::Picture: return PageBox::Kind::Picture;
     case ObjectKind::CheckBox: return PageBox::Kind::CheckBox;
-    case ObjectKind::Text: break;
+    case ObjectKind::Text:
+    case ObjectKind::Subreport: break;
     }
     return PageBox::Kind::Text;
 }

@@ -8,7 +8,9 @@
 #include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 
 double PageSetup::pageWidth() const
 {
@@ -31,9 +33,58 @@ void PageSetup::applySize(PageSizeName name)
     }
 }
 
+namespace {
+
+const LabelSheet labelSheets[] = {
+    {"L7160", PageSizeName::A4, 3, 7, 63.5, 38.1, 7.2, 15.15, 2.5},
+    {"L7161", PageSizeName::A4, 3, 6, 63.5, 46.6, 7.2, 8.7, 2.5},
+    {"L7163", PageSizeName::A4, 2, 7, 99.1, 38.1, 4.65, 15.15, 2.5},
+    {"5160", PageSizeName::Letter, 3, 10, 66.675, 25.4, 4.7625, 12.7, 3.175},
+    {"5163", PageSizeName::Letter, 2, 5, 101.6, 50.8, 3.96875, 12.7, 4.7625},
+};
+
+} // namespace
+
+const LabelSheet* LabelSheet::find(const QString& code)
+{
+    for (const LabelSheet& sheet : labelSheets)
+        if (code == QLatin1StringView(sheet.code))
+            return &sheet;
+    return nullptr;
+}
+
+QStringList LabelSheet::codes()
+{
+    QStringList out;
+    for (const LabelSheet& sheet : labelSheets)
+        out << QString::fromLatin1(sheet.code);
+    return out;
+}
+
 bool ReportTemplate::isEmpty() const
 {
     return !title && !pageHeader && groups.empty() && !detail && !pageFooter && !summary;
+}
+
+namespace {
+
+bool usesSubreports(const std::optional<Band>& band)
+{
+    return band && std::any_of(band->objects.begin(), band->objects.end(),
+                                [](const ReportObject& o) { return o.kind == ObjectKind::Subreport; });
+}
+
+} // namespace
+
+int ReportTemplate::neededVersion() const
+{
+    bool two = !page.labels.isEmpty() || usesSubreports(title) || usesSubreports(pageHeader) || usesSubreports(detail)
+               || usesSubreports(pageFooter) || usesSubreports(summary);
+    if (detail && (detail->columns != 1 || detail->columnSpacing != 0 || detail->columnOrder != ColumnOrder::Across))
+        two = true;
+    for (const ReportGroup& g : groups)
+        two = two || usesSubreports(g.header) || usesSubreports(g.footer);
+    return two ? 2 : 1;
 }
 
 QStringList ReportTemplate::groupNames() const
@@ -56,10 +107,11 @@ const Names pageSizes[] = {{"A4", int(PageSizeName::A4)}, {"A5", int(PageSizeNam
 const Names orientations[] = {{"portrait", int(Orientation::Portrait)}, {"landscape", int(Orientation::Landscape)}};
 const Names hAligns[] = {{"left", int(HAlign::Left)}, {"center", int(HAlign::Center)},
                          {"right", int(HAlign::Right)}, {"justify", int(HAlign::Justify)}};
+const Names columnOrders[] = {{"across", int(ColumnOrder::Across)}, {"down", int(ColumnOrder::Down)}};
 const Names vAligns[] = {{"top", int(VAlign::Top)}, {"middle", int(VAlign::Middle)}, {"bottom", int(VAlign::Bottom)}};
 const Names objectKinds[] = {{"text", int(ObjectKind::Text)}, {"line", int(ObjectKind::Line)},
                              {"rectangle", int(ObjectKind::Rectangle)}, {"picture", int(ObjectKind::Picture)},
-                             {"checkbox", int(ObjectKind::CheckBox)}};
+                             {"checkbox", int(ObjectKind::CheckBox)}, {"subreport", int(ObjectKind::Subreport)}};
 const Names topBands[] = {{"title", int(BandKind::ReportTitle)}, {"page-header", int(BandKind::PageHeader)},
                           {"detail", int(BandKind::Detail)}, {"page-footer", int(BandKind::PageFooter)},
                           {"summary", int(BandKind::Summary)}};
@@ -72,6 +124,22 @@ const char* nameOf(const Names (&table)[N], int value)
             return n.name;
     return "";
 }
+
+} // namespace
+
+void LabelSheet::applyTo(PageSetup& p) const
+{
+    const LabelSheet& sheet = *this;
+    p.labels = QString::fromLatin1(sheet.code);
+    p.applySize(sheet.paper);
+    p.orientation = Orientation::Portrait;
+    p.marginLeft = sheet.marginLeft;
+    p.marginTop = sheet.marginTop;
+    p.marginRight = p.width - sheet.marginLeft - sheet.columns * sheet.labelWidth - (sheet.columns - 1) * sheet.columnGap;
+    p.marginBottom = p.height - sheet.marginTop - sheet.rows * sheet.labelHeight;
+}
+
+namespace {
 
 QString number(double v)
 {
@@ -261,9 +329,12 @@ private:
                 std::optional<Band>& slot = topBand(BandKind(kind));
                 if (slot)
                     fail(Lang.caption("<%1> stands twice").arg(name));
-                slot = readBand(BandKind(kind));
+                slot = readBand(BandKind(kind), kind == int(BandKind::Detail));
             }
         }
+        if (!m_report.page.labels.isEmpty() && m_report.detail
+            && (m_report.detail->columns != 1 || m_report.detail->columnSpacing != 0))
+            fail(Lang.caption("a sheet of labels gives the detail band's columns itself"));
     }
 
     void once(bool& seen)
@@ -318,8 +389,21 @@ private:
     void readPage()
     {
         allowAttributes({u"size", u"orientation", u"width", u"height", u"margin-left", u"margin-top",
-                         u"margin-right", u"margin-bottom"});
+                         u"margin-right", u"margin-bottom", u"labels"});
         PageSetup& p = m_report.page;
+        if (has(u"labels")) {
+            p.labels = text(u"labels");
+            const LabelSheet* sheet = LabelSheet::find(p.labels);
+            if (!sheet)
+                fail(Lang.caption("\"labels\" must be one of %1").arg(LabelSheet::codes().join(QStringLiteral(", "))));
+            if (has(u"size") || has(u"orientation") || has(u"width") || has(u"height") || has(u"margin-left")
+                || has(u"margin-top") || has(u"margin-right") || has(u"margin-bottom"))
+                fail(Lang.caption("a sheet of labels gives the paper and the margins itself"));
+            sheet->applyTo(p);
+            if (nextChild())
+                fail(Lang.caption("unknown element <%1> in <page>").arg(m_xml.name()));
+            return;
+        }
         p.applySize(PageSizeName(choice(u"size", pageSizes, int(PageSizeName::A4))));
         if (p.size == PageSizeName::Custom) {
             if (!has(u"width") || !has(u"height"))
@@ -375,14 +459,25 @@ private:
         }
     }
 
-    Band readBand(BandKind kind)
+    Band readBand(BandKind kind, bool columns = false)
     {
-        allowAttributes({u"height", u"can-grow", u"keep-together"});
+        if (columns)
+            allowAttributes({u"height", u"can-grow", u"keep-together", u"columns", u"column-spacing", u"column-order"});
+        else
+            allowAttributes({u"height", u"can-grow", u"keep-together"});
         Band band;
         band.kind = kind;
         band.height = length(u"height", band.height);
         band.canGrow = flag(u"can-grow", false);
         band.keepTogether = flag(u"keep-together", false);
+        if (columns) {
+            const double count = real(u"columns", 1);
+            if (count < 1 || count > 20 || count != std::floor(count))
+                fail(Lang.caption("\"columns\" must be a whole number from 1 to 20"));
+            band.columns = int(count);
+            band.columnSpacing = length(u"column-spacing", 0);
+            band.columnOrder = ColumnOrder(choice(u"column-order", columnOrders, int(ColumnOrder::Across)));
+        }
         while (nextChild())
             band.objects.push_back(readObject());
         return band;
@@ -410,6 +505,9 @@ private:
         case ObjectKind::CheckBox:
             allowAttributes({u"name", u"x", u"y", u"width", u"height", u"value", u"line-width", u"color"});
             break;
+        case ObjectKind::Subreport:
+            allowAttributes({u"name", u"x", u"y", u"width", u"height"});
+            break;
         }
         o.name = text(u"name");
         o.rect = QRectF(length(u"x", 0), length(u"y", 0), length(u"width", 0), length(u"height", 0));
@@ -425,10 +523,62 @@ private:
         if (o.kind == ObjectKind::Text) {
             readTextStyle(o);
             o.text = readText();
+        } else if (o.kind == ObjectKind::Subreport) {
+            readSubreport(o);
         } else if (nextChild()) {
             fail(Lang.caption("unknown element <%1> in an object").arg(m_xml.name()));
         }
         return o;
+    }
+
+    void readSubreport(ReportObject& o)
+    {
+        if (!isIdentifier(o.name))
+            fail(Lang.caption("a <subreport> needs a name of letters, digits and _ that its texts call its data by"));
+        if (m_subreportDepth >= ReportTemplateFormat::maxSubreportDepth)
+            fail(Lang.caption("sub-reports nest more than %1 deep").arg(ReportTemplateFormat::maxSubreportDepth));
+        ++m_subreportDepth;
+        Subreport& sub = o.subreport.emplace();
+        bool seenQuery = false;
+        while (nextChild()) {
+            const auto name = m_xml.name();
+            if (name == u"query") {
+                once(seenQuery);
+                allowAttributes({});
+                sub.query = readText();
+            } else if (name == u"parameter") {
+                allowAttributes({u"name", u"value"});
+                SubreportParameter p{text(u"name"), text(u"value")};
+                if (!isIdentifier(p.name) || p.value.trimmed().isEmpty())
+                    fail(Lang.caption("a <parameter> needs a name of letters, digits and _ and a value"));
+                for (const SubreportParameter& other : sub.parameters)
+                    if (other.name.compare(p.name, Qt::CaseInsensitive) == 0)
+                        fail(Lang.caption("the parameter \"%1\" stands twice").arg(p.name));
+                sub.parameters.push_back(p);
+                if (nextChild())
+                    fail(Lang.caption("unknown element <%1> in <parameter>").arg(m_xml.name()));
+            } else if (name == u"header" || name == u"detail" || name == u"footer") {
+                const BandKind kind = name == u"header" ? BandKind::GroupHeader
+                                      : name == u"detail" ? BandKind::Detail : BandKind::GroupFooter;
+                std::optional<Band>& slot = kind == BandKind::GroupHeader ? sub.header
+                                            : kind == BandKind::Detail ? sub.detail : sub.footer;
+                if (slot)
+                    fail(Lang.caption("<%1> stands twice").arg(name));
+                slot = readBand(kind);
+            } else {
+                fail(Lang.caption("unknown element <%1> in <subreport>").arg(name));
+            }
+        }
+        --m_subreportDepth;
+        if (sub.query.trimmed().isEmpty())
+            fail(Lang.caption("the sub-report \"%1\" has no query").arg(o.name));
+    }
+
+    static bool isIdentifier(const QString& name)
+    {
+        if (name.isEmpty() || name.front().isDigit())
+            return false;
+        return std::all_of(name.begin(), name.end(), [](QChar c) { return c.isLetterOrNumber() || c == u'_'; });
     }
 
     int kindOf(QStringView name) const
@@ -465,6 +615,7 @@ private:
     QXmlStreamReader m_xml;
     QString m_source;
     ReportTemplate m_report;
+    int m_subreportDepth = 0;
 };
 
 class Writer {
@@ -475,7 +626,7 @@ public:
     {
         m_xml.writeStartDocument();
         m_xml.writeStartElement(QStringLiteral("report"));
-        m_xml.writeAttribute(QStringLiteral("version"), QString::number(ReportTemplate::formatVersion));
+        m_xml.writeAttribute(QStringLiteral("version"), QString::number(r.neededVersion()));
         optional(QStringLiteral("name"), r.name);
         writePage(r.page);
         if (!r.query.isEmpty())
@@ -520,6 +671,11 @@ private:
     void writePage(const PageSetup& p)
     {
         m_xml.writeStartElement(QStringLiteral("page"));
+        if (!p.labels.isEmpty()) {
+            m_xml.writeAttribute(QStringLiteral("labels"), p.labels);
+            m_xml.writeEndElement();
+            return;
+        }
         m_xml.writeAttribute(QStringLiteral("size"), QString::fromLatin1(nameOf(pageSizes, int(p.size))));
         if (p.size == PageSizeName::Custom) {
             m_xml.writeAttribute(QStringLiteral("width"), number(p.width));
@@ -566,12 +722,22 @@ private:
         if (!band)
             return;
         m_xml.writeStartElement(bandElement(band->kind));
-        m_xml.writeAttribute(QStringLiteral("height"), number(band->height));
-        flag(QStringLiteral("can-grow"), band->canGrow, false);
-        flag(QStringLiteral("keep-together"), band->keepTogether, false);
-        for (const ReportObject& o : band->objects)
-            writeObject(o);
+        writeBandBody(*band);
         m_xml.writeEndElement();
+    }
+
+    void writeBandBody(const Band& band)
+    {
+        m_xml.writeAttribute(QStringLiteral("height"), number(band.height));
+        flag(QStringLiteral("can-grow"), band.canGrow, false);
+        flag(QStringLiteral("keep-together"), band.keepTogether, false);
+        if (band.columns != 1)
+            m_xml.writeAttribute(QStringLiteral("columns"), QString::number(band.columns));
+        real(QStringLiteral("column-spacing"), band.columnSpacing, 0);
+        if (band.columnOrder != ColumnOrder::Across)
+            m_xml.writeAttribute(QStringLiteral("column-order"), QString::fromLatin1(nameOf(columnOrders, int(band.columnOrder))));
+        for (const ReportObject& o : band.objects)
+            writeObject(o);
     }
 
     void writeObject(const ReportObject& o)
@@ -603,7 +769,34 @@ private:
             if (o.kind == ObjectKind::Rectangle)
                 color(QStringLiteral("fill"), o.fill, QColor());
             break;
+        case ObjectKind::Subreport:
+            if (o.subreport)
+                writeSubreport(*o.subreport);
+            break;
         }
+        m_xml.writeEndElement();
+    }
+
+    void writeSubreport(const Subreport& sub)
+    {
+        m_xml.writeTextElement(QStringLiteral("query"), sub.query);
+        for (const SubreportParameter& p : sub.parameters) {
+            m_xml.writeStartElement(QStringLiteral("parameter"));
+            m_xml.writeAttribute(QStringLiteral("name"), p.name);
+            m_xml.writeAttribute(QStringLiteral("value"), p.value);
+            m_xml.writeEndElement();
+        }
+        writeSubBand(sub.header, QStringLiteral("header"));
+        writeSubBand(sub.detail, QStringLiteral("detail"));
+        writeSubBand(sub.footer, QStringLiteral("footer"));
+    }
+
+    void writeSubBand(const std::optional<Band>& band, const QString& element)
+    {
+        if (!band)
+            return;
+        m_xml.writeStartElement(element);
+        writeBandBody(*band);
         m_xml.writeEndElement();
     }
 

@@ -4,6 +4,7 @@
 #include <QRectF>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -39,7 +40,38 @@ struct TextStyle {
     bool operator==(const TextStyle&) const = default;
 };
 
-enum class ObjectKind { Text, Line, Rectangle, Picture, CheckBox };
+enum class ObjectKind { Text, Line, Rectangle, Picture, CheckBox, Subreport };
+
+// A value held through a pointer, so that a type may hold itself (a sub-report's bands hold
+// objects); copied and compared by what it holds.
+template <class T>
+class Boxed {
+public:
+    Boxed() = default;
+    Boxed(const Boxed& other) : m_value(other.m_value ? std::make_unique<T>(*other.m_value) : nullptr) {}
+    Boxed(Boxed&&) noexcept = default;
+    Boxed& operator=(const Boxed& other)
+    {
+        if (this != &other)
+            m_value = other.m_value ? std::make_unique<T>(*other.m_value) : nullptr;
+        return *this;
+    }
+    Boxed& operator=(Boxed&&) noexcept = default;
+    bool operator==(const Boxed& other) const
+    {
+        return m_value && other.m_value ? *m_value == *other.m_value : !m_value && !other.m_value;
+    }
+    explicit operator bool() const { return m_value != nullptr; }
+    T& emplace() { m_value = std::make_unique<T>(); return *m_value; }
+    void reset() { m_value.reset(); }
+    T& operator*() const { return *m_value; }
+    T* operator->() const { return m_value.get(); }
+
+private:
+    std::unique_ptr<T> m_value;
+};
+
+struct Subreport;
 
 struct ReportObject {
     ObjectKind kind = ObjectKind::Text;
@@ -56,10 +88,15 @@ struct ReportObject {
     QColor fill; // invalid: none
     QString file; // picture from a file of the project folder
     bool keepAspect = true;
+    // A sub-report: its query, parameters and bands; the object's name names its data.
+    Boxed<Subreport> subreport;
     bool operator==(const ReportObject&) const = default;
 };
 
 enum class BandKind { ReportTitle, PageHeader, GroupHeader, Detail, GroupFooter, PageFooter, Summary };
+
+// How rows laid out in columns fill them: a row of cells at a time, or a column at a time.
+enum class ColumnOrder { Across, Down };
 
 struct Band {
     BandKind kind = BandKind::Detail;
@@ -67,7 +104,30 @@ struct Band {
     bool canGrow = false;
     bool keepTogether = false;
     std::vector<ReportObject> objects;
+    // The report's detail band only: rows side by side in columns of equal width.
+    int columns = 1;
+    double columnSpacing = 0;
+    ColumnOrder columnOrder = ColumnOrder::Across;
     bool operator==(const Band&) const = default;
+};
+
+// A value the sub-report's query takes as the parameter ":name", from an expression over the
+// row of the band the sub-report stands in.
+struct SubreportParameter {
+    QString name;
+    QString value;
+    bool operator==(const SubreportParameter&) const = default;
+};
+
+// The rows of a query of its own laid out inside a band, once for each row the band is made for,
+// with a header above them and a footer below.
+struct Subreport {
+    QString query;
+    std::vector<SubreportParameter> parameters;
+    std::optional<Band> header;
+    std::optional<Band> detail;
+    std::optional<Band> footer;
+    bool operator==(const Subreport&) const = default;
 };
 
 // A group of rows sharing the value of an expression; groups nest from outer to inner.
@@ -85,12 +145,33 @@ struct ReportGroup {
 enum class PageSizeName { A4, A5, Letter, Custom };
 enum class Orientation { Portrait, Landscape };
 
+struct PageSetup;
+
+// A sheet of address labels: the paper, where the first label stands, the labels' size and
+// the gap between columns (rows of labels touch).
+struct LabelSheet {
+    const char* code;
+    PageSizeName paper;
+    int columns, rows;
+    double labelWidth, labelHeight;
+    double marginLeft, marginTop, columnGap;
+
+    // The sheets known by their codes: L7160, L7161, L7163 (A4), 5160, 5163 (Letter).
+    static const LabelSheet* find(const QString& code);
+    static QStringList codes();
+    // Gives the page this sheet's paper and margins.
+    void applyTo(PageSetup& page) const;
+};
+
 struct PageSetup {
     PageSizeName size = PageSizeName::A4;
     double width = 210; // of a portrait sheet; kept for every size
     double height = 297;
     Orientation orientation = Orientation::Portrait;
     double marginLeft = 10, marginTop = 10, marginRight = 10, marginBottom = 10;
+    // A sheet of address labels by its code (empty: none); the sheet gives the paper, the
+    // margins and the detail band's columns, and each row takes one label.
+    QString labels;
     bool operator==(const PageSetup&) const = default;
 
     // The sheet as printed, after orientation.
@@ -102,7 +183,8 @@ struct PageSetup {
 
 class ReportTemplate {
 public:
-    static constexpr int formatVersion = 1;
+    // The newest format version this program reads.
+    static constexpr int formatVersion = 2;
 
     QString name;
     PageSetup page;
@@ -116,6 +198,9 @@ public:
 
     bool operator==(const ReportTemplate&) const = default;
     bool isEmpty() const;
+    // The oldest format version that holds everything the template uses: a template without
+    // sub-reports, columns or labels is written as version 1, which older programs read.
+    int neededVersion() const;
     // The groups' names, outermost first: what an aggregate's scope is named by.
     QStringList groupNames() const;
 };
@@ -127,6 +212,8 @@ public:
     // Refused before parsing: no template needs more.
     static constexpr qint64 maxFileSize = 16 * 1024 * 1024;
     static constexpr size_t maxGroups = 32;
+    // Sub-reports inside sub-reports: each level runs a statement per row of the one above.
+    static constexpr int maxSubreportDepth = 4;
 
     // Throws FormatError "<source>, line L, column C: ..." for anything it cannot take.
     static ReportTemplate read(const QByteArray& xml, const QString& source);

@@ -137,6 +137,8 @@ void DesignerDocument::addObject(ObjectKind kind, const BandRef& bandRef, const 
     ReportTemplate t = m_template;
     ReportObject o = newObject(kind, rect);
     o.text = text;
+    if (kind == ObjectKind::Subreport)
+        startSubreport(t, o);
     Band* band = findBand(t, bandRef);
     band->height = std::max(band->height, o.rect.bottom());
     const std::vector<ObjectRef> refs = pasteObjects(t, bandRef, {o});

@@ -213,6 +213,47 @@ ReportObject newObject(ObjectKind kind, const QRectF& rect)
     return o;
 }
 
+namespace {
+
+void collectNames(const std::optional<Band>& band, QStringList& names)
+{
+    if (!band)
+        return;
+    for (const ReportObject& o : band->objects) {
+        names << o.name;
+        if (o.subreport) {
+            collectNames(o.subreport->header, names);
+            collectNames(o.subreport->detail, names);
+            collectNames(o.subreport->footer, names);
+        }
+    }
+}
+
+} // namespace
+
+void startSubreport(const ReportTemplate& t, ReportObject& o)
+{
+    QStringList names;
+    for (const auto* band : {&t.title, &t.pageHeader, &t.detail, &t.pageFooter, &t.summary})
+        collectNames(*band, names);
+    for (const ReportGroup& g : t.groups) {
+        collectNames(g.header, names);
+        collectNames(g.footer, names);
+    }
+    int n = 1;
+    while (names.contains(QStringLiteral("Sub%1").arg(n), Qt::CaseInsensitive))
+        ++n;
+    o.name = QStringLiteral("Sub%1").arg(n);
+    Subreport& sub = o.subreport.emplace();
+    sub.query = QStringLiteral("SELECT 1 AS n");
+    Band& detail = sub.detail.emplace();
+    detail.kind = BandKind::Detail;
+    detail.height = 5;
+    ReportObject field = newObject(ObjectKind::Text, QRectF(0, 0, std::max(10.0, o.rect.width()), 5));
+    field.text = QStringLiteral("[%1.n]").arg(o.name);
+    detail.objects.push_back(field);
+}
+
 QString objectKindName(ObjectKind kind)
 {
     switch (kind) {
@@ -221,6 +262,7 @@ QString objectKindName(ObjectKind kind)
     case ObjectKind::Rectangle: return Lang.caption("Rectangle");
     case ObjectKind::Picture: return Lang.caption("Picture");
     case ObjectKind::CheckBox: return Lang.caption("Check box");
+    case ObjectKind::Subreport: return Lang.caption("Sub-report");
     }
     return QString();
 }

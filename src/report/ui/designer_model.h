@@ -64,6 +64,9 @@ QRectF hundredths(const QRectF& rect);
 // What a new object of a kind looks like before the author sizes it.
 ReportObject newObject(ObjectKind kind, const QRectF& rect);
 QString objectKindName(ObjectKind kind);
+// A new sub-report: a name no other sub-report has, a query to replace and a detail band that
+// shows its one field, so that the preview shows where its rows go.
+void startSubreport(const ReportTemplate& t, ReportObject& o);
 
 // Moves objects into another band (appended, in the given order); returns their new refs.
 std::vector<ObjectRef> moveToBand(ReportTemplate& t, const std::vector<ObjectRef>& refs, const BandRef& target,

@@ -145,7 +145,7 @@ QWidget* DesignerPropertyPanel::makeEditor(const DesignerProperty& property)
         line->setObjectName(key);
         line->setReadOnly(true);
         line->installEventFilter(this);
-        return withButton(line, [this] { emit queryRequested(); });
+        return withButton(line, [this, key] { emit queryRequested(key); });
     }
     case Editor::File: {
         auto* line = new QLineEdit(this);
@@ -247,8 +247,9 @@ void DesignerPropertyPanel::setValue(const DesignerProperty& property, QWidget* 
 bool DesignerPropertyPanel::eventFilter(QObject* watched, QEvent* event)
 {
     // A double-click on the query's line opens its editor, as the button beside it does.
-    if (event->type() == QEvent::MouseButtonDblClick && watched->objectName() == QStringLiteral("query")) {
-        guarded([&] { emit queryRequested(); });
+    const auto* line = qobject_cast<QLineEdit*>(watched);
+    if (event->type() == QEvent::MouseButtonDblClick && line && line->isReadOnly()) {
+        guarded([&] { emit queryRequested(watched->objectName()); });
         return true;
     }
     return QWidget::eventFilter(watched, event);

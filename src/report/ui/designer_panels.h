@@ -30,7 +30,9 @@ signals:
     void edited(const QString& key, const QVariant& value);
     void expressionRequested(const QString& key);
     // The SQL editor for the template's query; the file dialog for a picture's file.
-    void queryRequested();
+    // The SQL editor for the property of that key: the page's query, a sub-report's query or
+    // its parameters.
+    void queryRequested(const QString& key);
     void fileRequested(const QString& key);
 
 protected:

@@ -166,6 +166,24 @@ std::vector<DesignerProperty> makeProperties()
                                    [field](const ReportTemplate& t) { return t.page.*field; },
                                    [field](ReportTemplate& t, const QVariant& v) { t.page.*field = std::max(0.0, v.toDouble()); }));
     }
+    out.push_back(pageProperty(QStringLiteral("labels"), "Label sheet", Editor::Choice,
+                               [](const ReportTemplate& t) {
+                                   return t.page.labels.isEmpty() ? 0 : int(LabelSheet::codes().indexOf(t.page.labels)) + 1;
+                               },
+                               [](ReportTemplate& t, const QVariant& v) {
+                                   const QStringList codes = LabelSheet::codes();
+                                   const int i = v.toInt() - 1;
+                                   if (i >= 0 && i < codes.size())
+                                       LabelSheet::find(codes[i])->applyTo(t.page);
+                                   else
+                                       t.page.labels.clear();
+                                   if (!t.page.labels.isEmpty() && t.detail) {
+                                       t.detail->columns = 1;
+                                       t.detail->columnSpacing = 0;
+                                       t.detail->columnOrder = ColumnOrder::Across;
+                                   }
+                               },
+                               {"none", "L7160", "L7161", "L7163", "5160", "5163"}));
     out.push_back(pageProperty(QStringLiteral("query"), "Query", Editor::Sql,
                                [](const ReportTemplate& t) { return t.query; },
                                [](ReportTemplate& t, const QVariant& v) { t.query = v.toString(); }));
@@ -178,6 +196,17 @@ std::vector<DesignerProperty> makeProperties()
     out.push_back(bandProperty(QStringLiteral("keep-together"), "Keep together", Editor::Bool,
                                [](const Band& b) { return b.keepTogether; },
                                [](Band& b, const QVariant& v) { b.keepTogether = v.toBool(); }));
+    // The report's detail band only (see propertiesFor).
+    out.push_back(bandProperty(QStringLiteral("columns"), "Columns", Editor::Choice, [](const Band& b) { return b.columns - 1; },
+                               [](Band& b, const QVariant& v) { b.columns = std::clamp(v.toInt() + 1, 1, 8); }));
+    out.back().choices = {"1", "2", "3", "4", "5", "6", "7", "8"};
+    out.push_back(bandProperty(QStringLiteral("column-spacing"), "Column spacing, mm", Editor::Mm,
+                               [](const Band& b) { return b.columnSpacing; },
+                               [](Band& b, const QVariant& v) { b.columnSpacing = std::max(0.0, v.toDouble()); }));
+    out.push_back(bandProperty(QStringLiteral("column-order"), "Column order", Editor::Choice,
+                               [](const Band& b) { return int(b.columnOrder); },
+                               [](Band& b, const QVariant& v) { b.columnOrder = ColumnOrder(std::clamp(v.toInt(), 0, 1)); }));
+    out.back().choices = {"across", "down"};
     out.push_back(groupProperty(QStringLiteral("group-name"), "Group name", Editor::Text,
                                 [](const ReportGroup& g) { return g.name; },
                                 [](ReportGroup& g, const QVariant& v) { g.name = v.toString().trimmed(); }));
@@ -219,6 +248,36 @@ std::vector<DesignerProperty> makeProperties()
                 }
             }));
     }
+    const auto isSubreport = [](ObjectKind k) { return k == ObjectKind::Subreport; };
+    out.push_back(objectProperty(QStringLiteral("subreport-query"), "Query", Editor::Sql, isSubreport,
+                                 [](const ReportObject& o) { return o.subreport ? o.subreport->query : QString(); },
+                                 [](ReportObject& o, const QVariant& v) {
+                                     if (o.subreport)
+                                         o.subreport->query = v.toString();
+                                 }));
+    // One parameter a line: "name = expression".
+    out.push_back(objectProperty(
+        QStringLiteral("parameters"), "Parameters", Editor::Sql, isSubreport,
+        [](const ReportObject& o) {
+            QStringList lines;
+            if (o.subreport)
+                for (const SubreportParameter& p : o.subreport->parameters)
+                    lines << p.name + QStringLiteral(" = ") + p.value;
+            return lines.join(u'\n');
+        },
+        [](ReportObject& o, const QVariant& v) {
+            if (!o.subreport)
+                return;
+            std::vector<SubreportParameter> parameters;
+            for (const QString& line : v.toString().split(u'\n', Qt::SkipEmptyParts)) {
+                const qsizetype eq = line.indexOf(u'=');
+                const QString name = line.left(eq).trimmed();
+                const QString value = eq < 0 ? QString() : line.mid(eq + 1).trimmed();
+                if (!name.isEmpty() && !value.isEmpty())
+                    parameters.push_back({name, value});
+            }
+            o.subreport->parameters = parameters;
+        }));
     out.push_back(objectProperty(QStringLiteral("text"), "Text", Editor::TextExpression, isText,
                                  [](const ReportObject& o) { return o.text; },
                                  [](ReportObject& o, const QVariant& v) { o.text = v.toString(); }));
@@ -319,7 +378,9 @@ std::vector<const DesignerProperty*> propertiesFor(const ReportTemplate& t, cons
                 out.push_back(&p);
             break;
         case Scope::Band:
-            if (!first && selection.band)
+            // Columns belong to the report's detail band alone.
+            if (!first && selection.band
+                && (!p.key.startsWith(QStringLiteral("column")) || selection.band->kind == BandKind::Detail))
                 out.push_back(&p);
             break;
         case Scope::Group:

@@ -136,8 +136,14 @@ public:
         content.text = o.text;
         if (kind == PageBox::Kind::Picture && !o.file.isEmpty())
             content.picture = pictureFile(o.file);
-        if (kind == PageBox::Kind::Picture && content.picture.isNull()) {
-            paintPlaceholder(painter);
+        if (o.kind == ObjectKind::Subreport) {
+            // Its rows are made from its own query: the box says whose and which.
+            paintPlaceholder(painter, QColor(234, 238, 246), QColor(120, 140, 180),
+                             Lang.caption("Sub-report") + QStringLiteral(" ") + o.name + u'\n'
+                                 + (o.subreport ? o.subreport->query.simplified() : QString()));
+        } else if (kind == PageBox::Kind::Picture && content.picture.isNull()) {
+            paintPlaceholder(painter, QColor(236, 240, 236), QColor(150, 170, 150),
+                             Lang.caption("Picture") + u'\n' + (o.text.isEmpty() ? o.file : o.text));
         } else {
             painter->save();
             // The template's own text ("[Report.name]") is often longer than what it stands for.
@@ -154,21 +160,21 @@ public:
     }
 
 private:
-    void paintPlaceholder(QPainter* painter)
+    void paintPlaceholder(QPainter* painter, const QColor& fill, const QColor& pen, const QString& label)
     {
-        const ReportObject& o = m_object;
         const QRectF& r = m_rect;
-        painter->fillRect(r, QColor(236, 240, 236));
-        painter->setPen(cosmetic(QColor(150, 170, 150)));
-        painter->drawLine(r.topLeft(), r.bottomRight());
-        painter->drawLine(r.topRight(), r.bottomLeft());
+        painter->fillRect(r, fill);
+        painter->setPen(cosmetic(pen));
+        if (m_object.kind != ObjectKind::Subreport) {
+            painter->drawLine(r.topLeft(), r.bottomRight());
+            painter->drawLine(r.topRight(), r.bottomLeft());
+        }
         painter->save();
         painter->scale(1 / k, 1 / k);
         FontSpec captionFont;
         captionFont.size = 7;
         painter->setFont(reportFont(captionFont));
         painter->setPen(QColor(60, 90, 60));
-        const QString label = Lang.caption("Picture") + u'\n' + (o.text.isEmpty() ? o.file : o.text);
         painter->drawText(QRectF(r.left() * k, r.top() * k, r.width() * k, r.height() * k),
                           Qt::AlignCenter | Qt::TextWordWrap, label);
         painter->restore();

@@ -91,6 +91,11 @@ QIcon toolIcon(ReportDesignerWindow::Tool tool)
             p.drawRect(QRectF(3.5, 3.5, 9, 9));
             p.drawPolyline(QPolygonF({{5.5, 8}, {7.5, 10.5}, {11, 5}}));
             break;
+        case Tool::Subreport:
+            p.drawRect(QRectF(1.5, 2.5, 13, 11));
+            for (double y : {5.5, 8.0, 10.5})
+                p.drawLine(QPointF(4, y), QPointF(12, y));
+            break;
         }
     });
 }
@@ -246,7 +251,7 @@ void ReportDesignerWindow::buildActions()
     } tools[] = {{"tool.pointer", "Pointer", Tool::Pointer}, {"tool.text", "Text", Tool::Text},
                  {"tool.field", "Field", Tool::Field},       {"tool.line", "Line", Tool::Line},
                  {"tool.rectangle", "Rectangle", Tool::Rectangle}, {"tool.picture", "Picture", Tool::Picture},
-                 {"tool.checkbox", "Check box", Tool::CheckBox}};
+                 {"tool.checkbox", "Check box", Tool::CheckBox}, {"tool.subreport", "Sub-report", Tool::Subreport}};
     for (const auto& t : tools) {
         const Tool tool = t.tool;
         QAction* a = addAction(QString::fromLatin1(t.key), Lang.caption(t.text), QKeySequence(), [this, tool] { setTool(tool); });
@@ -320,7 +325,8 @@ void ReportDesignerWindow::buildMenus()
     add(menuBar()->addMenu(Lang.caption("&Edit")),
         {"undo", "redo", "", "cut", "copy", "paste", "delete", "", "selectAll"});
     add(menuBar()->addMenu(Lang.caption("&Insert")),
-        {"tool.pointer", "tool.text", "tool.field", "tool.line", "tool.rectangle", "tool.picture", "tool.checkbox"});
+        {"tool.pointer", "tool.text", "tool.field", "tool.line", "tool.rectangle", "tool.picture", "tool.checkbox",
+         "tool.subreport"});
     add(menuBar()->addMenu(Lang.caption("&Bands")),
         {"band.title", "band.pageHeader", "band.group", "band.groupHeader", "band.groupFooter", "band.detail",
          "band.pageFooter", "band.summary", "", "band.remove"});
@@ -422,7 +428,8 @@ void ReportDesignerWindow::buildDocks()
             [this](const QString& key, const QVariant& value) { guarded([&] { setProperty(key, value); }); });
     connect(m_properties, &DesignerPropertyPanel::expressionRequested, this,
             [this](const QString& key) { guarded([&] { editExpression(key); }); });
-    connect(m_properties, &DesignerPropertyPanel::queryRequested, this, [this] { guarded([&] { editQuery(); }); });
+    connect(m_properties, &DesignerPropertyPanel::queryRequested, this,
+            [this](const QString& key) { guarded([&] { editQuery(key); }); });
     connect(m_properties, &DesignerPropertyPanel::fileRequested, this,
             [this](const QString& key) { guarded([&] { choosePictureFile(key); }); });
 }
@@ -701,7 +708,7 @@ void ReportDesignerWindow::preview()
                 m_fields->setData(m_queryData.get());
         }
         const QString name = fileName().isEmpty() ? model().name : QFileInfo(fileName()).fileName();
-        pages = ReportFiller(model(), rows, name).fill();
+        pages = ReportFiller(model(), rows, name, m_session.subreports).fill();
     } catch (const VarnelError& e) {
         error(Lang.caption("The report cannot be shown: %1").arg(e.message()));
         return;
@@ -725,7 +732,8 @@ void ReportDesignerWindow::closeEvent(QCloseEvent* event)
 
 void ReportDesignerWindow::setTool(Tool tool)
 {
-    const char* keys[] = {"tool.pointer", "tool.text", "tool.field", "tool.line", "tool.rectangle", "tool.picture", "tool.checkbox"};
+    const char* keys[] = {"tool.pointer",   "tool.text",    "tool.field",    "tool.line",
+                          "tool.rectangle", "tool.picture", "tool.checkbox", "tool.subreport"};
     m_actions.value(QString::fromLatin1(keys[int(tool)]))->setChecked(true);
     m_view->setTool(tool);
 }
@@ -735,9 +743,10 @@ void ReportDesignerWindow::placeObject(Tool tool, const BandRef& band, QRectF re
     setTool(Tool::Pointer);
     if (tool == Tool::Pointer || !findBand(model(), band))
         return;
-    static const ObjectKind kinds[] = {ObjectKind::Text, ObjectKind::Text, ObjectKind::Text, ObjectKind::Line,
-                                       ObjectKind::Rectangle, ObjectKind::Picture, ObjectKind::CheckBox};
-    static const QSizeF sizes[] = {{30, 6}, {30, 6}, {30, 6}, {40, 0}, {30, 15}, {30, 30}, {4, 4}};
+    static const ObjectKind kinds[] = {ObjectKind::Text,      ObjectKind::Text,    ObjectKind::Text,
+                                       ObjectKind::Line,      ObjectKind::Rectangle, ObjectKind::Picture,
+                                       ObjectKind::CheckBox,  ObjectKind::Subreport};
+    static const QSizeF sizes[] = {{30, 6}, {30, 6}, {30, 6}, {40, 0}, {30, 15}, {30, 30}, {4, 4}, {120, 10}};
     if (rect.width() < 0.5 && rect.height() < 0.5)
         rect.setSize(sizes[int(tool)]);
     QString text;
@@ -776,11 +785,16 @@ void ReportDesignerWindow::editExpression(const QString& key)
         setProperty(key, editor.text());
 }
 
-void ReportDesignerWindow::editQuery()
+void ReportDesignerWindow::editQuery(const QString& key)
 {
-    ReportQueryEditor editor(model().query, this);
-    if (desktop().runModal(editor) && editor.query() != model().query)
-        setProperty(QStringLiteral("query"), editor.query());
+    const std::vector<const DesignerProperty*> properties = propertiesFor(model(), selection());
+    const auto it = std::find_if(properties.begin(), properties.end(), [&](const DesignerProperty* p) { return p->key == key; });
+    if (it == properties.end())
+        return;
+    const QString current = propertyValue(model(), selection(), **it).toString();
+    ReportQueryEditor editor(current, this);
+    if (desktop().runModal(editor) && editor.query() != current)
+        setProperty(key, editor.query());
 }
 
 void ReportDesignerWindow::choosePictureFile(const QString& key)

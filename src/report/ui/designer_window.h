@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/engine/dataset.h"
+#include "report/engine/subreport.h"
 #include "report/export/export_filter.h"
 #include "report/ui/designer_document.h"
 #include "report/ui/designer_view.h"
@@ -37,6 +38,8 @@ struct DesignerSession {
     std::function<void(const ReportTemplate&, const QString& fileName)> keep;
     // Runs the template's own query; without it the designer keeps to data.
     ReportQueryRunner runQuery;
+    // Prepares the queries of sub-reports for the preview.
+    SubreportStatementSource subreports;
 };
 
 // The report designer: a top-level window over a copy of a template, with the sheet in the
@@ -77,7 +80,7 @@ public:
     // The expression editor for a property: a text object's text, a value, a group's expression.
     void editExpression(const QString& key);
     // The template's query in the SQL editor.
-    void editQuery();
+    void editQuery(const QString& key);
     // A picture's file from the file dialog.
     void choosePictureFile(const QString& key);
     void setSnap(bool on, double size);
