@@ -3,6 +3,8 @@
 #include "platform/errors.h"
 #include "platform/lang.h"
 #include "platform/project_folder.h"
+#include "report/engine/barcode.h"
+#include "report/engine/chart.h"
 #include "report/engine/compiled_text.h"
 #include "report/engine/dataset.h"
 #include "report/engine/page_document.h"
@@ -33,6 +35,16 @@ struct CompiledObject {
     bool liveAggregates = false;   // deferred for totals of a group still running
     bool grows = false;
     bool stretches = false;        // its bottom follows the band's when the band grows
+    int chart = -1;                // the chart's points among the filler's charts
+    QString where;                 // the band and object, for errors found while filling
+};
+
+// The points of a chart, gathered from the rows of its scope as they pass.
+struct ChartSlot {
+    int scope = -1;
+    Expression category, value;
+    DisplayFormat categoryFormat;
+    std::shared_ptr<ChartData> data;
 };
 
 struct CompiledBand {
@@ -41,6 +53,7 @@ struct CompiledBand {
 };
 
 struct DeferredState {
+    std::shared_ptr<const ChartData> chart; // a chart above its rows
     CapturedRow row;
     Accumulators aggregates;
     qint64 line = 0;
@@ -139,6 +152,8 @@ struct ReportFiller::Impl {
     std::vector<Expression> groupKeys;
     std::vector<AggregateSlot> aggregateSlots;
     std::vector<Expression> slotArguments;
+    std::vector<ChartSlot> charts;
+    int compilingScope = -1;
 
     // While filling.
     std::unique_ptr<PageDocument> doc;
@@ -207,11 +222,13 @@ struct ReportFiller::Impl {
         into.emplace();
         into->band = &*band;
         compiler.setDefaultScope(scope);
+        compilingScope = scope;
         for (const ReportObject& o : band->objects) {
+            const QString object = o.name.isEmpty() ? QString() : Lang.caption(", object \"%1\"").arg(o.name);
             try {
                 into->objects.push_back(compileObject(*band, o));
+                into->objects.back().where = bandName(*band, group) + object;
             } catch (const FormatError& e) {
-                const QString object = o.name.isEmpty() ? QString() : Lang.caption(", object \"%1\"").arg(o.name);
                 fail(bandName(*band, group) + object, e);
             }
         }
@@ -245,8 +262,22 @@ struct ReportFiller::Impl {
                 c.value = Expression(compiler.compile(o.text));
             break;
         case ObjectKind::CheckBox:
+        case ObjectKind::Barcode:
             c.value = Expression(compiler.compile(o.text));
             break;
+        case ObjectKind::Chart: {
+            ChartSlot slot;
+            slot.scope = compilingScope;
+            slot.category = Expression(compiler.compile(o.category));
+            slot.value = Expression(compiler.compile(o.text));
+            slot.categoryFormat = DisplayFormat(o.format);
+            c.chart = int(charts.size());
+            charts.push_back(std::move(slot));
+            // Above its rows a chart is drawn once they have all passed.
+            c.deferred = band.kind == BandKind::ReportTitle || band.kind == BandKind::GroupHeader;
+            c.font = reportFont(o.style.font);
+            break;
+        }
         default:
             break;
         }
@@ -280,6 +311,8 @@ struct ReportFiller::Impl {
             case PageBox::Kind::Text: makeText(o, box, out); break;
             case PageBox::Kind::Picture: box.offset = o.fileImage != PageDocument::noImage ? o.fileImage : picture(o); break;
             case PageBox::Kind::CheckBox: box.checked = o.value.evaluate(ctx).isTrue(); break;
+            case PageBox::Kind::Barcode: makeBarcode(o, box, out); break;
+            case PageBox::Kind::Chart: makeChart(o, box, out); break;
             default: break;
             }
             out.height = std::max(out.height, double(box.y + box.height));
@@ -315,6 +348,36 @@ struct ReportFiller::Impl {
     }
 
     static constexpr quint32 noValue = ~0u;
+
+    // Data the symbology cannot hold stops the report with the encoder's reason and the object.
+    void makeBarcode(const CompiledObject& o, PageBox& box, BandImage& out)
+    {
+        const ReportValue v = o.value.evaluate(ctx);
+        BarcodeSymbol symbol;
+        try {
+            symbol = encodeBarcode(o.source->barcode, plainText(v));
+        } catch (const FormatError& e) {
+            fail(o.where, e);
+        }
+        box.offset = quint32(out.texts.size());
+        box.length = quint32(symbol.modules.size());
+        out.texts += symbol.modules;
+    }
+
+    void makeChart(const CompiledObject& o, PageBox& box, BandImage& out)
+    {
+        box.offset = quint32(out.texts.size());
+        const std::shared_ptr<ChartData>& points = charts[size_t(o.chart)].data;
+        if (o.deferred) {
+            auto state = std::make_shared<DeferredState>();
+            state->chart = points;
+            out.pending.push_back(PendingText{quint32(out.boxes.size()), &o, std::move(state)});
+            return;
+        }
+        const QString payload = points->payload();
+        box.length = quint32(payload.size());
+        out.texts += payload;
+    }
 
     // The text an object shows; for a value shown alone, also that value (format noValue when
     // there is none to keep).
@@ -428,7 +491,7 @@ struct ReportFiller::Impl {
         for (PageBox box : image.boxes) {
             box.x += dx;
             box.y += dy;
-            if (box.kind == PageBox::Kind::Text)
+            if (box.holdsText())
                 box.offset += textBase;
             page.boxes.push_back(box);
         }
@@ -464,12 +527,20 @@ struct ReportFiller::Impl {
         for (size_t i = 0; i < aggregateSlots.size(); ++i)
             if (aggregateSlots[i].scope == scope)
                 current[i] = std::make_shared<Accumulator>();
+        // A chart above its rows keeps the points it was made with; the next group starts anew.
+        for (ChartSlot& chart : charts)
+            if (chart.scope == scope)
+                chart.data = std::make_shared<ChartData>();
     }
 
     void accumulate()
     {
         for (size_t i = 0; i < aggregateSlots.size(); ++i)
             current[i]->add(slotArguments[i].evaluate(ctx), !slotArguments[i].isValid());
+        for (ChartSlot& chart : charts) {
+            const ReportValue category = chart.category.evaluate(ctx);
+            chart.data->add(chart.categoryFormat.show(category, locale), numberOf(chart.value.evaluate(ctx)).value_or(0));
+        }
     }
 
     // The outermost group whose value changes at the next row; the group count when none does.
@@ -578,6 +649,10 @@ struct ReportFiller::Impl {
             late.captured = &d.state->row;
             late.aggregates = &d.state->aggregates;
             late.line = d.state->line;
+            if (d.state->chart) {
+                doc->setLateText(d.page, d.box, d.state->chart->payload());
+                continue;
+            }
             PageValue value;
             const QString text = textOf(*d.object, late, value);
             doc->setLateText(d.page, d.box, text, value.format != noValue ? &value : nullptr);

@@ -14,6 +14,9 @@ BoxStyle boxStyleOf(const ReportObject& o)
     style.lineColor = o.lineColor;
     style.fill = o.fill;
     style.keepAspect = o.keepAspect;
+    style.chart = o.chart;
+    style.colors = o.colors;
+    style.legend = o.legend;
     return style;
 }
 
@@ -24,6 +27,8 @@ PageBox::Kind boxKindOf(ObjectKind kind)
     case ObjectKind::Rectangle: return PageBox::Kind::Rectangle;
     case ObjectKind::Picture: return PageBox::Kind::Picture;
     case ObjectKind::CheckBox: return PageBox::Kind::CheckBox;
+    case ObjectKind::Barcode: return PageBox::Kind::Barcode;
+    case ObjectKind::Chart: return PageBox::Kind::Chart;
     case ObjectKind::Text: break;
     }
     return PageBox::Kind::Text;
@@ -150,7 +155,7 @@ QByteArray pack(const Page& page)
         p.raw(b.y);
         p.raw(b.width);
         p.raw(b.height);
-        if (b.kind == PageBox::Kind::Text)
+        if (b.holdsText())
             p.text(page.text(b));
         else if (b.kind == PageBox::Kind::Picture)
             p.number(b.offset + 1); // noImage wraps to 0
@@ -182,7 +187,7 @@ Page unpack(const QByteArray& packed)
         b.y = u.raw<float>();
         b.width = u.raw<float>();
         b.height = u.raw<float>();
-        if (b.kind == PageBox::Kind::Text) {
+        if (b.holdsText()) {
             b.offset = quint32(page.texts.size());
             u.text(page.texts);
             b.length = quint32(page.texts.size()) - b.offset;

@@ -39,14 +39,17 @@ struct TextStyle {
     bool operator==(const TextStyle&) const = default;
 };
 
-enum class ObjectKind { Text, Line, Rectangle, Picture, CheckBox };
+enum class ObjectKind { Text, Line, Rectangle, Picture, CheckBox, Barcode, Chart };
+enum class BarcodeKind { Qr, Code128, Ean13, DataMatrix, Code39 };
+enum class ChartKind { Bar, Line, Pie };
 
 struct ReportObject {
     ObjectKind kind = ObjectKind::Text;
     QString name;
     QRectF rect; // within the band; a line runs from the top left to the bottom right corner
-    // Text: literal text with embedded [expressions]. Picture and check box: the value
-    // expression (a BLOB field, a condition). Empty for lines and rectangles.
+    // Text: literal text with embedded [expressions]. Picture, check box, barcode and chart: the
+    // value expression (a BLOB field, a condition, the data, the number). Empty for lines and
+    // rectangles.
     QString text;
     QString format; // display format of the embedded values
     TextStyle style;
@@ -56,6 +59,11 @@ struct ReportObject {
     QColor fill; // invalid: none
     QString file; // picture from a file of the project folder
     bool keepAspect = true;
+    BarcodeKind barcode = BarcodeKind::Qr;
+    ChartKind chart = ChartKind::Bar;
+    QString category; // chart: what each row counts towards
+    std::vector<QColor> colors; // chart: bars, line and slices (empty: the house palette)
+    bool legend = true; // chart
     bool operator==(const ReportObject&) const = default;
 };
 
@@ -102,7 +110,7 @@ struct PageSetup {
 
 class ReportTemplate {
 public:
-    static constexpr int formatVersion = 1;
+    static constexpr int formatVersion = 2;
 
     QString name;
     PageSetup page;

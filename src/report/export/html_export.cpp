@@ -3,6 +3,7 @@
 #include "platform/lang.h"
 #include "report/engine/page_document.h"
 #include "report/engine/text_layout.h"
+#include "report/export/drawn_picture.h"
 #include "report/export/export_file.h"
 #include "report/export/markup.h"
 
@@ -189,6 +190,11 @@ private:
                 break;
             m_line += "<div class=\"i i" + QByteArray::number(b.offset) + (s.keepAspect ? "" : " f") + "\" style=\""
                       + place(b) + "\"></div>";
+            break;
+        case PageBox::Kind::Barcode:
+        case PageBox::Kind::Chart:
+            m_line += "<img class=\"x\" alt=\"\" style=\"" + place(b) + "\" src=\"data:image/png;base64,"
+                      + drawnPicture(m_doc, page, b).toBase64() + "\">";
             break;
         case PageBox::Kind::CheckBox: {
             // The square the renderer draws: the box's shorter side, centred.

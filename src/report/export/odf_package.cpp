@@ -36,6 +36,14 @@ QByteArray OdfPackage::picture(const PageDocument& doc, quint32 index)
     return path;
 }
 
+QByteArray OdfPackage::drawing(const QByteArray& png)
+{
+    const QByteArray path = "Pictures/drawing" + QByteArray::number(++m_drawings) + ".png";
+    m_zip.addStored(QString::fromLatin1(path), png);
+    m_entries += "<manifest:file-entry manifest:full-path=\"" + path + "\" manifest:media-type=\"image/png\"/>\n";
+    return path;
+}
+
 void OdfPackage::finish()
 {
     m_zip.add(QStringLiteral("META-INF/manifest.xml"),

@@ -17,6 +17,8 @@ public:
     // The package path of a document picture, written the first time it is asked for (never
     // while a part is being written).
     QByteArray picture(const PageDocument& doc, quint32 index);
+    // The package path of a drawing given as PNG bytes (a barcode, a chart), written now.
+    QByteArray drawing(const QByteArray& png);
     void finish();
 
     // The namespaces every part declares.
@@ -27,4 +29,5 @@ private:
     QByteArray m_mediaType;
     QByteArray m_entries;
     std::vector<QByteArray> m_pictures; // the path of each picture written, by its index
+    int m_drawings = 0;
 };
