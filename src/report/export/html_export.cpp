@@ -90,7 +90,7 @@ body{margin:0;background:#808080}
 .p{position:relative;overflow:hidden;background:#fff;margin:8px auto;break-after:page;page-break-after:always}
 .p:last-child{break-after:auto;page-break-after:auto}
 .r{display:contents}
-.b,.l,.x,.i,.c{position:absolute}
+.b,.l,.x,.i,.c,.g{position:absolute}
 .b{display:flex;overflow:hidden;padding:0.25mm 0.5mm;white-space:pre;line-height:1.17}
 .b>span{min-width:0}
 .i{background-repeat:no-repeat;background-position:center;background-size:contain}
@@ -101,9 +101,10 @@ svg.l{overflow:visible}
 @media screen and (max-width:600px){
 .p{width:auto!important;height:auto!important;margin:0 0 12px;padding:8px}
 .r{display:flex;flex-wrap:wrap;column-gap:1em}
-.b,.c,.i{position:static!important;width:auto!important;height:auto!important;border:none}
+.b,.c,.i,.g{position:static!important;width:auto!important;height:auto!important;border:none}
 .b{white-space:pre-wrap}
 .i{width:30vw!important;height:30vw!important}
+.g{width:60vw!important}
 .l,.x{display:none}
 }
 )";
@@ -193,7 +194,7 @@ private:
             break;
         case PageBox::Kind::Barcode:
         case PageBox::Kind::Chart:
-            m_line += "<img class=\"x\" alt=\"\" style=\"" + place(b) + "\" src=\"data:image/png;base64,"
+            m_line += "<img class=\"g\" alt=\"\" style=\"" + place(b) + "\" src=\"data:image/png;base64,"
                       + drawnPicture(m_doc, page, b).toBase64() + "\">";
             break;
         case PageBox::Kind::CheckBox: {
