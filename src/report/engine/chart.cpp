@@ -43,6 +43,13 @@ QString tickText(double value, double step)
     return QLocale().toString(std::abs(value) < step / 1e6 ? 0.0 : value, 'f', decimals);
 }
 
+// A slice's share in per cent: whole above 10, with a decimal below (a small slice is not 0%).
+QString share(double value, double total)
+{
+    const double percent = 100 * std::max(0.0, value) / total;
+    return QLocale().toString(percent, 'f', percent < 10 && percent > 0 ? 1 : 0);
+}
+
 QColor colorAt(const std::vector<QColor>& colors, size_t i)
 {
     const std::vector<QColor>& palette = colors.empty() ? defaultChartColors() : colors;
@@ -90,9 +97,7 @@ void drawPie(QPainter& painter, const QRectF& box, const BoxStyle& style, const 
     if (style.legend) {
         std::vector<QString> labels;
         for (const ChartPoint& p : points)
-            labels.push_back(total > 0 ? QStringLiteral("%1 (%2%)").arg(p.category, QLocale().toString(
-                                                                                        100 * std::max(0.0, p.value) / total, 'f', 0))
-                                       : p.category);
+            labels.push_back(total > 0 ? QStringLiteral("%1 (%2%)").arg(p.category, share(p.value, total)) : p.category);
         area = drawLegend(painter, box, style, font, points, labels);
     }
     if (!(total > 0))
@@ -134,7 +139,7 @@ void drawAxes(QPainter& painter, const QRectF& box, const BoxStyle& style, const
     if (high == low)
         high = low + 1;
     const double step = niceStep(high - low);
-    low = std::floor(low / step - 1e-9) * step;
+    low = std::floor(low / step + 1e-9) * step;
     high = std::ceil(high / step - 1e-9) * step;
     double labelWidth = 0;
     for (double v = low; v <= high + step / 2; v += step)
