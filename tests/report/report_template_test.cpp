@@ -48,7 +48,7 @@ const char* fullTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
     <summary height="10">
         <text x="0" y="0" width="180" height="10" format="bool:Yes;No">[COUNT() &gt; 0]</text>
         <barcode name="code" x="0" y="0" width="20" height="10" kind="code128" value="Report.name" color="#000080" fill="#ffffff"/>
-        <chart name="sales" x="20" y="0" width="60" height="10" kind="line" category="Report.country" value="SUM(Report.price)" colors="#ff0000 #8000ff00" legend="false" format="n0" size="7" color="#333333"/>
+        <chart name="sales" x="20" y="0" width="60" height="10" kind="line" category="Report.country" value="Report.price * 2" colors="#ff0000 #8000ff00" legend="false" format="n0" size="7" color="#333333"/>
     </summary>
 </report>
 )";
