@@ -275,7 +275,6 @@ struct ReportFiller::Impl {
             charts.push_back(std::move(slot));
             // Above its rows a chart is drawn once they have all passed.
             c.deferred = band.kind == BandKind::ReportTitle || band.kind == BandKind::GroupHeader;
-            c.font = reportFont(o.style.font);
             break;
         }
         default:
