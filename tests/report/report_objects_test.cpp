@@ -1,6 +1,7 @@
 // Barcodes and charts: the template keeps them, the filler makes their symbols and points, the
 // renderer draws them as vectors, and every output takes them (documents as pictures).
 #include "platform/errors.h"
+#include "platform/lang.h"
 #include "report/engine/barcode.h"
 #include "report/engine/chart.h"
 #include "report/engine/page_renderer.h"
@@ -518,6 +519,28 @@ TEST_P(ReportObjectsRefused, WithLineAndColumn)
         ADD_FAILURE() << "read";
     } catch (const FormatError& e) {
         EXPECT_EQ(e.message().toStdString(), std::string("bad.xml, line 3, column ") + GetParam().error);
+    }
+}
+
+// In Russian the same refusals are told in Russian: only the names stay as written.
+TEST_P(ReportObjectsRefused, InRussian)
+{
+    Lang.fillRussian();
+    struct English {
+        ~English() { Lang.fillEnglish(); }
+    } back;
+    try {
+        ReportTemplateFormat::read(QByteArray("<report version=\"2\">\n<detail>\n") + GetParam().xml + "</detail></report>",
+                                   QStringLiteral("bad.xml"));
+        ADD_FAILURE() << "read";
+    } catch (const FormatError& e) {
+        QString message = e.message();
+        EXPECT_TRUE(message.startsWith(QString::fromUtf8("bad.xml, строка 3, столбец "))) << message.toStdString();
+        // What is left without the names, the kinds and the colours' notation is Russian.
+        static const QRegularExpression names(QStringLiteral(R"re(\S+\.xml|"[^"]*"|<[^>]*>|#a?a?rrggbb|\b(qr|code128|ean13|datamatrix|code39|bar|line|pie|true|false)\b)re"));
+        message.remove(names);
+        static const QRegularExpression latin(QStringLiteral("[A-Za-z]{2,}"));
+        EXPECT_FALSE(latin.match(message).hasMatch()) << e.message().toStdString();
     }
 }
 
