@@ -188,7 +188,7 @@ private:
         }
         case PageBox::Kind::Barcode:
         case PageBox::Kind::Chart:
-            m_out += "<draw:frame draw:style-name=\"pic\"" + place(b.x, b.y, b.width, b.height, z) + "><draw:image xlink:href=\""
+            m_out += "<draw:frame draw:style-name=\"pic\"" + place(b.x, b.y, b.width, b.height) + "><draw:image xlink:href=\""
                      + m_package.drawing(drawnPicture(m_doc, page, b))
                      + "\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame>";
             break;
