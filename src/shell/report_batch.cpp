@@ -115,8 +115,9 @@ void run(const BatchOptions& options)
 
     ReportDataset data;
     data.setUserName(QStringLiteral("Report"));
-    SqlStatement statement = db.prepare(AuthorSql(db, sql));
-    data.setResult(statement);
+    // The rows go from the statement into the pages as they are made: a long result is never
+    // held whole.
+    data.setStream(db.prepare(AuthorSql(db, sql)), false);
     report.addDataset(&data);
     report.prepare(true);
 
