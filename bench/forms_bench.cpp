@@ -1,6 +1,7 @@
 // Building forms: LoadForms on a project of 100 forms with 50 controls each (every kind, with
 // panels, group boxes and page controls nesting them), next to Qt's own run-time form loader
-// building the same widgets, sizes and nesting from .ui documents.
+// building the same widgets, sizes and nesting from .ui documents. --ratios runs the two in
+// turns instead (the mixed project and each kind alone) and prints their ratios.
 #include "controls/action_button.h"
 #include "controls/combo_box.h"
 #include "formdefs/form_loader.h"
@@ -22,7 +23,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <benchmark/benchmark.h>
@@ -355,6 +358,69 @@ void BM_QUiLoaderOfKind(benchmark::State& state)
 BENCHMARK(BM_QUiLoaderOfKind)->DenseRange(0, LeafKindCount - 1)->Unit(benchmark::kMillisecond)->Iterations(3);
 #endif
 
+// Time spent on this thread: the machine may be busy with other work, which wall time would
+// count.
+double cpuMilliseconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// LoadForms and Qt's form loader in turns on the same project, the best of each counting,
+// printed as the lines tools/run-benchmarks.sh gathers: the mixed project, then each kind on
+// its own. A label or a button is its Qt widget with a few properties, so it should cost
+// about what the widget costs.
+void printRatios()
+{
+#ifdef VARNEL_HAVE_UITOOLS
+    struct Row {
+        int kind;
+        const char* target;
+    };
+    std::vector<Row> rows{{-1, "1.00"}};
+    for (int k = 0; k < LeafKindCount; ++k) {
+        const QByteArray element = Leaves[k].element;
+        rows.push_back({k, element == "TdbLabel" || element == "TdbButton" ? "1.25" : "-"});
+    }
+    QUiLoader loader;
+    for (const Row& row : rows) {
+        project(row.kind);
+        double bestVarnel = 1e12;
+        double bestQt = 1e12;
+        const int repeats = row.kind < 0 ? 7 : 5;
+        for (int i = 0; i < repeats; ++i) {
+            double start = cpuMilliseconds();
+            {
+                LoadedForms forms;
+                forms.load(row.kind);
+            }
+            bestVarnel = std::min(bestVarnel, cpuMilliseconds() - start);
+            LoadedForms::free();
+            start = cpuMilliseconds();
+            const QList<QWidget*> built = loadUiForms(loader, row.kind);
+            bestQt = std::min(bestQt, cpuMilliseconds() - start);
+            settle();
+            qDeleteAll(built);
+            settle();
+        }
+        const QString what = row.kind < 0
+            ? QStringLiteral("LoadForms, %1 forms x %2 controls").arg(FormCount).arg(ControlsPerForm)
+            : QStringLiteral("LoadForms, %1 forms of %2 %3").arg(FormsOfOneKind).arg(ControlsPerForm)
+                  .arg(QString::fromLatin1(Leaves[row.kind].element));
+        const QString floor = row.kind < 0 ? QStringLiteral("QUiLoader building the same widgets")
+                                           : QStringLiteral("QUiLoader building %1")
+                                                 .arg(QString::fromLatin1(Leaves[row.kind].widgetClass));
+        std::printf("RATIO|%s|%s|%.1f|%.1f|%.2f|%s\n", qPrintable(what), qPrintable(floor), bestVarnel,
+                    bestQt, bestVarnel / bestQt, row.target);
+        std::fflush(stdout);
+    }
+#else
+    std::printf("Qt's form loader (qt6-tools-dev) was not found when this was built: no floor to "
+                "compare with\n");
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -391,6 +457,11 @@ int main(int argc, char** argv)
         std::printf("%s: built in %lld ms; resident set grew by %.1f MB\n",
                     kind < 0 ? "every kind" : Leaves[kind].element, static_cast<long long>(elapsed),
                     static_cast<double>(residentKilobytes() - before) / 1024.0);
+        return 0;
+    }
+    if (args.contains(QLatin1String("--ratios"))) {
+        warmUp();
+        printRatios();
         return 0;
     }
     benchmark::Initialize(&argc, argv);

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QTime>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -463,17 +464,81 @@ bool DateTextFormatter::appendCompiled(const char* stored, int length, ByteBuffe
     return true;
 }
 
+// Room for the stored forms ("yyyy-mm-dd hh:nn:ss.000" at most) and for what they become.
+struct DateTextFormatter::Remembered {
+    static constexpr int ShortestStored = 8;
+    static constexpr int LongestStored = 23;
+    static constexpr int LongestText = 48;
+    // Room for thousands of different days. The slots come zeroed from the system, so that
+    // only those in use take memory: a short column touches few of them.
+    static constexpr int SlotBits = 13;
+
+    char stored[LongestStored];
+    quint8 storedLength; // 0: the slot is free
+    quint8 textLength;
+    char text[LongestText];
+};
+
+void DateTextFormatter::FreeRemembered::operator()(Remembered* remembered) const
+{
+    std::free(remembered);
+}
+
+namespace {
+quint64 load8(const char* bytes)
+{
+    quint64 word;
+    std::memcpy(&word, bytes, 8);
+    return word;
+}
+} // namespace
+
+// True when the value was written before: its text is appended. Otherwise slot is where the
+// text, once written, may be kept (null: the value is not one to keep).
+bool DateTextFormatter::recall(const char* stored, int length, ByteBuffer& out, Remembered** slot) const
+{
+    using R = Remembered;
+    *slot = nullptr;
+    if (length < R::ShortestStored || length > R::LongestStored)
+        return false;
+    // Three words that together cover every byte of a text of 8 to 23 bytes.
+    const quint64 hash = load8(stored) * 0x9E3779B97F4A7C15ULL
+                         ^ load8(stored + length - 8) * 0xC2B2AE3D27D4EB4FULL
+                         ^ (length >= 16 ? load8(stored + 8) : 0) * 0x165667B19E3779F9ULL
+                         ^ quint64(length);
+    if (!m_remembered) {
+        m_remembered.reset(static_cast<Remembered*>(std::calloc(size_t(1) << R::SlotBits, sizeof(Remembered))));
+        if (!m_remembered)
+            return false;
+    }
+    Remembered& r = m_remembered.get()[hash >> (64 - R::SlotBits)];
+    if (r.storedLength == length && std::memcmp(r.stored, stored, size_t(length)) == 0) {
+        appendBytes(out, r.text, r.textLength);
+        return true;
+    }
+    *slot = &r;
+    return false;
+}
+
 void DateTextFormatter::append(const char* stored, int length, ByteBuffer& out) const
 {
     if (length == 0)
         return; // NULL and empty text are no date
-    if (m_compiled) {
-        const size_t mark = out.size();
-        if (appendCompiled(stored, length, out))
-            return;
+    Remembered* slot = nullptr;
+    if (recall(stored, length, out, &slot))
+        return;
+    const size_t mark = out.size();
+    if (!m_compiled || !appendCompiled(stored, length, out)) {
         out.truncate(mark);
+        appendBytes(out, m_exact(QString::fromUtf8(stored, length)).toUtf8());
     }
-    appendBytes(out, m_exact(QString::fromUtf8(stored, length)).toUtf8());
+    const size_t written = out.size() - mark;
+    if (slot && written <= size_t(Remembered::LongestText)) {
+        std::memcpy(slot->stored, stored, size_t(length));
+        slot->storedLength = quint8(length);
+        std::memcpy(slot->text, out.data() + mark, written);
+        slot->textLength = quint8(written);
+    }
 }
 
 // ---- CellDisplay ----

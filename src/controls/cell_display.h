@@ -34,7 +34,16 @@ private:
     bool appendCompiled(const char* stored, int length, ByteBuffer& out) const;
     bool agreesWithExact() const;
 
+    // Values written before, by their stored text, in slots chosen by a hash: a column of
+    // dates repeats its values, and looking one up costs a fraction of writing it.
+    struct Remembered;
+    struct FreeRemembered {
+        void operator()(Remembered* remembered) const;
+    };
+    bool recall(const char* stored, int length, ByteBuffer& out, Remembered** slot) const;
+
     std::vector<Token> m_tokens;
+    mutable std::unique_ptr<Remembered, FreeRemembered> m_remembered;
     // The most bytes one value can take in the compiled pattern.
     size_t m_maxLength = 0;
     bool m_compiled = false;

@@ -374,8 +374,14 @@ QWidget* buildLabel(const Scope& scope, const Reader& e)
     auto* label = create<TdbLabel>(scope, e);
     label->setCaption(e.text(A::Caption));
     setBounds(label, e, WithHeight);
-    label->setAutoSize(true);
     return label;
+}
+
+// A label takes the size of its caption once, in its final font: measuring a text lays it
+// out, which costs more than making the label.
+void fitLabel(QWidget* control)
+{
+    static_cast<TdbLabel*>(control)->setAutoSize(true);
 }
 
 QWidget* buildPanel(const Scope& scope, const Reader& e)
@@ -443,7 +449,7 @@ QHash<QString, Kind> makeRegistry()
     r.insert(QStringLiteral("TdbImage"), Kind{buildImage});
     r.insert(QStringLiteral("TdbImageDataBase"), Kind{buildImageDataBase});
     r.insert(QStringLiteral("TdbFileToDatabase"), dataBound(buildFileToDatabase, 4));
-    Kind label{buildLabel};
+    Kind label{buildLabel, fitLabel};
     label.font = label.label = true;
     r.insert(QStringLiteral("TdbLabel"), label);
     Kind panel{buildPanel};

@@ -21,9 +21,12 @@ struct Scope {
 };
 
 using Build = QWidget* (*)(const Scope& scope, const FormValues::Reader& element);
+// Work that must wait for the shared attributes, done before the control is anchored.
+using Finish = void (*)(QWidget* control);
 
 struct Kind {
     Build build;
+    Finish finish = nullptr;
     bool font = false;     // takes FontName, FontSize, FontColor, FontStyle
     bool tab = false;      // takes TabStop and TabOrder
     bool windowed = false; // can hold child elements; part of the tab sequence

@@ -123,6 +123,8 @@ void buildLevel(const FormBuildContext& context, QWidget* parent, const FormsEle
                 Windowed::mark(control);
             if (kind->font)
                 applyFont(control, e, kind->label);
+            if (kind->finish)
+                kind->finish(control);
             if (kind->anchors)
                 if (const auto sides = e.anchors())
                     Anchors::set(control, *sides);

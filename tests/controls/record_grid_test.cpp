@@ -1056,6 +1056,38 @@ TEST(CellDisplay, CompiledDatesWriteWhatTheRegionalFormatWrites)
     EXPECT_TRUE(dates.isCompiled());
 }
 
+// A column writes each value it has seen once from memory: many more distinct values than it
+// keeps, read twice in different orders and mixed with texts that are no date, must still each
+// come out as the regional format writes them.
+TEST(CellDisplay, RepeatedDatesComeOutAsTheFirstTime)
+{
+    QStringList stored;
+    const QDate first(1990, 1, 1);
+    for (int i = 0; i < 3000; ++i) {
+        const QDate day = first.addDays(i * 7);
+        stored.append(day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00.000"));
+        stored.append(day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" %1:%2:07.000")
+                                                                      .arg(i % 24, 2, 10, QLatin1Char('0'))
+                                                                      .arg(i % 60, 2, 10, QLatin1Char('0')));
+        stored.append(day.toString(QStringLiteral("yyyy-MM-dd")));
+    }
+    stored += {"2014-13-05 00:00:00.000", "not a date at all", "2014/03/05", "12345678"};
+    const std::pair<CellDisplay::Kind, QString> kinds[] = {
+        {CellDisplay::Date, QLocale().dateFormat(QLocale::ShortFormat)},
+        {CellDisplay::Time, QLocale().timeFormat(QLocale::ShortFormat)},
+        {CellDisplay::DateTime, QStringLiteral("c")},
+    };
+    for (const auto& [kind, pattern] : kinds) {
+        const CellDisplay display(kind);
+        for (int pass = 0; pass < 2; ++pass) {
+            for (qsizetype i = 0; i < stored.size(); ++i) {
+                const QString& s = stored.at(pass == 0 ? i : stored.size() - 1 - i);
+                ASSERT_EQ(display.display(s), FormatDateTimeText(s, pattern)) << pass << " " << s.toStdString();
+            }
+        }
+    }
+}
+
 TEST(CellDisplay, PlainTextsChangeOnlyWithWideCharacters)
 {
     const CellDisplay plain;
