@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 tools/apt-install.sh \
     cmake make g++ pkg-config \
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-translations-l10n qt6-image-formats-plugins \
-    libsqlite3-dev libpq-dev zlib1g-dev libxlsxwriter-dev \
+    libsqlite3-dev libpq-dev zlib1g-dev libxlsxwriter-dev libzint-dev \
     xvfb xauth fonts-dejavu-core xdg-utils
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVARNEL_BUILD_TESTS=OFF -DVARNEL_BUILD_BENCH=OFF

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 tools/apt-install.sh \
     cmake make g++ pkg-config ccache dpkg-dev file help2man \
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev libqt6opengl6-dev qt6-translations-l10n qt6-image-formats-plugins \
-    libsqlite3-dev libpq-dev postgresql zlib1g-dev libxlsxwriter-dev \
+    libsqlite3-dev libpq-dev postgresql zlib1g-dev libxlsxwriter-dev libzint-dev \
     libgtest-dev libbenchmark-dev \
     xvfb xauth fonts-dejavu-core xdg-utils poppler-utils
 

@@ -54,7 +54,8 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 needed_packages() {
     local library
     for library in $(objdump -p "$program" | awk '/NEEDED/ {print $2}'); do
-        dpkg -S "*/$multiarch/$library" 2>/dev/null | head -n1 | cut -d: -f1
+        # libzint is installed outside the multiarch folder, in /usr/lib.
+        { dpkg -S "*/$multiarch/$library" 2>/dev/null || dpkg -S "/usr/lib/$library" 2>/dev/null; } | head -n1 | cut -d: -f1
     done | sort -u
 }
 # ... and of every file it only loads while it runs: the TIFF image plugin, Qt's Russian texts,

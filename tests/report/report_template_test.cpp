@@ -15,7 +15,7 @@
 namespace {
 
 const char* fullTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
-<report version="1" name="Customers">
+<report version="2" name="Customers">
     <page size="custom" width="200" height="150" orientation="landscape" margin-left="12.5" margin-top="8" margin-right="9" margin-bottom="7"/>
     <query>SELECT name, country FROM customer WHERE id = $id</query>
     <title height="20" keep-together="true">
@@ -47,6 +47,8 @@ const char* fullTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
     </page-footer>
     <summary height="10">
         <text x="0" y="0" width="180" height="10" format="bool:Yes;No">[COUNT() &gt; 0]</text>
+        <barcode name="code" x="0" y="0" width="20" height="10" kind="code128" value="Report.name" color="#000080" fill="#ffffff"/>
+        <chart name="sales" x="20" y="0" width="60" height="10" kind="line" category="Report.country" value="Report.price * 2" colors="#ff0000 #8000ff00" legend="false" format="n0" size="7" color="#333333"/>
     </summary>
 </report>
 )";
@@ -179,8 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BadTemplate{"Malformed", "<report version=\"1\">\n  <detail height=\"5\">\n  </title>\n</report>",
                     "line 3, column"},
-        BadTemplate{"UnknownElement", "<report version=\"1\">\n<detail>\n<barcode x=\"1\"/></detail></report>",
-                    "line 3, column 16: unknown element <barcode> in a band"},
+        BadTemplate{"UnknownElement", "<report version=\"1\">\n<detail>\n<gauge x=\"1\"/></detail></report>",
+                    "line 3, column 14: unknown element <gauge> in a band"},
         BadTemplate{"UnknownAttribute", "<report version=\"1\"><detail heigth=\"4\"/></report>",
                     "unknown attribute \"heigth\" on <detail>"},
         BadTemplate{"UnknownBand", "<report version=\"1\"><footer height=\"4\"/></report>", "unknown element <footer>"},

@@ -3,6 +3,10 @@
 #include "app_fixture.h"
 
 #include "actions/record_actions.h"
+#include "report/engine/barcode.h"
+#include "report/engine/chart.h"
+#include "report/engine/page_document.h"
+#include "report/report.h"
 #include "shell/report_batch.h"
 
 #include <QDir>
@@ -66,6 +70,43 @@ TEST_F(DemoReports, TheInvoiceOfTheSelectedOrderHasItsItemsTotalsAndPageNumbers)
     EXPECT_TRUE(text.contains("Coffee beans 1 kg")) << "ligatures must not reach the PDF text";
     EXPECT_TRUE(text.contains("962.00")); // 3 x 189 + 5 x 79
     EXPECT_TRUE(text.contains("Page 1 of 1"));
+    // Its QR code holds the order number and the total.
+    const PageDocument* pages = app->main->actions().report().pages();
+    ASSERT_NE(pages, nullptr);
+    const PageRef last = pages->page(pages->pageCount() - 1);
+    QStringList symbols;
+    for (const PageBox& b : last->boxes)
+        if (b.kind == PageBox::Kind::Barcode)
+            symbols << last->text(b).toString();
+    EXPECT_EQ(symbols, QStringList{encodeBarcode(BarcodeKind::Qr, "Invoice ORD-2481, total 962").modules});
+}
+
+// The sales chart from its button on the orders form: the template's own query, one bar and one
+// slice per country, drawn as vectors with the countries' names as text.
+TEST_F(DemoReports, TheSalesChartShowsEveryCountry)
+{
+    app->click("frmOrders", "bOrdSales");
+    ASSERT_TRUE(app->desk.messages.empty()) << app->desk.texts().join('\n').toStdString();
+    const PageDocument* pages = app->main->actions().report().pages();
+    ASSERT_NE(pages, nullptr);
+    const PageRef first = pages->page(0);
+    std::vector<std::vector<ChartPoint>> charts;
+    for (const PageBox& b : first->boxes)
+        if (b.kind == PageBox::Kind::Chart)
+            charts.push_back(chartPoints(first->text(b)));
+    ASSERT_EQ(charts.size(), 2u);
+    const auto total = [&](const char* sql) {
+        SqlStatement statement = app->db().prepare(sql);
+        return statement.step() ? statement.real(0) : -1.0;
+    };
+    double sum = 0;
+    for (const ChartPoint& p : charts[0])
+        sum += p.value;
+    EXPECT_NEAR(sum, total("SELECT SUM(qty * price) FROM items i JOIN orders o ON o.id = i.id_orders"), 0.001);
+    EXPECT_GE(charts[0].size(), 3u);
+    for (size_t i = 1; i < charts[0].size(); ++i)
+        EXPECT_GE(charts[0][i - 1].value, charts[0][i].value) << "largest first";
+    EXPECT_EQ(charts[1].size(), charts[0].size());
 }
 
 // The other two, from the command line with the templates' own queries: the customers in

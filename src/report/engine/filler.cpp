@@ -4,6 +4,8 @@
 #include "platform/errors.h"
 #include "platform/lang.h"
 #include "platform/project_folder.h"
+#include "report/engine/barcode.h"
+#include "report/engine/chart.h"
 #include "report/engine/compiled_text.h"
 #include "report/engine/dataset.h"
 #include "report/engine/page_document.h"
@@ -62,6 +64,8 @@ struct ReportFiller::Impl {
     std::vector<Expression> groupKeys;
     std::vector<AggregateSlot> aggregateSlots;
     std::vector<Expression> slotArguments;
+    std::vector<ChartSlot> charts;
+    int compilingScope = -1;
 
     // While filling.
     std::unique_ptr<PageDocument> doc;
@@ -144,17 +148,21 @@ struct ReportFiller::Impl {
         into.emplace();
         into->band = &*band;
         compiling->setDefaultScope(scope);
+        compilingScope = scope;
         for (const ReportObject& o : band->objects) {
+            const QString object = o.name.isEmpty() ? QString() : Lang.caption(", object \"%1\"").arg(o.name);
             try {
-                if (o.kind == ObjectKind::Subreport)
+                if (o.kind == ObjectKind::Subreport) {
                     into->subreports.push_back(compileSubreport(*band, o));
-                else
+                } else {
                     into->objects.push_back(compileObject(*band, o));
+                    into->objects.back().where = bandName(*band, group) + object;
+                }
                 compiling->setDefaultScope(scope);
+                compilingScope = scope;
             } catch (const FormatError& e) {
                 if (o.kind == ObjectKind::Subreport && e.message().startsWith(Lang.caption("Report template \"%1\"").arg(templateName)))
                     throw;
-                const QString object = o.name.isEmpty() ? QString() : Lang.caption(", object \"%1\"").arg(o.name);
                 fail(bandName(*band, group) + object, e);
             } catch (const DatabaseError& e) {
                 fail(bandName(*band, group) + Lang.caption(", object \"%1\"").arg(o.name), e);
@@ -241,8 +249,24 @@ struct ReportFiller::Impl {
                 c.value = Expression(compiling->compile(o.text));
             break;
         case ObjectKind::CheckBox:
+        case ObjectKind::Barcode:
             c.value = Expression(compiling->compile(o.text));
             break;
+        case ObjectKind::Chart: {
+            // A chart gathers the rows of the report or of a group; a sub-report's rows are its own.
+            if (!subreportPath.isEmpty())
+                throw FormatError(Lang.caption("a chart cannot stand in a sub-report"));
+            ChartSlot slot;
+            slot.scope = compilingScope;
+            slot.category = Expression(compiling->compile(o.category));
+            slot.value = Expression(compiling->compile(o.text));
+            slot.categoryFormat = DisplayFormat(o.format);
+            c.chart = int(charts.size());
+            charts.push_back(std::move(slot));
+            // Above its rows a chart is drawn once they have all passed.
+            c.deferred = band.kind == BandKind::ReportTitle || band.kind == BandKind::GroupHeader;
+            break;
+        }
         default:
             break;
         }
@@ -276,6 +300,8 @@ struct ReportFiller::Impl {
             case PageBox::Kind::Text: makeText(o, box, out); break;
             case PageBox::Kind::Picture: box.offset = o.fileImage != PageDocument::noImage ? o.fileImage : picture(o); break;
             case PageBox::Kind::CheckBox: box.checked = o.value.evaluate(ctx).isTrue(); break;
+            case PageBox::Kind::Barcode: makeBarcode(o, box, out); break;
+            case PageBox::Kind::Chart: makeChart(o, box, out); break;
             default: break;
             }
             out.height = std::max(out.height, double(box.y + box.height));
@@ -398,6 +424,36 @@ struct ReportFiller::Impl {
     }
 
     static constexpr quint32 noValue = ~0u;
+
+    // Data the symbology cannot hold stops the report with the encoder's reason and the object.
+    void makeBarcode(const CompiledObject& o, PageBox& box, BandImage& out)
+    {
+        const ReportValue v = o.value.evaluate(ctx);
+        BarcodeSymbol symbol;
+        try {
+            symbol = encodeBarcode(o.source->barcode, plainText(v));
+        } catch (const FormatError& e) {
+            fail(o.where, e);
+        }
+        box.offset = quint32(out.texts.size());
+        box.length = quint32(symbol.modules.size());
+        out.texts += symbol.modules;
+    }
+
+    void makeChart(const CompiledObject& o, PageBox& box, BandImage& out)
+    {
+        box.offset = quint32(out.texts.size());
+        const std::shared_ptr<ChartData>& points = charts[size_t(o.chart)].data;
+        if (o.deferred) {
+            auto state = std::make_shared<DeferredState>();
+            state->chart = points;
+            out.pending.push_back(PendingText{quint32(out.boxes.size()), &o, std::move(state)});
+            return;
+        }
+        const QString payload = points->payload();
+        box.length = quint32(payload.size());
+        out.texts += payload;
+    }
 
     // The text an object shows; for a value shown alone, also that value (format noValue when
     // there is none to keep).
@@ -571,7 +627,7 @@ struct ReportFiller::Impl {
         for (PageBox box : image.boxes) {
             box.x += dx;
             box.y += dy;
-            if (box.kind == PageBox::Kind::Text)
+            if (box.holdsText())
                 box.offset += textBase;
             page.boxes.push_back(box);
         }
@@ -607,12 +663,20 @@ struct ReportFiller::Impl {
         for (size_t i = 0; i < aggregateSlots.size(); ++i)
             if (aggregateSlots[i].scope == scope)
                 current[i] = std::make_shared<Accumulator>();
+        // A chart above its rows keeps the points it was made with; the next group starts anew.
+        for (ChartSlot& chart : charts)
+            if (chart.scope == scope)
+                chart.data = std::make_shared<ChartData>();
     }
 
     void accumulate()
     {
         for (size_t i = 0; i < aggregateSlots.size(); ++i)
             current[i]->add(slotArguments[i].evaluate(ctx), !slotArguments[i].isValid());
+        for (ChartSlot& chart : charts) {
+            const ReportValue category = chart.category.evaluate(ctx);
+            chart.data->add(chart.categoryFormat.show(category, locale), numberOf(chart.value.evaluate(ctx)).value_or(0));
+        }
     }
 
     // The outermost group whose value changes at the next row; the group count when none does.
@@ -726,6 +790,10 @@ struct ReportFiller::Impl {
             late.captured = &d.state->row;
             late.aggregates = &d.state->aggregates;
             late.line = d.state->line;
+            if (d.state->chart) {
+                doc->setLateText(d.page, d.box, d.state->chart->payload());
+                continue;
+            }
             PageValue value;
             const QString text = textOf(*d.object, late, value);
             doc->setLateText(d.page, d.box, text, value.format != noValue ? &value : nullptr);

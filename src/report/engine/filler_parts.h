@@ -3,6 +3,7 @@
 // The pieces the filler makes pages of: the template's objects and bands compiled, and bands
 // made for one place in the data before they go on a page. Only the filler includes this.
 
+#include "report/engine/chart.h"
 #include "report/engine/compiled_text.h"
 #include "report/engine/display_format.h"
 #include "report/engine/page_document.h"
@@ -34,6 +35,16 @@ struct CompiledObject {
     bool liveAggregates = false;   // deferred for totals of a group still running
     bool grows = false;
     bool stretches = false;        // its bottom follows the band's when the band grows
+    int chart = -1;                // the chart's points among the filler's charts
+    QString where;                 // the band and object, for errors found while filling
+};
+
+// The points of a chart, gathered from the rows of its scope as they pass.
+struct ChartSlot {
+    int scope = -1;
+    Expression category, value;
+    DisplayFormat categoryFormat;
+    std::shared_ptr<ChartData> data;
 };
 
 struct CompiledSubreport;
@@ -57,6 +68,7 @@ struct CompiledSubreport {
 };
 
 struct DeferredState {
+    std::shared_ptr<const ChartData> chart; // a chart above its rows
     CapturedRow row;
     Accumulators aggregates;
     qint64 line = 0;
@@ -114,7 +126,7 @@ struct BandImage {
                 continue;
             PageBox box = boxes[i];
             box.y -= dy;
-            if (box.kind == PageBox::Kind::Text) {
+            if (box.holdsText()) {
                 const QString text = texts.mid(box.offset, box.length);
                 box.offset = quint32(out.texts.size());
                 out.texts += text;

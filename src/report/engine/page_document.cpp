@@ -16,6 +16,9 @@ BoxStyle boxStyleOf(const ReportObject& o)
     style.lineColor = o.lineColor;
     style.fill = o.fill;
     style.keepAspect = o.keepAspect;
+    style.chart = o.chart;
+    style.colors = o.colors;
+    style.legend = o.legend;
     return style;
 }
 
@@ -26,6 +29,8 @@ PageBox::Kind boxKindOf(ObjectKind kind)
     case ObjectKind::Rectangle: return PageBox::Kind::Rectangle;
     case ObjectKind::Picture: return PageBox::Kind::Picture;
     case ObjectKind::CheckBox: return PageBox::Kind::CheckBox;
+    case ObjectKind::Barcode: return PageBox::Kind::Barcode;
+    case ObjectKind::Chart: return PageBox::Kind::Chart;
     case ObjectKind::Text:
     case ObjectKind::Subreport: break;
     }
@@ -194,7 +199,7 @@ QByteArray pack(const Page& page)
             p.raw(b.height);
         }
         ++i;
-        if (b.kind == PageBox::Kind::Text)
+        if (b.holdsText())
             p.text(page.text(b));
         else if (b.kind == PageBox::Kind::Picture)
             p.number(b.offset + 1); // noImage wraps to 0
@@ -238,7 +243,7 @@ Page unpack(const QByteArray& packed)
         }
         b.kind = PageBox::Kind(kind & 0x0f);
         b.checked = kind & checkedFlag;
-        if (b.kind == PageBox::Kind::Text) {
+        if (b.holdsText()) {
             b.offset = quint32(page.texts.size());
             u.text(page.texts);
             b.length = quint32(page.texts.size()) - b.offset;

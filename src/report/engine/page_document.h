@@ -23,6 +23,9 @@ struct BoxStyle {
     QColor lineColor = Qt::black;
     QColor fill;
     bool keepAspect = true; // pictures
+    ChartKind chart = ChartKind::Bar;
+    std::vector<QColor> colors; // charts
+    bool legend = true;         // charts
     bool operator==(const BoxStyle&) const = default;
 };
 
@@ -31,7 +34,9 @@ BoxStyle boxStyleOf(const ReportObject& object);
 
 // One positioned thing on a page. Lengths in millimetres from the page's top left corner.
 struct PageBox {
-    enum class Kind : quint8 { Text, Line, Rectangle, Picture, CheckBox };
+    // Barcodes keep their modules and charts their points in the page's texts, like a text box.
+    enum class Kind : quint8 { Text, Line, Rectangle, Picture, CheckBox, Barcode, Chart };
+    bool holdsText() const { return kind == Kind::Text || kind == Kind::Barcode || kind == Kind::Chart; }
     Kind kind = Kind::Text;
     bool checked = false;  // check boxes
     quint32 style = 0;     // index into the document's styles

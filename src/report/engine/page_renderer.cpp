@@ -1,5 +1,7 @@
 #include "report/engine/page_renderer.h"
 
+#include "report/engine/barcode.h"
+#include "report/engine/chart.h"
 #include "report/engine/text_layout.h"
 
 #include <QPainter>
@@ -104,6 +106,11 @@ void drawBox(QPainter& painter, PageBox::Kind kind, const QRectF& r, const BoxSt
             painter.drawImage(fittedPicture(r, content.picture.size(), s.keepAspect), content.picture);
         break;
     case PageBox::Kind::CheckBox: drawCheckBox(painter, s, r, content.checked); break;
+    case PageBox::Kind::Barcode: paintBarcode(painter, r, s, content.text); break;
+    case PageBox::Kind::Chart:
+        if (font)
+            paintChart(painter, r, s, *font, content.text);
+        break;
     }
 }
 
@@ -148,11 +155,13 @@ void PageRenderer::paint(QPainter& painter, int pageIndex, const std::vector<int
                 painter.setFont(font(box.style));
                 lastFontStyle = box.style;
             }
+        } else if (box.holdsText()) {
+            content.text = page.text(box);
         } else if (box.kind == PageBox::Kind::Picture && box.offset != PageDocument::noImage) {
             content.picture = m_document.image(box.offset);
         }
         drawBox(painter, box.kind, units(box.rect()), m_document.style(box.style), content,
-                box.kind == PageBox::Kind::Text ? &font(box.style) : nullptr);
+                box.kind == PageBox::Kind::Text || box.kind == PageBox::Kind::Chart ? &font(box.style) : nullptr);
     }
     for (int i : highlight)
         if (i >= 0 && size_t(i) < page.boxes.size())

@@ -68,22 +68,24 @@ bool ReportTemplate::isEmpty() const
 
 namespace {
 
-bool usesSubreports(const std::optional<Band>& band)
+// Sub-reports, barcodes and charts came with format version 2.
+bool usesVersionTwoObjects(const std::optional<Band>& band)
 {
-    return band && std::any_of(band->objects.begin(), band->objects.end(),
-                                [](const ReportObject& o) { return o.kind == ObjectKind::Subreport; });
+    return band && std::any_of(band->objects.begin(), band->objects.end(), [](const ReportObject& o) {
+               return o.kind == ObjectKind::Subreport || o.kind == ObjectKind::Barcode || o.kind == ObjectKind::Chart;
+           });
 }
 
 } // namespace
 
 int ReportTemplate::neededVersion() const
 {
-    bool two = !page.labels.isEmpty() || usesSubreports(title) || usesSubreports(pageHeader) || usesSubreports(detail)
-               || usesSubreports(pageFooter) || usesSubreports(summary);
+    bool two = !page.labels.isEmpty() || usesVersionTwoObjects(title) || usesVersionTwoObjects(pageHeader) || usesVersionTwoObjects(detail)
+               || usesVersionTwoObjects(pageFooter) || usesVersionTwoObjects(summary);
     if (detail && (detail->columns != 1 || detail->columnSpacing != 0 || detail->columnOrder != ColumnOrder::Across))
         two = true;
     for (const ReportGroup& g : groups)
-        two = two || usesSubreports(g.header) || usesSubreports(g.footer);
+        two = two || usesVersionTwoObjects(g.header) || usesVersionTwoObjects(g.footer);
     return two ? 2 : 1;
 }
 
@@ -111,7 +113,12 @@ const Names columnOrders[] = {{"across", int(ColumnOrder::Across)}, {"down", int
 const Names vAligns[] = {{"top", int(VAlign::Top)}, {"middle", int(VAlign::Middle)}, {"bottom", int(VAlign::Bottom)}};
 const Names objectKinds[] = {{"text", int(ObjectKind::Text)}, {"line", int(ObjectKind::Line)},
                              {"rectangle", int(ObjectKind::Rectangle)}, {"picture", int(ObjectKind::Picture)},
-                             {"checkbox", int(ObjectKind::CheckBox)}, {"subreport", int(ObjectKind::Subreport)}};
+                             {"checkbox", int(ObjectKind::CheckBox)}, {"subreport", int(ObjectKind::Subreport)},
+                             {"barcode", int(ObjectKind::Barcode)}, {"chart", int(ObjectKind::Chart)}};
+const Names barcodeKinds[] = {{"qr", int(BarcodeKind::Qr)}, {"code128", int(BarcodeKind::Code128)},
+                              {"ean13", int(BarcodeKind::Ean13)}, {"datamatrix", int(BarcodeKind::DataMatrix)},
+                              {"code39", int(BarcodeKind::Code39)}};
+const Names chartKinds[] = {{"bar", int(ChartKind::Bar)}, {"line", int(ChartKind::Line)}, {"pie", int(ChartKind::Pie)}};
 const Names topBands[] = {{"title", int(BandKind::ReportTitle)}, {"page-header", int(BandKind::PageHeader)},
                           {"detail", int(BandKind::Detail)}, {"page-footer", int(BandKind::PageFooter)},
                           {"summary", int(BandKind::Summary)}};
@@ -281,6 +288,18 @@ private:
             allowed << QString::fromLatin1(n.name);
         }
         fail(Lang.caption("\"%1\" must be one of %2").arg(QStringView(name), allowed.join(QStringLiteral(", "))));
+    }
+
+    // Colours apart by spaces: "#4e79a7 #f28e2b".
+    std::vector<QColor> colors(const char16_t* name) const
+    {
+        std::vector<QColor> out;
+        for (const QString& part : text(name).split(u' ', Qt::SkipEmptyParts)) {
+            out.push_back(parseColor(part));
+            if (!out.back().isValid())
+                fail(Lang.caption("\"%1\" must be colours written #rrggbb or #aarrggbb, apart by spaces").arg(QStringView(name)));
+        }
+        return out;
     }
 
     FrameSide frameSide(const char16_t* name) const
@@ -508,6 +527,18 @@ private:
         case ObjectKind::Subreport:
             allowAttributes({u"name", u"x", u"y", u"width", u"height"});
             break;
+        case ObjectKind::Barcode:
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"kind", u"value", u"color", u"fill"});
+            o.barcode = BarcodeKind(choice(u"kind", barcodeKinds, int(BarcodeKind::Qr)));
+            break;
+        case ObjectKind::Chart:
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"kind", u"category", u"value", u"colors",
+                             u"legend", u"format", u"font", u"size", u"bold", u"italic", u"color"});
+            o.chart = ChartKind(choice(u"kind", chartKinds, int(ChartKind::Bar)));
+            o.category = text(u"category");
+            o.colors = colors(u"colors");
+            o.legend = flag(u"legend", o.legend);
+            break;
         }
         o.name = text(u"name");
         o.rect = QRectF(length(u"x", 0), length(u"y", 0), length(u"width", 0), length(u"height", 0));
@@ -516,10 +547,16 @@ private:
         o.fill = color(u"fill", o.fill);
         o.file = text(u"file");
         o.keepAspect = flag(u"keep-aspect", o.keepAspect);
-        if (o.kind == ObjectKind::Picture || o.kind == ObjectKind::CheckBox)
+        if (o.kind != ObjectKind::Text)
             o.text = text(u"value");
         if (o.kind == ObjectKind::Picture && o.file.isEmpty() == o.text.isEmpty())
             fail(Lang.caption("a <picture> takes either a file or a value"));
+        if ((o.kind == ObjectKind::Barcode || o.kind == ObjectKind::Chart) && o.text.trimmed().isEmpty())
+            fail(Lang.caption("a <%1> needs a value").arg(m_xml.name()));
+        if (o.kind == ObjectKind::Chart && o.category.trimmed().isEmpty())
+            fail(Lang.caption("a <chart> needs a category"));
+        if (o.kind == ObjectKind::Chart)
+            readTextStyle(o);
         if (o.kind == ObjectKind::Text) {
             readTextStyle(o);
             o.text = readText();
@@ -759,6 +796,24 @@ private:
             optional(QStringLiteral("value"), o.text);
             flag(QStringLiteral("keep-aspect"), o.keepAspect, d.keepAspect);
             break;
+        case ObjectKind::Barcode:
+            m_xml.writeAttribute(QStringLiteral("kind"), QString::fromLatin1(nameOf(barcodeKinds, int(o.barcode))));
+            m_xml.writeAttribute(QStringLiteral("value"), o.text);
+            color(QStringLiteral("color"), o.lineColor, d.lineColor);
+            color(QStringLiteral("fill"), o.fill, QColor());
+            break;
+        case ObjectKind::Chart: {
+            m_xml.writeAttribute(QStringLiteral("kind"), QString::fromLatin1(nameOf(chartKinds, int(o.chart))));
+            m_xml.writeAttribute(QStringLiteral("category"), o.category);
+            m_xml.writeAttribute(QStringLiteral("value"), o.text);
+            QStringList colors;
+            for (const QColor& c : o.colors)
+                colors << colorText(c);
+            optional(QStringLiteral("colors"), colors.join(u' '));
+            flag(QStringLiteral("legend"), o.legend, d.legend);
+            writeTextStyle(o);
+            break;
+        }
         case ObjectKind::CheckBox:
             optional(QStringLiteral("value"), o.text);
             [[fallthrough]];

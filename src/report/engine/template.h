@@ -40,7 +40,9 @@ struct TextStyle {
     bool operator==(const TextStyle&) const = default;
 };
 
-enum class ObjectKind { Text, Line, Rectangle, Picture, CheckBox, Subreport };
+enum class ObjectKind { Text, Line, Rectangle, Picture, CheckBox, Subreport, Barcode, Chart };
+enum class BarcodeKind { Qr, Code128, Ean13, DataMatrix, Code39 };
+enum class ChartKind { Bar, Line, Pie };
 
 // A value held through a pointer, so that a type may hold itself (a sub-report's bands hold
 // objects); copied and compared by what it holds.
@@ -77,8 +79,9 @@ struct ReportObject {
     ObjectKind kind = ObjectKind::Text;
     QString name;
     QRectF rect; // within the band; a line runs from the top left to the bottom right corner
-    // Text: literal text with embedded [expressions]. Picture and check box: the value
-    // expression (a BLOB field, a condition). Empty for lines and rectangles.
+    // Text: literal text with embedded [expressions]. Picture, check box, barcode and chart: the
+    // value expression (a BLOB field, a condition, the data, the number). Empty for lines and
+    // rectangles.
     QString text;
     QString format; // display format of the embedded values
     TextStyle style;
@@ -90,6 +93,11 @@ struct ReportObject {
     bool keepAspect = true;
     // A sub-report: its query, parameters and bands; the object's name names its data.
     Boxed<Subreport> subreport;
+    BarcodeKind barcode = BarcodeKind::Qr;
+    ChartKind chart = ChartKind::Bar;
+    QString category; // chart: what each row counts towards
+    std::vector<QColor> colors; // chart: bars, line and slices (empty: the house palette)
+    bool legend = true; // chart
     bool operator==(const ReportObject&) const = default;
 };
 

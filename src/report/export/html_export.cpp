@@ -3,6 +3,7 @@
 #include "platform/lang.h"
 #include "report/engine/page_document.h"
 #include "report/engine/text_layout.h"
+#include "report/export/drawn_picture.h"
 #include "report/export/export_file.h"
 #include "report/export/markup.h"
 
@@ -89,7 +90,7 @@ body{margin:0;background:#808080}
 .p{position:relative;overflow:hidden;background:#fff;margin:8px auto;break-after:page;page-break-after:always}
 .p:last-child{break-after:auto;page-break-after:auto}
 .r{display:contents}
-.b,.l,.x,.i,.c{position:absolute}
+.b,.l,.x,.i,.c,.g{position:absolute}
 .b{display:flex;overflow:hidden;padding:0.25mm 0.5mm;white-space:pre;line-height:1.17}
 .b>span{min-width:0}
 .i{background-repeat:no-repeat;background-position:center;background-size:contain}
@@ -100,9 +101,10 @@ svg.l{overflow:visible}
 @media screen and (max-width:600px){
 .p{width:auto!important;height:auto!important;margin:0 0 12px;padding:8px}
 .r{display:flex;flex-wrap:wrap;column-gap:1em}
-.b,.c,.i{position:static!important;width:auto!important;height:auto!important;border:none}
+.b,.c,.i,.g{position:static!important;width:auto!important;height:auto!important;border:none}
 .b{white-space:pre-wrap}
 .i{width:30vw!important;height:30vw!important}
+.g{width:60vw!important}
 .l,.x{display:none}
 }
 )";
@@ -189,6 +191,11 @@ private:
                 break;
             m_line += "<div class=\"i i" + QByteArray::number(b.offset) + (s.keepAspect ? "" : " f") + "\" style=\""
                       + place(b) + "\"></div>";
+            break;
+        case PageBox::Kind::Barcode:
+        case PageBox::Kind::Chart:
+            m_line += "<img class=\"g\" alt=\"\" style=\"" + place(b) + "\" src=\"data:image/png;base64,"
+                      + drawnPicture(m_doc, page, b).toBase64() + "\">";
             break;
         case PageBox::Kind::CheckBox: {
             // The square the renderer draws: the box's shorter side, centred.

@@ -3,6 +3,8 @@
 #include "report/engine/page_document.h"
 #include "report/export/export_file.h"
 
+#include <QCryptographicHash>
+
 
 const char* const OdfPackage::namespaces =
     " xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
@@ -36,8 +38,24 @@ QByteArray OdfPackage::picture(const PageDocument& doc, quint32 index)
     return path;
 }
 
+QByteArray OdfPackage::drawing(const QByteArray& png)
+{
+    const QByteArray hash = QCryptographicHash::hash(png, QCryptographicHash::Sha1);
+    if (const auto found = m_drawingPaths.constFind(hash); found != m_drawingPaths.constEnd())
+        return *found;
+    const QByteArray path = "Pictures/drawing" + QByteArray::number(m_drawings.size() + 1) + ".png";
+    m_drawingPaths.insert(hash, path);
+    m_drawings.emplace_back(path, png);
+    return path;
+}
+
 void OdfPackage::finish()
 {
+    for (const auto& [path, png] : m_drawings) {
+        m_zip.addStored(QString::fromLatin1(path), png); // already compressed
+        m_entries += "<manifest:file-entry manifest:full-path=\"" + path + "\" manifest:media-type=\"image/png\"/>\n";
+    }
+    m_drawings.clear();
     m_zip.add(QStringLiteral("META-INF/manifest.xml"),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\" manifest:version=\"1.3\">\n"

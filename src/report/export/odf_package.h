@@ -3,6 +3,7 @@
 #include "report/export/zip_writer.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <vector>
 
 class ExportFile;
@@ -17,6 +18,10 @@ public:
     // The package path of a document picture, written the first time it is asked for (never
     // while a part is being written).
     QByteArray picture(const PageDocument& doc, quint32 index);
+    // The package path of a drawing given as PNG bytes (a barcode, a chart). Drawings are made
+    // while the content part is written, so they join the package when it finishes; the same
+    // drawing on many pages (a chart in the page header) is kept once.
+    QByteArray drawing(const QByteArray& png);
     void finish();
 
     // The namespaces every part declares.
@@ -27,4 +32,6 @@ private:
     QByteArray m_mediaType;
     QByteArray m_entries;
     std::vector<QByteArray> m_pictures; // the path of each picture written, by its index
+    QHash<QByteArray, QByteArray> m_drawingPaths; // by the drawing's hash
+    std::vector<std::pair<QByteArray, QByteArray>> m_drawings; // path and bytes, to be written
 };

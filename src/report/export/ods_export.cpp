@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "platform/lang.h"
 #include "report/engine/page_document.h"
+#include "report/export/drawn_picture.h"
 #include "report/export/export_file.h"
 #include "report/export/markup.h"
 #include "report/export/odf_package.h"
@@ -187,6 +188,8 @@ private:
             m_out += '>';
             if (b.kind == PageBox::Kind::Picture)
                 picture(b);
+            else if (isDrawnBox(b))
+                drawing(page, b);
             if (!text.isEmpty()) {
                 m_out += "<text:p>";
                 appendOdfText(m_out, text, "<text:p>");
@@ -205,6 +208,13 @@ private:
         m_out += "<draw:frame draw:z-index=\"0\" svg:width=\"" + mm(r.width()) + "\" svg:height=\"" + mm(r.height())
                  + "\" svg:x=\"" + mm(r.x()) + "\" svg:y=\"" + mm(r.y())
                  + "\"><draw:image xlink:href=\"" + m_package.picture(m_doc, b.offset)
+                 + "\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame>";
+    }
+
+    void drawing(const Page& page, const PageBox& b)
+    {
+        m_out += "<draw:frame draw:z-index=\"0\" svg:width=\"" + mm(b.width) + "\" svg:height=\"" + mm(b.height)
+                 + "\" svg:x=\"0mm\" svg:y=\"0mm\"><draw:image xlink:href=\"" + m_package.drawing(drawnPicture(m_doc, page, b))
                  + "\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame>";
     }
 

@@ -3,6 +3,7 @@
 #include "platform/lang.h"
 #include "report/engine/page_document.h"
 #include "report/engine/text_layout.h"
+#include "report/export/drawn_picture.h"
 #include "report/export/export_file.h"
 #include "report/export/markup.h"
 #include "report/export/odf_package.h"
@@ -185,6 +186,12 @@ private:
                      + "\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame>";
             break;
         }
+        case PageBox::Kind::Barcode:
+        case PageBox::Kind::Chart:
+            m_out += "<draw:frame draw:style-name=\"pic\"" + place(b.x, b.y, b.width, b.height) + "><draw:image xlink:href=\""
+                     + m_package.drawing(drawnPicture(m_doc, page, b))
+                     + "\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame>";
+            break;
         case PageBox::Kind::CheckBox: {
             const double side = std::min(b.width, b.height);
             const double x = b.x + (b.width - side) / 2, y = b.y + (b.height - side) / 2;

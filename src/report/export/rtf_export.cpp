@@ -3,6 +3,7 @@
 #include "platform/lang.h"
 #include "report/engine/page_document.h"
 #include "report/engine/text_layout.h"
+#include "report/export/drawn_picture.h"
 #include "report/export/export_file.h"
 #include "report/export/markup.h"
 #include "report/export/text_frame.h"
@@ -225,6 +226,15 @@ private:
             m_out += "\\fs2{\\pict" + QByteArray(format == "jpeg" ? "\\jpegblip" : "\\pngblip") + "\\picw" + n(pixels.width())
                      + "\\pich" + n(pixels.height()) + "\\picwgoal" + n(twips(r.width())) + "\\pichgoal" + n(twips(r.height()))
                      + '\n' + hexLines(bytes) + "}\\par}\n";
+            break;
+        }
+        case PageBox::Kind::Barcode:
+        case PageBox::Kind::Chart: {
+            QSize pixels;
+            const QByteArray bytes = drawnPicture(m_doc, page, b, &pixels);
+            frame(b.x, b.y, b.width, b.height);
+            m_out += "\\fs2{\\pict\\pngblip\\picw" + n(pixels.width()) + "\\pich" + n(pixels.height()) + "\\picwgoal"
+                     + n(twips(b.width)) + "\\pichgoal" + n(twips(b.height)) + '\n' + hexLines(bytes) + "}\\par}\n";
             break;
         }
         case PageBox::Kind::CheckBox: {

@@ -299,6 +299,8 @@ bool TableLayout::makesCell(const Page& page, const PageBox& box, const PageDocu
     }
     case PageBox::Kind::CheckBox: return true;
     case PageBox::Kind::Picture: return box.offset != PageDocument::noImage;
+    case PageBox::Kind::Barcode:
+    case PageBox::Kind::Chart: return true;
     default: return false;
     }
 }

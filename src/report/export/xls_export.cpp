@@ -4,12 +4,14 @@
 #include "platform/lang.h"
 #include "report/engine/page_document.h"
 #include "report/export/compound_file.h"
+#include "report/export/drawn_picture.h"
 #include "report/export/export_file.h"
 #include "report/export/table_layout.h"
 #include "report/export/xls_drawing.h"
 #include "report/export/xls_records.h"
 #include "report/export/xls_strings.h"
 
+#include <QCryptographicHash>
 #include <QHash>
 #include <QTemporaryFile>
 #include <algorithm>
@@ -65,8 +67,9 @@ public:
             const int lastColumn = std::min(cell.column + cell.columnSpan, m_columns) - 1;
             quint16 xf = 0;
             cells.push_back(CellRecord{row, cell.column, content(*page, cell, row, xf)});
-            if (const PageBox* b = cellBox(*page, cell); b && b->kind == PageBox::Kind::Picture && b->offset != PageDocument::noImage)
-                picture(*b, cell, table, base, rows);
+            if (const PageBox* b = cellBox(*page, cell);
+                b && ((b->kind == PageBox::Kind::Picture && b->offset != PageDocument::noImage) || isDrawnBox(*b)))
+                picture(*page, *b, cell, table, base, rows);
             if (lastRow > row || lastColumn > cell.column) {
                 sheet.merges.push_back({quint16(row), quint16(lastRow), quint16(cell.column), quint16(lastColumn)});
                 // The covered cells carry the style too: their sides are the merged cell's sides.
@@ -166,20 +169,33 @@ private:
     }
 
     // A picture over its cell, at its place in the box, anchored to the cells its corners fall on.
-    void picture(const PageBox& b, const TableCell& cell, const TablePage& table, int base, int rows)
+    // A barcode or a chart is a picture of its whole box.
+    void picture(const Page& page, const PageBox& b, const TableCell& cell, const TablePage& table, int base, int rows)
     {
-        auto it = m_images.constFind(b.offset);
-        if (it == m_images.constEnd()) {
-            QByteArray format;
-            const QByteArray bytes = m_doc.embeddableImage(b.offset, &format);
-            if (bytes.isEmpty())
-                return;
-            it = m_images.insert(b.offset, m_drawings.addImage(bytes, format));
+        int image = 0;
+        if (isDrawnBox(b)) {
+            const QByteArray png = drawnPicture(m_doc, page, b);
+            const QByteArray hash = QCryptographicHash::hash(png, QCryptographicHash::Sha1);
+            auto drawn = m_drawnImages.constFind(hash);
+            if (drawn == m_drawnImages.constEnd())
+                drawn = m_drawnImages.insert(hash, m_drawings.addImage(png, "png"));
+            image = *drawn;
+        } else {
+            auto it = m_images.constFind(b.offset);
+            if (it == m_images.constEnd()) {
+                QByteArray format;
+                const QByteArray bytes = m_doc.embeddableImage(b.offset, &format);
+                if (bytes.isEmpty())
+                    return;
+                it = m_images.insert(b.offset, m_drawings.addImage(bytes, format));
+            }
+            image = *it;
         }
         double columnStart = m_layout.left();
         for (int c = 0; c < cell.column; ++c)
             columnStart += m_layout.columnWidth(c);
-        const QRectF r = fittedPicture(QRectF(b.x - columnStart, 0, b.width, b.height), m_doc.imageSize(b.offset), m_doc.style(b.style).keepAspect);
+        const QRectF box(b.x - columnStart, 0, b.width, b.height);
+        const QRectF r = isDrawnBox(b) ? box : fittedPicture(box, m_doc.imageSize(b.offset), m_doc.style(b.style).keepAspect);
         // A length from the cell's left or top edge as the column or row it reaches and the
         // part of that one.
         auto across = [&](double mm, quint16& column, quint16& part) {
@@ -205,7 +221,7 @@ private:
         across(r.right(), a.column2, a.dx2);
         down(r.top(), a.row1, a.dy1);
         down(r.bottom(), a.row2, a.dy2);
-        m_drawings.picture(int(m_sheets.size()) - 1, *it, a);
+        m_drawings.picture(int(m_sheets.size()) - 1, image, a);
     }
 
     QByteArray blank(int row, int column, quint16 xf) const
@@ -545,6 +561,7 @@ private:
     QByteArray m_fonts, m_formats, m_xfs;
     Drawings m_drawings;
     QHash<quint32, int> m_images; // the document's pictures in the workbook's store
+    QHash<QByteArray, int> m_drawnImages; // barcodes and charts, by their picture's hash
 };
 
 } // namespace

@@ -136,7 +136,11 @@ void DesignerDocument::addObject(ObjectKind kind, const BandRef& bandRef, const 
         return;
     ReportTemplate t = m_template;
     ReportObject o = newObject(kind, rect);
-    o.text = text;
+    // A field picked for a chart is what it counts rows by; a barcode shows it.
+    if (kind == ObjectKind::Chart && !text.isEmpty())
+        o.category = text;
+    else if (kind != ObjectKind::Chart && (kind != ObjectKind::Barcode || !text.isEmpty()))
+        o.text = text;
     if (kind == ObjectKind::Subreport)
         startSubreport(t, o);
     Band* band = findBand(t, bandRef);

@@ -208,6 +208,12 @@ ReportObject newObject(ObjectKind kind, const QRectF& rect)
     case ObjectKind::Line: o.rect.setHeight(0); break;
     case ObjectKind::Rectangle: o.lineWidth = 0.2; break;
     case ObjectKind::CheckBox: o.lineWidth = 0.2; break;
+    // A barcode and a chart need expressions to be read back: ones that show something at once.
+    case ObjectKind::Barcode: o.text = QStringLiteral("'12345678'"); break;
+    case ObjectKind::Chart:
+        o.category = QStringLiteral("'1'");
+        o.text = QStringLiteral("1");
+        break;
     default: break;
     }
     return o;
@@ -263,6 +269,8 @@ QString objectKindName(ObjectKind kind)
     case ObjectKind::Picture: return Lang.caption("Picture");
     case ObjectKind::CheckBox: return Lang.caption("Check box");
     case ObjectKind::Subreport: return Lang.caption("Sub-report");
+    case ObjectKind::Barcode: return Lang.caption("Barcode");
+    case ObjectKind::Chart: return Lang.caption("Chart");
     }
     return QString();
 }

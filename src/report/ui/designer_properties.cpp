@@ -27,6 +27,17 @@ std::optional<QColor> colorOf(const QVariant& v, bool noneAllowed)
 }
 
 bool isText(ObjectKind k) { return k == ObjectKind::Text; }
+// Charts write their labels and legend with a font and a colour of their own.
+bool hasFont(ObjectKind k) { return k == ObjectKind::Text || k == ObjectKind::Chart; }
+bool isChart(ObjectKind k) { return k == ObjectKind::Chart; }
+
+QVariant colorsValue(const std::vector<QColor>& colors)
+{
+    QStringList names;
+    for (const QColor& c : colors)
+        names << colorValue(c).toString();
+    return names.join(u' ');
+}
 
 DesignerProperty objectProperty(QString key, const char* caption, Editor editor, std::function<bool(ObjectKind)> applies,
                                 std::function<QVariant(const ReportObject&)> get,
@@ -283,42 +294,70 @@ std::vector<DesignerProperty> makeProperties()
                                  [](ReportObject& o, const QVariant& v) { o.text = v.toString(); }));
     out.push_back(objectProperty(
         QStringLiteral("value"), "Value", Editor::Expression,
-        [](ObjectKind k) { return k == ObjectKind::Picture || k == ObjectKind::CheckBox; },
+        [](ObjectKind k) { return k != ObjectKind::Text && k != ObjectKind::Line && k != ObjectKind::Rectangle; },
         [](const ReportObject& o) { return o.text; }, [](ReportObject& o, const QVariant& v) { o.text = v.toString().trimmed(); }));
+    out.push_back(objectProperty(
+        QStringLiteral("barcode-kind"), "Barcode kind", Editor::Choice, [](ObjectKind k) { return k == ObjectKind::Barcode; },
+        [](const ReportObject& o) { return int(o.barcode); },
+        [](ReportObject& o, const QVariant& v) { o.barcode = BarcodeKind(std::clamp(v.toInt(), 0, 4)); },
+        {"qr", "code128", "ean13", "datamatrix", "code39"}));
+    out.push_back(objectProperty(
+        QStringLiteral("chart-kind"), "Chart kind", Editor::Choice, isChart, [](const ReportObject& o) { return int(o.chart); },
+        [](ReportObject& o, const QVariant& v) { o.chart = ChartKind(std::clamp(v.toInt(), 0, 2)); }, {"bar", "line", "pie"}));
+    out.push_back(objectProperty(QStringLiteral("category"), "Category", Editor::Expression, isChart,
+                                 [](const ReportObject& o) { return o.category; },
+                                 [](ReportObject& o, const QVariant& v) { o.category = v.toString().trimmed(); }));
+    // Colours apart by spaces; a word that is no colour leaves them as they were.
+    out.push_back(objectProperty(QStringLiteral("colors"), "Colours", Editor::Text, isChart,
+                                 [](const ReportObject& o) { return colorsValue(o.colors); },
+                                 [](ReportObject& o, const QVariant& v) {
+                                     std::vector<QColor> colors;
+                                     for (const QString& word : v.toString().split(u' ', Qt::SkipEmptyParts)) {
+                                         const auto c = colorOf(word, false);
+                                         if (!c)
+                                             return;
+                                         colors.push_back(*c);
+                                     }
+                                     o.colors = colors;
+                                 }));
+    out.push_back(objectProperty(QStringLiteral("legend"), "Legend", Editor::Bool, isChart,
+                                 [](const ReportObject& o) { return o.legend; },
+                                 [](ReportObject& o, const QVariant& v) { o.legend = v.toBool(); }));
     out.push_back(objectProperty(
         QStringLiteral("file"), "Picture file", Editor::File, [](ObjectKind k) { return k == ObjectKind::Picture; },
         [](const ReportObject& o) { return o.file; }, [](ReportObject& o, const QVariant& v) { o.file = v.toString().trimmed(); }));
     out.push_back(objectProperty(
         QStringLiteral("keep-aspect"), "Keep aspect", Editor::Bool, [](ObjectKind k) { return k == ObjectKind::Picture; },
         [](const ReportObject& o) { return o.keepAspect; }, [](ReportObject& o, const QVariant& v) { o.keepAspect = v.toBool(); }));
-    out.push_back(objectProperty(QStringLiteral("format"), "Display format", Editor::Text, isText,
+    out.push_back(objectProperty(QStringLiteral("format"), "Display format", Editor::Text, hasFont,
                                  [](const ReportObject& o) { return o.format; },
                                  [](ReportObject& o, const QVariant& v) { o.format = v.toString().trimmed(); }));
-    out.push_back(objectProperty(QStringLiteral("font"), "Font", Editor::Font, isText,
+    out.push_back(objectProperty(QStringLiteral("font"), "Font", Editor::Font, hasFont,
                                  [](const ReportObject& o) { return o.style.font.family; },
                                  [](ReportObject& o, const QVariant& v) {
                                      if (!v.toString().trimmed().isEmpty())
                                          o.style.font.family = v.toString().trimmed();
                                  }));
-    out.push_back(objectProperty(QStringLiteral("size"), "Size, pt", Editor::Points, isText,
+    out.push_back(objectProperty(QStringLiteral("size"), "Size, pt", Editor::Points, hasFont,
                                  [](const ReportObject& o) { return o.style.font.size; },
                                  [](ReportObject& o, const QVariant& v) { o.style.font.size = std::max(1.0, v.toDouble()); }));
-    out.push_back(objectProperty(QStringLiteral("bold"), "Bold", Editor::Bool, isText,
+    out.push_back(objectProperty(QStringLiteral("bold"), "Bold", Editor::Bool, hasFont,
                                  [](const ReportObject& o) { return o.style.font.bold; },
                                  [](ReportObject& o, const QVariant& v) { o.style.font.bold = v.toBool(); }));
-    out.push_back(objectProperty(QStringLiteral("italic"), "Italic", Editor::Bool, isText,
+    out.push_back(objectProperty(QStringLiteral("italic"), "Italic", Editor::Bool, hasFont,
                                  [](const ReportObject& o) { return o.style.font.italic; },
                                  [](ReportObject& o, const QVariant& v) { o.style.font.italic = v.toBool(); }));
     out.push_back(objectProperty(QStringLiteral("underline"), "Underline", Editor::Bool, isText,
                                  [](const ReportObject& o) { return o.style.font.underline; },
                                  [](ReportObject& o, const QVariant& v) { o.style.font.underline = v.toBool(); }));
-    // A text's colour is its letters'; a line's, a rectangle's and a check box's is their pen's.
+    // A text's and a chart's colour is their letters'; a line's, a rectangle's and a check box's
+    // is their pen's, a barcode's its bars'.
     out.push_back(objectProperty(
         QStringLiteral("color"), "Colour", Editor::Color, nullptr,
-        [](const ReportObject& o) { return colorValue(o.kind == ObjectKind::Text ? o.style.color : o.lineColor); },
+        [](const ReportObject& o) { return colorValue(hasFont(o.kind) ? o.style.color : o.lineColor); },
         [](ReportObject& o, const QVariant& v) {
             if (auto c = colorOf(v, false))
-                (o.kind == ObjectKind::Text ? o.style.color : o.lineColor) = *c;
+                (hasFont(o.kind) ? o.style.color : o.lineColor) = *c;
         }));
     out.back().applies = [](ObjectKind k) { return k != ObjectKind::Picture; };
     out.push_back(objectProperty(QStringLiteral("background"), "Background", Editor::Color, isText,
@@ -348,7 +387,8 @@ std::vector<DesignerProperty> makeProperties()
         [](const ReportObject& o) { return o.lineWidth; },
         [](ReportObject& o, const QVariant& v) { o.lineWidth = std::max(0.0, v.toDouble()); }));
     out.push_back(objectProperty(
-        QStringLiteral("fill"), "Fill", Editor::Color, [](ObjectKind k) { return k == ObjectKind::Rectangle; },
+        QStringLiteral("fill"), "Fill", Editor::Color,
+        [](ObjectKind k) { return k == ObjectKind::Rectangle || k == ObjectKind::Barcode; },
         [](const ReportObject& o) { return colorValue(o.fill); },
         [](ReportObject& o, const QVariant& v) {
             if (auto c = colorOf(v, true))

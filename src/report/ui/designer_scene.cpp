@@ -2,6 +2,9 @@
 
 #include "platform/lang.h"
 #include "platform/project_folder.h"
+#include "platform/errors.h"
+#include "report/engine/barcode.h"
+#include "report/engine/chart.h"
 #include "report/engine/page_renderer.h"
 #include "report/engine/text_layout.h"
 
@@ -125,7 +128,7 @@ private:
 // the picture of a picture file; a picture from the data has a placeholder instead.
 class ObjectItem : public QGraphicsItem {
 public:
-    ObjectItem(const ReportObject& object, const QRectF& rect) : m_object(object), m_rect(rect) {}
+    ObjectItem(const ReportObject& object, const QRectF& rect) : m_object(object), m_rect(rect), m_sample(sampleOf(object)) {}
     QRectF boundingRect() const override { return m_rect.normalized().adjusted(-1, -1, 1, 1); }
     void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override
     {
@@ -133,7 +136,7 @@ public:
         const ReportObject& o = m_object;
         const PageBox::Kind kind = boxKindOf(o.kind);
         BoxContent content;
-        content.text = o.text;
+        content.text = o.kind == ObjectKind::Barcode || o.kind == ObjectKind::Chart ? QStringView(m_sample) : QStringView(o.text);
         if (kind == PageBox::Kind::Picture && !o.file.isEmpty())
             content.picture = pictureFile(o.file);
         if (o.kind == ObjectKind::Subreport) {
@@ -160,6 +163,28 @@ public:
     }
 
 private:
+    // Barcodes and charts show what they would be with sample data: the symbol of the kind
+    // chosen, bars or slices of three categories.
+    static QString sampleOf(const ReportObject& o)
+    {
+        if (o.kind == ObjectKind::Chart) {
+            ChartData data;
+            data.add(QStringLiteral("A"), 3);
+            data.add(QStringLiteral("B"), 5);
+            data.add(QStringLiteral("C"), 2);
+            return data.payload();
+        }
+        if (o.kind != ObjectKind::Barcode)
+            return QString();
+        try {
+            return encodeBarcode(o.barcode, o.barcode == BarcodeKind::Ean13 ? QStringLiteral("4006381333931")
+                                                                            : QStringLiteral("12345678"))
+                .modules;
+        } catch (const FormatError&) {
+            return QString();
+        }
+    }
+
     void paintPlaceholder(QPainter* painter, const QColor& fill, const QColor& pen, const QString& label)
     {
         const QRectF& r = m_rect;
@@ -182,6 +207,7 @@ private:
 
     ReportObject m_object;
     QRectF m_rect;
+    QString m_sample;
 };
 
 // Handles of the selected objects, a few pixels wide whatever the zoom. The first selected

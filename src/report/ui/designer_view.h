@@ -12,7 +12,7 @@ class QRubberBand;
 class DesignerRuler;
 
 // What a press on the sheet does: select and move, or draw a new object of a kind.
-enum class DesignerTool { Pointer, Text, Field, Line, Rectangle, Picture, CheckBox, Subreport };
+enum class DesignerTool { Pointer, Text, Field, Line, Rectangle, Picture, CheckBox, Subreport, Barcode, Chart };
 
 // The page view: the author's mouse, keys and drops turn into changes of the document.
 class DesignerView : public QGraphicsView {

@@ -96,6 +96,17 @@ QIcon toolIcon(ReportDesignerWindow::Tool tool)
             for (double y : {5.5, 8.0, 10.5})
                 p.drawLine(QPointF(4, y), QPointF(12, y));
             break;
+        case Tool::Barcode:
+            for (const double x : {2.5, 4.0, 6.5, 8.0, 10.5, 13.0})
+                p.fillRect(QRectF(x, 3, x == 6.5 || x == 10.5 ? 1.5 : 0.8, 10), QColor(40, 60, 100));
+            break;
+        case Tool::Chart:
+            p.drawLine(QPointF(2.5, 2), QPointF(2.5, 13.5));
+            p.drawLine(QPointF(2.5, 13.5), QPointF(14, 13.5));
+            p.fillRect(QRectF(4.5, 8, 2.5, 5), QColor(78, 121, 167));
+            p.fillRect(QRectF(8, 4, 2.5, 9), QColor(242, 142, 43));
+            p.fillRect(QRectF(11.5, 10, 2, 3), QColor(225, 87, 89));
+            break;
         }
     });
 }
@@ -251,7 +262,8 @@ void ReportDesignerWindow::buildActions()
     } tools[] = {{"tool.pointer", "Pointer", Tool::Pointer}, {"tool.text", "Text", Tool::Text},
                  {"tool.field", "Field", Tool::Field},       {"tool.line", "Line", Tool::Line},
                  {"tool.rectangle", "Rectangle", Tool::Rectangle}, {"tool.picture", "Picture", Tool::Picture},
-                 {"tool.checkbox", "Check box", Tool::CheckBox}, {"tool.subreport", "Sub-report", Tool::Subreport}};
+                 {"tool.checkbox", "Check box", Tool::CheckBox}, {"tool.subreport", "Sub-report", Tool::Subreport},
+                 {"tool.barcode", "Barcode", Tool::Barcode}, {"tool.chart", "Chart", Tool::Chart}};
     for (const auto& t : tools) {
         const Tool tool = t.tool;
         QAction* a = addAction(QString::fromLatin1(t.key), Lang.caption(t.text), QKeySequence(), [this, tool] { setTool(tool); });
@@ -326,7 +338,7 @@ void ReportDesignerWindow::buildMenus()
         {"undo", "redo", "", "cut", "copy", "paste", "delete", "", "selectAll"});
     add(menuBar()->addMenu(Lang.caption("&Insert")),
         {"tool.pointer", "tool.text", "tool.field", "tool.line", "tool.rectangle", "tool.picture", "tool.checkbox",
-         "tool.subreport"});
+         "tool.subreport", "tool.barcode", "tool.chart"});
     add(menuBar()->addMenu(Lang.caption("&Bands")),
         {"band.title", "band.pageHeader", "band.group", "band.groupHeader", "band.groupFooter", "band.detail",
          "band.pageFooter", "band.summary", "", "band.remove"});
@@ -732,8 +744,9 @@ void ReportDesignerWindow::closeEvent(QCloseEvent* event)
 
 void ReportDesignerWindow::setTool(Tool tool)
 {
-    const char* keys[] = {"tool.pointer",   "tool.text",    "tool.field",    "tool.line",
-                          "tool.rectangle", "tool.picture", "tool.checkbox", "tool.subreport"};
+    const char* keys[] = {"tool.pointer",   "tool.text",     "tool.field",     "tool.line",
+                          "tool.rectangle", "tool.picture",  "tool.checkbox",  "tool.subreport",
+                          "tool.barcode",   "tool.chart"};
     m_actions.value(QString::fromLatin1(keys[int(tool)]))->setChecked(true);
     m_view->setTool(tool);
 }
@@ -743,10 +756,11 @@ void ReportDesignerWindow::placeObject(Tool tool, const BandRef& band, QRectF re
     setTool(Tool::Pointer);
     if (tool == Tool::Pointer || !findBand(model(), band))
         return;
-    static const ObjectKind kinds[] = {ObjectKind::Text,      ObjectKind::Text,    ObjectKind::Text,
+    static const ObjectKind kinds[] = {ObjectKind::Text,      ObjectKind::Text,      ObjectKind::Text,
                                        ObjectKind::Line,      ObjectKind::Rectangle, ObjectKind::Picture,
-                                       ObjectKind::CheckBox,  ObjectKind::Subreport};
-    static const QSizeF sizes[] = {{30, 6}, {30, 6}, {30, 6}, {40, 0}, {30, 15}, {30, 30}, {4, 4}, {120, 10}};
+                                       ObjectKind::CheckBox,  ObjectKind::Subreport, ObjectKind::Barcode,
+                                       ObjectKind::Chart};
+    static const QSizeF sizes[] = {{30, 6}, {30, 6}, {30, 6}, {40, 0}, {30, 15}, {30, 30}, {4, 4}, {120, 10}, {25, 25}, {90, 50}};
     if (rect.width() < 0.5 && rect.height() < 0.5)
         rect.setSize(sizes[int(tool)]);
     QString text;
@@ -762,6 +776,9 @@ void ReportDesignerWindow::placeObject(Tool tool, const BandRef& band, QRectF re
                 return;
             text = editor.text();
         }
+    } else if (tool == Tool::Barcode || tool == Tool::Chart) {
+        if (const QString field = pickedField(); !field.isEmpty())
+            text = fieldExpression(m_document->datasetName(), field);
     }
     m_document->addObject(kinds[int(tool)], band, rect, text);
 }
