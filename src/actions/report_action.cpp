@@ -13,6 +13,7 @@
 #include "platform/project_folder.h"
 #include "platform/sql_connection.h"
 #include "report/engine/dataset.h"
+#include "report/engine/template.h"
 #include "report/report.h"
 #include "report/report_windows.h"
 
@@ -128,9 +129,10 @@ QString TRecordActions::reportQueryText(TdbButton* b, const QString& query)
 ReportQueryRunner TRecordActions::reportQueryRunner(TdbButton* b)
 {
     QPointer<TdbButton> button(b);
-    return [this, button](const QString& query, ReportDataset& into, bool columnsOnly) {
+    return [this, button](const QString& query, ReportDataset& into, bool columnsOnly, const SqlParams& params) {
         const QString sql = button ? reportQueryText(button, query) : query;
-        SqlStatement statement = m_db.prepare(AuthorSql(m_db, sql));
+        SqlStatement statement = params.isEmpty() ? m_db.prepare(AuthorSql(m_db, sql))
+                                                  : m_db.prepare(AuthorSql(m_db, sql), params);
         if (!columnsOnly) {
             into.setResult(statement);
             return;
@@ -142,9 +144,10 @@ ReportQueryRunner TRecordActions::reportQueryRunner(TdbButton* b)
     };
 }
 
-void TRecordActions::fillReportData(const QString& sql)
+void TRecordActions::fillReportData(const QString& sql, const SqlParams& params)
 {
-    SqlStatement statement = m_db.prepare(AuthorSql(m_db, sql));
+    SqlStatement statement =
+        params.isEmpty() ? m_db.prepare(AuthorSql(m_db, sql)) : m_db.prepare(AuthorSql(m_db, sql), params);
     m_reportData->setResult(statement);
     m_reportData->setUserName(QStringLiteral("Report"));
 }
@@ -181,8 +184,26 @@ void TRecordActions::reportAction(TdbButton* b)
     }
 
     const QString sql = reportQueryText(b);
+    QWidget* parent = form ? static_cast<QWidget*>(form) : &m_main;
+    QString name = b->dbReportFile;
+    name.replace(u'\\', u'/');
+    const QString path = ExeFolder() + QStringLiteral("Report/") + name;
+
+    // A template that asks for parameters is read first: the query runs with the answers, and
+    // Cancel runs nothing.
+    std::optional<ParameterValues> answers;
+    SqlParams params;
+    if (!name.isEmpty() && QFileInfo(path).isFile()) {
+        const ReportTemplate asked = ReportTemplateFormat::readFile(path);
+        if (!asked.parameters.empty()) {
+            answers = ReportWindows::askParameters(asked, parent, reportQueryRunner(b));
+            if (!answers)
+                return;
+            params = ReportParameters::bound(ReportParameters::complete(asked, *answers));
+        }
+    }
     if (!sql.isEmpty())
-        fillReportData(sql);
+        fillReportData(sql, params);
 
     if (b->dbReportFile.isEmpty()) {
         m_report->clear();
@@ -194,22 +215,20 @@ void TRecordActions::reportAction(TdbButton* b)
         return;
     }
 
-    QString name = b->dbReportFile;
-    name.replace(u'\\', u'/');
-    const QString path = ExeFolder() + QStringLiteral("Report/") + name;
     if (!QFileInfo(path).isFile()) {
         inform(Lang.Error, Lang.Report_file_not_found + QStringLiteral(":\r") + path);
         return;
     }
     m_report->addDataset(m_reportData.get());
     m_report->loadTemplate(path);
+    if (answers)
+        m_report->setParameterValues(*answers);
     // A button without a query of its own reports what the template asks for; with neither,
     // the rows of the previous report stay.
     const QString templateQuery = m_report->reportTemplate().query.trimmed();
     if (sql.isEmpty() && !templateQuery.isEmpty())
-        fillReportData(reportQueryText(b, templateQuery));
+        fillReportData(reportQueryText(b, templateQuery), params);
 
-    QWidget* parent = form ? static_cast<QWidget*>(form) : &m_main;
     ReportProgressWindow progress(parent);
     m_report->setProgress(progress.callback());
     struct ProgressReset {

@@ -321,6 +321,13 @@ SqlStatement SqlConnection::prepare(const QString& sql, Waiting waiting)
     return SqlStatement(b.prepare(sql, {}, waiting == Waiting::ProcessEvents));
 }
 
+SqlStatement SqlConnection::prepare(const QString& sql, const SqlParams& params, Waiting waiting)
+{
+    ConnectionBackend& b = backend();
+    notify(sql);
+    return SqlStatement(b.prepareBound(sql, params, waiting == Waiting::ProcessEvents));
+}
+
 void SqlConnection::setWaitHook(std::function<void()> hook)
 {
     m_waitHook = std::move(hook);

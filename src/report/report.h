@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/engine/progress.h"
+#include "report/engine/report_parameters.h"
 #include "report/export/export_filter.h"
 
 #include <QLocale>
@@ -40,6 +41,13 @@ public:
     void addDataset(ReportDataset* dataset);
     const std::vector<ReportDataset*>& datasets() const { return m_datasets; }
 
+    // The values the template's parameters take in the next prepare; a parameter without one
+    // takes its default. Loading a template or clearing forgets them.
+    void setParameterValues(ParameterValues values) { m_parameters = std::move(values); }
+    const ParameterValues& parameterValues() const { return m_parameters; }
+    // Every parameter's value as the query binds it.
+    SqlParams queryParameters() const;
+
     // Told of the pages made and of pages written; answering false cancels.
     void setProgress(ReportProgress progress) { m_progress = std::move(progress); }
     const ReportProgress& progress() const { return m_progress; }
@@ -67,5 +75,6 @@ private:
     QString m_fileName;
     ReportProgress m_progress;
     QLocale m_locale;
+    ParameterValues m_parameters;
     ExportFilterSet m_filters;
 };

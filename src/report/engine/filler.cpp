@@ -17,6 +17,18 @@
 
 namespace {
 
+// A style rule ready to test, and the styles its combinations with the others made.
+struct CompiledRule {
+    Expression condition;
+    const StyleRule* rule = nullptr;
+};
+
+struct RuledStyle {
+    quint32 matched; // one bit per rule that holds
+    quint32 style;
+    QFont font;
+};
+
 struct CompiledObject {
     const ReportObject* source = nullptr;
     PageBox::Kind kind = PageBox::Kind::Text;
@@ -33,10 +45,14 @@ struct CompiledObject {
     bool liveAggregates = false;   // deferred for totals of a group still running
     bool grows = false;
     bool stretches = false;        // its bottom follows the band's when the band grows
+    Expression visible;            // none: always shown
+    std::vector<CompiledRule> rules;
+    mutable std::vector<RuledStyle> ruledStyles; // made as the rows ask for them
 };
 
 struct CompiledBand {
     const Band* band = nullptr;
+    Expression visible;
     std::vector<CompiledObject> objects;
 };
 
@@ -86,19 +102,24 @@ struct PendingText {
 struct BandImage {
     double height = 0;
     bool isRow = false; // a detail row or a group's footer: what a group on a new page breaks after
+    bool hidden = false; // its visibility said no: it takes no room
     std::vector<PageBox> boxes;
     QString texts;
     std::vector<PendingText> pending;
     std::vector<PageValue> values;
+    // A detail row: what the totals of the page it lands on add (one per such total).
+    std::vector<ReportValue> placed;
 
     void clear()
     {
         height = 0;
         isRow = false;
+        hidden = false;
         boxes.clear();
         texts.clear();
         pending.clear();
         values.clear();
+        placed.clear();
     }
 };
 
@@ -132,6 +153,7 @@ struct ReportFiller::Impl {
     QLocale locale;
     QDateTime now = QDateTime::currentDateTime();
     QString pictureFolder = ExeFolder();
+    ParameterValues parameters;
     ExpressionCompiler compiler;
 
     std::optional<CompiledBand> title, pageHeader, detail, pageFooter, summary;
@@ -139,6 +161,8 @@ struct ReportFiller::Impl {
     std::vector<Expression> groupKeys;
     std::vector<AggregateSlot> aggregateSlots;
     std::vector<Expression> slotArguments;
+    std::vector<size_t> placementSlots; // totals of a page or carried over pages: counted where rows land
+    std::vector<int> boxObjects;         // while making a band: the object of each box
 
     // While filling.
     std::unique_ptr<PageDocument> doc;
@@ -160,10 +184,14 @@ struct ReportFiller::Impl {
     double recordedHeight = 0;
     BandImage scratch;
     BandImage pageScratch; // page headers and footers are made while a body band waits in scratch
+    std::vector<int> restarts; // pages where the page numbers start again at 1, in order
+    bool restartPending = false; // at the page the next body band lands on
 
-    Impl(const ReportTemplate& t, const ReportDataset* d, const QString& name)
-        : report(t), data(d), templateName(name), compiler(d, t.groupNames())
+    Impl(const ReportTemplate& t, const ReportDataset* d, const QString& name, const ParameterValues& given)
+        : report(t), data(d), templateName(name), parameters(ReportParameters::complete(t, given)),
+          compiler(d, t.groupNames())
     {
+        compiler.setParameters(&parameters);
     }
 
     [[noreturn]] void fail(const QString& where, const FormatError& error) const
@@ -196,8 +224,11 @@ struct ReportFiller::Impl {
         compileBand(report.pageFooter, pageFooter, -1, -1);
         compileBand(report.summary, summary, -1, -1);
         aggregateSlots = compiler.aggregates();
-        for (const AggregateSlot& s : aggregateSlots)
-            slotArguments.emplace_back(s.argument);
+        for (size_t i = 0; i < aggregateSlots.size(); ++i) {
+            slotArguments.emplace_back(aggregateSlots[i].argument);
+            if (aggregateSlots[i].scope == AggregateSlot::pageScope || aggregateSlots[i].scope == AggregateSlot::carriedScope)
+                placementSlots.push_back(i);
+        }
     }
 
     void compileBand(const std::optional<Band>& band, std::optional<CompiledBand>& into, int scope, int group)
@@ -207,6 +238,13 @@ struct ReportFiller::Impl {
         into.emplace();
         into->band = &*band;
         compiler.setDefaultScope(scope);
+        if (!band->visible.isEmpty()) {
+            try {
+                into->visible = Expression(compiler.compile(band->visible));
+            } catch (const FormatError& e) {
+                fail(bandName(*band, group) + Lang.caption(", visibility"), e);
+            }
+        }
         for (const ReportObject& o : band->objects) {
             try {
                 into->objects.push_back(compileObject(*band, o));
@@ -224,6 +262,10 @@ struct ReportFiller::Impl {
         c.kind = boxKindOf(o.kind);
         c.style = doc->addStyle(boxStyleOf(o));
         c.stretches = qAbs(o.rect.bottom() - band.height) < 0.01;
+        if (!o.visible.isEmpty())
+            c.visible = Expression(compiler.compile(o.visible));
+        for (const StyleRule& r : o.rules)
+            c.rules.push_back(CompiledRule{Expression(compiler.compile(r.condition)), &r});
         switch (o.kind) {
         case ObjectKind::Text: {
             c.format = DisplayFormat(o.format);
@@ -267,8 +309,15 @@ struct ReportFiller::Impl {
     void make(const CompiledBand& band, BandImage& out)
     {
         out.clear();
+        if (band.visible.isValid() && !band.visible.evaluate(ctx).isTrue()) {
+            out.hidden = true;
+            return;
+        }
         out.height = band.band->height;
+        boxObjects.clear();
         for (const CompiledObject& o : band.objects) {
+            if (o.visible.isValid() && !o.visible.evaluate(ctx).isTrue())
+                continue;
             PageBox box;
             box.kind = o.kind;
             box.style = o.style;
@@ -284,13 +333,47 @@ struct ReportFiller::Impl {
             }
             out.height = std::max(out.height, double(box.y + box.height));
             out.boxes.push_back(box);
+            boxObjects.push_back(int(&o - band.objects.data()));
         }
         if (out.height > band.band->height + 0.001)
             stretch(band, out);
     }
 
+    // The style of a text whose rules hold in this row, each mix made once.
+    const RuledStyle* ruledStyle(const CompiledObject& o)
+    {
+        quint32 matched = 0;
+        for (size_t i = 0; i < o.rules.size(); ++i)
+            if (o.rules[i].condition.evaluate(ctx).isTrue())
+                matched |= 1u << i;
+        if (!matched)
+            return nullptr;
+        for (const RuledStyle& r : o.ruledStyles)
+            if (r.matched == matched)
+                return &r;
+        BoxStyle style = boxStyleOf(*o.source);
+        for (size_t i = 0; i < o.rules.size(); ++i) {
+            if (!(matched & (1u << i)))
+                continue;
+            const StyleRule& rule = *o.rules[i].rule;
+            if (rule.color.isValid())
+                style.text.color = rule.color;
+            if (rule.background.isValid())
+                style.text.background = rule.background;
+            if (rule.bold)
+                style.text.font.bold = *rule.bold;
+            if (rule.italic)
+                style.text.font.italic = *rule.italic;
+        }
+        o.ruledStyles.push_back(RuledStyle{matched, doc->addStyle(style), o.grows ? reportFont(style.text.font) : QFont()});
+        return &o.ruledStyles.back();
+    }
+
     void makeText(const CompiledObject& o, PageBox& box, BandImage& out)
     {
+        const RuledStyle* ruled = o.rules.empty() ? nullptr : ruledStyle(o);
+        if (ruled)
+            box.style = ruled->style;
         box.offset = quint32(out.texts.size());
         if (o.deferred) {
             auto state = std::make_shared<DeferredState>();
@@ -311,7 +394,9 @@ struct ReportFiller::Impl {
         box.length = quint32(text.size());
         out.texts += text;
         if (o.grows)
-            box.height = float(std::max<double>(box.height, textHeight(text, o.source->style, o.font, box.width)));
+            box.height = float(std::max<double>(
+                box.height, textHeight(text, ruled ? doc->style(ruled->style).text : o.source->style,
+                                       ruled ? ruled->font : o.font, box.width)));
     }
 
     static constexpr quint32 noValue = ~0u;
@@ -350,8 +435,8 @@ struct ReportFiller::Impl {
 
     void stretch(const CompiledBand& band, BandImage& out)
     {
-        for (size_t i = 0; i < band.objects.size(); ++i)
-            if (band.objects[i].stretches)
+        for (size_t i = 0; i < out.boxes.size(); ++i)
+            if (band.objects[size_t(boxObjects[i])].stretches)
                 out.boxes[i].height = float(out.height) - out.boxes[i].y;
     }
 
@@ -371,6 +456,7 @@ struct ReportFiller::Impl {
                         - (pageFooter ? pageFooter->band->height : 0);
         pageHasBody = false;
         pageHasRows = false;
+        resetScope(AggregateSlot::pageScope);
         if (first)
             return;
         placePageHeader();
@@ -406,6 +492,10 @@ struct ReportFiller::Impl {
     // Puts a body band on the page, breaking the page first when it does not fit.
     void place(const BandImage& image, double keepWith = 0)
     {
+        if (image.hidden && recording < 0) {
+            addPlaced(image);
+            return;
+        }
         if (recording >= 0) {
             recorded.push_back(image);
             recordedHeight += image.height;
@@ -415,13 +505,30 @@ struct ReportFiller::Impl {
         }
         if (pageHasBody && y + image.height + keepWith > contentBottom)
             newPage();
+        if (restartPending) {
+            restartPending = false;
+            if (restarts.empty() || restarts.back() != doc->pageCount())
+                restarts.push_back(doc->pageCount());
+        }
         placeNow(image);
         pageHasBody = true;
         pageHasRows = pageHasRows || image.isRow;
     }
 
+    // A row's share of the totals of the page it lands on.
+    void addPlaced(const BandImage& image)
+    {
+        for (size_t k = 0; k < image.placed.size() && k < placementSlots.size(); ++k) {
+            const size_t slot = placementSlots[k];
+            current[slot]->add(image.placed[k], !slotArguments[slot].isValid());
+        }
+    }
+
     void placeNow(const BandImage& image)
     {
+        addPlaced(image);
+        if (image.hidden)
+            return;
         const quint32 base = quint32(page.boxes.size());
         const quint32 textBase = quint32(page.texts.size());
         const float dx = float(marginLeft()), dy = float(y);
@@ -462,14 +569,17 @@ struct ReportFiller::Impl {
     void resetScope(int scope)
     {
         for (size_t i = 0; i < aggregateSlots.size(); ++i)
-            if (aggregateSlots[i].scope == scope)
+            if (aggregateSlots[i].scope == scope) {
                 current[i] = std::make_shared<Accumulator>();
+                current[i]->distinct = aggregateSlots[i].function == AggregateSlot::Function::CountDistinct;
+            }
     }
 
     void accumulate()
     {
         for (size_t i = 0; i < aggregateSlots.size(); ++i)
-            current[i]->add(slotArguments[i].evaluate(ctx), !slotArguments[i].isValid());
+            if (aggregateSlots[i].scope != AggregateSlot::pageScope && aggregateSlots[i].scope != AggregateSlot::carriedScope)
+                current[i]->add(slotArguments[i].evaluate(ctx), !slotArguments[i].isValid());
     }
 
     // The outermost group whose value changes at the next row; the group count when none does.
@@ -508,6 +618,9 @@ struct ReportFiller::Impl {
             make(*headers[size_t(g)], *made[size_t(g)]);
         }
         detailLine = 0;
+        if (std::any_of(report.groups.begin() + from, report.groups.end(),
+                        [](const ReportGroup& g) { return g.resetPageNumbers; }))
+            restartPending = true;
 
         // A group on a new page breaks after rows, never under the title and the column titles;
         // the headers of its outer groups that open with it go over with it.
@@ -563,18 +676,30 @@ struct ReportFiller::Impl {
             return;
         make(*band, scratch);
         scratch.isRow = row;
+        if (row)
+            for (size_t slot : placementSlots)
+                scratch.placed.push_back(slotArguments[slot].evaluate(ctx));
         place(scratch);
     }
 
     void resolveDeferred()
     {
         const int total = doc->pageCount();
+        // Page numbers count from the last restart at or before the page to the next one.
+        std::vector<int> sectionStart(size_t(std::max(total, 0)), 0), sectionEnd(size_t(std::max(total, 0)), total);
+        for (int p = 0, r = 0, start = 0; p < total; ++p) {
+            while (r < int(restarts.size()) && restarts[size_t(r)] <= p)
+                start = restarts[size_t(r++)];
+            sectionStart[size_t(p)] = start;
+            sectionEnd[size_t(p)] = r < int(restarts.size()) ? restarts[size_t(r)] : total;
+        }
         EvalContext late;
         late.data = data;
-        late.totalPages = total;
         late.now = now;
+        late.locale = &locale;
         for (const Deferred& d : deferred) {
-            late.page = d.page + 1;
+            late.page = d.page - sectionStart[size_t(d.page)] + 1;
+            late.totalPages = sectionEnd[size_t(d.page)] - sectionStart[size_t(d.page)];
             late.captured = &d.state->row;
             late.aggregates = &d.state->aggregates;
             late.line = d.state->line;
@@ -596,10 +721,12 @@ struct ReportFiller::Impl {
         current.assign(aggregateSlots.size(), nullptr);
         for (int g = -1; g < int(groups); ++g)
             resetScope(g);
+        resetScope(AggregateSlot::carriedScope);
         ctx = EvalContext();
         ctx.data = data;
         ctx.now = now;
         ctx.aggregates = &current;
+        ctx.locale = &locale;
         detailLine = 0;
 
         const qsizetype rows = data ? data->rowCount() : 0;
@@ -637,8 +764,9 @@ struct ReportFiller::Impl {
     }
 };
 
-ReportFiller::ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName)
-    : d(std::make_unique<Impl>(report, data, templateName))
+ReportFiller::ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName,
+                           const ParameterValues& parameters)
+    : d(std::make_unique<Impl>(report, data, templateName, parameters))
 {
     d->compile();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/engine/progress.h"
+#include "report/engine/report_parameters.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -16,7 +17,9 @@ class ReportFiller {
 public:
     // Compiles every expression of the template against the dataset. Throws FormatError
     // naming the template for a field the dataset lacks or an expression that is wrong.
-    ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName);
+    // Param.name shows the given value, else the parameter's default.
+    ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName,
+                 const ParameterValues& parameters = {});
     ~ReportFiller();
 
     void setLocale(const QLocale& locale);

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "platform/lang.h"
+#include "report/engine/report_parameters.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -243,12 +244,15 @@ private:
                      .arg(number(version))
                      .arg(ReportTemplate::formatVersion));
         m_report.name = text(u"name");
-        bool seenPage = false, seenQuery = false, seenGroup = false;
+        bool seenPage = false, seenQuery = false, seenGroup = false, seenParameters = false;
         while (nextChild()) {
             const auto name = m_xml.name();
             if (name == u"page") {
                 once(seenPage);
                 readPage();
+            } else if (name == u"parameters") {
+                once(seenParameters);
+                readParameters();
             } else if (name == u"query") {
                 once(seenQuery);
                 allowAttributes({});
@@ -340,13 +344,56 @@ private:
             fail(Lang.caption("unknown element <%1> in <page>").arg(m_xml.name()));
     }
 
+    void readParameters()
+    {
+        allowAttributes({});
+        while (nextChild()) {
+            if (m_xml.name() != u"parameter")
+                fail(Lang.caption("unknown element <%1> in <parameters>").arg(m_xml.name()));
+            readParameter();
+        }
+    }
+
+    void readParameter()
+    {
+        allowAttributes({u"name", u"caption", u"kind", u"default"});
+        ReportParameter p;
+        p.name = text(u"name");
+        if (!ReportParameters::isValidName(p.name))
+            fail(Lang.caption("a parameter's name must be a letter or \"_\" followed by letters, digits or \"_\", "
+                              "not \"%1\"")
+                     .arg(p.name));
+        for (const ReportParameter& other : m_report.parameters)
+            if (other.name.compare(p.name, Qt::CaseInsensitive) == 0)
+                fail(Lang.caption("the parameter \"%1\" is declared twice").arg(p.name));
+        p.caption = text(u"caption");
+        if (!has(u"kind"))
+            fail(Lang.caption("the parameter \"%1\" has no kind").arg(p.name));
+        const std::optional<ParameterKind> kind = ReportParameters::kindNamed(text(u"kind"));
+        if (!kind)
+            fail(Lang.caption("\"%1\" must be one of %2")
+                     .arg(QStringLiteral("kind"), QStringLiteral("text, integer, number, date, boolean, choice")));
+        p.kind = *kind;
+        p.defaultValue = text(u"default");
+        if (!p.defaultValue.isEmpty() && !ReportParameters::read(p.kind, p.defaultValue))
+            fail(Lang.caption("the default of the parameter \"%1\" must be %2")
+                     .arg(p.name, ReportParameters::expected(p.kind)));
+        p.query = readText().trimmed();
+        if (p.kind == ParameterKind::Choice && p.query.isEmpty())
+            fail(Lang.caption("the choice parameter \"%1\" needs the query of its values").arg(p.name));
+        if (p.kind != ParameterKind::Choice && !p.query.isEmpty())
+            fail(Lang.caption("only a choice parameter holds a query"));
+        m_report.parameters.push_back(p);
+    }
+
     void readGroup()
     {
         // Each group nests a level of reading, filling and drawing in the designer; no report
         // needs more than a few.
         if (m_report.groups.size() >= ReportTemplateFormat::maxGroups)
             fail(Lang.caption("more than %1 groups").arg(ReportTemplateFormat::maxGroups));
-        allowAttributes({u"name", u"expression", u"new-page", u"repeat-header", u"keep-together"});
+        allowAttributes({u"name", u"expression", u"new-page", u"repeat-header", u"keep-together",
+                         u"reset-page-numbers"});
         ReportGroup g;
         g.name = text(u"name");
         g.expression = text(u"expression");
@@ -355,6 +402,7 @@ private:
         g.newPage = flag(u"new-page", false);
         g.repeatHeader = flag(u"repeat-header", false);
         g.keepTogether = flag(u"keep-together", false);
+        g.resetPageNumbers = flag(u"reset-page-numbers", false);
         const size_t index = m_report.groups.size();
         m_report.groups.push_back(g);
         bool seenGroup = false;
@@ -377,9 +425,10 @@ private:
 
     Band readBand(BandKind kind)
     {
-        allowAttributes({u"height", u"can-grow", u"keep-together"});
+        allowAttributes({u"height", u"can-grow", u"keep-together", u"visible"});
         Band band;
         band.kind = kind;
+        band.visible = expressionText(u"visible");
         band.height = length(u"height", band.height);
         band.canGrow = flag(u"can-grow", false);
         band.keepTogether = flag(u"keep-together", false);
@@ -396,22 +445,23 @@ private:
         case ObjectKind::Text:
             allowAttributes({u"name", u"x", u"y", u"width", u"height", u"format", u"font", u"size", u"bold",
                              u"italic", u"underline", u"color", u"background", u"frame-left", u"frame-top",
-                             u"frame-right", u"frame-bottom", u"align", u"valign", u"wrap"});
+                             u"frame-right", u"frame-bottom", u"align", u"valign", u"wrap", u"visible"});
             break;
         case ObjectKind::Line:
-            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"line-width", u"color"});
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"line-width", u"color", u"visible"});
             break;
         case ObjectKind::Rectangle:
-            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"line-width", u"color", u"fill"});
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"line-width", u"color", u"fill", u"visible"});
             break;
         case ObjectKind::Picture:
-            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"file", u"value", u"keep-aspect"});
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"file", u"value", u"keep-aspect", u"visible"});
             break;
         case ObjectKind::CheckBox:
-            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"value", u"line-width", u"color"});
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"value", u"line-width", u"color", u"visible"});
             break;
         }
         o.name = text(u"name");
+        o.visible = expressionText(u"visible");
         o.rect = QRectF(length(u"x", 0), length(u"y", 0), length(u"width", 0), length(u"height", 0));
         o.lineWidth = length(u"line-width", o.lineWidth);
         o.lineColor = color(u"color", o.lineColor);
@@ -424,11 +474,72 @@ private:
             fail(Lang.caption("a <picture> takes either a file or a value"));
         if (o.kind == ObjectKind::Text) {
             readTextStyle(o);
-            o.text = readText();
+            readTextAndRules(o);
         } else if (nextChild()) {
             fail(Lang.caption("unknown element <%1> in an object").arg(m_xml.name()));
         }
         return o;
+    }
+
+    // An attribute holding an expression: given, it must hold one.
+    QString expressionText(const char16_t* name) const
+    {
+        const QString v = text(name);
+        if (has(name) && v.trimmed().isEmpty())
+            fail(Lang.caption("\"%1\" needs an expression").arg(QStringView(name)));
+        return v;
+    }
+
+    static constexpr size_t maxRules = 16;
+
+    // A text's style rules stand before its text; the line breaks and indents around them are
+    // layout, not text.
+    void readTextAndRules(ReportObject& o)
+    {
+        QString segment;
+        for (;;) {
+            m_xml.readNext();
+            if (m_xml.isCharacters()) {
+                segment += m_xml.text();
+            } else if (m_xml.isStartElement()) {
+                if (m_xml.name() != u"rule")
+                    fail(Lang.caption("unknown element <%1> in a <text>").arg(m_xml.name()));
+                if (!segment.trimmed().isEmpty())
+                    fail(Lang.caption("a <rule> stands before the text of its <text>"));
+                if (o.rules.size() >= maxRules)
+                    fail(Lang.caption("more than %1 rules on one text").arg(maxRules));
+                segment.clear();
+                o.rules.push_back(readRule());
+            } else if (m_xml.isEndElement()) {
+                break;
+            } else if (m_xml.atEnd() || m_xml.hasError()) {
+                checkXml();
+                fail(Lang.caption("the template ends too early"));
+            }
+        }
+        if (!o.rules.empty() && segment.trimmed().isEmpty() && segment.contains(u'\n'))
+            segment.clear();
+        o.text = segment;
+    }
+
+    StyleRule readRule()
+    {
+        allowAttributes({u"when", u"color", u"background", u"bold", u"italic"});
+        StyleRule r;
+        r.condition = expressionText(u"when");
+        if (r.condition.isEmpty())
+            fail(Lang.caption("a <rule> needs a condition in \"when\""));
+        r.color = color(u"color", QColor());
+        r.background = color(u"background", QColor());
+        if (has(u"bold"))
+            r.bold = flag(u"bold", false);
+        if (has(u"italic"))
+            r.italic = flag(u"italic", false);
+        if (!r.color.isValid() && !r.background.isValid() && !r.bold && !r.italic)
+            fail(Lang.caption("a <rule> changes nothing: give it \"color\", \"background\", \"bold\" or \"italic\""));
+        if (nextChild())
+            fail(Lang.caption("unknown element <%1> in a <rule>").arg(m_xml.name()));
+        return r;
     }
 
     int kindOf(QStringView name) const
@@ -478,6 +589,7 @@ public:
         m_xml.writeAttribute(QStringLiteral("version"), QString::number(ReportTemplate::formatVersion));
         optional(QStringLiteral("name"), r.name);
         writePage(r.page);
+        writeParameters(r.parameters);
         if (!r.query.isEmpty())
             m_xml.writeTextElement(QStringLiteral("query"), r.query);
         writeBand(r.title);
@@ -535,6 +647,24 @@ private:
         m_xml.writeEndElement();
     }
 
+    void writeParameters(const std::vector<ReportParameter>& parameters)
+    {
+        if (parameters.empty())
+            return;
+        m_xml.writeStartElement(QStringLiteral("parameters"));
+        for (const ReportParameter& p : parameters) {
+            m_xml.writeStartElement(QStringLiteral("parameter"));
+            m_xml.writeAttribute(QStringLiteral("name"), p.name);
+            optional(QStringLiteral("caption"), p.caption);
+            m_xml.writeAttribute(QStringLiteral("kind"), ReportParameters::kindName(p.kind));
+            optional(QStringLiteral("default"), p.defaultValue);
+            if (!p.query.isEmpty())
+                m_xml.writeCharacters(p.query);
+            m_xml.writeEndElement();
+        }
+        m_xml.writeEndElement();
+    }
+
     void writeGroups(const std::vector<ReportGroup>& groups, size_t i)
     {
         if (i >= groups.size())
@@ -546,6 +676,7 @@ private:
         flag(QStringLiteral("new-page"), g.newPage, false);
         flag(QStringLiteral("repeat-header"), g.repeatHeader, false);
         flag(QStringLiteral("keep-together"), g.keepTogether, false);
+        flag(QStringLiteral("reset-page-numbers"), g.resetPageNumbers, false);
         writeBand(g.header);
         writeGroups(groups, i + 1);
         writeBand(g.footer);
@@ -569,6 +700,7 @@ private:
         m_xml.writeAttribute(QStringLiteral("height"), number(band->height));
         flag(QStringLiteral("can-grow"), band->canGrow, false);
         flag(QStringLiteral("keep-together"), band->keepTogether, false);
+        optional(QStringLiteral("visible"), band->visible);
         for (const ReportObject& o : band->objects)
             writeObject(o);
         m_xml.writeEndElement();
@@ -583,9 +715,12 @@ private:
         m_xml.writeAttribute(QStringLiteral("y"), number(o.rect.y()));
         m_xml.writeAttribute(QStringLiteral("width"), number(o.rect.width()));
         m_xml.writeAttribute(QStringLiteral("height"), number(o.rect.height()));
+        optional(QStringLiteral("visible"), o.visible);
         switch (o.kind) {
         case ObjectKind::Text:
             writeTextStyle(o);
+            for (const StyleRule& r : o.rules)
+                writeRule(r);
             m_xml.writeCharacters(o.text);
             break;
         case ObjectKind::Picture:
@@ -605,6 +740,18 @@ private:
             break;
         }
         m_xml.writeEndElement();
+    }
+
+    void writeRule(const StyleRule& r)
+    {
+        m_xml.writeEmptyElement(QStringLiteral("rule"));
+        m_xml.writeAttribute(QStringLiteral("when"), r.condition);
+        color(QStringLiteral("color"), r.color, QColor());
+        color(QStringLiteral("background"), r.background, QColor());
+        if (r.bold)
+            m_xml.writeAttribute(QStringLiteral("bold"), *r.bold ? QStringLiteral("true") : QStringLiteral("false"));
+        if (r.italic)
+            m_xml.writeAttribute(QStringLiteral("italic"), *r.italic ? QStringLiteral("true") : QStringLiteral("false"));
     }
 
     void writeTextStyle(const ReportObject& o)
