@@ -110,8 +110,9 @@ TEST(ReportParameters, ReadTheWrittenFormOfEachKind)
         SCOPED_TRACE(c.text);
         const std::optional<ReportValue> v = ReportParameters::read(c.kind, QString::fromUtf8(c.text));
         ASSERT_EQ(v.has_value(), c.value != nullptr);
-        if (v)
+        if (v) {
             EXPECT_EQ(ReportParameters::write(*v), QString::fromUtf8(c.value));
+        }
     }
 }
 

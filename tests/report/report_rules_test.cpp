@@ -147,7 +147,7 @@ TEST(ReportStyleRules, AreWrittenAsTheyAreReadAndRefusedWhenWrong)
         const char* xml;
         const char* message;
     } wrong[] = {
-        {R"(<text>x<rule when="1" bold="true"/></text>)", "line 2, column 16: a <rule> stands before the text of its <text>"},
+        {R"(<text>x<rule when="1" bold="true"/></text>)", "line 2, column 42: a <rule> stands before the text of its <text>"},
         {R"(<text><rule bold="true"/></text>)", "a <rule> needs a condition in \"when\""},
         {R"(<text><rule when="1"/></text>)", "a <rule> changes nothing"},
         {R"(<text><rule when="1" bold="yes"/></text>)", "\"bold\" must be true or false"},

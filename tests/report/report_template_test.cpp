@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadTemplate{"UnknownAttribute", "<report version=\"1\"><detail heigth=\"4\"/></report>",
                     "unknown attribute \"heigth\" on <detail>"},
         BadTemplate{"UnknownBand", "<report version=\"1\"><footer height=\"4\"/></report>", "unknown element <footer>"},
-        BadTemplate{"NewerVersion", "<report version=\"2\"/>", "version 2, made by a newer program"},
+        BadTemplate{"NewerVersion", "<report version=\"3\"/>", "version 3, made by a newer program"},
         BadTemplate{"NoVersion", "<report/>", "no version"},
         BadTemplate{"NotANumber", "<report version=\"1\"><detail height=\"ten\"/></report>", "\"height\" must be a number"},
         BadTemplate{"BadColour", "<report version=\"1\"><detail><line color=\"purplish\"/></detail></report>",

@@ -32,6 +32,8 @@ signals:
     // The SQL editor for the template's query; the file dialog for a picture's file.
     void queryRequested();
     void fileRequested(const QString& key);
+    // The window that edits a property shown as a summary (the parameters, a text's rules).
+    void dialogRequested(const QString& key);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

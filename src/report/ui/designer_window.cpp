@@ -1,4 +1,5 @@
 #include "report/ui/designer_window.h"
+#include "report/ui/designer_dialogs.h"
 #include "report/ui/parameter_dialog.h"
 
 #include "platform/desktop_services.h"
@@ -426,6 +427,12 @@ void ReportDesignerWindow::buildDocks()
     connect(m_properties, &DesignerPropertyPanel::queryRequested, this, [this] { guarded([&] { editQuery(); }); });
     connect(m_properties, &DesignerPropertyPanel::fileRequested, this,
             [this](const QString& key) { guarded([&] { choosePictureFile(key); }); });
+    connect(m_properties, &DesignerPropertyPanel::dialogRequested, this, [this](const QString& key) {
+        guarded([&] {
+            EditDesignerPropertyInWindow(*m_document, key, this);
+            m_properties->show(model(), selection());
+        });
+    });
 }
 
 void ReportDesignerWindow::refresh()
