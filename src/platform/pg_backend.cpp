@@ -484,10 +484,13 @@ public:
 
     void check(const QString& sql) override
     {
-        // The unnamed statement: parsed and analysed, never executed, replaced by the next.
+        // The unnamed statement: parsed and analysed, never executed, replaced by the next. A
+        // report's ":name" parameters are numbered as they are when bound.
         for (const QString& statement : splitStatements(sql)) {
             makeReady(true);
-            PGresult* result = PQprepare(m_conn, "", statement.toUtf8().constData(), 0, nullptr);
+            QStringList names;
+            const QByteArray text = numberParameters(statement, names).toUtf8();
+            PGresult* result = PQprepare(m_conn, "", text.constData(), 0, nullptr);
             if (PQresultStatus(result) != PGRES_COMMAND_OK) {
                 DatabaseError error = errorOf(result);
                 PQclear(result);

@@ -7,6 +7,8 @@
 #include "report_fixture.h"
 #include "support/backends.h"
 
+#include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
@@ -197,5 +199,29 @@ TEST_P(ReportParametersBound, DatesNumbersAndYesNoCompareWithTheStoredValues)
 }
 
 VARNEL_ON_BOTH_BACKENDS(ReportParametersBound);
+
+// The fuzz target's starting inputs, the additions among them, read, write back the same and
+// fill from rows of the fields they use.
+TEST(ReportParameters, TheFuzzInputsReadWriteBackAndFill)
+{
+    SqlFixture sql;
+    sql.run(QStringLiteral("SELECT 'Ann' AS name, 'Norway' AS country, 3 AS qty, 1.25 AS price, NULL AS photo, "
+                           "'1984-02-12 00:00:00.000' AS born UNION ALL SELECT 'Bo', 'Norway', -4, 2.5, NULL, NULL"));
+    const QDir folder(QStringLiteral(VARNEL_SOURCE_DIR "/fuzz/seeds/report_template"));
+    ASSERT_TRUE(folder.entryList(QDir::Files).contains("parameters.xml"));
+    QFile file(folder.filePath("parameters.xml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const ReportTemplate t = ReportTemplateFormat::read(file.readAll(), QStringLiteral("parameters.xml"));
+    EXPECT_EQ(ReportTemplateFormat::read(ReportTemplateFormat::write(t), QStringLiteral("again.xml")), t);
+    ReportFiller filler(t, &sql.data, QStringLiteral("parameters.xml"));
+    filler.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto doc = filler.fill();
+    ASSERT_EQ(doc->pageCount(), 1);
+    // The row of qty -4 is red and bold; its value 2.5 * 2 rounded; the header shows the
+    // parameter's default and the distinct names.
+    EXPECT_EQ(textsOf(*doc, 0), QStringList({"5.0:", "10.0:NOR 2 Ann", "15.0:2.50",
+                                             "15.0:12.02.1984 1984-2-12 1/1/24 true", "25.0:5.00",
+                                             "25.0:  - - 1/1/24 true", "50.0:-1 / 1 of 1"}));
+}
 
 } // namespace
