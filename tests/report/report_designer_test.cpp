@@ -219,7 +219,7 @@ TEST_F(ReportDesignerTest, AListIsBuiltWithMouseKeysAndPanelAndSavedAsTheDocumen
     EXPECT_TRUE(window->isWindowModified());
     const QByteArray saved = saveAs("list");
     EXPECT_EQ(QString::fromUtf8(saved), QString::fromUtf8(R"(<?xml version="1.0" encoding="UTF-8"?>
-<report version="1">
+<report version="2">
     <page size="A4"/>
     <page-header height="8">
         <text x="0" y="0" width="30" height="7" bold="true">Product</text>
@@ -393,7 +393,7 @@ TEST_F(ReportDesignerTest, BandsAndGroupsAreAddedSetUpAndRemoved)
 
     const QByteArray saved = saveAs("groups.xml");
     EXPECT_EQ(QString::fromUtf8(saved), QString::fromUtf8(R"(<?xml version="1.0" encoding="UTF-8"?>
-<report version="1">
+<report version="2">
     <page size="A4"/>
     <title height="15"/>
     <group name="by_country" expression="[Report.country]" new-page="true" repeat-header="true">

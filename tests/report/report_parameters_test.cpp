@@ -217,11 +217,22 @@ TEST(ReportParameters, TheFuzzInputsReadWriteBackAndFill)
     filler.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     const auto doc = filler.fill();
     ASSERT_EQ(doc->pageCount(), 1);
-    // The row of qty -4 is red and bold; its value 2.5 * 2 rounded; the header shows the
-    // parameter's default and the distinct names.
-    EXPECT_EQ(textsOf(*doc, 0), QStringList({"5.0:", "10.0:NOR 2 Ann", "15.0:2.50",
-                                             "15.0:12.02.1984 1984-2-12 1/1/24 true", "25.0:5.00",
-                                             "25.0:  - - 1/1/24 true", "50.0:-1 / 1 of 1"}));
+    // The header shows the distinct names and the parameter's default; the row of qty -4 is
+    // red and bold.
+    // The carried total in the page header is hidden on the first page (nothing carried yet).
+    EXPECT_EQ(textsOf(*doc, 0), QStringList({"10.0:NOR 2 Ann", "15.0:2.50", "15.0:12.02.1984 1984-2-12 1/1/24 true",
+                                             "25.0:5.00", "25.0: -- 1/1/24 true", "50.0:-1 / 1 of 1"}));
+    const PageRef page = doc->page(0);
+    const auto styleOf = [&](const QString& text) {
+        for (const PageBox& b : page->boxes)
+            if (b.kind == PageBox::Kind::Text && page->text(b) == text)
+                return doc->style(b.style).text;
+        return TextStyle();
+    };
+    EXPECT_EQ(styleOf("5.00").color, QColor(Qt::red));
+    EXPECT_TRUE(styleOf("5.00").font.bold);
+    EXPECT_EQ(styleOf("5.00").background.alpha(), 0x80); // 2.5 > the rate 0.5
+    EXPECT_FALSE(styleOf("2.50").font.bold);
 }
 
 } // namespace

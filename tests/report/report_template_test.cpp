@@ -15,7 +15,7 @@
 namespace {
 
 const char* fullTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
-<report version="1" name="Customers">
+<report version="2" name="Customers">
     <page size="custom" width="200" height="150" orientation="landscape" margin-left="12.5" margin-top="8" margin-right="9" margin-bottom="7"/>
     <query>SELECT name, country FROM customer WHERE id = $id</query>
     <title height="20" keep-together="true">
@@ -102,7 +102,10 @@ TEST(ReportTemplate, AModelMadeInCodeSurvivesTheFile)
     text.style.wordWrap = true;
     detail.objects.push_back(text);
     t.detail = detail;
-    t.summary = Band{BandKind::Summary, 0, false, false, {}};
+    Band summary;
+    summary.kind = BandKind::Summary;
+    summary.height = 0;
+    t.summary = summary;
 
     const QString path = project.file(QStringLiteral("model.xml"));
     ReportTemplateFormat::writeFile(t, path);
