@@ -17,13 +17,13 @@
 namespace {
 
 // A table with Add and Remove under it and OK and Cancel at the foot.
-QTableWidget* makeTable(QDialog& dialog, const QStringList& headers, const std::function<void()>& add)
+QTableWidget* makeTable(QDialog& dialog, const QStringList& headers, int widest, const std::function<void()>& add)
 {
     auto* layout = new QVBoxLayout(&dialog);
     auto* table = new QTableWidget(0, int(headers.size()), &dialog);
     table->setObjectName(QStringLiteral("table"));
     table->setHorizontalHeaderLabels(headers);
-    table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSectionResizeMode(widest, QHeaderView::Stretch);
     table->verticalHeader()->hide();
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     layout->addWidget(table, 1);
@@ -100,7 +100,7 @@ ReportParametersEditor::ReportParametersEditor(const std::vector<ReportParameter
     m_table = makeTable(*this,
                         {Lang.caption("Name"), Lang.caption("Caption"), Lang.caption("Kind"), Lang.caption("Default"),
                          Lang.caption("Query of the choices")},
-                        [this] { addRow(ReportParameter()); });
+                        4, [this] { addRow(ReportParameter()); });
     for (const ReportParameter& p : parameters)
         addRow(p);
 }
@@ -166,7 +166,7 @@ ReportRulesEditor::ReportRulesEditor(const std::vector<StyleRule>& rules, QWidge
     m_table = makeTable(*this,
                         {Lang.caption("When"), Lang.caption("Colour"), Lang.caption("Background"), Lang.caption("Bold"),
                          Lang.caption("Italic")},
-                        [this] { addRow(StyleRule()); });
+                        0, [this] { addRow(StyleRule()); });
     for (const StyleRule& r : rules)
         addRow(r);
 }

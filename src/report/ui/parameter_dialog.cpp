@@ -69,7 +69,11 @@ ReportParameterDialog::ReportParameterDialog(const std::vector<ReportParameter>&
         case ParameterKind::Date: {
             auto* date = new QDateEdit(this);
             date->setCalendarPopup(true);
-            date->setDisplayFormat(locale.dateFormat(QLocale::ShortFormat));
+            // The short date with the year in full: "yy" leaves a year of another century unclear.
+            QString format = locale.dateFormat(QLocale::ShortFormat);
+            if (!format.contains(QStringLiteral("yyyy")))
+                format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+            date->setDisplayFormat(format);
             date->setDate(shown.type == ReportValue::Type::DateTime ? shown.dateTime.date() : QDate::currentDate());
             widget = date;
             break;
