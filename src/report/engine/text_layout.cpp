@@ -81,6 +81,27 @@ double textHeight(QStringView text, const TextStyle& style, const QFont& font, d
     return height / reportUnitsPerMm + 2 * textPaddingY;
 }
 
+QStringList textLines(QStringView text, const TextStyle& style, const QFont& font, double widthMm)
+{
+    if (!needsLayout(text, style))
+        return {text.toString()};
+    const QString s = withLineSeparators(text);
+    QTextLayout layout(s, font);
+    layoutLines(layout, style, std::max(0.0, widthMm - 2 * textPaddingX) * reportUnitsPerMm);
+    QStringList lines;
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        QString piece = s.mid(line.textStart(), line.textLength());
+        if (piece.endsWith(QChar::LineSeparator))
+            piece.chop(1);
+        else if (i + 1 < layout.lineCount()) // the space a line was wrapped at
+            while (!piece.isEmpty() && piece.back().isSpace())
+                piece.chop(1);
+        lines << piece;
+    }
+    return lines;
+}
+
 QSizeF textSize(QStringView text, const QFont& font)
 {
     const QFontMetricsF metrics(font);

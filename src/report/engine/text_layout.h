@@ -6,6 +6,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 class QPainter;
 
@@ -25,6 +26,10 @@ double textHeight(QStringView text, const TextStyle& style, const QFont& font, d
 // The box, in millimetres, that shows the text whole without wrapping: its widest line and
 // all its lines, with the padding.
 QSizeF textSize(QStringView text, const QFont& font);
+
+// The lines a text is drawn in, in a box that wide: its own lines, each wrapped where the page
+// wraps it. Documents that lay texts out with other font metrics keep these lines.
+QStringList textLines(QStringView text, const TextStyle& style, const QFont& font, double widthMm);
 
 // Draws a text into a box given in layout units (1/720 inch).
 void drawReportText(QPainter& painter, QStringView text, const TextStyle& style, const QFont& font,

@@ -6,30 +6,12 @@
 #include "report/export/export_file.h"
 #include "report/export/markup.h"
 #include "report/export/odf_package.h"
+#include "report/export/text_frame.h"
 
 #include <QImage>
 #include <algorithm>
 
 namespace {
-
-QByteArray border(const FrameSide& side)
-{
-    return side.width > 0 ? mm(side.width) + " solid " + hexColor(side.color) : QByteArray("none");
-}
-
-// Only the sides that are drawn: the office program frames a text box unless told otherwise.
-QByteArray sides(const TextStyle& t)
-{
-    QByteArray x;
-    const struct {
-        const char* name;
-        const FrameSide& side;
-    } all[] = {{"left", t.left}, {"top", t.top}, {"right", t.right}, {"bottom", t.bottom}};
-    for (const auto& s : all)
-        if (s.side.width > 0)
-            x += QByteArray(" fo:border-") + s.name + "=\"" + border(s.side) + '"';
-    return x;
-}
 
 QByteArray n(qsizetype v)
 {
@@ -49,13 +31,22 @@ QByteArray styles(const PageDocument& doc)
         static const char* valign[] = {"top", "middle", "bottom"};
         static const char* halign[] = {"start", "center", "end", "justify"};
         // Text frames: padding, frame sides and fill of the text style.
-        x += "<style:style style:name=\"g" + n(qsizetype(i)) + "\" style:family=\"graphic\" style:parent-style-name=\"Frame\"><style:graphic-properties" + onPage
+        // No parent style: the office program's own frame style would paint the frame white
+        // over what lies behind it. Without one the frame has a stroke unless told otherwise.
+        x += "<style:style style:name=\"g" + n(qsizetype(i)) + "\" style:family=\"graphic\"><style:graphic-properties" + onPage
              + " fo:padding-left=\"" + mm(textPaddingX) + "\" fo:padding-right=\"" + mm(textPaddingX) + "\" fo:padding-top=\""
-             + mm(textPaddingY) + "\" fo:padding-bottom=\"0mm\" fo:border=\"none\"" + sides(t)
-             + (t.background.isValid() ? " fo:background-color=\"" + hexColor(t.background) + "\" draw:fill=\"solid\" draw:fill-color=\""
-                                             + hexColor(t.background) + '"'
-                                       : QByteArray(" fo:background-color=\"transparent\" draw:fill=\"none\""))
+             + mm(textPaddingY) + "\" fo:padding-bottom=\"0mm\" fo:border=\"none\" draw:stroke=\"none\" fo:background-color=\"transparent\" draw:fill=\"none\""
              + " draw:textarea-vertical-align=\"" + valign[int(t.vAlign)] + "\" style:shadow=\"none\"/></style:style>\n";
+        // The fill and each drawn side of a text box: drawings behind its text, the size of the box.
+        if (t.background.isValid())
+            x += "<style:style style:name=\"f" + n(qsizetype(i)) + "\" style:family=\"graphic\"><style:graphic-properties" + onPage
+                 + " draw:stroke=\"none\" draw:fill=\"solid\" draw:fill-color=\"" + hexColor(t.background)
+                 + "\" draw:shadow=\"hidden\"/></style:style>\n";
+        for (const auto& [name, side] : {std::pair{'l', &t.left}, std::pair{'t', &t.top}, std::pair{'r', &t.right}, std::pair{'b', &t.bottom}})
+            if (side->width > 0)
+                x += "<style:style style:name=\"s" + n(qsizetype(i)) + name + "\" style:family=\"graphic\"><style:graphic-properties" + onPage
+                     + " draw:stroke=\"solid\" svg:stroke-width=\"" + mm(side->width) + "\" svg:stroke-color=\"" + hexColor(side->color)
+                     + "\" draw:fill=\"none\" draw:shadow=\"hidden\"/></style:style>\n";
         // Lines, rectangles and check boxes: the pen and the fill.
         x += "<style:style style:name=\"d" + n(qsizetype(i)) + "\" style:family=\"graphic\"><style:graphic-properties" + onPage
              + (s.lineWidth > 0 ? " draw:stroke=\"solid\" svg:stroke-width=\"" + mm(s.lineWidth) + "\" svg:stroke-color=\""
@@ -63,6 +54,10 @@ QByteArray styles(const PageDocument& doc)
                                 : QByteArray(" draw:stroke=\"none\""))
              + (s.fill.isValid() ? " draw:fill=\"solid\" draw:fill-color=\"" + hexColor(s.fill) + '"' : QByteArray(" draw:fill=\"none\""))
              + " draw:shadow=\"hidden\"/></style:style>\n";
+        // The tick of a check box: half as heavy again as its square, as the page draws it.
+        x += "<style:style style:name=\"k" + n(qsizetype(i)) + "\" style:family=\"graphic\"><style:graphic-properties" + onPage
+             + " draw:stroke=\"solid\" svg:stroke-width=\"" + mm(std::max(s.lineWidth * 1.5, 0.3)) + "\" svg:stroke-color=\""
+             + hexColor(s.lineColor) + "\" draw:stroke-linejoin=\"round\" draw:fill=\"none\" draw:shadow=\"hidden\"/></style:style>\n";
         x += "<style:style style:name=\"p" + n(qsizetype(i)) + "\" style:family=\"paragraph\"><style:paragraph-properties fo:text-align=\""
              + halign[int(t.hAlign)] + "\" fo:margin-top=\"0mm\" fo:margin-bottom=\"0mm\"/><style:text-properties style:font-name=\""
              + escaped(t.font.family, true) + "\" fo:font-family=\"" + escaped(u'\'' + t.font.family + u'\'', true) + "\" fo:font-size=\""
@@ -114,9 +109,11 @@ public:
         m_out += (index == 0 || size != m_lastSize) ? "<text:p text:style-name=\"m" + n(size) + "\">"
                                                     : QByteArray("<text:p text:style-name=\"br\">");
         m_lastSize = size;
-        int z = 0;
+        // Every drawing its own place in the stacking order, in the order the page draws them:
+        // two with one number may be stacked either way.
+        m_z = 0;
         for (const PageBox& b : page->boxes)
-            box(*page, b, z++);
+            box(*page, b);
         m_out += "</text:p>\n";
         m_package.zip() << m_out;
     }
@@ -132,37 +129,58 @@ public:
     }
 
 private:
-    QByteArray place(double x, double y, double w, double h, int z) const
+    QByteArray place(double x, double y, double w, double h)
     {
         return " text:anchor-type=\"paragraph\" svg:x=\"" + mm(x) + "\" svg:y=\"" + mm(y) + "\" svg:width=\"" + mm(w)
-               + "\" svg:height=\"" + mm(h) + "\" draw:z-index=\"" + n(z) + '"';
+               + "\" svg:height=\"" + mm(h) + "\" draw:z-index=\"" + n(m_z++) + '"';
     }
 
-    void box(const Page& page, const PageBox& b, int z)
+    void line(const QByteArray& style, double x1, double y1, double x2, double y2)
+    {
+        m_out += "<draw:line draw:style-name=\"" + style + "\" text:anchor-type=\"paragraph\" svg:x1=\"" + mm(x1) + "\" svg:y1=\""
+                 + mm(y1) + "\" svg:x2=\"" + mm(x2) + "\" svg:y2=\"" + mm(y2) + "\" draw:z-index=\"" + n(m_z++) + "\"><text:p/></draw:line>";
+    }
+
+    void box(const Page& page, const PageBox& b)
     {
         const QByteArray style = n(b.style);
         switch (b.kind) {
         case PageBox::Kind::Text: {
+            const TextStyle& t = m_doc.style(b.style).text;
+            if (t.background.isValid())
+                m_out += "<draw:rect draw:style-name=\"f" + style + '"' + place(b.x, b.y, b.width, b.height) + "/>";
+            const struct {
+                char name;
+                const FrameSide& side;
+                double x1, y1, x2, y2;
+            } sides[] = {{'t', t.top, b.x, b.y, b.x + b.width, b.y},
+                         {'b', t.bottom, b.x, b.y + b.height, b.x + b.width, b.y + b.height},
+                         {'l', t.left, b.x, b.y, b.x, b.y + b.height},
+                         {'r', t.right, b.x + b.width, b.y, b.x + b.width, b.y + b.height}};
+            for (const auto& side : sides)
+                if (side.side.width > 0)
+                    line("s" + style + side.name, side.x1, side.y1, side.x2, side.y2);
+            if (b.length == 0)
+                break;
+            const TextFrame f = textFrame(page, b, t);
             const QByteArray paragraph = "<text:p text:style-name=\"p" + style + "\">";
-            m_out += "<draw:frame draw:style-name=\"g" + style + '"' + place(b.x, b.y, b.width, b.height, z) + "><draw:text-box>"
-                     + paragraph;
-            appendOdfText(m_out, page.text(b), paragraph);
+            m_out += "<draw:frame draw:style-name=\"g" + style + '"' + place(f.rect.x(), f.rect.y(), f.rect.width(), f.rect.height())
+                     + "><draw:text-box>" + paragraph;
+            appendOdfText(m_out, f.text, paragraph);
             m_out += "</text:p></draw:text-box></draw:frame>";
             break;
         }
         case PageBox::Kind::Line:
-            m_out += "<draw:line draw:style-name=\"d" + style + "\" text:anchor-type=\"paragraph\" svg:x1=\"" + mm(b.x) + "\" svg:y1=\""
-                     + mm(b.y) + "\" svg:x2=\"" + mm(b.x + b.width) + "\" svg:y2=\"" + mm(b.y + b.height) + "\" draw:z-index=\"" + n(z)
-                     + "\"><text:p/></draw:line>";
+            line("d" + style, b.x, b.y, b.x + b.width, b.y + b.height);
             break;
         case PageBox::Kind::Rectangle:
-            m_out += "<draw:rect draw:style-name=\"d" + style + '"' + place(b.x, b.y, b.width, b.height, z) + "/>";
+            m_out += "<draw:rect draw:style-name=\"d" + style + '"' + place(b.x, b.y, b.width, b.height) + "/>";
             break;
         case PageBox::Kind::Picture: {
             if (b.offset == PageDocument::noImage)
                 break;
             const QRectF r = fittedPicture(b.rect(), m_doc.imageSize(b.offset), m_doc.style(b.style).keepAspect);
-            m_out += "<draw:frame draw:style-name=\"pic\"" + place(r.x(), r.y(), r.width(), r.height(), z) + "><draw:image xlink:href=\""
+            m_out += "<draw:frame draw:style-name=\"pic\"" + place(r.x(), r.y(), r.width(), r.height()) + "><draw:image xlink:href=\""
                      + m_package.picture(m_doc, b.offset)
                      + "\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame>";
             break;
@@ -170,9 +188,9 @@ private:
         case PageBox::Kind::CheckBox: {
             const double side = std::min(b.width, b.height);
             const double x = b.x + (b.width - side) / 2, y = b.y + (b.height - side) / 2;
-            m_out += "<draw:rect draw:style-name=\"d" + style + '"' + place(x, y, side, side, z) + "/>";
+            m_out += "<draw:rect draw:style-name=\"d" + style + '"' + place(x, y, side, side) + "/>";
             if (b.checked)
-                m_out += "<draw:polyline draw:style-name=\"d" + style + '"' + place(x, y, side, side, z)
+                m_out += "<draw:polyline draw:style-name=\"k" + style + '"' + place(x, y, side, side)
                          + " svg:viewBox=\"0 0 100 100\" draw:points=\"20,55 42,78 80,25\"/>";
             break;
         }
@@ -205,6 +223,7 @@ private:
     OdfPackage m_package;
     std::vector<QSizeF> m_sizes;
     int m_lastSize = -1;
+    int m_z = 0;
     QByteArray m_out;
 };
 

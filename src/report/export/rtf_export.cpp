@@ -5,6 +5,7 @@
 #include "report/engine/text_layout.h"
 #include "report/export/export_file.h"
 #include "report/export/markup.h"
+#include "report/export/text_frame.h"
 
 #include <QHash>
 #include <QImage>
@@ -100,10 +101,12 @@ public:
         const QSizeF size = m_doc.pageSize(index);
         m_out += "\\sectd\\sbkpage\\pgwsxn" + n(twips(size.width())) + "\\pghsxn" + n(twips(size.height()))
                  + (size.width() > size.height() ? "\\lndscpsxn" : "") + "\\marglsxn283\\margrsxn283\\margtsxn283\\margbsxn283\n";
+        m_shapes.clear();
         for (quint32 i = 0; i < page->boxes.size(); ++i)
             box(*page, page->boxes[i]);
-        // The frames hang on this paragraph; it is kept too small to push anything to a new page.
-        m_out += "\\pard\\plain\\fs2\\sl-20\\slmult0\\par\n";
+        // The frames and shapes hang on this paragraph; it is kept too small to push anything
+        // to a new page.
+        m_out += "\\pard\\plain\\fs2\\sl-20\\slmult0 " + m_shapes + "\\par\n";
         m_file << m_out;
     }
 
@@ -124,12 +127,41 @@ private:
                  + "\\absh-" + n(std::max<qint64>(1, twips(h))) + "\\dfrmtxtx0\\dfrmtxty0\\wrapthrough";
     }
 
-    void side(const char* name, const FrameSide& s)
+    // A drawing at its place on the page, over those before it: a rectangle (type 1), a line
+    // (type 20) from its top left to its bottom right corner (or up when rising), or a text box
+    // (type 202) holding a paragraph. Text boxes rather than frames hold the texts: the word
+    // processors paint a frame white over whatever lies behind it, a text box is clear.
+    void shape(int type, double x, double y, double w, double h, const QColor& fill, const FrameSide& pen, bool rising = false,
+               const QByteArray& paragraph = QByteArray(), double textTop = 0)
     {
-        if (s.width <= 0)
-            return;
-        m_out += QByteArray("\\brdr") + name + "\\brdrs\\brdrw" + n(std::clamp<qint64>(twips(s.width), 2, 75)) + "\\brsp0\\brdrcf"
-                 + n(colour(s.color));
+        auto property = [&](const char* name, qint64 value) {
+            m_shapes += QByteArray("{\\sp{\\sn ") + name + "}{\\sv " + n(value) + "}}";
+        };
+        auto bgr = [](const QColor& c) { return qint64(c.red()) | qint64(c.green()) << 8 | qint64(c.blue()) << 16; };
+        m_shapes += "{\\shp{\\*\\shpinst\\shpleft" + n(twips(x)) + "\\shptop" + n(twips(y)) + "\\shpright" + n(twips(x + w))
+                    + "\\shpbottom" + n(twips(y + h)) + "\\shpfhdr0\\shpbxpage\\shpbxignore\\shpbypage\\shpbyignore\\shpwr3\\shpwrk0"
+                    + "\\shpfblwtxt0\\shpz" + n(m_shapeCount) + "\\shplid" + n(1025 + m_shapeCount);
+        ++m_shapeCount;
+        property("shapeType", type);
+        if (rising)
+            property("fFlipV", 1);
+        property("fFilled", fill.isValid() ? 1 : 0);
+        if (fill.isValid())
+            property("fillColor", bgr(fill));
+        property("fLine", pen.width > 0 ? 1 : 0);
+        if (pen.width > 0) {
+            property("lineColor", bgr(pen.color));
+            property("lineWidth", std::llround(pen.width * 36000)); // EMU
+        }
+        if (!paragraph.isEmpty()) {
+            // The text starts where the page has it: below the top by its padding and alignment.
+            for (const char* inset : {"dxTextLeft", "dxTextRight", "dyTextBottom"})
+                property(inset, 0);
+            property("dyTextTop", std::llround(textTop * 36000));
+            property("fFitShapeToText", 0);
+            m_shapes += "{\\shptxt " + paragraph + '}';
+        }
+        m_shapes += "}}\n";
     }
 
     void box(const Page& page, const PageBox& b)
@@ -138,54 +170,50 @@ private:
         const TextStyle& t = style.text;
         switch (b.kind) {
         case PageBox::Kind::Text: {
-            frame(b.x, b.y, b.width, b.height);
-            static const char* align[] = {"\\ql", "\\qc", "\\qr", "\\qj"};
-            m_out += align[int(t.hAlign)];
-            m_out += "\\li" + n(twips(textPaddingX)) + "\\ri" + n(twips(textPaddingX)) + "\\sb" + n(twips(textPaddingY));
-            side("t", t.top);
-            side("l", t.left);
-            side("b", t.bottom);
-            side("r", t.right);
+            // Fill and frame sides are drawings under the text, the full size of the box.
             if (t.background.isValid())
-                m_out += "\\cbpat" + n(colour(t.background));
-            m_out += "\\f" + n(m_fonts.value(t.font.family, 0)) + "\\fs" + n(std::max<qint64>(2, std::llround(t.font.size * 2)))
-                     + "\\cf" + n(colour(t.color));
+                shape(1, b.x, b.y, b.width, b.height, t.background, FrameSide{});
+            if (t.top.width > 0)
+                shape(20, b.x, b.y, b.width, 0, QColor(), t.top);
+            if (t.bottom.width > 0)
+                shape(20, b.x, b.y + b.height, b.width, 0, QColor(), t.bottom);
+            if (t.left.width > 0)
+                shape(20, b.x, b.y, 0, b.height, QColor(), t.left);
+            if (t.right.width > 0)
+                shape(20, b.x + b.width, b.y, 0, b.height, QColor(), t.right);
+            if (b.length == 0)
+                break;
+            const TextFrame f = textFrame(page, b, t);
+            static const char* align[] = {"\\ql", "\\qc", "\\qr", "\\ql"};
+            QByteArray paragraph = "\\pard\\plain";
+            paragraph += align[int(t.hAlign)];
+            // The frame meets the box on the side the text is aligned to: the padding is the box's.
+            paragraph += "\\li" + n(twips(textPaddingX)) + "\\ri" + n(twips(textPaddingX));
+            paragraph += "\\f" + n(m_fonts.value(t.font.family, 0)) + "\\fs" + n(std::max<qint64>(2, std::llround(t.font.size * 2)))
+                         + "\\cf" + n(colour(t.color));
             if (t.font.bold)
-                m_out += "\\b";
+                paragraph += "\\b";
             if (t.font.italic)
-                m_out += "\\i";
+                paragraph += "\\i";
             if (t.font.underline)
-                m_out += "\\ul";
-            m_out += ' ';
-            appendRtfText(m_out, page.text(b));
-            m_out += "\\par}\n";
+                paragraph += "\\ul";
+            paragraph += ' ';
+            appendRtfText(paragraph, f.text);
+            paragraph += "\\par";
+            shape(202, f.rect.x(), f.rect.y(), f.rect.width(), f.rect.height(), QColor(), FrameSide{}, false, paragraph, f.top);
             break;
         }
         case PageBox::Kind::Line: {
-            // A line is the side of a thin frame: across for a level line, down for an upright one.
             const FrameSide pen{style.lineWidth, style.lineColor};
             if (pen.width <= 0)
                 break;
-            const bool level = std::abs(b.width) >= std::abs(b.height);
             const double x = std::min(b.x, b.x + b.width), y = std::min(b.y, b.y + b.height);
-            frame(x, y, level ? std::abs(b.width) : std::max(0.5, pen.width), level ? std::max(0.5, pen.width) : std::abs(b.height));
-            m_out += "\\fs2\\sl-" + n(twips(level ? 0.3 : std::abs(b.height))) + "\\slmult0";
-            side(level ? "t" : "l", pen);
-            m_out += " \\par}\n";
+            shape(20, x, y, std::abs(b.width), std::abs(b.height), QColor(), pen, (b.width < 0) != (b.height < 0));
             break;
         }
-        case PageBox::Kind::Rectangle: {
-            const FrameSide pen{style.lineWidth, style.lineColor};
-            frame(b.x, b.y, b.width, b.height);
-            // One line exactly as tall as the box carries its sides and fill.
-            m_out += "\\fs2\\sl-" + n(twips(std::max(0.2, b.height - 2 * std::max(0.0, pen.width)))) + "\\slmult0";
-            for (const char* name : {"t", "l", "b", "r"})
-                side(name, pen);
-            if (style.fill.isValid())
-                m_out += "\\cbpat" + n(colour(style.fill));
-            m_out += " \\par}\n";
+        case PageBox::Kind::Rectangle:
+            shape(1, b.x, b.y, b.width, b.height, style.fill, FrameSide{style.lineWidth, style.lineColor});
             break;
-        }
         case PageBox::Kind::Picture: {
             if (b.offset == PageDocument::noImage)
                 break;
@@ -200,11 +228,15 @@ private:
             break;
         }
         case PageBox::Kind::CheckBox: {
-            frame(b.x, b.y, b.width, b.height);
+            // A square and, when ticked, a tick of two strokes, drawn as the page draws them.
             const double side = std::min(b.width, b.height);
-            m_out += "\\qc\\f0\\fs" + n(std::max<qint64>(2, std::llround(side / 25.4 * 72 * 2))) + "\\cf" + n(colour(style.lineColor)) + ' ';
-            appendRtfText(m_out, checkBoxText(b.checked));
-            m_out += "\\par}\n";
+            const double x = b.x + (b.width - side) / 2, y = b.y + (b.height - side) / 2;
+            shape(1, x, y, side, side, QColor(), FrameSide{style.lineWidth, style.lineColor});
+            if (b.checked) {
+                const FrameSide tick{std::max(style.lineWidth * 1.5, 0.3), style.lineColor};
+                shape(20, x + side * 0.2, y + side * 0.55, side * 0.22, side * 0.23, QColor(), tick);
+                shape(20, x + side * 0.42, y + side * 0.25, side * 0.38, side * 0.53, QColor(), tick, true);
+            }
             break;
         }
         }
@@ -215,6 +247,8 @@ private:
     QHash<QString, int> m_fonts;
     QHash<QRgb, int> m_colours;
     QByteArray m_out;
+    QByteArray m_shapes; // the page's drawings, laid on its last paragraph
+    int m_shapeCount = 0;
 };
 
 } // namespace

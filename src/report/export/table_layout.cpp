@@ -213,6 +213,56 @@ private:
     std::vector<int> m_owner;
 };
 
+// Rows start where boxes start. Where the boxes of a row end well above the next row, the
+// space between is a row of its own, so that a cell is as tall as its box and a text centred
+// in it stays where the page has it; the edges of rectangles and level lines are row edges too,
+// so that a frame drawn around cells finds them. A row taller than a sheet row can be is cut
+// into several.
+std::vector<double> rowEdges(const Page& page, const std::vector<quint32>& content, const std::vector<double>& tops)
+{
+    if (tops.empty())
+        return tops;
+    std::vector<double> rowEnds(tops.size() - 1, 0.0);
+    for (quint32 i : content) {
+        const PageBox& b = page.boxes[i];
+        double& end = rowEnds[size_t(std::min(startIndex(tops, b.y), int(rowEnds.size()) - 1))];
+        end = std::max(end, double(b.y + b.height));
+    }
+    std::vector<double> more;
+    for (size_t r = 0; r + 1 < tops.size(); ++r)
+        more.push_back(rowEnds[r]);
+    for (const PageBox& b : page.boxes) {
+        if (b.kind == PageBox::Kind::Rectangle) {
+            more.push_back(b.y);
+            more.push_back(b.y + b.height);
+        } else if (b.kind == PageBox::Kind::Line && b.height == 0 && b.width != 0) {
+            more.push_back(b.y);
+        }
+    }
+    std::sort(more.begin(), more.end());
+    // An edge as near a box's top as that would take the box into the row below it.
+    auto nearTop = [&](double v) {
+        return std::any_of(content.begin(), content.end(), [&](quint32 i) { return std::abs(page.boxes[i].y - v) <= tolerance; });
+    };
+    std::vector<double> edges = tops;
+    for (double v : more) {
+        const auto near = std::find_if(edges.begin(), edges.end(), [&](double e) { return std::abs(e - v) <= tolerance; });
+        if (near == edges.end() && !nearTop(v))
+            edges.insert(std::upper_bound(edges.begin(), edges.end(), v), v);
+    }
+    std::vector<double> cut;
+    for (size_t r = 0; r < edges.size(); ++r) {
+        if (r > 0) {
+            const double height = edges[r] - edges[r - 1];
+            const int parts = int(std::ceil(height / TableLayout::maxRowHeight));
+            for (int k = 1; k < parts; ++k)
+                cut.push_back(edges[r - 1] + height * k / parts);
+        }
+        cut.push_back(edges[r]);
+    }
+    return cut;
+}
+
 } // namespace
 
 const PageBox* cellBox(const Page& page, const TableCell& cell)
@@ -333,7 +383,7 @@ TablePage TableLayout::cut(const Page& page, const PageDocument& doc) const
         bottom = std::max(bottom, double(b.y + b.height));
     }
     std::sort(tops.begin(), tops.end());
-    const std::vector<double> rows = mergedEdges(tops, bottom);
+    const std::vector<double> rows = rowEdges(page, content, mergedEdges(tops, bottom));
     for (size_t r = 0; r + 1 < rows.size(); ++r)
         out.rowHeights.push_back(rows[r + 1] - rows[r]);
     if (rows.empty() || m_edges.empty())

@@ -6,8 +6,9 @@
 
 // Table-shaped targets (spreadsheets, and word-processor tables) see a page as a grid: the
 // positioned boxes are cut at their edges into rows and columns. Columns start where boxes
-// start; a box wider than one column becomes a merged cell. Rows start where boxes start, so
-// the space below a row belongs to it and no empty rows or columns stand between the cells.
+// start; a box wider than one column becomes a merged cell. Rows start where boxes start and
+// end where they end: the space below a row's boxes is an empty row of its own, so the page
+// keeps its heights.
 // Lines and rectangles draw no cells of their own: they become the borders and shading of the
 // cells they fall on.
 
@@ -37,6 +38,9 @@ struct TablePage {
 
 class TableLayout {
 public:
+    // The tallest row a sheet takes (409 points); a taller stretch of the page becomes several.
+    static constexpr double maxRowHeight = 144.0;
+
     // One set of columns for every page of the document (a sheet), or for one page.
     static TableLayout forDocument(const PageDocument& doc);
     static TableLayout forPage(const Page& page, const PageDocument& doc);

@@ -6,6 +6,7 @@
 #include "report/export/compound_file.h"
 #include "report/export/export_file.h"
 #include "report/export/table_layout.h"
+#include "report/export/xls_drawing.h"
 #include "report/export/xls_records.h"
 #include "report/export/xls_strings.h"
 
@@ -64,6 +65,8 @@ public:
             const int lastColumn = std::min(cell.column + cell.columnSpan, m_columns) - 1;
             quint16 xf = 0;
             cells.push_back(CellRecord{row, cell.column, content(*page, cell, row, xf)});
+            if (const PageBox* b = cellBox(*page, cell); b && b->kind == PageBox::Kind::Picture && b->offset != PageDocument::noImage)
+                picture(*b, cell, table, base, rows);
             if (lastRow > row || lastColumn > cell.column) {
                 sheet.merges.push_back({quint16(row), quint16(lastRow), quint16(cell.column), quint16(lastColumn)});
                 // The covered cells carry the style too: their sides are the merged cell's sides.
@@ -114,7 +117,7 @@ public:
         std::vector<QByteArray> heads, tails;
         for (size_t i = 0; i < m_sheets.size(); ++i) {
             heads.push_back(sheetHead(m_sheets[i]));
-            tails.push_back(sheetTail(m_sheets[i], i == 0));
+            tails.push_back(sheetTail(m_sheets[i], int(i)));
         }
         std::vector<qsizetype> offsetFields;
         QByteArray globals = this->globals(offsetFields);
@@ -160,6 +163,49 @@ private:
         put32(b, 0);
         put32(b, 6);
         return b;
+    }
+
+    // A picture over its cell, at its place in the box, anchored to the cells its corners fall on.
+    void picture(const PageBox& b, const TableCell& cell, const TablePage& table, int base, int rows)
+    {
+        auto it = m_images.constFind(b.offset);
+        if (it == m_images.constEnd()) {
+            QByteArray format;
+            const QByteArray bytes = m_doc.embeddableImage(b.offset, &format);
+            if (bytes.isEmpty())
+                return;
+            it = m_images.insert(b.offset, m_drawings.addImage(bytes, format));
+        }
+        double columnStart = m_layout.left();
+        for (int c = 0; c < cell.column; ++c)
+            columnStart += m_layout.columnWidth(c);
+        const QRectF r = fittedPicture(QRectF(b.x - columnStart, 0, b.width, b.height), m_doc.imageSize(b.offset), m_doc.style(b.style).keepAspect);
+        // A length from the cell's left or top edge as the column or row it reaches and the
+        // part of that one.
+        auto across = [&](double mm, quint16& column, quint16& part) {
+            int c = cell.column;
+            while (c + 1 < m_columns && mm >= m_layout.columnWidth(c)) {
+                mm -= m_layout.columnWidth(c);
+                ++c;
+            }
+            column = quint16(c);
+            part = quint16(std::clamp<qint64>(std::llround(std::max(0.0, mm) / m_layout.columnWidth(c) * 1024), 0, 1023));
+        };
+        auto down = [&](double mm, quint16& row, quint16& part) {
+            int r = cell.row;
+            while (r + 1 < rows && mm >= table.rowHeights[size_t(r)]) {
+                mm -= table.rowHeights[size_t(r)];
+                ++r;
+            }
+            row = quint16(base + r);
+            part = quint16(std::clamp<qint64>(std::llround(std::max(0.0, mm) / table.rowHeights[size_t(r)] * 256), 0, 255));
+        };
+        CellAnchor a;
+        across(r.left(), a.column1, a.dx1);
+        across(r.right(), a.column2, a.dx2);
+        down(r.top(), a.row1, a.dy1);
+        down(r.bottom(), a.row2, a.dy2);
+        m_drawings.picture(int(m_sheets.size()) - 1, *it, a);
     }
 
     QByteArray blank(int row, int column, quint16 xf) const
@@ -364,6 +410,7 @@ private:
             offsetFields.push_back(g.size() + 4);
             record(g, BoundSheet, b);
         }
+        g += m_drawings.groupRecords();
         return g;
     }
 
@@ -443,9 +490,10 @@ private:
         return h;
     }
 
-    static QByteArray sheetTail(const Sheet& sheet, bool first)
+    QByteArray sheetTail(const Sheet& sheet, int index) const
     {
-        QByteArray t, b;
+        const bool first = index == 0;
+        QByteArray t = m_drawings.sheetRecords(index), b;
         // Row and column headings, zeros, no grid lines (the report draws its own), page view.
         put16(b, 0x00B4 | (first ? 0x0600 : 0));
         put16(b, 0);
@@ -495,6 +543,8 @@ private:
     QHash<QString, quint16> m_fontIndex, m_formatIndex;
     QHash<QByteArray, quint16> m_xfIndex;
     QByteArray m_fonts, m_formats, m_xfs;
+    Drawings m_drawings;
+    QHash<quint32, int> m_images; // the document's pictures in the workbook's store
 };
 
 } // namespace
