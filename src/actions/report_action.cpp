@@ -144,11 +144,14 @@ ReportQueryRunner TRecordActions::reportQueryRunner(TdbButton* b)
     };
 }
 
-void TRecordActions::fillReportData(const QString& sql, const SqlParams& params)
+void TRecordActions::fillReportData(const QString& sql, bool stream, const SqlParams& params)
 {
     SqlStatement statement =
         params.isEmpty() ? m_db.prepare(AuthorSql(m_db, sql)) : m_db.prepare(AuthorSql(m_db, sql), params);
-    m_reportData->setResult(statement);
+    if (stream)
+        m_reportData->setStream(std::move(statement), true);
+    else
+        m_reportData->setResult(statement);
     m_reportData->setUserName(QStringLiteral("Report"));
 }
 
@@ -183,6 +186,23 @@ void TRecordActions::reportAction(TdbButton* b)
         b->dbGeneralTableId = id;
     }
 
+    // A document or pictures read the rows once, as the pages are made: the rows come straight
+    // from the statement then. The preview and the printer may make the pages again.
+    const bool stream = !b->dbReportFile.isEmpty() && b->dbReportOpenIn != rpoPreview && b->dbReportOpenIn != rpoPrint;
+    // However the action ends, a stream ends with it: the statement is let go and the rows stay
+    // for a later report. A failure here comes after another one; the rows are dropped then.
+    const struct StreamEnd {
+        ReportDataset& data;
+        ~StreamEnd()
+        {
+            try {
+                data.finishStream();
+            } catch (...) {
+                data.reset(QStringList(data.columns()));
+            }
+        }
+    } streamEnd{*m_reportData};
+
     const QString sql = reportQueryText(b);
     QWidget* parent = form ? static_cast<QWidget*>(form) : &m_main;
     QString name = b->dbReportFile;
@@ -203,7 +223,7 @@ void TRecordActions::reportAction(TdbButton* b)
         }
     }
     if (!sql.isEmpty())
-        fillReportData(sql, params);
+        fillReportData(sql, stream, params);
 
     if (b->dbReportFile.isEmpty()) {
         m_report->clear();
@@ -227,7 +247,7 @@ void TRecordActions::reportAction(TdbButton* b)
     // the rows of the previous report stay.
     const QString templateQuery = m_report->reportTemplate().query.trimmed();
     if (sql.isEmpty() && !templateQuery.isEmpty())
-        fillReportData(reportQueryText(b, templateQuery), params);
+        fillReportData(reportQueryText(b, templateQuery), stream, params);
 
     ReportProgressWindow progress(parent);
     m_report->setProgress(progress.callback());
@@ -261,7 +281,10 @@ void TRecordActions::reportAction(TdbButton* b)
         inform(Lang.Error, Lang.Report_format_not_available.arg(key.toUpper()));
         return;
     }
-    if (!m_report->prepare(true))
+    const bool prepared = m_report->prepare(true);
+    // The rows are all read: the statement goes now, and a failure to keep them is told.
+    m_reportData->finishStream();
+    if (!prepared)
         return;
     const bool pictures = b->dbReportOpenIn == rpoJPEG || b->dbReportOpenIn == rpoTIFF;
     if (pictures) {

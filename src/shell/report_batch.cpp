@@ -162,9 +162,10 @@ void run(const BatchOptions& options)
 
     ReportDataset data;
     data.setUserName(QStringLiteral("Report"));
+    // The rows go from the statement into the pages as they are made: a long result is never
+    // held whole.
     const SqlParams params = report.queryParameters();
-    SqlStatement statement = params.isEmpty() ? db.prepare(AuthorSql(db, sql)) : db.prepare(AuthorSql(db, sql), params);
-    data.setResult(statement);
+    data.setStream(params.isEmpty() ? db.prepare(AuthorSql(db, sql)) : db.prepare(AuthorSql(db, sql), params), false);
     report.addDataset(&data);
     report.prepare(true);
 

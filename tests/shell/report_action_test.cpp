@@ -6,6 +6,7 @@
 #include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "report/engine/dataset.h"
+#include "report/engine/page_document.h"
 #include "report/engine/template.h"
 #include "report/report.h"
 #include "report/report_windows.h"
@@ -258,6 +259,31 @@ TEST_P(ReportAction, TheDatasetKeepsTheLastRowsUntilAnotherQueryReplacesThem)
     app->click("frmMain", "bList");
     EXPECT_EQ(data().rowCount(), 2);
     EXPECT_EQ(data().value(0, 0).text(), "Ann");
+    EXPECT_EQ(data().value(1, 1).text(), "Rome");
+}
+
+// A document reads its rows once, straight from the statement, and the rows stay as they were
+// read: a later button without a query reports them, even after the table has changed.
+TEST_P(ReportAction, AnExportedReportLeavesItsRowsForTheNextButton)
+{
+    const auto texts = [this] {
+        QStringList out;
+        const PageDocument* pages = app->main->actions().report().pages();
+        for (int i = 0; pages && i < pages->pageCount(); ++i) {
+            const PageRef page = pages->page(i);
+            for (const PageBox& box : page->boxes)
+                out << page->text(box).toString();
+        }
+        return out;
+    };
+    app->click("frmMain", "bList");
+    EXPECT_EQ(app->desk.messages.size(), 0u) << app->desk.texts().join('\n').toStdString();
+    EXPECT_FALSE(data().isStreaming());
+    EXPECT_EQ(texts(), QStringList({"Ann (Oslo)", "Bo (Rome)", "Rows: 2"}));
+    app->load("DELETE FROM customers");
+    app->click("frmMain", "bNoQuery");
+    EXPECT_EQ(texts(), QStringList({"Ann (Oslo)", "Bo (Rome)", "Rows: 2"}));
+    EXPECT_EQ(data().rowCount(), 2);
     EXPECT_EQ(data().value(1, 1).text(), "Rome");
 }
 

@@ -43,7 +43,9 @@ inline ReportValue fieldValue(const ReportDataset& data, qsizetype row, int colu
     case DatasetValue::Type::Blob: {
         ReportValue r;
         r.type = ReportValue::Type::Blob;
-        r.blob = QByteArray::fromRawData(v.bytes, v.size);
+        // A stream lets its rows go as the cursor moves on: a BLOB kept past its row (a group's
+        // value, a text shown later) needs its own copy then.
+        r.blob = data.isStreaming() ? QByteArray(v.bytes, v.size) : QByteArray::fromRawData(v.bytes, v.size);
         return r;
     }
     case DatasetValue::Type::Null: break;

@@ -729,15 +729,17 @@ struct ReportFiller::Impl {
         ctx.locale = &locale;
         detailLine = 0;
 
-        const qsizetype rows = data ? data->rowCount() : 0;
+        const bool anyRow = data && data->hasRow(0);
+        // A stream does not know its length before its end: its progress has no total.
+        const qsizetype rows = data && !data->isStreaming() ? data->rowCount() : 0;
         // The title and the first page header show the first row's fields (an invoice's
         // number, a customer's name): the cursor's look-ahead, not a second pass.
-        ctx.row = rows > 0 ? 0 : -1;
+        ctx.row = anyRow ? 0 : -1;
         startPage(true);
         ctx.line = 1;
         placeBand(title);
         placePageHeader();
-        if (data && rows > 0) {
+        if (anyRow) {
             ReportDataset::Cursor cursor = data->cursor();
             cursor.next();
             ctx.row = cursor.row();

@@ -3,6 +3,8 @@
 #include "platform/errors.h"
 #include "platform/lang.h"
 
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <algorithm>
 #include <cstring>
 
@@ -64,8 +66,10 @@ constexpr size_t cachedPages = 6;
 
 // The packed form of a page: boxes one after another with their own text in UTF-8 (the text
 // store is rebuilt on reading), whole numbers as variable-length integers, lengths as the floats
-// they are so that every position comes back exactly; then deflated, since a list repeats
-// itself from row to row.
+// they are so that every position comes back exactly. A list repeats itself from row to row: a
+// box like one a little before it (kind, style, x, width and height) names that box and gives its
+// own y alone. That is most of what deflating won, at a fraction of its time; the pages are not
+// deflated.
 class Packer {
 public:
     void byte(quint8 b) { m_out.append(char(b)); }
@@ -80,14 +84,19 @@ public:
     template <typename T> void raw(T v) { m_out.append(reinterpret_cast<const char*>(&v), sizeof v); }
     void text(QStringView s)
     {
-        const QByteArray utf8 = s.toUtf8();
-        number(quint32(utf8.size()));
-        m_out.append(utf8);
+        // Encoded in a buffer the packer keeps: no allocation a box.
+        m_utf8.resize(s.size() * 3);
+        const char* end = m_encoder.appendToBuffer(m_utf8.data(), s);
+        const qsizetype size = end - m_utf8.constData();
+        number(quint32(size));
+        m_out.append(m_utf8.constData(), size);
     }
     QByteArray& bytes() { return m_out; }
 
 private:
     QByteArray m_out;
+    QByteArray m_utf8;
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
 class Unpacker {
@@ -121,9 +130,16 @@ public:
     {
         const quint32 size = number();
         need(size);
-        into += QString::fromUtf8(m_in.constData() + m_at, size);
+        // Decoded straight onto the end of the page's texts: a UTF-8 byte makes at most one
+        // UTF-16 unit.
+        const qsizetype at = into.size();
+        into.resize(at + size);
+        const QChar* end = m_decoder.appendToBuffer(into.data() + at, QByteArrayView(m_in.constData() + m_at, size));
+        into.truncate(end - into.constData());
         m_at += size;
     }
+
+    [[noreturn]] static void broken() { throw FileError(Lang.caption("The report's temporary page file is damaged.")); }
 
 private:
     void need(qsizetype bytes)
@@ -131,11 +147,28 @@ private:
         if (m_at + bytes > m_in.size())
             broken();
     }
-    [[noreturn]] static void broken() { throw FileError(Lang.caption("The report's temporary page file is damaged.")); }
 
     const QByteArray& m_in;
     qsizetype m_at = 0;
+    QStringDecoder m_decoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };
+
+constexpr quint8 checkedFlag = 0x10;
+constexpr quint8 likeFlag = 0x20;
+// How far back a box like this one is looked for: a row of a list has rarely more boxes.
+constexpr size_t likeReach = 24;
+
+// How many boxes back the nearest box like box i stands; 0 for none.
+quint32 likeBefore(const std::vector<PageBox>& boxes, size_t i)
+{
+    const PageBox& b = boxes[i];
+    for (size_t back = 1; back <= std::min(i, likeReach); ++back) {
+        const PageBox& o = boxes[i - back];
+        if (o.kind == b.kind && o.style == b.style && o.x == b.x && o.width == b.width && o.height == b.height)
+            return quint32(back);
+    }
+    return 0;
+}
 
 QByteArray pack(const Page& page)
 {
@@ -143,13 +176,23 @@ QByteArray pack(const Page& page)
     p.raw(page.width);
     p.raw(page.height);
     p.number(quint32(page.boxes.size()));
+    size_t i = 0;
     for (const PageBox& b : page.boxes) {
-        p.byte(quint8(quint8(b.kind) | (b.checked ? 0x10 : 0)));
-        p.number(b.style);
-        p.raw(b.x);
-        p.raw(b.y);
-        p.raw(b.width);
-        p.raw(b.height);
+        const quint8 kind = quint8(quint8(b.kind) | (b.checked ? checkedFlag : 0));
+        const quint32 back = likeBefore(page.boxes, i);
+        if (back) {
+            p.byte(kind | likeFlag);
+            p.number(back);
+            p.raw(b.y);
+        } else {
+            p.byte(kind);
+            p.number(b.style);
+            p.raw(b.x);
+            p.raw(b.y);
+            p.raw(b.width);
+            p.raw(b.height);
+        }
+        ++i;
         if (b.kind == PageBox::Kind::Text)
             p.text(page.text(b));
         else if (b.kind == PageBox::Kind::Picture)
@@ -162,26 +205,38 @@ QByteArray pack(const Page& page)
         p.byte(v.isDate);
         p.raw(v.number);
     }
-    return qCompress(p.bytes(), 1);
+    return p.bytes();
 }
 
 Page unpack(const QByteArray& packed)
 {
-    const QByteArray bytes = qUncompress(packed);
-    Unpacker u(bytes);
+    Unpacker u(packed);
     Page page;
     page.width = u.raw<float>();
     page.height = u.raw<float>();
     page.boxes.resize(u.number());
-    for (PageBox& b : page.boxes) {
+    for (size_t i = 0; i < page.boxes.size(); ++i) {
+        PageBox& b = page.boxes[i];
         const quint8 kind = u.byte();
+        if (kind & likeFlag) {
+            const quint32 back = u.number();
+            if (back == 0 || back > i)
+                u.broken();
+            const PageBox& like = page.boxes[i - back];
+            b.style = like.style;
+            b.x = like.x;
+            b.y = u.raw<float>();
+            b.width = like.width;
+            b.height = like.height;
+        } else {
+            b.style = u.number();
+            b.x = u.raw<float>();
+            b.y = u.raw<float>();
+            b.width = u.raw<float>();
+            b.height = u.raw<float>();
+        }
         b.kind = PageBox::Kind(kind & 0x0f);
-        b.checked = kind & 0x10;
-        b.style = u.number();
-        b.x = u.raw<float>();
-        b.y = u.raw<float>();
-        b.width = u.raw<float>();
-        b.height = u.raw<float>();
+        b.checked = kind & checkedFlag;
         if (b.kind == PageBox::Kind::Text) {
             b.offset = quint32(page.texts.size());
             u.text(page.texts);
