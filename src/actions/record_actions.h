@@ -131,8 +131,9 @@ private:
     static TdbStringGridEx* resultGrid(TdbButton* b);
     // Runs the report's query into the dataset "Report".
     // stream: the rows are read as the report is made (a run that reads them once) and kept
-    // aside for a later report without a query of its own.
-    void fillReportData(const QString& sql, bool stream);
+    // aside for a later report without a query of its own. params: the report's parameters,
+    // bound to the query's ":name".
+    void fillReportData(const QString& sql, bool stream, const SqlParams& params = {});
     void inform(const QString& caption, const QString& text) const;
     // Opens a file that an action has just written with the desktop's program for its kind.
     // Where there is none, or it does not start, notice tells where the file is and the user may

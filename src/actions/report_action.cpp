@@ -13,6 +13,7 @@
 #include "platform/project_folder.h"
 #include "platform/sql_connection.h"
 #include "report/engine/dataset.h"
+#include "report/engine/template.h"
 #include "report/report.h"
 #include "report/report_windows.h"
 
@@ -129,9 +130,10 @@ QString TRecordActions::reportQueryText(TdbButton* b, const QString& query)
 ReportQueryRunner TRecordActions::reportQueryRunner(TdbButton* b)
 {
     QPointer<TdbButton> button(b);
-    return [this, button](const QString& query, ReportDataset& into, bool columnsOnly) {
+    return [this, button](const QString& query, ReportDataset& into, bool columnsOnly, const SqlParams& params) {
         const QString sql = button ? reportQueryText(button, query) : query;
-        SqlStatement statement = m_db.prepare(AuthorSql(m_db, sql));
+        SqlStatement statement = params.isEmpty() ? m_db.prepare(AuthorSql(m_db, sql))
+                                                  : m_db.prepare(AuthorSql(m_db, sql), params);
         if (!columnsOnly) {
             into.setResult(statement);
             return;
@@ -143,9 +145,10 @@ ReportQueryRunner TRecordActions::reportQueryRunner(TdbButton* b)
     };
 }
 
-void TRecordActions::fillReportData(const QString& sql, bool stream)
+void TRecordActions::fillReportData(const QString& sql, bool stream, const SqlParams& params)
 {
-    SqlStatement statement = m_db.prepare(AuthorSql(m_db, sql));
+    SqlStatement statement =
+        params.isEmpty() ? m_db.prepare(AuthorSql(m_db, sql)) : m_db.prepare(AuthorSql(m_db, sql), params);
     if (stream)
         m_reportData->setStream(std::move(statement), true);
     else
@@ -202,8 +205,26 @@ void TRecordActions::reportAction(TdbButton* b)
     } streamEnd{*m_reportData};
 
     const QString sql = reportQueryText(b);
+    QWidget* parent = form ? static_cast<QWidget*>(form) : &m_main;
+    QString name = b->dbReportFile;
+    name.replace(u'\\', u'/');
+    const QString path = ExeFolder() + QStringLiteral("Report/") + name;
+
+    // A template that asks for parameters is read first: the query runs with the answers, and
+    // Cancel runs nothing.
+    std::optional<ParameterValues> answers;
+    SqlParams params;
+    if (!name.isEmpty() && QFileInfo(path).isFile()) {
+        const ReportTemplate asked = ReportTemplateFormat::readFile(path);
+        if (!asked.parameters.empty()) {
+            answers = ReportWindows::askParameters(asked, parent, reportQueryRunner(b));
+            if (!answers)
+                return;
+            params = ReportParameters::bound(ReportParameters::complete(asked, *answers));
+        }
+    }
     if (!sql.isEmpty())
-        fillReportData(sql, stream);
+        fillReportData(sql, stream, params);
 
     if (b->dbReportFile.isEmpty()) {
         m_report->clear();
@@ -215,22 +236,20 @@ void TRecordActions::reportAction(TdbButton* b)
         return;
     }
 
-    QString name = b->dbReportFile;
-    name.replace(u'\\', u'/');
-    const QString path = ExeFolder() + QStringLiteral("Report/") + name;
     if (!QFileInfo(path).isFile()) {
         inform(Lang.Error, Lang.Report_file_not_found + QStringLiteral(":\r") + path);
         return;
     }
     m_report->addDataset(m_reportData.get());
     m_report->loadTemplate(path);
+    if (answers)
+        m_report->setParameterValues(*answers);
     // A button without a query of its own reports what the template asks for; with neither,
     // the rows of the previous report stay.
     const QString templateQuery = m_report->reportTemplate().query.trimmed();
     if (sql.isEmpty() && !templateQuery.isEmpty())
-        fillReportData(reportQueryText(b, templateQuery), stream);
+        fillReportData(reportQueryText(b, templateQuery), stream, params);
 
-    QWidget* parent = form ? static_cast<QWidget*>(form) : &m_main;
     ReportProgressWindow progress(parent);
     m_report->setProgress(progress.callback());
     struct ProgressReset {

@@ -540,12 +540,49 @@ public:
         }
     }
 
+    // Values go as text of a type the server infers from where they stand (a date text next to
+    // a text column, a number next to an integer), BLOBs as bytes.
+    std::unique_ptr<StatementCursor> prepareBound(const QString& sql, const SqlParams& params,
+                                                  bool interruptible = false) override
+    {
+        makeReady(true);
+        QStringList names;
+        const QByteArray text = numberParameters(sql, names).toUtf8();
+        std::vector<QByteArray> values;
+        std::vector<const char*> pointers;
+        std::vector<int> lengths, formats;
+        std::vector<Oid> types;
+        values.reserve(static_cast<size_t>(names.size()));
+        for (const QString& name : names) {
+            const SqlValue* value = nullptr;
+            for (const auto& p : params)
+                if (p.first == name)
+                    value = &p.second;
+            const bool null = !value || value->isNull();
+            const bool blob = value && value->isBlob();
+            values.push_back(null ? QByteArray() : value->toBytes());
+            pointers.push_back(null ? nullptr : values.back().constData());
+            lengths.push_back(static_cast<int>(values.back().size()));
+            formats.push_back(blob ? 1 : 0);
+            types.push_back(blob ? ByteaOid : InvalidOid);
+        }
+        const int count = static_cast<int>(values.size());
+        if (!PQsendQueryParams(m_conn, text.constData(), count, types.data(), pointers.data(),
+                               lengths.data(), formats.data(), 0))
+            throw errorOf(nullptr);
+        PQsetSingleRowMode(m_conn);
+        return std::make_unique<PgCursor>(this, interruptible);
+    }
+
     void check(const QString& sql) override
     {
-        // The unnamed statement: parsed and analysed, never executed, replaced by the next.
+        // The unnamed statement: parsed and analysed, never executed, replaced by the next. A
+        // report's ":name" parameters are numbered as they are when bound.
         for (const QString& statement : splitStatements(sql)) {
             makeReady(true);
-            PGresult* result = PQprepare(m_conn, "", statement.toUtf8().constData(), 0, nullptr);
+            QStringList names;
+            const QByteArray text = numberParameters(statement, names).toUtf8();
+            PGresult* result = PQprepare(m_conn, "", text.constData(), 0, nullptr);
             if (PQresultStatus(result) != PGRES_COMMAND_OK) {
                 DatabaseError error = errorOf(result);
                 PQclear(result);

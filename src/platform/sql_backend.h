@@ -50,6 +50,9 @@ public:
     // stays alive, and a newer statement may cancel this one).
     virtual std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params,
                                                      bool interruptible = false) = 0;
+    // Prepares one statement with named values of any type bound to its ":name" parameters.
+    virtual std::unique_ptr<StatementCursor> prepareBound(const QString& sql, const SqlParams& params,
+                                                          bool interruptible = false) = 0;
     virtual void setWaitHook(std::function<void()> hook) = 0;
     // Prepares one statement with named parameters (":name") once; each rebind of the cursor
     // runs it with the values bound, never written into its text.

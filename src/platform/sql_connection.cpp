@@ -344,6 +344,13 @@ SqlStatement SqlConnection::prepareBound(const QString& sql)
     return SqlStatement(b.prepareBound(sql));
 }
 
+SqlStatement SqlConnection::prepare(const QString& sql, const SqlParams& params, Waiting waiting)
+{
+    ConnectionBackend& b = backend();
+    notify(sql);
+    return SqlStatement(b.prepareBound(sql, params, waiting == Waiting::ProcessEvents));
+}
+
 void SqlConnection::setWaitHook(std::function<void()> hook)
 {
     m_waitHook = std::move(hook);

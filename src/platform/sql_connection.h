@@ -57,6 +57,10 @@ struct QueryResult {
 
 using BlobParams = QList<QPair<QString, QByteArray>>;
 
+// Named values of a statement, written ":" + name in its text: bound as values, never pasted
+// into the text. A name the text does not use is ignored; one it uses without a value is NULL.
+using SqlParams = QList<QPair<QString, SqlValue>>;
+
 // A prepared statement read row by row; the fast path for large results.
 class SqlStatement {
 public:
@@ -149,6 +153,8 @@ public:
     // pasted into its text; it is parsed once and run as often as needed. Before the first
     // rebind it has its columns and no rows.
     SqlStatement prepareBound(const QString& sql);
+    // The same with named values bound to its ":name" parameters.
+    SqlStatement prepare(const QString& sql, const SqlParams& params, Waiting waiting = Waiting::Block);
     // Run now and then while an interruptible statement waits for a server.
     void setWaitHook(std::function<void()> hook);
     // Has the database prepare every statement of the text without running any: what a

@@ -16,11 +16,13 @@ void Report::clear()
 {
     *m_template = ReportTemplate();
     m_pages.reset();
+    m_parameters.clear();
 }
 
 void Report::loadTemplate(const QString& path)
 {
     m_pages.reset();
+    m_parameters.clear();
     if (!QFileInfo::exists(path)) {
         *m_template = ReportTemplate();
         return;
@@ -32,6 +34,7 @@ void Report::loadTemplate(const QString& path)
 void Report::loadTemplateText(const QString& xml, const QString& name)
 {
     m_pages.reset();
+    m_parameters.clear();
     *m_template = ReportTemplateFormat::read(xml.toUtf8(), name.isEmpty() ? QStringLiteral("template") : name);
     m_fileName = name;
 }
@@ -48,10 +51,16 @@ bool Report::prepare(bool discardPrevious)
         return true;
     m_pages.reset();
     const QString name = m_fileName.isEmpty() ? m_template->name : QFileInfo(m_fileName).fileName();
-    ReportFiller filler(*m_template, m_datasets.empty() ? nullptr : m_datasets.back(), name, m_subreports);
+    ReportFiller filler(*m_template, m_datasets.empty() ? nullptr : m_datasets.back(), name, m_subreports,
+                        m_parameters);
     filler.setLocale(m_locale);
     m_pages = filler.fill(m_progress);
     return m_pages != nullptr;
+}
+
+SqlParams Report::queryParameters() const
+{
+    return ReportParameters::bound(ReportParameters::complete(*m_template, m_parameters));
 }
 
 bool Report::exportTo(ExportFilter& filter)

@@ -2,6 +2,7 @@
 
 #include "report/engine/progress.h"
 #include "report/engine/subreport.h"
+#include "report/engine/report_parameters.h"
 #include "report/export/export_filter.h"
 
 #include <QLocale>
@@ -45,6 +46,12 @@ public:
     // sub-report is refused without one.
     void setSubreportSource(SubreportStatementSource source) { m_subreports = std::move(source); }
     const SubreportStatementSource& subreportSource() const { return m_subreports; }
+    // The values the template's parameters take in the next prepare; a parameter without one
+    // takes its default. Loading a template or clearing forgets them.
+    void setParameterValues(ParameterValues values) { m_parameters = std::move(values); }
+    const ParameterValues& parameterValues() const { return m_parameters; }
+    // Every parameter's value as the query binds it.
+    SqlParams queryParameters() const;
 
     // Told of the pages made and of pages written; answering false cancels.
     void setProgress(ReportProgress progress) { m_progress = std::move(progress); }
@@ -74,5 +81,6 @@ private:
     ReportProgress m_progress;
     SubreportStatementSource m_subreports;
     QLocale m_locale;
+    ParameterValues m_parameters;
     ExportFilterSet m_filters;
 };

@@ -5,6 +5,7 @@
 #include "report/engine/template.h"
 #include "report/report.h"
 #include "report/ui/export_dialogs.h"
+#include "report/ui/parameter_dialog.h"
 #include "report/ui/preview.h"
 #include "report/ui/print.h"
 
@@ -33,6 +34,13 @@ bool ReportWindows::exportTo(Report& report, ExportFilter& filter, QWidget* pare
     if (filter.showDialog() && !askExportTarget(filter, parent))
         return false;
     return report.exportTo(filter);
+}
+
+std::optional<ParameterValues> ReportWindows::askParameters(const ReportTemplate& reportTemplate, QWidget* parent,
+                                                            const ReportQueryRunner& runQuery)
+{
+    return AskReportParameters(reportTemplate.parameters, ReportParameters::complete(reportTemplate, {}), runQuery,
+                               parent);
 }
 
 DesignerSession ReportWindows::designerSession(Report& report, ReportDataset* adapter, const QString& openFolder,

@@ -3,6 +3,7 @@
 #include "report/ui/designer_window.h"
 
 #include <QString>
+#include <optional>
 
 class ExportFilter;
 class QWidget;
@@ -21,6 +22,11 @@ public:
     // Writes through the filter, asking the user for the file and the filter's settings first
     // when the filter's show-dialog flag is set. False when cancelled.
     static bool exportTo(Report& report, ExportFilter& filter, QWidget* parent);
+    // Asks for the values of the template's parameters in one dialog, their defaults shown
+    // first; a choice takes its values from runQuery. Nothing when the user cancels; a
+    // template without parameters asks nothing.
+    static std::optional<ParameterValues> askParameters(const ReportTemplate& reportTemplate, QWidget* parent,
+                                                        const ReportQueryRunner& runQuery = {});
 
     // The designer, modal and top-level (not a child of the caller), on the report's template
     // and file name with the adapter's fields (else those of the report's last dataset); a

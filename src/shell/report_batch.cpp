@@ -15,6 +15,7 @@
 #include "shell/project_database.h"
 
 #include <QDir>
+#include <algorithm>
 #include <QFileInfo>
 
 namespace {
@@ -25,10 +26,11 @@ struct BatchOptions {
     QString output;
     std::optional<QString> sql;
     std::optional<qint64> id;
+    QList<QPair<QString, QString>> params; // --param name=value, in order
 };
 
 const QString Usage = QStringLiteral("usage: varnel --report TEMPLATE --format pdf|jpeg|tiff|html|rtf|odt|ods|xls "
-                                     "--output FILE [--sql \"SELECT ...\"] [--id N]");
+                                     "--output FILE [--sql \"SELECT ...\"] [--id N] [--param NAME=VALUE]...");
 
 // Reads the options; a wrong one raises a FormatError whose text is the line to print.
 BatchOptions parse(const QStringList& arguments)
@@ -52,6 +54,11 @@ BatchOptions parse(const QStringList& arguments)
             options.id = value.toLongLong(&ok);
             if (!ok)
                 throw FormatError(QStringLiteral("--id needs a whole number, not \"%1\"").arg(value));
+        } else if (option == u"--param") {
+            const qsizetype equals = value.indexOf(u'=');
+            if (equals <= 0)
+                throw FormatError(QStringLiteral("--param needs NAME=VALUE, not \"%1\"").arg(value));
+            options.params.append({value.left(equals), value.mid(equals + 1)});
         } else {
             throw FormatError(QStringLiteral("unknown option %1; %2").arg(option, Usage));
         }
@@ -77,6 +84,43 @@ QString templatePathOf(QString name)
         throw FileError(QStringLiteral("the report template %1 is not in the project's Report folder %2")
                             .arg(QDir::toNativeSeparators(name), QDir::toNativeSeparators(folder)));
     return file;
+}
+
+// The values of the template's parameters from the --param options: every one named must be a
+// parameter of the template and read as its kind, a choice one of its query's values, and every
+// parameter without a default must be given.
+ParameterValues parameterValues(const ReportTemplate& t, const BatchOptions& options, SqlConnection& db)
+{
+    ParameterValues values;
+    for (const auto& [name, text] : options.params) {
+        const auto p = std::find_if(t.parameters.begin(), t.parameters.end(), [&name](const ReportParameter& p) {
+            return p.name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (p == t.parameters.end())
+            throw FormatError(QStringLiteral("--param %1: the template %2 has no parameter of that name")
+                                  .arg(name, options.templateName));
+        if (ReportParameters::find(values, name))
+            throw FormatError(QStringLiteral("--param %1 is given twice").arg(name));
+        const std::optional<ReportValue> value = ReportParameters::read(p->kind, text);
+        if (!value)
+            throw FormatError(QStringLiteral("--param %1: \"%2\" is not %3")
+                                  .arg(p->name, text, ReportParameters::expected(p->kind)));
+        if (p->kind == ParameterKind::Choice) {
+            SqlStatement choices = db.prepare(AuthorSql(db, p->query));
+            bool found = false;
+            while (!found && choices.step())
+                found = choices.columnCount() > 0 && choices.text(0) == text;
+            if (!found)
+                throw FormatError(QStringLiteral("--param %1: \"%2\" is not one of the values of its query")
+                                      .arg(p->name, text));
+        }
+        values.push_back(ParameterValue{p->name, *value});
+    }
+    for (const ReportParameter& p : t.parameters)
+        if (!ReportParameters::find(values, p.name) && p.defaultValue.isEmpty())
+            throw FormatError(QStringLiteral("the template %1 asks for the parameter %2 (%3): give it with --param %2=VALUE")
+                                  .arg(options.templateName, p.name, ReportParameters::expected(p.kind)));
+    return values;
 }
 
 void run(const BatchOptions& options)
@@ -113,11 +157,15 @@ void run(const BatchOptions& options)
     else if (sql.contains(QStringLiteral("$id"), Qt::CaseInsensitive))
         throw FormatError(QStringLiteral("the query uses $id: give the record id with --id N"));
 
+    const ParameterValues values = parameterValues(report.reportTemplate(), options, db);
+    report.setParameterValues(values);
+
     ReportDataset data;
     data.setUserName(QStringLiteral("Report"));
     // The rows go from the statement into the pages as they are made: a long result is never
     // held whole.
-    data.setStream(db.prepare(AuthorSql(db, sql)), false);
+    const SqlParams params = report.queryParameters();
+    data.setStream(params.isEmpty() ? db.prepare(AuthorSql(db, sql)) : db.prepare(AuthorSql(db, sql), params), false);
     report.addDataset(&data);
     report.setSubreportSource([&db](const QString& query) { return db.prepareBound(AuthorSql(db, query)); });
     report.prepare(true);

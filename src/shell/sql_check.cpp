@@ -203,6 +203,16 @@ void checkTemplates(Checker& checker)
             sql.replace(placeholder, StandInText);
             return checker.author(sql);
         });
+        // The query of each choice its dialog offers (a template that cannot be read is told above).
+        std::vector<ReportParameter> parameters;
+        try {
+            parameters = ReportTemplateFormat::readFile(path).parameters;
+        } catch (const VarnelError&) {
+        }
+        for (const ReportParameter& p : parameters)
+            if (p.kind == ParameterKind::Choice)
+                checker.check(where + QStringLiteral(" (choices of parameter %1)").arg(p.name),
+                              [&] { return checker.author(p.query); });
     }
 }
 

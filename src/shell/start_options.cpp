@@ -28,6 +28,7 @@ const QHash<QString, OptionRule>& rules()
         {QStringLiteral("--output"), {true, Mode::Window, Mode::Report}},
         {QStringLiteral("--sql"), {true, Mode::Window, Mode::Report}},
         {QStringLiteral("--id"), {true, Mode::Window, Mode::Report}},
+        {QStringLiteral("--param"), {true, Mode::Window, Mode::Report}},
         {QStringLiteral("--check-sql"), {false, Mode::CheckSql, Mode::CheckSql}},
         {QStringLiteral("--copy-database"), {true, Mode::CopyDatabase, Mode::CopyDatabase}},
         {QStringLiteral("--help"), {false, Mode::Help, Mode::Window}},
@@ -126,6 +127,7 @@ QString HelpText()
                "Usage: varnel [--project DIR]\n"
                "  or:  varnel --choose-project\n"
                "  or:  varnel [--project DIR] --report TEMPLATE --format FORMAT --output FILE [--sql QUERY] [--id N]\n"
+               "                [--param NAME=VALUE]...\n"
                "  or:  varnel [--project DIR] --check-sql\n"
                "  or:  varnel [--project DIR] --copy-database TARGET\n"
                "Run the form-based database application of a project folder.\n"
@@ -147,6 +149,9 @@ QString HelpText()
                "  --output FILE            the file the report is written to\n"
                "  --sql QUERY              the report's rows (the template's own query otherwise)\n"
                "  --id N                   replaces $id in the report's query\n"
+               "  --param NAME=VALUE       a value of the template's parameter NAME (numbers with\n"
+               "                           a full stop, dates yyyy-mm-dd, yes/no true or false);\n"
+               "                           one --param for each parameter without a default\n"
                "  --check-sql              have the project's database prepare every statement\n"
                "                           of forms.xml, tables.ini and the report templates,\n"
                "                           and list those it refuses\n"

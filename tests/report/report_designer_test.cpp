@@ -674,7 +674,7 @@ TEST_F(ReportDesignerTest, ATemplatesOwnQueryGivesTheFieldsAndThePreviewItsRows)
     db.execute("CREATE TABLE orders (customer TEXT, city TEXT, total REAL);"
                "INSERT INTO orders VALUES ('Ann', 'Oslo', 10), ('Bo', 'Rome', 20);");
     QStringList ran;
-    ReportQueryRunner runQuery = [&](const QString& query, ReportDataset& into, bool columnsOnly) {
+    ReportQueryRunner runQuery = [&](const QString& query, ReportDataset& into, bool columnsOnly, const SqlParams&) {
         ran << (columnsOnly ? "columns: " : "rows: ") + query;
         SqlStatement statement = db.prepare(query);
         if (!columnsOnly) {

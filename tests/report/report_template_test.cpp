@@ -104,7 +104,10 @@ TEST(ReportTemplate, AModelMadeInCodeSurvivesTheFile)
     text.style.wordWrap = true;
     detail.objects.push_back(text);
     t.detail = detail;
-    t.summary = Band{BandKind::Summary, 0, false, false, {}};
+    Band summary;
+    summary.kind = BandKind::Summary;
+    summary.height = 0;
+    t.summary = summary;
 
     const QString path = project.file(QStringLiteral("model.xml"));
     ReportTemplateFormat::writeFile(t, path);

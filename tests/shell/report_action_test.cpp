@@ -220,7 +220,7 @@ struct DesignerOpened {
             fileName = window->session().fileName;
             adapter = window->session().data;
             if (query && window->session().runQuery)
-                window->session().runQuery(*query, rows, false);
+                window->session().runQuery(*query, rows, false, {});
             folders = {window->session().openFolder, window->session().saveFolder};
             return true;
         });

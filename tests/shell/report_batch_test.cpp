@@ -22,6 +22,18 @@ const QByteArray ListTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
   <summary height="6"><text x="0" y="0" width="80" height="6">Rows: [COUNT()]</text></summary>
 </report>)";
 
+const QByteArray ParameterTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
+<report version="2">
+  <parameters>
+    <parameter name="who" kind="text"/>
+    <parameter name="from_id" kind="integer" default="1"/>
+    <parameter name="since" kind="date" default="2024-01-01"/>
+  </parameters>
+  <query>SELECT name FROM customers WHERE name &lt;&gt; :who AND id &gt;= :from_id ORDER BY name</query>
+  <detail height="6"><text x="0" y="0" width="80" height="6">row [Report.name]</text></detail>
+  <summary height="6"><text x="0" y="0" width="80" height="6">Rows: [COUNT()] left out: [LEN(Param.who)] letters, from [Param.from_id]</text></summary>
+</report>)";
+
 // On SQLite the project's database file; on PostgreSQL a database of the tests' server that
 // the project's settings.ini names.
 class ReportBatch : public ::testing::TestWithParam<Backend> {
@@ -30,6 +42,7 @@ protected:
     {
         QDir(project.path()).mkpath("Report/lists");
         project.write("Report/lists/names.xml", ListTemplate);
+        project.write("Report/asks.xml", ParameterTemplate);
         project.write("tables.ini", QByteArray("[customers]\n_name=TEXT\n"));
         SqlConnection db;
         openTestDatabase(db, GetParam(), project.file("sqlite.db"), server);
@@ -37,6 +50,7 @@ protected:
             project.write("settings.ini", "[Options]\nserver=" + server->conninfo().toUtf8() + "\n");
         db.execute("CREATE TABLE customers (id INTEGER PRIMARY KEY, name TEXT);"
                    "INSERT INTO customers (id, name) VALUES (1, 'Ann'), (2, 'Bo');");
+        db.execute("INSERT INTO customers (id, name) VALUES (0, 'O''Brien \"Ltd\"')");
     }
     bool onServer() const { return server != nullptr; }
     ReportBatchResult run(QStringList options)
@@ -124,6 +138,57 @@ TEST_P(ReportBatch, FailuresAnswerWithOneLineAndWriteNothing)
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files).isEmpty());
 }
 
+// Parameters come as --param name=value and reach the query as bound values: a value holding
+// both kinds of quote leaves out exactly the row that holds it.
+TEST_P(ReportBatch, ParametersAreBoundToTheQueryAndShownInTexts)
+{
+    const auto result = run({"--report", "asks.xml", "--format", "html", "--output", output("asks.html"), "--param",
+                             "who=O'Brien \"Ltd\"", "--param", "from_id=0"});
+    ASSERT_EQ(result.exitCode, 0) << result.error.toStdString();
+    QFile html(output("asks.html"));
+    ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+    const QString shown = QString::fromUtf8(html.readAll());
+    EXPECT_TRUE(shown.contains("row Ann"));
+    EXPECT_TRUE(shown.contains("row Bo"));
+    EXPECT_FALSE(shown.contains("row O"));
+    EXPECT_TRUE(shown.contains("Rows: 2 left out: 13 letters, from 0")) << shown.toStdString();
+
+    // A parameter with a default may be left out; the query then binds the default (from 1).
+    const auto defaults = run({"--report", "asks.xml", "--format", "html", "--output", output("ann.html"), "--param",
+                               "WHO=Ann"});
+    ASSERT_EQ(defaults.exitCode, 0) << defaults.error.toStdString();
+    QFile ann(output("ann.html"));
+    ASSERT_TRUE(ann.open(QIODevice::ReadOnly));
+    const QString annShown = QString::fromUtf8(ann.readAll());
+    EXPECT_TRUE(annShown.contains("Rows: 1 left out: 3 letters, from 1")) << annShown.toStdString();
+    EXPECT_TRUE(annShown.contains("row Bo"));
+}
+
+// A parameter missing, ill-typed, unknown or malformed stops the run with one line, before
+// anything is written.
+TEST_P(ReportBatch, WrongParametersAnswerWithOneLine)
+{
+    struct Case {
+        QStringList params;
+        QString says;
+    };
+    const Case cases[] = {
+        {{}, "the template asks.xml asks for the parameter who (a text): give it with --param who=VALUE"},
+        {{"--param", "who=x", "--param", "from_id=two"}, "--param from_id: \"two\" is not a whole number"},
+        {{"--param", "who=x", "--param", "since=31.12.2024"}, "--param since: \"31.12.2024\" is not a date written yyyy-mm-dd"},
+        {{"--param", "who=x", "--param", "nope=1"}, "--param nope: the template asks.xml has no parameter of that name"},
+        {{"--param", "who"}, "--param needs NAME=VALUE, not \"who\""},
+        {{"--param", "who=x", "--param", "Who=y"}, "--param Who is given twice"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says.toStdString());
+        const auto result = run(QStringList{"--report", "asks.xml", "--format", "pdf", "--output", output("a.pdf")} + c.params);
+        EXPECT_NE(result.exitCode, 0);
+        EXPECT_EQ(result.error, c.says);
+    }
+    EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files).isEmpty());
+}
+
 // A file that is not there is not made; a server database that is not there is named.
 TEST_P(ReportBatch, ADatabaseIsNeverCreated)
 {
@@ -161,6 +226,19 @@ TEST_P(ReportBatch, TheProgramRunsFromAnyFolderAndExitsWithItsCode)
     ASSERT_TRUE(program.waitForFinished(60000));
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
     EXPECT_TRUE(QFileInfo::exists(output("names.jpg")));
+
+    program.start(project.file("varnel"), {"--report", "asks.xml", "--format", "pdf", "--output", "asks.pdf",
+                                           "--param=who=Ann", "--param", "from_id=2"});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(output("asks.pdf")));
+
+    program.start(project.file("varnel"), {"--report", "asks.xml", "--format", "pdf", "--output", "bad.pdf",
+                                           "--param", "who=Ann", "--param", "from_id=x"});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_NE(program.exitCode(), 0);
+    EXPECT_TRUE(program.readAllStandardError().contains("varnel: --param from_id: \"x\" is not a whole number\n"));
+    EXPECT_FALSE(QFileInfo::exists(output("bad.pdf")));
 
     program.start(project.file("varnel"), {"--report", "missing.xml", "--format", "pdf", "--output", "x.pdf"});
     ASSERT_TRUE(program.waitForFinished(60000));

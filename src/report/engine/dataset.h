@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/sql_connection.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -8,9 +10,6 @@
 #include <string>
 #include <vector>
 
-class SqlStatement;
-struct QueryResult;
-class SqlValue;
 
 // One value as a report sees it. Texts and BLOBs are views into the dataset's storage,
 // valid while the dataset keeps its rows.
@@ -139,5 +138,7 @@ private:
 };
 
 // Runs a template's own query for the designer: fills the dataset with its rows, or with its
-// columns alone when columnsOnly. Throws the database's error when the query fails.
-using ReportQueryRunner = std::function<void(const QString& query, ReportDataset& into, bool columnsOnly)>;
+// columns alone when columnsOnly, the values of the report's parameters bound to its ":name"
+// parameters. Throws the database's error when the query fails.
+using ReportQueryRunner =
+    std::function<void(const QString& query, ReportDataset& into, bool columnsOnly, const SqlParams& params)>;

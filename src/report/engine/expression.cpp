@@ -17,6 +17,10 @@ int ExpressionCompiler::scopeNamed(const QString& name) const
 {
     if (name.compare(u"Report", Qt::CaseInsensitive) == 0)
         return -1;
+    if (name.compare(u"Page", Qt::CaseInsensitive) == 0)
+        return AggregateSlot::pageScope;
+    if (name.compare(u"Carried", Qt::CaseInsensitive) == 0)
+        return AggregateSlot::carriedScope;
     for (int i = 0; i < m_groupNames.size(); ++i)
         if (!m_groupNames[i].isEmpty() && m_groupNames[i].compare(name, Qt::CaseInsensitive) == 0)
             return i;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "report/engine/report_parameters.h"
 #include "report/engine/value.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -24,6 +26,7 @@ struct EvalContext {
     qint64 line = 0;
     QDateTime now;
     const Accumulators* aggregates = nullptr;
+    const QLocale* locale = nullptr; // FORMAT() shows in it; the program's when null
 };
 
 class ExprNode;
@@ -31,7 +34,11 @@ class ExprNode;
 // One aggregate of a template: what it sums and over which scope (-1: the whole report,
 // else the group index).
 struct AggregateSlot {
-    enum class Function { Sum, Count, Avg, Min, Max } function;
+    // The rows of the page the value stands on, and the rows of every page up to it (a total
+    // carried to the next page): counted where the rows land, not as they are read.
+    static constexpr int pageScope = -3;
+    static constexpr int carriedScope = -4;
+    enum class Function { Sum, Count, Avg, Min, Max, CountDistinct } function;
     std::shared_ptr<ExprNode> argument; // null for COUNT()
     int scope = -1;
 };
@@ -41,6 +48,10 @@ struct AggregateSlot {
 class ExpressionCompiler {
 public:
     ExpressionCompiler(const ReportDataset* data, QStringList groupNames);
+
+    // The values Param.name stands for (not owned; none: Param names nothing).
+    void setParameters(const ParameterValues* values) { m_parameters = values; }
+    const ParameterValues* parameters() const { return m_parameters; }
 
     // Where the expression stands: the scope an aggregate takes when it names none.
     void setDefaultScope(int scope) { m_defaultScope = scope; }
@@ -61,6 +72,7 @@ private:
     QStringList m_groupNames;
     int m_defaultScope = -1;
     std::vector<AggregateSlot> m_aggregates;
+    const ParameterValues* m_parameters = nullptr;
 };
 
 // An expression ready to evaluate.

@@ -288,7 +288,8 @@ public:
             return {};
         const Accumulator& a = *(*c.aggregates)[size_t(m_slot)];
         switch (m_function) {
-        case AggregateSlot::Function::Count: return ReportValue::fromInteger(a.count);
+        case AggregateSlot::Function::Count:
+        case AggregateSlot::Function::CountDistinct: return ReportValue::fromInteger(a.count);
         case AggregateSlot::Function::Sum:
             return a.allIntegers ? ReportValue::fromInteger(a.intSum) : ReportValue::fromReal(a.realSum);
         case AggregateSlot::Function::Avg:

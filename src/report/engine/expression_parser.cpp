@@ -1,6 +1,6 @@
 #include "platform/errors.h"
 #include "platform/lang.h"
-#include "report/engine/expression_nodes.h"
+#include "report/engine/expression_functions.h"
 
 #include <optional>
 
@@ -273,8 +273,21 @@ private:
         fail(Lang.caption("unknown name \"%1\"").arg(word));
     }
 
+    // Param.name: the value the report was asked for, fixed for the whole report.
+    Node parseParameter()
+    {
+        skipSpace();
+        const QString name = m_i < m_s.size() && (m_s[m_i] == u'"' || m_s[m_i] == u'\'') ? parseQuoted() : parseWord();
+        const ReportValue* value = m_c.parameters() ? ReportParameters::find(*m_c.parameters(), name) : nullptr;
+        if (!value)
+            throw FormatError(Lang.caption("the report has no parameter named \"%1\"").arg(name));
+        return std::make_shared<Constant>(*value);
+    }
+
     Node parseField(const QString& datasetName)
     {
+        if (datasetName.compare(u"Param", Qt::CaseInsensitive) == 0)
+            return parseParameter();
         const ReportDataset* data = m_c.data();
         const QString userName = data ? data->userName() : QStringLiteral("Report");
         if (datasetName.compare(userName, Qt::CaseInsensitive) != 0)
@@ -293,6 +306,10 @@ private:
     {
         const Nesting nesting(*this, m_i - 1);
         std::vector<Node> args;
+        // COUNT(DISTINCT x): the different values.
+        const bool distinct = name.compare(u"COUNT", Qt::CaseInsensitive) == 0 && acceptWord(u"DISTINCT");
+        if (distinct && peek(u")"))
+            fail(Lang.caption("COUNT(DISTINCT ...) takes a value"));
         if (!accept(u")")) {
             do
                 args.push_back(parseOr());
@@ -313,6 +330,10 @@ private:
                     fail(Lang.caption("%1 takes one value").arg(QString::fromUtf16(fname)));
                 return std::make_shared<TextFunction>(kind, args[0]);
             }
+        if (Node n = makeFunction(name, args))
+            return n;
+        if (distinct)
+            return makeAggregate(AggregateSlot::Function::CountDistinct, QStringLiteral("COUNT(DISTINCT ...)"), args);
         static const std::pair<const char16_t*, AggregateSlot::Function> aggregates[] = {
             {u"SUM", AggregateSlot::Function::Sum}, {u"COUNT", AggregateSlot::Function::Count},
             {u"AVG", AggregateSlot::Function::Avg}, {u"MIN", AggregateSlot::Function::Min},
@@ -322,6 +343,40 @@ private:
                 return makeAggregate(function, QString::fromUtf16(fname), args);
         m_i = start;
         fail(Lang.caption("unknown function \"%1\"").arg(name));
+    }
+
+    // The functions of numbers, texts and dates; null for any other name.
+    Node makeFunction(const QString& name, std::vector<Node>& args)
+    {
+        const auto is = [&name](const char16_t* f) { return name.compare(QStringView(f), Qt::CaseInsensitive) == 0; };
+        const auto arity = [&](size_t least, size_t most, const char* usage) {
+            if (args.size() < least || args.size() > most)
+                fail(Lang.caption(usage));
+        };
+        if (is(u"ROUND")) {
+            arity(1, 2, "ROUND takes a number and, if wanted, the decimals to keep");
+            return std::make_shared<Round>(args);
+        }
+        if (is(u"FORMAT")) {
+            arity(2, 2, "FORMAT takes a value and a display format, e.g. FORMAT(x, 'n2')");
+            return std::make_shared<Format>(args);
+        }
+        if (is(u"SUBSTR")) {
+            arity(2, 3, "SUBSTR takes a text, the first character (from 1) and, if wanted, a length");
+            return std::make_shared<Substr>(args);
+        }
+        if (is(u"LEN")) {
+            arity(1, 1, "LEN takes one value");
+            return std::make_shared<Len>(args);
+        }
+        static const std::pair<const char16_t*, DatePart::Part> parts[] = {
+            {u"YEAR", DatePart::Part::Year}, {u"MONTH", DatePart::Part::Month}, {u"DAY", DatePart::Part::Day}};
+        for (const auto& [fname, part] : parts)
+            if (is(fname)) {
+                arity(1, 1, "YEAR, MONTH and DAY take one date");
+                return std::make_shared<DatePart>(part, args);
+            }
+        return nullptr;
     }
 
     // SUM(value) over the enclosing group; SUM(value, 'name') over a named group or 'Report'.

@@ -54,6 +54,7 @@ struct ReportFiller::Impl {
     QLocale locale;
     QDateTime now = QDateTime::currentDateTime();
     QString pictureFolder = ExeFolder();
+    ParameterValues parameters;
     ExpressionCompiler compiler;
     ExpressionCompiler* compiling = &compiler; // the sub-report's while its bands are compiled
     SubreportStatementSource subreportSource;
@@ -66,6 +67,8 @@ struct ReportFiller::Impl {
     std::vector<Expression> slotArguments;
     std::vector<ChartSlot> charts;
     int compilingScope = -1;
+    std::vector<size_t> placementSlots; // totals of a page or carried over pages: counted where rows land
+    std::vector<int> boxObjects;         // while making a band: the object of each box
 
     // While filling.
     std::unique_ptr<PageDocument> doc;
@@ -97,10 +100,14 @@ struct ReportFiller::Impl {
     double columnOffset = 0;
     BandImage scratch;
     BandImage pageScratch; // page headers and footers are made while a body band waits in scratch
+    std::vector<int> restarts; // pages where the page numbers start again at 1, in order
+    bool restartPending = false; // at the page the next body band lands on
 
-    Impl(const ReportTemplate& t, const ReportDataset* d, const QString& name)
-        : report(t), data(d), templateName(name), compiler(d, t.groupNames())
+    Impl(const ReportTemplate& t, const ReportDataset* d, const QString& name, const ParameterValues& given)
+        : report(t), data(d), templateName(name), parameters(ReportParameters::complete(t, given)),
+          compiler(d, t.groupNames())
     {
+        compiler.setParameters(&parameters);
     }
 
     [[noreturn]] void fail(const QString& where, const VarnelError& error) const
@@ -137,8 +144,11 @@ struct ReportFiller::Impl {
         compileBand(report.pageFooter, pageFooter, -1, -1);
         compileBand(report.summary, summary, -1, -1);
         aggregateSlots = compiler.aggregates();
-        for (const AggregateSlot& s : aggregateSlots)
-            slotArguments.emplace_back(s.argument);
+        for (size_t i = 0; i < aggregateSlots.size(); ++i) {
+            slotArguments.emplace_back(aggregateSlots[i].argument);
+            if (aggregateSlots[i].scope == AggregateSlot::pageScope || aggregateSlots[i].scope == AggregateSlot::carriedScope)
+                placementSlots.push_back(i);
+        }
     }
 
     void compileBand(const std::optional<Band>& band, std::optional<CompiledBand>& into, int scope, int group)
@@ -149,6 +159,13 @@ struct ReportFiller::Impl {
         into->band = &*band;
         compiling->setDefaultScope(scope);
         compilingScope = scope;
+        if (!band->visible.isEmpty()) {
+            try {
+                into->visible = Expression(compiling->compile(band->visible));
+            } catch (const FormatError& e) {
+                fail(bandName(*band, group) + Lang.caption(", visibility"), e);
+            }
+        }
         for (const ReportObject& o : band->objects) {
             const QString object = o.name.isEmpty() ? QString() : Lang.caption(", object \"%1\"").arg(o.name);
             try {
@@ -206,6 +223,7 @@ struct ReportFiller::Impl {
         sub->data = std::make_unique<SubreportData>(o, subreportSource);
         sub->data->compileParameters(*compiling);
         sub->compiler = std::make_unique<ExpressionCompiler>(&sub->data->rows(), QStringList());
+        sub->compiler->setParameters(&parameters);
         ExpressionCompiler* outer = compiling;
         compiling = sub->compiler.get();
         subreportPath.append(o.name);
@@ -228,6 +246,10 @@ struct ReportFiller::Impl {
         c.kind = boxKindOf(o.kind);
         c.style = doc->addStyle(boxStyleOf(o));
         c.stretches = qAbs(o.rect.bottom() - band.height) < 0.01;
+        if (!o.visible.isEmpty())
+            c.visible = Expression(compiling->compile(o.visible));
+        for (const StyleRule& r : o.rules)
+            c.rules.push_back(CompiledRule{Expression(compiling->compile(r.condition)), &r});
         switch (o.kind) {
         case ObjectKind::Text: {
             c.format = DisplayFormat(o.format);
@@ -287,8 +309,15 @@ struct ReportFiller::Impl {
     void make(const CompiledBand& band, BandImage& out)
     {
         out.clear();
+        if (band.visible.isValid() && !band.visible.evaluate(ctx).isTrue()) {
+            out.hidden = true;
+            return;
+        }
         out.height = band.band->height;
+        boxObjects.clear();
         for (const CompiledObject& o : band.objects) {
+            if (o.visible.isValid() && !o.visible.evaluate(ctx).isTrue())
+                continue;
             PageBox box;
             box.kind = o.kind;
             box.style = o.style;
@@ -306,6 +335,7 @@ struct ReportFiller::Impl {
             }
             out.height = std::max(out.height, double(box.y + box.height));
             out.boxes.push_back(box);
+            boxObjects.push_back(int(&o - band.objects.data()));
         }
         if (out.height > band.band->height + 0.001)
             stretch(band, out);
@@ -398,8 +428,41 @@ struct ReportFiller::Impl {
         return height;
     }
 
+    // The style of a text whose rules hold in this row, each mix made once.
+    const RuledStyle* ruledStyle(const CompiledObject& o)
+    {
+        quint32 matched = 0;
+        for (size_t i = 0; i < o.rules.size(); ++i)
+            if (o.rules[i].condition.evaluate(ctx).isTrue())
+                matched |= 1u << i;
+        if (!matched)
+            return nullptr;
+        for (const RuledStyle& r : o.ruledStyles)
+            if (r.matched == matched)
+                return &r;
+        BoxStyle style = boxStyleOf(*o.source);
+        for (size_t i = 0; i < o.rules.size(); ++i) {
+            if (!(matched & (1u << i)))
+                continue;
+            const StyleRule& rule = *o.rules[i].rule;
+            if (rule.color.isValid())
+                style.text.color = rule.color;
+            if (rule.background.isValid())
+                style.text.background = rule.background;
+            if (rule.bold)
+                style.text.font.bold = *rule.bold;
+            if (rule.italic)
+                style.text.font.italic = *rule.italic;
+        }
+        o.ruledStyles.push_back(RuledStyle{matched, doc->addStyle(style), o.grows ? reportFont(style.text.font) : QFont()});
+        return &o.ruledStyles.back();
+    }
+
     void makeText(const CompiledObject& o, PageBox& box, BandImage& out)
     {
+        const RuledStyle* ruled = o.rules.empty() ? nullptr : ruledStyle(o);
+        if (ruled)
+            box.style = ruled->style;
         box.offset = quint32(out.texts.size());
         if (o.deferred) {
             auto state = std::make_shared<DeferredState>();
@@ -420,7 +483,9 @@ struct ReportFiller::Impl {
         box.length = quint32(text.size());
         out.texts += text;
         if (o.grows)
-            box.height = float(std::max<double>(box.height, textHeight(text, o.source->style, o.font, box.width)));
+            box.height = float(std::max<double>(
+                box.height, textHeight(text, ruled ? doc->style(ruled->style).text : o.source->style,
+                                       ruled ? ruled->font : o.font, box.width)));
     }
 
     static constexpr quint32 noValue = ~0u;
@@ -489,8 +554,8 @@ struct ReportFiller::Impl {
 
     void stretch(const CompiledBand& band, BandImage& out)
     {
-        for (size_t i = 0; i < band.objects.size(); ++i)
-            if (band.objects[i].stretches)
+        for (size_t i = 0; i < out.boxes.size(); ++i)
+            if (band.objects[size_t(boxObjects[i])].stretches)
                 out.boxes[i].height = float(out.height) - out.boxes[i].y;
     }
 
@@ -511,6 +576,7 @@ struct ReportFiller::Impl {
         pageHasBody = false;
         pageHasRows = false;
         columnsOpen = false;
+        resetScope(AggregateSlot::pageScope);
         if (first)
             return;
         placePageHeader();
@@ -546,6 +612,10 @@ struct ReportFiller::Impl {
     // Puts a body band on the page, breaking the page first when it does not fit.
     void place(const BandImage& image, double keepWith = 0)
     {
+        if (image.hidden && recording < 0) {
+            addPlaced(image);
+            return;
+        }
         if (recording >= 0) {
             recorded.push_back(image);
             recordedHeight += image.totalHeight();
@@ -568,6 +638,11 @@ struct ReportFiller::Impl {
     {
         if (pageHasBody && y + image.height + keepWith > contentBottom)
             newPage();
+        if (restartPending) {
+            restartPending = false;
+            if (restarts.empty() || restarts.back() != doc->pageCount())
+                restarts.push_back(doc->pageCount());
+        }
         placeNow(image);
         pageHasBody = true;
         pageHasRows = pageHasRows || image.isRow;
@@ -619,8 +694,20 @@ struct ReportFiller::Impl {
         y = columnBottom;
     }
 
+    // A row's share of the totals of the page it lands on.
+    void addPlaced(const BandImage& image)
+    {
+        for (size_t k = 0; k < image.placed.size() && k < placementSlots.size(); ++k) {
+            const size_t slot = placementSlots[k];
+            current[slot]->add(image.placed[k], !slotArguments[slot].isValid());
+        }
+    }
+
     void placeNow(const BandImage& image)
     {
+        addPlaced(image);
+        if (image.hidden)
+            return;
         const quint32 base = quint32(page.boxes.size());
         const quint32 textBase = quint32(page.texts.size());
         const float dx = float(marginLeft() + columnOffset), dy = float(y);
@@ -661,8 +748,10 @@ struct ReportFiller::Impl {
     void resetScope(int scope)
     {
         for (size_t i = 0; i < aggregateSlots.size(); ++i)
-            if (aggregateSlots[i].scope == scope)
+            if (aggregateSlots[i].scope == scope) {
                 current[i] = std::make_shared<Accumulator>();
+                current[i]->distinct = aggregateSlots[i].function == AggregateSlot::Function::CountDistinct;
+            }
         // A chart above its rows keeps the points it was made with; the next group starts anew.
         for (ChartSlot& chart : charts)
             if (chart.scope == scope)
@@ -672,7 +761,8 @@ struct ReportFiller::Impl {
     void accumulate()
     {
         for (size_t i = 0; i < aggregateSlots.size(); ++i)
-            current[i]->add(slotArguments[i].evaluate(ctx), !slotArguments[i].isValid());
+            if (aggregateSlots[i].scope != AggregateSlot::pageScope && aggregateSlots[i].scope != AggregateSlot::carriedScope)
+                current[i]->add(slotArguments[i].evaluate(ctx), !slotArguments[i].isValid());
         for (ChartSlot& chart : charts) {
             const ReportValue category = chart.category.evaluate(ctx);
             chart.data->add(chart.categoryFormat.show(category, locale), numberOf(chart.value.evaluate(ctx)).value_or(0));
@@ -715,6 +805,9 @@ struct ReportFiller::Impl {
             make(*headers[size_t(g)], *made[size_t(g)]);
         }
         detailLine = 0;
+        if (std::any_of(report.groups.begin() + from, report.groups.end(),
+                        [](const ReportGroup& g) { return g.resetPageNumbers; }))
+            restartPending = true;
 
         // A group on a new page breaks after rows, never under the title and the column titles;
         // the headers of its outer groups that open with it go over with it.
@@ -770,23 +863,35 @@ struct ReportFiller::Impl {
             return;
         make(*band, scratch);
         scratch.isRow = row;
-        if (row && columnCount > 1) {
+        if (row && columnCount > 1 && !scratch.hidden) {
             scratch.inColumns = true;
             if (rowPitch > 0)
                 scratch.height = rowPitch;
         }
+        if (row)
+            for (size_t slot : placementSlots)
+                scratch.placed.push_back(slotArguments[slot].evaluate(ctx));
         place(scratch);
     }
 
     void resolveDeferred()
     {
         const int total = doc->pageCount();
+        // Page numbers count from the last restart at or before the page to the next one.
+        std::vector<int> sectionStart(size_t(std::max(total, 0)), 0), sectionEnd(size_t(std::max(total, 0)), total);
+        for (int p = 0, r = 0, start = 0; p < total; ++p) {
+            while (r < int(restarts.size()) && restarts[size_t(r)] <= p)
+                start = restarts[size_t(r++)];
+            sectionStart[size_t(p)] = start;
+            sectionEnd[size_t(p)] = r < int(restarts.size()) ? restarts[size_t(r)] : total;
+        }
         EvalContext late;
         late.data = data;
-        late.totalPages = total;
         late.now = now;
+        late.locale = &locale;
         for (const Deferred& d : deferred) {
-            late.page = d.page + 1;
+            late.page = d.page - sectionStart[size_t(d.page)] + 1;
+            late.totalPages = sectionEnd[size_t(d.page)] - sectionStart[size_t(d.page)];
             late.captured = &d.state->row;
             late.aggregates = &d.state->aggregates;
             late.line = d.state->line;
@@ -812,10 +917,12 @@ struct ReportFiller::Impl {
         current.assign(aggregateSlots.size(), nullptr);
         for (int g = -1; g < int(groups); ++g)
             resetScope(g);
+        resetScope(AggregateSlot::carriedScope);
         ctx = EvalContext();
         ctx.data = data;
         ctx.now = now;
         ctx.aggregates = &current;
+        ctx.locale = &locale;
         detailLine = 0;
 
         const bool anyRow = data && data->hasRow(0);
@@ -857,8 +964,8 @@ struct ReportFiller::Impl {
 };
 
 ReportFiller::ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName,
-                           SubreportStatementSource subreports)
-    : d(std::make_unique<Impl>(report, data, templateName))
+                           SubreportStatementSource subreports, const ParameterValues& parameters)
+    : d(std::make_unique<Impl>(report, data, templateName, parameters))
 {
     d->subreportSource = std::move(subreports);
     d->compile();

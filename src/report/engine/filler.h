@@ -2,6 +2,7 @@
 
 #include "report/engine/progress.h"
 #include "report/engine/subreport.h"
+#include "report/engine/report_parameters.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -18,9 +19,9 @@ public:
     // Compiles every expression of the template against the dataset. Throws FormatError
     // naming the template for a field the dataset lacks or an expression that is wrong.
     // Sub-reports prepare their queries through subreports; without it a template holding one
-    // is refused.
+    // is refused. Param.name shows the given value, else the parameter's default.
     ReportFiller(const ReportTemplate& report, const ReportDataset* data, const QString& templateName,
-                 SubreportStatementSource subreports = {});
+                 SubreportStatementSource subreports = {}, const ParameterValues& parameters = {});
     ~ReportFiller();
 
     void setLocale(const QLocale& locale);

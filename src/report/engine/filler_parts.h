@@ -19,6 +19,18 @@
 
 namespace filling {
 
+// A style rule ready to test, and the styles its combinations with the others made.
+struct CompiledRule {
+    Expression condition;
+    const StyleRule* rule = nullptr;
+};
+
+struct RuledStyle {
+    quint32 matched; // one bit per rule that holds
+    quint32 style;
+    QFont font;
+};
+
 struct CompiledObject {
     const ReportObject* source = nullptr;
     PageBox::Kind kind = PageBox::Kind::Text;
@@ -37,6 +49,9 @@ struct CompiledObject {
     bool stretches = false;        // its bottom follows the band's when the band grows
     int chart = -1;                // the chart's points among the filler's charts
     QString where;                 // the band and object, for errors found while filling
+    Expression visible;            // none: always shown
+    std::vector<CompiledRule> rules;
+    mutable std::vector<RuledStyle> ruledStyles; // made as the rows ask for them
 };
 
 // The points of a chart, gathered from the rows of its scope as they pass.
@@ -51,6 +66,7 @@ struct CompiledSubreport;
 
 struct CompiledBand {
     const Band* band = nullptr;
+    Expression visible;
     std::vector<CompiledObject> objects;
     std::vector<std::unique_ptr<CompiledSubreport>> subreports; // top to bottom
 };
@@ -86,10 +102,13 @@ struct BandImage {
     double height = 0;
     bool isRow = false; // a detail row or a group's footer: what a group on a new page breaks after
     bool inColumns = false; // a detail row of a detail band laid out in columns
+    bool hidden = false; // its visibility said no: it takes no room
     std::vector<PageBox> boxes;
     QString texts;
     std::vector<PendingText> pending;
     std::vector<PageValue> values;
+    // A detail row: what the totals of the page it lands on add (one per such total).
+    std::vector<ReportValue> placed;
     // The bands that come after this one and before the next: the rows of the sub-reports
     // standing in it, with the parts of the band below each of them.
     std::vector<BandImage> following;
@@ -99,10 +118,12 @@ struct BandImage {
         height = 0;
         isRow = false;
         inColumns = false;
+        hidden = false;
         boxes.clear();
         texts.clear();
         pending.clear();
         values.clear();
+        placed.clear();
         following.clear();
     }
 

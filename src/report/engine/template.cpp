@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "platform/lang.h"
+#include "report/engine/report_parameters.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -68,24 +69,27 @@ bool ReportTemplate::isEmpty() const
 
 namespace {
 
-// Sub-reports, barcodes and charts came with format version 2.
-bool usesVersionTwoObjects(const std::optional<Band>& band)
+// Sub-reports, barcodes, charts, style rules and visibility came with format version 2.
+bool usesVersionTwoParts(const std::optional<Band>& band)
 {
-    return band && std::any_of(band->objects.begin(), band->objects.end(), [](const ReportObject& o) {
-               return o.kind == ObjectKind::Subreport || o.kind == ObjectKind::Barcode || o.kind == ObjectKind::Chart;
-           });
+    return band && (!band->visible.isEmpty() || std::any_of(band->objects.begin(), band->objects.end(), [](const ReportObject& o) {
+               return o.kind == ObjectKind::Subreport || o.kind == ObjectKind::Barcode || o.kind == ObjectKind::Chart
+                      || !o.visible.isEmpty() || !o.rules.empty();
+           }));
 }
 
 } // namespace
 
+// A template that uses nothing of version 2 is written as version 1, so that older programs
+// still read it.
 int ReportTemplate::neededVersion() const
 {
-    bool two = !page.labels.isEmpty() || usesVersionTwoObjects(title) || usesVersionTwoObjects(pageHeader) || usesVersionTwoObjects(detail)
-               || usesVersionTwoObjects(pageFooter) || usesVersionTwoObjects(summary);
+    bool two = !page.labels.isEmpty() || !parameters.empty() || usesVersionTwoParts(title) || usesVersionTwoParts(pageHeader)
+               || usesVersionTwoParts(detail) || usesVersionTwoParts(pageFooter) || usesVersionTwoParts(summary);
     if (detail && (detail->columns != 1 || detail->columnSpacing != 0 || detail->columnOrder != ColumnOrder::Across))
         two = true;
     for (const ReportGroup& g : groups)
-        two = two || usesVersionTwoObjects(g.header) || usesVersionTwoObjects(g.footer);
+        two = two || g.resetPageNumbers || usesVersionTwoParts(g.header) || usesVersionTwoParts(g.footer);
     return two ? 2 : 1;
 }
 
@@ -330,12 +334,15 @@ private:
                      .arg(number(version))
                      .arg(ReportTemplate::formatVersion));
         m_report.name = text(u"name");
-        bool seenPage = false, seenQuery = false, seenGroup = false;
+        bool seenPage = false, seenQuery = false, seenGroup = false, seenParameters = false;
         while (nextChild()) {
             const auto name = m_xml.name();
             if (name == u"page") {
                 once(seenPage);
                 readPage();
+            } else if (name == u"parameters") {
+                once(seenParameters);
+                readParameters();
             } else if (name == u"query") {
                 once(seenQuery);
                 allowAttributes({});
@@ -443,13 +450,56 @@ private:
             fail(Lang.caption("unknown element <%1> in <page>").arg(m_xml.name()));
     }
 
+    void readParameters()
+    {
+        allowAttributes({});
+        while (nextChild()) {
+            if (m_xml.name() != u"parameter")
+                fail(Lang.caption("unknown element <%1> in <parameters>").arg(m_xml.name()));
+            readParameter();
+        }
+    }
+
+    void readParameter()
+    {
+        allowAttributes({u"name", u"caption", u"kind", u"default"});
+        ReportParameter p;
+        p.name = text(u"name");
+        if (!ReportParameters::isValidName(p.name))
+            fail(Lang.caption("a parameter's name must be a letter or \"_\" followed by letters, digits or \"_\", "
+                              "not \"%1\"")
+                     .arg(p.name));
+        for (const ReportParameter& other : m_report.parameters)
+            if (other.name.compare(p.name, Qt::CaseInsensitive) == 0)
+                fail(Lang.caption("the parameter \"%1\" is declared twice").arg(p.name));
+        p.caption = text(u"caption");
+        if (!has(u"kind"))
+            fail(Lang.caption("the parameter \"%1\" has no kind").arg(p.name));
+        const std::optional<ParameterKind> kind = ReportParameters::kindNamed(text(u"kind"));
+        if (!kind)
+            fail(Lang.caption("\"%1\" must be one of %2")
+                     .arg(QStringLiteral("kind"), QStringLiteral("text, integer, number, date, boolean, choice")));
+        p.kind = *kind;
+        p.defaultValue = text(u"default");
+        if (!p.defaultValue.isEmpty() && !ReportParameters::read(p.kind, p.defaultValue))
+            fail(Lang.caption("the default of the parameter \"%1\" must be %2")
+                     .arg(p.name, ReportParameters::expected(p.kind)));
+        p.query = readText().trimmed();
+        if (p.kind == ParameterKind::Choice && p.query.isEmpty())
+            fail(Lang.caption("the choice parameter \"%1\" needs the query of its values").arg(p.name));
+        if (p.kind != ParameterKind::Choice && !p.query.isEmpty())
+            fail(Lang.caption("only a choice parameter holds a query"));
+        m_report.parameters.push_back(p);
+    }
+
     void readGroup()
     {
         // Each group nests a level of reading, filling and drawing in the designer; no report
         // needs more than a few.
         if (m_report.groups.size() >= ReportTemplateFormat::maxGroups)
             fail(Lang.caption("more than %1 groups").arg(ReportTemplateFormat::maxGroups));
-        allowAttributes({u"name", u"expression", u"new-page", u"repeat-header", u"keep-together"});
+        allowAttributes({u"name", u"expression", u"new-page", u"repeat-header", u"keep-together",
+                         u"reset-page-numbers"});
         ReportGroup g;
         g.name = text(u"name");
         g.expression = text(u"expression");
@@ -458,6 +508,7 @@ private:
         g.newPage = flag(u"new-page", false);
         g.repeatHeader = flag(u"repeat-header", false);
         g.keepTogether = flag(u"keep-together", false);
+        g.resetPageNumbers = flag(u"reset-page-numbers", false);
         const size_t index = m_report.groups.size();
         m_report.groups.push_back(g);
         bool seenGroup = false;
@@ -481,11 +532,13 @@ private:
     Band readBand(BandKind kind, bool columns = false)
     {
         if (columns)
-            allowAttributes({u"height", u"can-grow", u"keep-together", u"columns", u"column-spacing", u"column-order"});
+            allowAttributes({u"height", u"can-grow", u"keep-together", u"visible", u"columns", u"column-spacing",
+                             u"column-order"});
         else
-            allowAttributes({u"height", u"can-grow", u"keep-together"});
+            allowAttributes({u"height", u"can-grow", u"keep-together", u"visible"});
         Band band;
         band.kind = kind;
+        band.visible = expressionText(u"visible");
         band.height = length(u"height", band.height);
         band.canGrow = flag(u"can-grow", false);
         band.keepTogether = flag(u"keep-together", false);
@@ -510,19 +563,19 @@ private:
         case ObjectKind::Text:
             allowAttributes({u"name", u"x", u"y", u"width", u"height", u"format", u"font", u"size", u"bold",
                              u"italic", u"underline", u"color", u"background", u"frame-left", u"frame-top",
-                             u"frame-right", u"frame-bottom", u"align", u"valign", u"wrap"});
+                             u"frame-right", u"frame-bottom", u"align", u"valign", u"wrap", u"visible"});
             break;
         case ObjectKind::Line:
-            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"line-width", u"color"});
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"line-width", u"color", u"visible"});
             break;
         case ObjectKind::Rectangle:
-            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"line-width", u"color", u"fill"});
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"line-width", u"color", u"fill", u"visible"});
             break;
         case ObjectKind::Picture:
-            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"file", u"value", u"keep-aspect"});
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"file", u"value", u"keep-aspect", u"visible"});
             break;
         case ObjectKind::CheckBox:
-            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"value", u"line-width", u"color"});
+            allowAttributes({u"name", u"x", u"y", u"width", u"height", u"value", u"line-width", u"color", u"visible"});
             break;
         case ObjectKind::Subreport:
             allowAttributes({u"name", u"x", u"y", u"width", u"height"});
@@ -541,6 +594,7 @@ private:
             break;
         }
         o.name = text(u"name");
+        o.visible = expressionText(u"visible");
         o.rect = QRectF(length(u"x", 0), length(u"y", 0), length(u"width", 0), length(u"height", 0));
         o.lineWidth = length(u"line-width", o.lineWidth);
         o.lineColor = color(u"color", o.lineColor);
@@ -559,7 +613,7 @@ private:
             readTextStyle(o);
         if (o.kind == ObjectKind::Text) {
             readTextStyle(o);
-            o.text = readText();
+            readTextAndRules(o);
         } else if (o.kind == ObjectKind::Subreport) {
             readSubreport(o);
         } else if (nextChild()) {
@@ -618,6 +672,67 @@ private:
         return std::all_of(name.begin(), name.end(), [](QChar c) { return c.isLetterOrNumber() || c == u'_'; });
     }
 
+    // An attribute holding an expression: given, it must hold one.
+    QString expressionText(const char16_t* name) const
+    {
+        const QString v = text(name);
+        if (has(name) && v.trimmed().isEmpty())
+            fail(Lang.caption("\"%1\" needs an expression").arg(QStringView(name)));
+        return v;
+    }
+
+    static constexpr size_t maxRules = 16;
+
+    // A text's style rules stand before its text; the line breaks and indents around them are
+    // layout, not text.
+    void readTextAndRules(ReportObject& o)
+    {
+        QString segment;
+        for (;;) {
+            m_xml.readNext();
+            if (m_xml.isCharacters()) {
+                segment += m_xml.text();
+            } else if (m_xml.isStartElement()) {
+                if (m_xml.name() != u"rule")
+                    fail(Lang.caption("unknown element <%1> in a <text>").arg(m_xml.name()));
+                if (!segment.trimmed().isEmpty())
+                    fail(Lang.caption("a <rule> stands before the text of its <text>"));
+                if (o.rules.size() >= maxRules)
+                    fail(Lang.caption("more than %1 rules on one text").arg(maxRules));
+                segment.clear();
+                o.rules.push_back(readRule());
+            } else if (m_xml.isEndElement()) {
+                break;
+            } else if (m_xml.atEnd() || m_xml.hasError()) {
+                checkXml();
+                fail(Lang.caption("the template ends too early"));
+            }
+        }
+        if (!o.rules.empty() && segment.trimmed().isEmpty() && segment.contains(u'\n'))
+            segment.clear();
+        o.text = segment;
+    }
+
+    StyleRule readRule()
+    {
+        allowAttributes({u"when", u"color", u"background", u"bold", u"italic"});
+        StyleRule r;
+        r.condition = expressionText(u"when");
+        if (r.condition.isEmpty())
+            fail(Lang.caption("a <rule> needs a condition in \"when\""));
+        r.color = color(u"color", QColor());
+        r.background = color(u"background", QColor());
+        if (has(u"bold"))
+            r.bold = flag(u"bold", false);
+        if (has(u"italic"))
+            r.italic = flag(u"italic", false);
+        if (!r.color.isValid() && !r.background.isValid() && !r.bold && !r.italic)
+            fail(Lang.caption("a <rule> changes nothing: give it \"color\", \"background\", \"bold\" or \"italic\""));
+        if (nextChild())
+            fail(Lang.caption("unknown element <%1> in a <rule>").arg(m_xml.name()));
+        return r;
+    }
+
     int kindOf(QStringView name) const
     {
         for (const auto& n : objectKinds)
@@ -666,6 +781,7 @@ public:
         m_xml.writeAttribute(QStringLiteral("version"), QString::number(r.neededVersion()));
         optional(QStringLiteral("name"), r.name);
         writePage(r.page);
+        writeParameters(r.parameters);
         if (!r.query.isEmpty())
             m_xml.writeTextElement(QStringLiteral("query"), r.query);
         writeBand(r.title);
@@ -728,6 +844,24 @@ private:
         m_xml.writeEndElement();
     }
 
+    void writeParameters(const std::vector<ReportParameter>& parameters)
+    {
+        if (parameters.empty())
+            return;
+        m_xml.writeStartElement(QStringLiteral("parameters"));
+        for (const ReportParameter& p : parameters) {
+            m_xml.writeStartElement(QStringLiteral("parameter"));
+            m_xml.writeAttribute(QStringLiteral("name"), p.name);
+            optional(QStringLiteral("caption"), p.caption);
+            m_xml.writeAttribute(QStringLiteral("kind"), ReportParameters::kindName(p.kind));
+            optional(QStringLiteral("default"), p.defaultValue);
+            if (!p.query.isEmpty())
+                m_xml.writeCharacters(p.query);
+            m_xml.writeEndElement();
+        }
+        m_xml.writeEndElement();
+    }
+
     void writeGroups(const std::vector<ReportGroup>& groups, size_t i)
     {
         if (i >= groups.size())
@@ -739,6 +873,7 @@ private:
         flag(QStringLiteral("new-page"), g.newPage, false);
         flag(QStringLiteral("repeat-header"), g.repeatHeader, false);
         flag(QStringLiteral("keep-together"), g.keepTogether, false);
+        flag(QStringLiteral("reset-page-numbers"), g.resetPageNumbers, false);
         writeBand(g.header);
         writeGroups(groups, i + 1);
         writeBand(g.footer);
@@ -773,6 +908,7 @@ private:
         real(QStringLiteral("column-spacing"), band.columnSpacing, 0);
         if (band.columnOrder != ColumnOrder::Across)
             m_xml.writeAttribute(QStringLiteral("column-order"), QString::fromLatin1(nameOf(columnOrders, int(band.columnOrder))));
+        optional(QStringLiteral("visible"), band.visible);
         for (const ReportObject& o : band.objects)
             writeObject(o);
     }
@@ -786,9 +922,12 @@ private:
         m_xml.writeAttribute(QStringLiteral("y"), number(o.rect.y()));
         m_xml.writeAttribute(QStringLiteral("width"), number(o.rect.width()));
         m_xml.writeAttribute(QStringLiteral("height"), number(o.rect.height()));
+        optional(QStringLiteral("visible"), o.visible);
         switch (o.kind) {
         case ObjectKind::Text:
             writeTextStyle(o);
+            for (const StyleRule& r : o.rules)
+                writeRule(r);
             m_xml.writeCharacters(o.text);
             break;
         case ObjectKind::Picture:
@@ -853,6 +992,18 @@ private:
         m_xml.writeStartElement(element);
         writeBandBody(*band);
         m_xml.writeEndElement();
+    }
+
+    void writeRule(const StyleRule& r)
+    {
+        m_xml.writeEmptyElement(QStringLiteral("rule"));
+        m_xml.writeAttribute(QStringLiteral("when"), r.condition);
+        color(QStringLiteral("color"), r.color, QColor());
+        color(QStringLiteral("background"), r.background, QColor());
+        if (r.bold)
+            m_xml.writeAttribute(QStringLiteral("bold"), *r.bold ? QStringLiteral("true") : QStringLiteral("false"));
+        if (r.italic)
+            m_xml.writeAttribute(QStringLiteral("italic"), *r.italic ? QStringLiteral("true") : QStringLiteral("false"));
     }
 
     void writeTextStyle(const ReportObject& o)

@@ -40,6 +40,17 @@ struct TextStyle {
     bool operator==(const TextStyle&) const = default;
 };
 
+// A change of a text's look while a condition holds (an amount below zero in red). The rules
+// of a text apply in their order, a later one over an earlier one.
+struct StyleRule {
+    QString condition;
+    QColor color;      // invalid: unchanged
+    QColor background; // invalid: unchanged
+    std::optional<bool> bold, italic;
+    bool operator==(const StyleRule&) const = default;
+};
+
+
 enum class ObjectKind { Text, Line, Rectangle, Picture, CheckBox, Subreport, Barcode, Chart };
 enum class BarcodeKind { Qr, Code128, Ean13, DataMatrix, Code39 };
 enum class ChartKind { Bar, Line, Pie };
@@ -98,6 +109,8 @@ struct ReportObject {
     QString category; // chart: what each row counts towards
     std::vector<QColor> colors; // chart: bars, line and slices (empty: the house palette)
     bool legend = true; // chart
+    QString visible; // an expression; empty: always shown
+    std::vector<StyleRule> rules; // texts only
     bool operator==(const ReportObject&) const = default;
 };
 
@@ -111,6 +124,7 @@ struct Band {
     double height = 10;
     bool canGrow = false;
     bool keepTogether = false;
+    QString visible; // an expression; empty: always shown. A hidden band takes no room.
     std::vector<ReportObject> objects;
     // The report's detail band only: rows side by side in columns of equal width.
     int columns = 1;
@@ -145,6 +159,7 @@ struct ReportGroup {
     bool newPage = false;
     bool repeatHeader = false;
     bool keepTogether = false;
+    bool resetPageNumbers = false; // Page and TotalPages count the pages of each group apart
     std::optional<Band> header;
     std::optional<Band> footer;
     bool operator==(const ReportGroup&) const = default;
@@ -189,6 +204,19 @@ struct PageSetup {
     void applySize(PageSizeName name);
 };
 
+enum class ParameterKind { Text, Integer, Number, Date, Boolean, Choice };
+
+// A value the report asks for before its query runs; the query binds it as ":name", texts
+// show it as Param.name.
+struct ReportParameter {
+    QString name;
+    QString caption;
+    ParameterKind kind = ParameterKind::Text;
+    QString defaultValue; // as written: 12, 3.5, 2024-03-31, true; empty: none
+    QString query;        // Choice: the values in its first column, shown as its second if any
+    bool operator==(const ReportParameter&) const = default;
+};
+
 class ReportTemplate {
 public:
     // The newest format version this program reads.
@@ -196,6 +224,7 @@ public:
 
     QString name;
     PageSetup page;
+    std::vector<ReportParameter> parameters;
     QString query; // optional, for batch runs
     std::optional<Band> title;
     std::optional<Band> pageHeader;

@@ -119,8 +119,13 @@ void Accumulator::add(const ReportValue& v, bool countRows)
     }
     if (v.isNull())
         return;
-    ++count;
     const ReportValue n = counted(v);
+    if (distinct) {
+        seen.insert(n.isNumber() ? u'n' + QString::number(n.toReal(), 'g', 17) : u't' + plainText(v));
+        count = seen.size();
+        return;
+    }
+    ++count;
     if (n.isNumber()) {
         ++numbers;
         if (n.type == ReportValue::Type::Real)

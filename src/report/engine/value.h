@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -55,6 +56,10 @@ struct Accumulator {
     qint64 intSum = 0;
     double realSum = 0;
     ReportValue min, max;
+    // COUNT(DISTINCT x): count is the number of different values that are not null (numbers
+    // by value, other values by their text).
+    bool distinct = false;
+    QSet<QString> seen;
     void add(const ReportValue& v, bool countRows);
 };
 using Accumulators = std::vector<std::shared_ptr<Accumulator>>;

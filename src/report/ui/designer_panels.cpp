@@ -147,6 +147,12 @@ QWidget* DesignerPropertyPanel::makeEditor(const DesignerProperty& property)
         line->installEventFilter(this);
         return withButton(line, [this, key] { emit queryRequested(key); });
     }
+    case Editor::Dialog: {
+        auto* line = new QLineEdit(this);
+        line->setObjectName(key);
+        line->setReadOnly(true);
+        return withButton(line, [this, key] { emit dialogRequested(key); });
+    }
     case Editor::File: {
         auto* line = new QLineEdit(this);
         line->setObjectName(key);
@@ -223,7 +229,7 @@ QWidget* DesignerPropertyPanel::makeEditor(const DesignerProperty& property)
 void DesignerPropertyPanel::setValue(const DesignerProperty& property, QWidget* editor, const QVariant& value)
 {
     const QSignalBlocker block(editor);
-    if (property.editor == Editor::Sql) {
+    if (property.editor == Editor::Sql || property.editor == Editor::Dialog) {
         auto* line = qobject_cast<QLineEdit*>(editor);
         line->setText(value.toString().simplified());
         line->setToolTip(value.toString());

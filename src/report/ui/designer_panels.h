@@ -34,6 +34,8 @@ signals:
     // its parameters.
     void queryRequested(const QString& key);
     void fileRequested(const QString& key);
+    // The window that edits a property shown as a summary (the parameters, a text's rules).
+    void dialogRequested(const QString& key);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -39,6 +39,23 @@ QVariant colorsValue(const std::vector<QColor>& colors)
     return names.join(u' ');
 }
 
+// What the panel shows of the properties edited in windows of their own.
+QString parametersSummary(const std::vector<ReportParameter>& parameters)
+{
+    QStringList names;
+    for (const ReportParameter& p : parameters)
+        names << p.name;
+    return names.join(QStringLiteral(", "));
+}
+
+QString rulesSummary(const std::vector<StyleRule>& rules)
+{
+    QStringList conditions;
+    for (const StyleRule& r : rules)
+        conditions << r.condition;
+    return conditions.join(QStringLiteral("; "));
+}
+
 DesignerProperty objectProperty(QString key, const char* caption, Editor editor, std::function<bool(ObjectKind)> applies,
                                 std::function<QVariant(const ReportObject&)> get,
                                 std::function<void(ReportObject&, const QVariant&)> set,
@@ -195,6 +212,9 @@ std::vector<DesignerProperty> makeProperties()
                                    }
                                },
                                {"none", "L7160", "L7161", "L7163", "5160", "5163"}));
+    out.push_back(pageProperty(QStringLiteral("parameters"), "Parameters", Editor::Dialog,
+                               [](const ReportTemplate& t) { return parametersSummary(t.parameters); },
+                               [](ReportTemplate&, const QVariant&) {}));
     out.push_back(pageProperty(QStringLiteral("query"), "Query", Editor::Sql,
                                [](const ReportTemplate& t) { return t.query; },
                                [](ReportTemplate& t, const QVariant& v) { t.query = v.toString(); }));
@@ -218,6 +238,9 @@ std::vector<DesignerProperty> makeProperties()
                                [](const Band& b) { return int(b.columnOrder); },
                                [](Band& b, const QVariant& v) { b.columnOrder = ColumnOrder(std::clamp(v.toInt(), 0, 1)); }));
     out.back().choices = {"across", "down"};
+    out.push_back(bandProperty(QStringLiteral("band-visible"), "Visible when", Editor::Expression,
+                               [](const Band& b) { return b.visible; },
+                               [](Band& b, const QVariant& v) { b.visible = v.toString().trimmed(); }));
     out.push_back(groupProperty(QStringLiteral("group-name"), "Group name", Editor::Text,
                                 [](const ReportGroup& g) { return g.name; },
                                 [](ReportGroup& g, const QVariant& v) { g.name = v.toString().trimmed(); }));
@@ -233,6 +256,9 @@ std::vector<DesignerProperty> makeProperties()
     out.push_back(groupProperty(QStringLiteral("group-keep-together"), "Keep group together", Editor::Bool,
                                 [](const ReportGroup& g) { return g.keepTogether; },
                                 [](ReportGroup& g, const QVariant& v) { g.keepTogether = v.toBool(); }));
+    out.push_back(groupProperty(QStringLiteral("reset-page-numbers"), "Page numbers per group", Editor::Bool,
+                                [](const ReportGroup& g) { return g.resetPageNumbers; },
+                                [](ReportGroup& g, const QVariant& v) { g.resetPageNumbers = v.toBool(); }));
 
     // Objects.
     out.push_back(objectProperty(QStringLiteral("name"), "Name", Editor::Text, nullptr,
@@ -289,6 +315,12 @@ std::vector<DesignerProperty> makeProperties()
             }
             o.subreport->parameters = parameters;
         }));
+    out.push_back(objectProperty(QStringLiteral("visible"), "Visible when", Editor::Expression, nullptr,
+                                 [](const ReportObject& o) { return o.visible; },
+                                 [](ReportObject& o, const QVariant& v) { o.visible = v.toString().trimmed(); }));
+    out.push_back(objectProperty(QStringLiteral("rules"), "Style rules", Editor::Dialog, isText,
+                                 [](const ReportObject& o) { return rulesSummary(o.rules); },
+                                 [](ReportObject&, const QVariant&) {}));
     out.push_back(objectProperty(QStringLiteral("text"), "Text", Editor::TextExpression, isText,
                                  [](const ReportObject& o) { return o.text; },
                                  [](ReportObject& o, const QVariant& v) { o.text = v.toString(); }));

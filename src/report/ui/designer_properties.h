@@ -12,7 +12,8 @@
 // and how it is read from and written into the template.
 struct DesignerProperty {
     // Sql: several lines, edited in the SQL editor; File: a file name with a browse button.
-    enum class Editor { Text, Mm, Points, Bool, Choice, Color, Font, Expression, TextExpression, Sql, File };
+    // Dialog: shown as a summary on one line, edited in a window of its own (parameters, rules).
+    enum class Editor { Text, Mm, Points, Bool, Choice, Color, Font, Expression, TextExpression, Sql, File, Dialog };
     enum class Scope { Page, Band, Group, Object };
     struct Target {
         ObjectRef object;

@@ -1,4 +1,6 @@
 #include "report/ui/designer_window.h"
+#include "report/ui/designer_dialogs.h"
+#include "report/ui/parameter_dialog.h"
 
 #include "platform/desktop_services.h"
 #include "platform/errors.h"
@@ -444,6 +446,12 @@ void ReportDesignerWindow::buildDocks()
             [this](const QString& key) { guarded([&] { editQuery(key); }); });
     connect(m_properties, &DesignerPropertyPanel::fileRequested, this,
             [this](const QString& key) { guarded([&] { choosePictureFile(key); }); });
+    connect(m_properties, &DesignerPropertyPanel::dialogRequested, this, [this](const QString& key) {
+        guarded([&] {
+            EditDesignerPropertyInWindow(*m_document, key, this);
+            m_properties->show(model(), selection());
+        });
+    });
 }
 
 void ReportDesignerWindow::refresh()
@@ -543,7 +551,7 @@ void ReportDesignerWindow::refreshFields()
     if (m_session.runQuery && !query.isEmpty()) {
         // Only the columns: the rows are read when the preview needs them.
         try {
-            m_session.runQuery(query, *m_queryData, true);
+            m_session.runQuery(query, *m_queryData, true, ReportParameters::bound(ReportParameters::complete(model(), {})));
         } catch (const VarnelError& e) {
             m_queryData->reset({});
             note = Lang.caption("The query of the template fails: %1").arg(e.message());
@@ -705,12 +713,19 @@ void ReportDesignerWindow::preview()
 {
     std::unique_ptr<PageDocument> pages;
     try {
+        // The parameters are asked for as the report button asks, the last answers shown first.
+        const std::optional<ParameterValues> values = AskReportParameters(
+            model().parameters, ReportParameters::complete(model(), m_parameterValues), m_session.runQuery, this);
+        if (!values)
+            return;
+        m_parameterValues = *values;
         const ReportDataset* rows = data();
         // The template's own query is run anew: the rows are as the database holds them now.
         if (rows == m_queryData.get()) {
             const QStringList before = m_queryData->columns();
             try {
-                m_session.runQuery(model().query.trimmed(), *m_queryData, false);
+                m_session.runQuery(model().query.trimmed(), *m_queryData, false,
+                                   ReportParameters::bound(ReportParameters::complete(model(), *values)));
             } catch (const VarnelError&) {
                 m_queryData->reset({});
                 m_fields->setData(m_queryData.get());
@@ -720,7 +735,7 @@ void ReportDesignerWindow::preview()
                 m_fields->setData(m_queryData.get());
         }
         const QString name = fileName().isEmpty() ? model().name : QFileInfo(fileName()).fileName();
-        pages = ReportFiller(model(), rows, name, m_session.subreports).fill();
+        pages = ReportFiller(model(), rows, name, m_session.subreports, *values).fill();
     } catch (const VarnelError& e) {
         error(Lang.caption("The report cannot be shown: %1").arg(e.message()));
         return;

@@ -2,6 +2,7 @@
 
 #include "report/engine/dataset.h"
 #include "report/engine/subreport.h"
+#include "report/engine/report_parameters.h"
 #include "report/export/export_filter.h"
 #include "report/ui/designer_document.h"
 #include "report/ui/designer_view.h"
@@ -127,6 +128,7 @@ private:
     QLabel* m_fieldsNote = nullptr;
     // The rows (or only the columns) of the template's own query, and the query they are of.
     std::unique_ptr<ReportDataset> m_queryData;
+    ParameterValues m_parameterValues; // the preview's last answers
     std::optional<QString> m_fieldsQuery;
     bool m_queryFailed = false;
     QComboBox* m_zoomBox = nullptr;
