@@ -536,7 +536,8 @@ void DateTextFormatter::append(const char* stored, int length, ByteBuffer& out) 
     if (slot && written <= size_t(Remembered::LongestText)) {
         std::memcpy(slot->stored, stored, size_t(length));
         slot->storedLength = quint8(length);
-        std::memcpy(slot->text, out.data() + mark, written);
+        if (written > 0) // an empty buffer may have no storage at all
+            std::memcpy(slot->text, out.data() + mark, written);
         slot->textLength = quint8(written);
     }
 }
