@@ -1,7 +1,10 @@
 #include "controls/layout_controls.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QPainter>
+#include <QPicture>
+#include <QStyle>
 #include <QTabBar>
 
 // ---- TdbLabel ----
@@ -26,7 +29,35 @@ void TdbLabel::setCaption(const QString& caption)
 void TdbLabel::fitToText()
 {
     if (m_autoSize)
-        resize(sizeHint());
+        resize(captionSize());
+}
+
+QSize TdbLabel::captionSize() const
+{
+    const QString caption = text();
+    const bool plain = textFormat() == Qt::PlainText
+                       || (textFormat() == Qt::AutoText && !Qt::mightBeRichText(caption));
+    // A mnemonic is drawn (and measured) only once the label has a buddy; a style sheet can
+    // change the font when the label is polished; the rest changes the margins.
+    const bool mnemonic = buddy() && caption.contains(u'&');
+    const bool simple = !caption.isEmpty() && plain && !mnemonic && !wordWrap() && frameWidth() == 0 && indent() <= 0
+                        && minimumWidth() <= 0 && pixmap().isNull() && picture().isNull() && !movie()
+                        && styleSheet().isEmpty()
+                        && qApp->styleSheet().isEmpty();
+    if (!simple)
+        return sizeHint();
+    const Qt::LayoutDirection direction = caption.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+    // QLabel always expands tabs; centring is left out of measuring, as QLabel does.
+    const int flags = (int(QStyle::visualAlignment(direction, alignment()))
+                       & ~int(Qt::AlignVCenter | Qt::AlignHCenter))
+                      | Qt::TextExpandTabs;
+    const QMargins margins = contentsMargins();
+    const int extra = 2 * margin();
+    const int width = 2000 - (extra + margins.left() + margins.right());
+    const QRect bounds = fontMetrics().boundingRect(0, 0, width, 2000, flags, caption);
+    return QSize(bounds.width() + extra + margins.left() + margins.right(),
+                 bounds.height() + extra + margins.top() + margins.bottom())
+        .expandedTo(minimumSize());
 }
 
 bool TdbLabel::event(QEvent* e)

@@ -22,6 +22,9 @@ protected:
 
 private:
     void fitToText();
+    // What sizeHint() gives, found with one text measurement where the label shows plain text
+    // in the simple set-up every built label has (QLabel lays the text out three times for it).
+    QSize captionSize() const;
 
     bool m_autoSize = true;
 };

@@ -372,6 +372,8 @@ QWidget* buildFileToDatabase(const Scope& scope, const Reader& e)
 QWidget* buildLabel(const Scope& scope, const Reader& e)
 {
     auto* label = create<TdbLabel>(scope, e);
+    // Sized once, when the font is final (fitLabel).
+    label->setAutoSize(false);
     label->setCaption(e.text(A::Caption));
     setBounds(label, e, WithHeight);
     return label;
