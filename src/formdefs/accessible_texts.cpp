@@ -65,7 +65,10 @@ void ApplyAccessibleTexts(TForm* form)
             lastLabel = label;
             continue;
         }
-        control->setAccessibleDescription(hintOf(control));
+        // Each change tells the accessibility layer, which costs a lookup of the control's
+        // accessible object; most controls have no hint and none before this pass.
+        if (const QString hint = hintOf(control); hint != control->accessibleDescription())
+            control->setAccessibleDescription(hint);
         // A panel only holds controls: the label before it belongs to what is inside.
         if (qobject_cast<TdbPanel*>(control)) {
             control->setAccessibleName(control->objectName());

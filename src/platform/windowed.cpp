@@ -1,37 +1,61 @@
 #include "platform/windowed.h"
 
 #include "platform/form.h"
+#include "platform/guard.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QSet>
 #include <QTabWidget>
-#include <QVariant>
 #include <algorithm>
 
 namespace Windowed {
 
 namespace {
-const char* const WindowedProperty = "varnelWindowed";
-const char* const SequenceProperty = "varnelTabSequence";
+
+class Sequence;
+
+// Which controls are windowed and where each parent keeps its sequence, held beside the
+// widgets rather than as dynamic properties: a property is looked up by name through every
+// static property of the widget's classes first, and building a form asks several times per
+// control. Never freed, so that a widget destroyed during exit still finds them.
+QSet<const QObject*>& windowedControls()
+{
+    static auto* controls = new QSet<const QObject*>();
+    return *controls;
+}
+
+QHash<const QObject*, Sequence*>& sequences()
+{
+    static auto* all = new QHash<const QObject*, Sequence*>();
+    return *all;
+}
 
 // The tab sequence of one parent widget: its windowed children in tab order. Kept as a list
 // on the parent, so that appending a control and moving one cost a single pass, however
 // many controls a form holds.
 class Sequence : public QObject {
 public:
-    explicit Sequence(QWidget* parent) : QObject(parent) {}
+    explicit Sequence(QWidget* parent) : QObject(parent), m_owner(parent) { sequences().insert(parent, this); }
+    ~Sequence() override
+    {
+        const auto it = sequences().constFind(m_owner);
+        if (it != sequences().constEnd() && it.value() == this)
+            sequences().erase(it);
+    }
 
     static Sequence* of(QWidget* parent, bool create)
     {
-        auto* sequence = static_cast<Sequence*>(parent->property(SequenceProperty).value<QObject*>());
-        if (!sequence && create) {
+        Sequence* sequence = sequences().value(parent);
+        if (!sequence && create)
             sequence = new Sequence(parent);
-            parent->setProperty(SequenceProperty, QVariant::fromValue<QObject*>(sequence));
-        }
         return sequence;
     }
 
     QList<QPointer<QWidget>> controls;
+
+private:
+    const QObject* m_owner;
 };
 
 // The widget whose children form the sequence: a form's client area, a tab widget's page
@@ -77,7 +101,11 @@ void store(QWidget* owner, const QList<QWidget*>& order)
 void mark(QWidget* control)
 {
     const bool again = isWindowed(control);
-    control->setProperty(WindowedProperty, true);
+    if (!again) {
+        windowedControls().insert(control);
+        QObject::connect(control, &QObject::destroyed,
+                         [](QObject* gone) { guarded([gone] { windowedControls().remove(gone); }); });
+    }
     if (QWidget* parent = control->parentWidget()) {
         Sequence* sequence = Sequence::of(parent, true);
         if (again)
@@ -88,7 +116,7 @@ void mark(QWidget* control)
 
 bool isWindowed(const QWidget* control)
 {
-    return control && control->property(WindowedProperty).toBool();
+    return control && windowedControls().contains(control);
 }
 
 QWidget* container(QWidget* control)
