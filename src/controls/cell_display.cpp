@@ -469,9 +469,9 @@ struct DateTextFormatter::Remembered {
     static constexpr int ShortestStored = 8;
     static constexpr int LongestStored = 23;
     static constexpr int LongestText = 48;
-    // Room for thousands of different days. The slots come zeroed from the system, so that
-    // only those in use take memory: a short column touches few of them.
-    static constexpr int SlotBits = 13;
+    // Room for thousands of different days, in pairs of slots. The slots come zeroed from
+    // the system, so that only those in use take memory: a short column touches few of them.
+    static constexpr int SlotBits = 14;
 
     char stored[LongestStored];
     quint8 storedLength; // 0: the slot is free
@@ -511,12 +511,17 @@ bool DateTextFormatter::recall(const char* stored, int length, ByteBuffer& out, 
         if (!m_remembered)
             return false;
     }
-    Remembered& r = m_remembered.get()[hash >> (64 - R::SlotBits)];
-    if (r.storedLength == length && std::memcmp(r.stored, stored, size_t(length)) == 0) {
-        appendBytes(out, r.text, r.textLength);
-        return true;
+    // Two slots per hash: a column of a few thousand different days fills most slots, and
+    // with one slot per hash two days in one slot would keep pushing each other out.
+    Remembered* const set = m_remembered.get() + ((hash >> (64 - R::SlotBits + 1)) << 1);
+    for (int way = 0; way < 2; ++way) {
+        const Remembered& r = set[way];
+        if (r.storedLength == length && std::memcmp(r.stored, stored, size_t(length)) == 0) {
+            appendBytes(out, r.text, r.textLength);
+            return true;
+        }
     }
-    *slot = &r;
+    *slot = set[0].storedLength == 0 ? &set[0] : set[1].storedLength == 0 ? &set[1] : &set[hash & 1];
     return false;
 }
 
