@@ -14,6 +14,7 @@
 #include "platform/windowed.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTabWidget>
@@ -286,5 +287,11 @@ void LoadForms(const FormBuildContext& context, const QString& fileName)
         else
             createForm(context, element);
         first = false;
+        // Every new widget posts a polish request and every inner layout (a calendar's, a
+        // date editor's) a layout request; Qt looks through the whole queue at each layout
+        // request, so left for the event loop the requests of a hundred forms cost more to
+        // queue than to carry out. The event loop would deliver them all the same; they are
+        // delivered form by form instead, which keeps the queue short.
+        QCoreApplication::sendPostedEvents();
     }
 }

@@ -568,3 +568,28 @@ TEST_F(FormsFixture, ControlsBuiltIntoTheShownMainFormAreVisibleAtTheirDesignedS
     control<TdbPageControl>("frmMain", "pc")->setCurrentIndex(1);
     EXPECT_TRUE(control("frmMain", "edOnB")->isVisible());
 }
+
+// Every widget a build makes asks through the event queue to be polished, and every inner
+// layout to be laid out; the builder delivers those requests form by form, so that the queue
+// it leaves behind stays short however many forms there are (Qt searches the whole queue at
+// each layout request). Nothing has run the event loop here.
+TEST_F(FormsFixture, FormsComeOutOfTheBuildPolishedAndLaidOut)
+{
+    load(R"(<main><frmMain/>
+<frmOne Width="400" Height="300">
+  <TdbMonthCalendar Name="mcDay" Left="8" Top="8" Width="220" Height="160"/>
+  <TdbDateTimePicker Name="dtpDay" Left="8" Top="180" Width="120" Height="21"/>
+  <TdbLabel Name="lbDay" Caption="Day" Left="240" Top="8"/>
+</frmOne>
+<frmTwo Width="400" Height="300">
+  <TdbComboBox Name="cbWho" Left="8" Top="8" Width="120" Height="21"/>
+</frmTwo></main>)");
+
+    for (const char* formName : {"frmOne", "frmTwo"}) {
+        TForm* f = form(formName);
+        ASSERT_TRUE(f) << formName;
+        for (QWidget* w : f->findChildren<QWidget*>())
+            EXPECT_TRUE(w->testAttribute(Qt::WA_WState_Polished))
+                << formName << " " << w->metaObject()->className() << " " << w->objectName().toStdString();
+    }
+}
