@@ -2,6 +2,7 @@
 #include "platform/form.h"
 #include "platform/guard.h"
 #include "platform/lang.h"
+#include "platform/windowed.h"
 #include "support/scripted_desktop.h"
 
 #include <QApplication>
@@ -152,4 +153,32 @@ TEST(Lang, RussianForTheCyrillicLanguagesOfTheList)
     };
     for (const Case& c : cases)
         EXPECT_EQ(usesRussianTexts(c.locale), c.russian) << c.locale.name().toStdString();
+}
+
+// A control's windowed mark and a parent's tab sequence are kept beside the widgets, so they
+// must go with the widget: a new widget that the allocator places where a destroyed one was
+// (it usually does, the sizes being equal) starts unmarked and with an empty sequence.
+TEST(Windowed, MarksAndSequencesGoWithTheirWidgets)
+{
+    for (int round = 0; round < 3; ++round) {
+        auto* parent = new QWidget;
+        auto* first = new QWidget(parent);
+        auto* second = new QWidget(parent);
+        Windowed::mark(first);
+        Windowed::mark(second);
+        ASSERT_TRUE(Windowed::isWindowed(first));
+        ASSERT_EQ(Windowed::tabSequence(parent), (QList<QWidget*>{first, second}));
+        Windowed::setTabOrder(second, 0);
+        ASSERT_EQ(Windowed::tabSequence(parent), (QList<QWidget*>{second, first}));
+        delete parent;
+
+        auto* again = new QWidget;
+        auto* child = new QWidget(again);
+        EXPECT_FALSE(Windowed::isWindowed(again));
+        EXPECT_FALSE(Windowed::isWindowed(child));
+        EXPECT_TRUE(Windowed::tabSequence(again).isEmpty());
+        Windowed::mark(child);
+        EXPECT_EQ(Windowed::tabSequence(again), (QList<QWidget*>{child}));
+        delete again;
+    }
 }
