@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/ui/designer_document.h"
 #include "report/ui/designer_properties.h"
 
 #include <QDialog>
@@ -19,7 +20,8 @@ class DesignerPropertyPanel : public QWidget {
     Q_OBJECT
 public:
     explicit DesignerPropertyPanel(QWidget* parent = nullptr);
-    void show(const ReportTemplate& t, const DesignerSelection& selection);
+    // The properties the document shows now: of its selection, or of the sub-report open.
+    void show(const DesignerDocument& document);
     QWidget* editor(const QString& key) const;
     QStringList keys() const;
     // Room for the longest caption of any property in the program's language beside an editor

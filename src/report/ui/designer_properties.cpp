@@ -437,7 +437,8 @@ const std::vector<DesignerProperty>& designerProperties()
     return properties;
 }
 
-std::vector<const DesignerProperty*> propertiesFor(const ReportTemplate& t, const DesignerSelection& selection)
+std::vector<const DesignerProperty*> propertiesFor(const ReportTemplate& t, const DesignerSelection& selection,
+                                                   bool inSubreport)
 {
     std::vector<const DesignerProperty*> out;
     const ReportObject* first = selection.objects.empty() ? nullptr : findObject(t, selection.objects.front());
@@ -452,7 +453,8 @@ std::vector<const DesignerProperty*> propertiesFor(const ReportTemplate& t, cons
         case Scope::Band:
             // Columns belong to the report's detail band alone.
             if (!first && selection.band
-                && (!p.key.startsWith(QStringLiteral("column")) || selection.band->kind == BandKind::Detail))
+                && (!p.key.startsWith(QStringLiteral("column"))
+                    || (selection.band->kind == BandKind::Detail && !inSubreport)))
                 out.push_back(&p);
             break;
         case Scope::Group:

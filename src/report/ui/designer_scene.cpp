@@ -1,4 +1,5 @@
 #include "report/ui/designer_scene.h"
+#include "report/ui/designer_subreport.h"
 
 #include "platform/lang.h"
 #include "platform/project_folder.h"
@@ -362,7 +363,7 @@ void DesignerScene::show(const ReportTemplate& t, const DesignerSelection& selec
     addItem(new SheetItem(sheet, QRectF(t.page.marginLeft, 0, printableWidth, sheet.height())));
     for (const BandPlace& place : m_layout.bands()) {
         const bool selected = selection.band && *selection.band == place.band;
-        addItem(new BandItem(place, bandTitle(t, place.band), selected, *this));
+        addItem(new BandItem(place, levelBandTitle(t, place.band, m_subreportLevel), selected, *this));
         const Band* band = findBand(t, place.band);
         for (int i = 0; i < int(band->objects.size()); ++i) {
             const ReportObject& o = band->objects[size_t(i)];

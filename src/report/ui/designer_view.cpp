@@ -469,6 +469,8 @@ void DesignerView::mouseDoubleClickEvent(QMouseEvent* event)
             const ReportObject* object = findObject(m_document.model(), *o);
             if (object && object->kind == ObjectKind::Text)
                 editInPlace(*o);
+            else if (object && object->kind == ObjectKind::Subreport)
+                emit subreportRequested(*o);
             else if (object)
                 emit valueRequested();
         }
