@@ -163,7 +163,7 @@ std::vector<DesignerProperty> makeProperties()
                                    t.page.size = PageSizeName(std::clamp(v.toInt(), 0, 3));
                                    t.page.applySize(t.page.size);
                                },
-                               {"A4", "A5", "Letter", "custom"}));
+                               {"A4", "A5", "Letter", "Custom size"}));
     out.push_back(pageProperty(QStringLiteral("width"), "Width, mm", Editor::Mm,
                                [](const ReportTemplate& t) { return t.page.width; },
                                [](ReportTemplate& t, const QVariant& v) {
@@ -179,7 +179,7 @@ std::vector<DesignerProperty> makeProperties()
     out.push_back(pageProperty(QStringLiteral("orientation"), "Orientation", Editor::Choice,
                                [](const ReportTemplate& t) { return int(t.page.orientation); },
                                [](ReportTemplate& t, const QVariant& v) { t.page.orientation = Orientation(std::clamp(v.toInt(), 0, 1)); },
-                               {"portrait", "landscape"}));
+                               {"Portrait", "Landscape"}));
     const struct {
         const char* key;
         const char* caption;
@@ -237,7 +237,7 @@ std::vector<DesignerProperty> makeProperties()
     out.push_back(bandProperty(QStringLiteral("column-order"), "Column order", Editor::Choice,
                                [](const Band& b) { return int(b.columnOrder); },
                                [](Band& b, const QVariant& v) { b.columnOrder = ColumnOrder(std::clamp(v.toInt(), 0, 1)); }));
-    out.back().choices = {"across", "down"};
+    out.back().choices = {"Across, then down", "Down, then across"};
     out.push_back(bandProperty(QStringLiteral("band-visible"), "Visible when", Editor::Expression,
                                [](const Band& b) { return b.visible; },
                                [](Band& b, const QVariant& v) { b.visible = v.toString().trimmed(); }));
@@ -326,16 +326,19 @@ std::vector<DesignerProperty> makeProperties()
                                  [](ReportObject& o, const QVariant& v) { o.text = v.toString(); }));
     out.push_back(objectProperty(
         QStringLiteral("value"), "Value", Editor::Expression,
-        [](ObjectKind k) { return k != ObjectKind::Text && k != ObjectKind::Line && k != ObjectKind::Rectangle; },
+        // A sub-report's rows come from its query: it has no value of its own.
+        [](ObjectKind k) {
+            return k != ObjectKind::Text && k != ObjectKind::Line && k != ObjectKind::Rectangle && k != ObjectKind::Subreport;
+        },
         [](const ReportObject& o) { return o.text; }, [](ReportObject& o, const QVariant& v) { o.text = v.toString().trimmed(); }));
     out.push_back(objectProperty(
         QStringLiteral("barcode-kind"), "Barcode kind", Editor::Choice, [](ObjectKind k) { return k == ObjectKind::Barcode; },
         [](const ReportObject& o) { return int(o.barcode); },
         [](ReportObject& o, const QVariant& v) { o.barcode = BarcodeKind(std::clamp(v.toInt(), 0, 4)); },
-        {"qr", "code128", "ean13", "datamatrix", "code39"}));
+        {"QR Code", "Code 128", "EAN-13", "Data Matrix", "Code 39"}));
     out.push_back(objectProperty(
         QStringLiteral("chart-kind"), "Chart kind", Editor::Choice, isChart, [](const ReportObject& o) { return int(o.chart); },
-        [](ReportObject& o, const QVariant& v) { o.chart = ChartKind(std::clamp(v.toInt(), 0, 2)); }, {"bar", "line", "pie"}));
+        [](ReportObject& o, const QVariant& v) { o.chart = ChartKind(std::clamp(v.toInt(), 0, 2)); }, {"Bars", "Line", "Pie"}));
     out.push_back(objectProperty(QStringLiteral("category"), "Category", Editor::Expression, isChart,
                                  [](const ReportObject& o) { return o.category; },
                                  [](ReportObject& o, const QVariant& v) { o.category = v.toString().trimmed(); }));
@@ -405,11 +408,11 @@ std::vector<DesignerProperty> makeProperties()
     out.push_back(objectProperty(QStringLiteral("align"), "Alignment", Editor::Choice, isText,
                                  [](const ReportObject& o) { return int(o.style.hAlign); },
                                  [](ReportObject& o, const QVariant& v) { o.style.hAlign = HAlign(std::clamp(v.toInt(), 0, 3)); },
-                                 {"left", "center", "right", "justify"}));
+                                 {"Left", "Centre", "Right", "Justified"}));
     out.push_back(objectProperty(QStringLiteral("valign"), "Vertical alignment", Editor::Choice, isText,
                                  [](const ReportObject& o) { return int(o.style.vAlign); },
                                  [](ReportObject& o, const QVariant& v) { o.style.vAlign = VAlign(std::clamp(v.toInt(), 0, 2)); },
-                                 {"top", "middle", "bottom"}));
+                                 {"Top", "Middle", "Bottom"}));
     out.push_back(objectProperty(QStringLiteral("wrap"), "Word wrap", Editor::Bool, isText,
                                  [](const ReportObject& o) { return o.style.wordWrap; },
                                  [](ReportObject& o, const QVariant& v) { o.style.wordWrap = v.toBool(); }));
