@@ -17,12 +17,15 @@ DesignerLevelBar::DesignerLevelBar(QWidget* parent) : QWidget(parent)
 
 void DesignerLevelBar::showLevels(const QString& report, const QStringList& subreports)
 {
+    QStringList names{report};
+    names << subreports;
+    if (names == m_shown)
+        return;
+    m_shown = names;
     while (QLayoutItem* item = m_row->takeAt(0)) {
         delete item->widget();
         delete item;
     }
-    QStringList names{report};
-    names << subreports;
     for (int depth = 0; depth < names.size(); ++depth) {
         if (depth > 0) {
             auto* arrow = new QLabel(QStringLiteral("\u203a"), this);

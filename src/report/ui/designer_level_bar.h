@@ -23,4 +23,5 @@ signals:
 private:
     QHBoxLayout* m_row = nullptr;
     QLabel* m_hint = nullptr;
+    QStringList m_shown;
 };

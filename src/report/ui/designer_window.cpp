@@ -364,6 +364,8 @@ void ReportDesignerWindow::refresh()
     const bool otherLevel = !m_shownPath || *m_shownPath != m_document->path();
     if (otherLevel)
         showLevel();
+    m_levelBar->showLevels(report().name.isEmpty() ? Lang.caption("Report") : report().name,
+                           subreportNames(report(), m_document->path()));
     if (otherLevel || !m_fieldsQuery || *m_fieldsQuery != t.query)
         refreshFields();
     m_scene->show(t, s);
@@ -802,8 +804,6 @@ void ReportDesignerWindow::showLevel()
     m_shownPath = m_document->path();
     const bool inside = m_document->inSubreport();
     m_scene->setSubreportLevel(inside);
-    m_levelBar->showLevels(report().name.isEmpty() ? Lang.caption("Report") : report().name,
-                           subreportNames(report(), m_document->path()));
     // Inside a sub-report the title, detail and summary commands add its header, detail and footer.
     m_actions.value(QStringLiteral("band.title"))->setText(Lang.caption(inside ? "Sub-report header" : "Report title"));
     m_actions.value(QStringLiteral("band.detail"))->setText(Lang.caption(inside ? "Sub-report detail" : "Detail"));
