@@ -285,6 +285,7 @@ TEST_F(DesignerSubreport, ItsOwnBandsAreLaidOutOnTheSheetAndSavedInsideIt)
 
     window->action("band.title")->trigger();
     ASSERT_TRUE(window->model().title);
+    EXPECT_EQ(window->model().title->height, 6.0);
     // A field dropped on the detail band brings its title into the sub-report's header.
     dropField("product", at(Detail, 45, 0));
     ASSERT_EQ(window->model().detail->objects.size(), 2u);
@@ -313,6 +314,8 @@ TEST_F(DesignerSubreport, ItsOwnBandsAreLaidOutOnTheSheetAndSavedInsideIt)
     drag(at(Detail, 70, 1), at(Detail, 90, 5));
     ASSERT_EQ(window->model().detail->objects.size(), 3u);
     EXPECT_EQ(window->model().detail->objects[2].rect, QRectF(70, 1, 20, 4));
+    QApplication::processEvents();
+    EXPECT_TRUE(window->levelBar()->findChild<QToolButton*>("level1")->isVisible());
     if (qEnvironmentVariableIsSet("VARNEL_SCREENSHOTS"))
         window->grab().save(qEnvironmentVariable("VARNEL_SCREENSHOTS") + "/designer_subreport_bands_en.png");
 
@@ -522,6 +525,7 @@ TEST_F(DesignerSubreport, TheSubreportsBandsAreCaptionedInTheUsersLanguage)
     EXPECT_EQ(levels(), QStringList({"Stock", QString::fromUtf8("Подотчет Stores")}));
     window->setSelection(DesignerSelection::ofBand({BandKind::Summary}));
     EXPECT_TRUE(window->properties()->findChild<QLabel*>()->text().endsWith(QString::fromUtf8("Итог подотчета")));
+    QApplication::processEvents();
     if (qEnvironmentVariableIsSet("VARNEL_SCREENSHOTS"))
         window->grab().save(qEnvironmentVariable("VARNEL_SCREENSHOTS") + "/designer_subreport_bands_ru.png");
 }

@@ -402,7 +402,11 @@ void DesignerDocument::addBandOfKind(BandKind kind)
         ref.group = band->group;
         addGroupBand(t, band->group, kind);
     } else {
+        const bool added = !findBand(t, ref);
         addBand(t, kind);
+        // A sub-report's header and footer hold a line of titles or totals.
+        if (added && inSubreport() && kind != BandKind::Detail)
+            findBand(t, ref)->height = 6;
     }
     change(t, Lang.caption("Add %1").arg(levelBandTitle(t, ref, inSubreport())), DesignerSelection::ofBand(ref));
 }

@@ -52,6 +52,5 @@ void DesignerLevelBar::showLevels(const QString& report, const QStringList& subr
     // A hint gives way to the sheet when the window is narrow.
     m_hint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_row->addSpacing(12);
-    m_row->addWidget(m_hint);
-    m_row->addStretch(1);
+    m_row->addWidget(m_hint, 1);
 }
