@@ -405,6 +405,36 @@ TEST_F(DesignerSubreport, UndoAndRedoReturnToTheLevelTheChangeWasMadeOn)
     EXPECT_EQ(fields(), QStringList({"store", "product"}));
 }
 
+// Inside a sub-report the expression editor offers the sub-report's fields and the report's
+// parameters, and takes an expression that uses them.
+TEST_F(DesignerSubreport, TheExpressionEditorInsideOffersItsFieldsAndTheReportsParameters)
+{
+    QByteArray xml(Stock);
+    xml.replace("<detail height=\"20\">", "<parameters><parameter name=\"shop\" kind=\"text\" default=\"Main\"/></parameters>"
+                                          "<detail height=\"20\">");
+    openTemplate(xml.constData());
+    window->openSubreport({Detail, 1});
+    window->setSelection(DesignerSelection::ofObjects({{Detail, 0}}));
+    QStringList offered;
+    bool accepted = false;
+    desk->windowAnswers.push_back([&](QWidget& shown) {
+        auto* editor = dynamic_cast<ReportExpressionEditor*>(&shown);
+        if (!editor)
+            return false;
+        for (int i = 0; i < editor->fields()->count(); ++i)
+            offered << editor->fields()->item(i)->text();
+        editor->editor()->setPlainText("[Stores.store] for [Param.shop]");
+        accepted = editor->check();
+        return accepted;
+    });
+    auto* button = window->properties()->findChild<QToolButton*>("text-button");
+    ASSERT_NE(button, nullptr);
+    button->click();
+    EXPECT_EQ(offered, QStringList({"store", "product", "Param.shop"}));
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(stores(window->report()).detail->objects[0].text, "[Stores.store] for [Param.shop]");
+}
+
 // A sub-report drawn inside a sub-report opens the same way, to the deepest level the reader
 // takes; one more is refused with the reader's reason and nothing changes.
 TEST_F(DesignerSubreport, NestedSubreportsOpenTheSameWayAndOneTooDeepIsRefused)

@@ -415,6 +415,16 @@ ReportExpressionEditor::ReportExpressionEditor(const QString& text, bool embedde
     resize(640, 420);
 }
 
+void ReportExpressionEditor::setParameters(const ParameterValues& parameters)
+{
+    m_parameters = parameters;
+    for (const ParameterValue& p : parameters) {
+        const QString expression = QStringLiteral("Param.") + p.name;
+        auto* item = new QListWidgetItem(expression, m_fields);
+        item->setData(Qt::UserRole, expression);
+    }
+}
+
 QListWidget* ReportExpressionEditor::makeList(const QString& title, QHBoxLayout* row)
 {
     auto* column = new QVBoxLayout;
@@ -450,7 +460,7 @@ void ReportExpressionEditor::insert(const QString& snippet, int cursorBack)
 
 bool ReportExpressionEditor::check()
 {
-    const auto problem = checkExpression(text(), m_embedded, m_data, m_groups);
+    const auto problem = checkExpression(text(), m_embedded, m_data, m_groups, &m_parameters);
     if (!problem) {
         m_problem->clear();
         return true;

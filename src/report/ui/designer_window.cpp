@@ -714,6 +714,7 @@ void ReportDesignerWindow::placeObject(Tool tool, const BandRef& band, QRectF re
             text = u'[' + fieldExpression(m_document->datasetName(), field) + u']';
         } else {
             ReportExpressionEditor editor(QString(), true, data(), model().groupNames(), this);
+            editor.setParameters(ReportParameters::complete(report(), m_parameterValues));
             if (!desktop().runModal(editor))
                 return;
             text = editor.text();
@@ -739,6 +740,7 @@ void ReportDesignerWindow::editExpression(const QString& key)
         return;
     const QString current = propertyValue(m_document->propertyModel(), m_document->propertySelection(), *property).toString();
     ReportExpressionEditor editor(current, key == QStringLiteral("text"), data(), model().groupNames(), this);
+    editor.setParameters(ReportParameters::complete(report(), m_parameterValues));
     if (desktop().runModal(editor))
         setProperty(key, editor.text());
 }
