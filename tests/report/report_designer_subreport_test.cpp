@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QTableWidget>
@@ -403,6 +404,16 @@ TEST_F(DesignerSubreport, UndoAndRedoReturnToTheLevelTheChangeWasMadeOn)
     EXPECT_EQ(window->report(), afterBoth);
     EXPECT_TRUE(window->document().inSubreport());
     EXPECT_EQ(fields(), QStringList({"store", "product"}));
+    // Renamed there, its fields go by the new name.
+    auto* name = qobject_cast<QLineEdit*>(window->properties()->editor("name"));
+    ASSERT_NE(name, nullptr);
+    name->setText("Shops");
+    emit name->editingFinished();
+    EXPECT_EQ(window->report().detail->objects[1].name, "Shops");
+    EXPECT_EQ(levels(), QStringList({"Stock", "Sub-report Shops"}));
+    window->action("tool.field")->trigger();
+    drag(at(Detail, 50, 0), at(Detail, 70, 4));
+    EXPECT_EQ(window->model().detail->objects.back().text, "[Shops.store]");
 }
 
 // Inside a sub-report the expression editor offers the sub-report's fields and the report's

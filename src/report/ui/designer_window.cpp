@@ -366,7 +366,8 @@ void ReportDesignerWindow::refresh()
         showLevel();
     m_levelBar->showLevels(report().name.isEmpty() ? Lang.caption("Report") : report().name,
                            subreportNames(report(), m_document->path()));
-    if (otherLevel || !m_fieldsQuery || *m_fieldsQuery != t.query)
+    // A sub-report renamed gives its fields another name.
+    if (otherLevel || !m_fieldsQuery || *m_fieldsQuery != t.query || m_fieldsName != t.name)
         refreshFields();
     m_scene->show(t, s);
     m_view->refreshRulers();
@@ -464,6 +465,7 @@ const ReportDataset* ReportDesignerWindow::data() const
 void ReportDesignerWindow::refreshFields()
 {
     m_fieldsQuery = model().query;
+    m_fieldsName = model().name;
     const QString query = model().query.trimmed();
     QString note;
     if (m_document->inSubreport()) {
@@ -784,30 +786,4 @@ void ReportDesignerWindow::setSnap(bool on, double size)
     m_snapBox->setChecked(on);
     m_gridBox->setValue(size);
     m_view->setSnap(on, size);
-}
-
-void ReportDesignerWindow::openSubreport(const ObjectRef& ref)
-{
-    if (m_view->inPlaceEditor())
-        m_view->finishInPlaceEdit(true);
-    if (m_document->openSubreport(ref))
-        m_view->scrollToStart();
-}
-
-void ReportDesignerWindow::leaveSubreport(int depth)
-{
-    if (m_view->inPlaceEditor())
-        m_view->finishInPlaceEdit(true);
-    m_document->leaveSubreport(depth);
-}
-
-void ReportDesignerWindow::showLevel()
-{
-    m_shownPath = m_document->path();
-    const bool inside = m_document->inSubreport();
-    m_scene->setSubreportLevel(inside);
-    // Inside a sub-report the title, detail and summary commands add its header, detail and footer.
-    m_actions.value(QStringLiteral("band.title"))->setText(Lang.caption(inside ? "Sub-report header" : "Report title"));
-    m_actions.value(QStringLiteral("band.detail"))->setText(Lang.caption(inside ? "Sub-report detail" : "Detail"));
-    m_actions.value(QStringLiteral("band.summary"))->setText(Lang.caption(inside ? "Sub-report footer" : "Summary"));
 }

@@ -145,6 +145,7 @@ private:
     DesignerLevelBar* m_levelBar = nullptr;
     ParameterValues m_parameterValues; // the preview's last answers
     std::optional<QString> m_fieldsQuery;
+    QString m_fieldsName;
     bool m_queryFailed = false;
     QComboBox* m_zoomBox = nullptr;
     QCheckBox* m_snapBox = nullptr;
