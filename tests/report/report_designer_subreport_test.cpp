@@ -295,7 +295,10 @@ TEST_F(DesignerSubreport, ItsOwnBandsAreLaidOutOnTheSheetAndSavedInsideIt)
     EXPECT_EQ(window->model().title->objects[0].text, "Product");
     QTest::keyClick(window->view(), Qt::Key_Right);
     EXPECT_EQ(window->model().detail->objects[1].rect.x(), 46.0);
-    // The band is made taller from the panel.
+    // The band is made taller by its lower edge, and set from the panel.
+    ASSERT_EQ(window->model().detail->height, 6.0);
+    drag(at(Detail, 90, 6), at(Detail, 90, 9));
+    EXPECT_EQ(window->model().detail->height, 9.0);
     window->setSelection(DesignerSelection::ofBand(Detail));
     auto* height = qobject_cast<QDoubleSpinBox*>(window->properties()->editor("height"));
     ASSERT_NE(height, nullptr);
