@@ -324,7 +324,8 @@ TEST_F(DesignerSubreport, ItsOwnBandsAreLaidOutOnTheSheetAndSavedInsideIt)
         window->grab().save(qEnvironmentVariable("VARNEL_SCREENSHOTS") + "/designer_subreport_bands_en.png");
 
     // Back in the report, the sub-report selected; the report's own bands are as they were.
-    QTest::keyClick(window.get(), Qt::Key_Up, Qt::AltModifier);
+    window->setSelection(DesignerSelection::ofObjects({{Detail, 1}}));
+    QTest::keyClick(window->view(), Qt::Key_Up, Qt::AltModifier);
     ASSERT_FALSE(window->document().inSubreport());
     EXPECT_EQ(window->selection(), DesignerSelection::ofObjects({{Detail, 1}}));
     EXPECT_EQ(fields(), QStringList({"product"}));
@@ -333,6 +334,7 @@ TEST_F(DesignerSubreport, ItsOwnBandsAreLaidOutOnTheSheetAndSavedInsideIt)
     ASSERT_TRUE(edited.header);
     EXPECT_EQ(edited.header->kind, BandKind::GroupHeader);
     EXPECT_EQ(edited.detail->objects.size(), 3u);
+    EXPECT_EQ(edited.detail->objects[1].rect.topLeft(), QPointF(46, 0)); // Alt+Up left it where it was
 
     desk->fileAnswers.push_back(dir.path() + "/stock.xml");
     window->action("saveAs")->trigger();
@@ -365,7 +367,7 @@ TEST_F(DesignerSubreport, UndoAndRedoReturnToTheLevelTheChangeWasMadeOn)
     openTemplate(Stock);
     const ReportTemplate original = window->report();
     window->setSelection(DesignerSelection::ofObjects({{Detail, 1}}));
-    window->action("subreport.open")->trigger();
+    QTest::keyClick(window->view(), Qt::Key_Down, Qt::AltModifier);
     ASSERT_TRUE(window->document().inSubreport());
     window->action("tool.text")->trigger();
     drag(at(Detail, 50, 0), at(Detail, 80, 4));
