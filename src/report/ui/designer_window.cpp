@@ -433,11 +433,14 @@ void ReportDesignerWindow::error(const QString& text)
 void ReportDesignerWindow::showContextMenu(const QPoint& globalPos)
 {
     QMenu menu(this);
-    for (const char* key : {"subreport.open", "subreport.leave", "", "cut", "copy", "paste", "delete", "", "alignLeft",
-                            "alignRight", "alignTop", "alignBottom", "sameWidth", "sameHeight", "fitToContent", "", "front",
-                            "back"}) {
-        if (QAction* a = action(QString::fromLatin1(key)); a && !a->isEnabled() && QByteArray(key).startsWith("subreport"))
-            continue;
+    // The sub-report commands only where they apply: on a sub-report, or inside one.
+    for (const char* key : {"subreport.open", "subreport.leave"})
+        if (QAction* a = action(QString::fromLatin1(key)); a->isEnabled())
+            menu.addAction(a);
+    if (!menu.isEmpty())
+        menu.addSeparator();
+    for (const char* key : {"cut", "copy", "paste", "delete", "", "alignLeft", "alignRight", "alignTop", "alignBottom",
+                            "sameWidth", "sameHeight", "fitToContent", "", "front", "back"}) {
         if (!*key)
             menu.addSeparator();
         else if (QAction* a = action(QString::fromLatin1(key)))
