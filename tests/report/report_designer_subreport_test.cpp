@@ -451,6 +451,65 @@ TEST_F(DesignerSubreport, TheExpressionEditorInsideOffersItsFieldsAndTheReportsP
     EXPECT_EQ(stores(window->report()).detail->objects[0].text, "[Stores.store] for [Param.shop]");
 }
 
+// Each level of a nested template, taken out and stored back unchanged, leaves the template as it
+// was; a change stored at a level lands in that sub-report alone.
+TEST(DesignerSubreportLevels, ALevelStoredBackLandsInItsOwnSubreportAlone)
+{
+    const ReportTemplate nested = ReportTemplateFormat::read(R"(<report version="2" name="Orders">
+        <page margin-left="15"/>
+        <title height="9">
+            <subreport name="Top" x="0" y="0" width="50" height="5"><query>SELECT 1 AS n</query>
+                <detail height="4"><text x="0" y="0" width="20" height="4">[Top.n]</text></detail></subreport>
+        </title>
+        <detail height="20">
+            <subreport name="Items" x="10" y="2" width="120" height="10">
+                <query>SELECT 2 AS n</query>
+                <header height="5"><text x="0" y="0" width="30" height="5">Items</text></header>
+                <detail height="8">
+                    <text x="0" y="0" width="20" height="4">[Items.n]</text>
+                    <subreport name="Parts" x="5" y="4" width="60" height="4"><query>SELECT 3 AS n</query>
+                        <footer height="4"><text x="0" y="0" width="20" height="4">[SUM(Parts.n)]</text></footer></subreport>
+                </detail>
+            </subreport>
+        </detail>
+    </report>)", "nested.xml");
+    const BandRef title{BandKind::ReportTitle};
+    const std::vector<DesignerLevelPath> paths = {{}, {{title, 0}}, {{Detail, 0}}, {{Detail, 0}, {Detail, 1}}};
+    for (const DesignerLevelPath& path : paths) {
+        SCOPED_TRACE(path.size());
+        const std::optional<ReportTemplate> level = subreportLevel(nested, path);
+        ASSERT_TRUE(level);
+        ReportTemplate stored = nested;
+        storeSubreportLevel(stored, path, *level);
+        EXPECT_EQ(stored, nested);
+    }
+    // The innermost level: its footer shows as the summary, its box sets the sheet's margins.
+    ReportTemplate parts = *subreportLevel(nested, paths[3]);
+    EXPECT_EQ(parts.name, "Parts");
+    EXPECT_EQ(parts.query, "SELECT 3 AS n");
+    ASSERT_TRUE(parts.summary);
+    EXPECT_EQ(parts.summary->kind, BandKind::Summary);
+    EXPECT_EQ(parts.page.marginLeft, 15.0 + 10 + 5);
+    EXPECT_EQ(parts.page.pageWidth() - parts.page.marginLeft - parts.page.marginRight, 60.0);
+    EXPECT_EQ(subreportNames(nested, paths[3]), QStringList({"Items", "Parts"}));
+    parts.summary->objects[0].text = "[COUNT()]";
+    parts.detail.emplace().height = 3;
+    ReportTemplate changed = nested;
+    storeSubreportLevel(changed, paths[3], parts);
+    const Subreport& stored = *changed.detail->objects[0].subreport->detail->objects[1].subreport;
+    EXPECT_EQ(stored.footer->kind, BandKind::GroupFooter);
+    EXPECT_EQ(stored.footer->objects[0].text, "[COUNT()]");
+    ASSERT_TRUE(stored.detail);
+    EXPECT_EQ(stored.detail->kind, BandKind::Detail);
+    // Everything else as it was, and the file takes it.
+    ReportTemplate back = changed;
+    storeSubreportLevel(back, paths[3], *subreportLevel(nested, paths[3]));
+    EXPECT_EQ(back, nested);
+    EXPECT_EQ(ReportTemplateFormat::read(ReportTemplateFormat::write(changed), "changed.xml"), changed);
+    // A path to something that is no sub-report leads nowhere.
+    EXPECT_FALSE(subreportLevel(nested, {{Detail, 0}, {Detail, 0}}));
+}
+
 // A sub-report drawn inside a sub-report opens the same way, to the deepest level the reader
 // takes; one more is refused with the reader's reason and nothing changes.
 TEST_F(DesignerSubreport, NestedSubreportsOpenTheSameWayAndOneTooDeepIsRefused)
