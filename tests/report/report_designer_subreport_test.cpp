@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -409,6 +410,13 @@ TEST_F(DesignerSubreport, UndoAndRedoReturnToTheLevelTheChangeWasMadeOn)
     EXPECT_EQ(window->report(), afterBoth);
     EXPECT_TRUE(window->document().inSubreport());
     EXPECT_EQ(fields(), QStringList({"store", "product"}));
+    // Its header repeated on following pages, ticked there.
+    auto* repeat = qobject_cast<QCheckBox*>(window->properties()->editor("subreport-repeat-header"));
+    ASSERT_NE(repeat, nullptr);
+    QApplication::processEvents();
+    repeat->setFocus();
+    QTest::keyClick(repeat, Qt::Key_Space);
+    EXPECT_TRUE(stores(window->report()).repeatHeader);
     // Renamed there, its fields go by the new name.
     auto* name = qobject_cast<QLineEdit*>(window->properties()->editor("name"));
     ASSERT_NE(name, nullptr);

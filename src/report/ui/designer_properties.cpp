@@ -292,6 +292,12 @@ std::vector<DesignerProperty> makeProperties()
                                      if (o.subreport)
                                          o.subreport->query = v.toString();
                                  }));
+    out.push_back(objectProperty(QStringLiteral("subreport-repeat-header"), "Repeat header", Editor::Bool, isSubreport,
+                                 [](const ReportObject& o) { return o.subreport && o.subreport->repeatHeader; },
+                                 [](ReportObject& o, const QVariant& v) {
+                                     if (o.subreport)
+                                         o.subreport->repeatHeader = v.toBool();
+                                 }));
     // One parameter a line: "name = expression".
     out.push_back(objectProperty(
         QStringLiteral("parameters"), "Parameters", Editor::Sql, isSubreport,
