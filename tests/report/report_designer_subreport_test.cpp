@@ -537,7 +537,10 @@ TEST_F(DesignerSubreport, NestedSubreportsOpenTheSameWayAndOneTooDeepIsRefused)
         window->action("tool.subreport")->trigger();
         drag(at(Detail, 0, 5), at(Detail, 60, 9));
         window->setSelection(DesignerSelection::ofObjects({{Detail, 1}}));
-        window->action("subreport.open")->trigger();
+        if (depth == 3)
+            window->action("subreport.open")->trigger();
+        else
+            QTest::keyClick(window->view(), Qt::Key_Return);
         ASSERT_EQ(window->document().path().size(), size_t(depth));
     }
     const ReportTemplate deepest = window->report();
