@@ -400,7 +400,7 @@ std::vector<DesignerProperty> makeProperties()
             if (auto c = colorOf(v, false))
                 (hasFont(o.kind) ? o.style.color : o.lineColor) = *c;
         }));
-    out.back().applies = [](ObjectKind k) { return k != ObjectKind::Picture; };
+    out.back().applies = [](ObjectKind k) { return k != ObjectKind::Picture && k != ObjectKind::Subreport; };
     out.push_back(objectProperty(QStringLiteral("background"), "Background", Editor::Color, isText,
                                  [](const ReportObject& o) { return colorValue(o.style.background); },
                                  [](ReportObject& o, const QVariant& v) {
