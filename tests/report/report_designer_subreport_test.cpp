@@ -524,6 +524,26 @@ TEST(DesignerSubreportLevels, ALevelStoredBackLandsInItsOwnSubreportAlone)
     EXPECT_FALSE(subreportLevel(nested, {{Detail, 0}, {Detail, 0}}));
 }
 
+// A sub-report whose query the database refuses still opens: no fields, and the Data panel says why.
+TEST_F(DesignerSubreport, ASubreportWhoseQueryFailsOpensWithTheReasonInsteadOfFields)
+{
+    QByteArray xml(Stock);
+    xml.replace("FROM stock WHERE", "FROM nowhere WHERE");
+    openTemplate(xml.constData());
+    window->openSubreport({Detail, 1});
+    ASSERT_TRUE(window->document().inSubreport());
+    EXPECT_TRUE(fields().isEmpty());
+    auto* note = window->findChild<QLabel*>("fieldsNote");
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->text().startsWith("The query of the sub-report fails: ")) << note->text().toStdString();
+    EXPECT_TRUE(note->text().contains("nowhere")) << note->text().toStdString();
+    EXPECT_TRUE(desk->messages.empty());
+    // Back in the report, its own fields and no note.
+    window->leaveSubreport(0);
+    EXPECT_EQ(fields(), QStringList({"product"}));
+    EXPECT_TRUE(note->text().isEmpty());
+}
+
 // A sub-report drawn inside a sub-report opens the same way, to the deepest level the reader
 // takes; one more is refused with the reader's reason and nothing changes.
 TEST_F(DesignerSubreport, NestedSubreportsOpenTheSameWayAndOneTooDeepIsRefused)
