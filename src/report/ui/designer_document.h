@@ -38,12 +38,14 @@ public:
     void leaveSubreport(int depth = 0);
 
     // What the properties panel shows: the selection, or inside a sub-report with nothing
-    // selected, the sub-report itself in the level around it (its name, query and parameters).
+    // selected, the sub-report itself in the level around it (its name, box, query and
+    // parameters; its expressions are written there, over that level's rows).
     bool showsOpenSubreport() const { return inSubreport() && m_selection.isEmpty(); }
     const ReportTemplate& propertyModel() const { return showsOpenSubreport() ? m_outer : m_template; }
     DesignerSelection propertySelection() const;
     std::vector<const DesignerProperty*> shownProperties() const;
     const DesignerProperty* shownProperty(const QString& key) const;
+
     const DesignerSelection& selection() const { return m_selection; }
     void setSelection(const DesignerSelection& selection);
     // One undoable change. Changes with the same merge key (non-zero) that follow each other
@@ -71,7 +73,8 @@ public:
 
     // Editing, each one undoable step.
     void addObject(ObjectKind kind, const BandRef& band, const QRectF& rect, const QString& text);
-    // A field dropped on a band; in the rows it brings its title into the page header above it.
+    // A field dropped on a band; in the rows it brings its title into the page header above it
+    // (a sub-report's into its header).
     void dropField(const QString& field, const BandRef& band, QPointF at);
     void moveSelection(double dx, double dy, bool resize);
     void deleteSelection();
