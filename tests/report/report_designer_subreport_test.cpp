@@ -524,6 +524,35 @@ TEST(DesignerSubreportLevels, ALevelStoredBackLandsInItsOwnSubreportAlone)
     EXPECT_FALSE(subreportLevel(nested, {{Detail, 0}, {Detail, 0}}));
 }
 
+// Undoing the sub-report's own drawing from inside it goes back out to a report without it;
+// redo brings it back and then its contents, in the sub-report again.
+TEST_F(DesignerSubreport, UndoingTheSubreportItselfFromInsideLeavesItCleanly)
+{
+    const ReportTemplate original = window->report();
+    window->action("tool.subreport")->trigger();
+    drag(at(Detail, 5, 7), at(Detail, 100, 12));
+    const ReportTemplate placed = window->report();
+    window->openSubreport({Detail, 1});
+    ASSERT_TRUE(window->document().inSubreport());
+    window->action("tool.text")->trigger();
+    drag(at(Detail, 20, 0), at(Detail, 40, 4));
+    const ReportTemplate filled = window->report();
+    window->undoStack()->undo();
+    window->undoStack()->undo();
+    EXPECT_EQ(window->report(), original);
+    EXPECT_FALSE(window->document().inSubreport());
+    EXPECT_EQ(levels(), QStringList({"Report"}));
+    EXPECT_EQ(fields(), QStringList({"product"}));
+    window->undoStack()->redo();
+    EXPECT_EQ(window->report(), placed);
+    EXPECT_FALSE(window->document().inSubreport());
+    window->undoStack()->redo();
+    EXPECT_EQ(window->report(), filled);
+    EXPECT_TRUE(window->document().inSubreport());
+    EXPECT_EQ(fields(), QStringList({"n"}));
+    EXPECT_EQ(window->model().detail->objects.size(), 2u);
+}
+
 // A sub-report whose query the database refuses still opens: no fields, and the Data panel says why.
 TEST_F(DesignerSubreport, ASubreportWhoseQueryFailsOpensWithTheReasonInsteadOfFields)
 {
