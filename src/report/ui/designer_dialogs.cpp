@@ -112,8 +112,9 @@ void ReportParametersEditor::addRow(const ReportParameter& p)
     m_table->setItem(row, 0, new QTableWidgetItem(p.name));
     m_table->setItem(row, 1, new QTableWidgetItem(p.caption));
     auto* kind = new QComboBox(m_table);
-    for (ParameterKind k : kinds)
-        kind->addItem(ReportParameters::kindName(k));
+    // The kind in the author's words; the file keeps its name (text, integer, ...).
+    for (const char* caption : {"Text", "Whole number", "Number", "Date", "Yes or no", "Choice from a query"})
+        kind->addItem(Lang.caption(caption));
     kind->setCurrentIndex(int(std::find(std::begin(kinds), std::end(kinds), p.kind) - std::begin(kinds)));
     m_table->setCellWidget(row, 2, kind);
     m_table->setItem(row, 3, new QTableWidgetItem(p.defaultValue));

@@ -22,23 +22,24 @@ constexpr int moveMerge = 1, resizeMerge = 2, propertyMerge = 100;
 
 } // namespace
 
-// One change of the template: the whole template before and after, and the selection on either
-// side so that undo shows what it undid.
+// One change of the template: the whole report before and after, the level it was made on, and
+// the selection on either side, so that undo shows what it undid where it was done.
 class DesignerDocument::Command : public QUndoCommand {
 public:
-    Command(DesignerDocument& document, ReportTemplate before, ReportTemplate after, DesignerSelection selBefore,
-            DesignerSelection selAfter, const QString& text, int mergeKey, int epoch)
+    Command(DesignerDocument& document, ReportTemplate before, ReportTemplate after, DesignerLevelPath path,
+            DesignerSelection selBefore, DesignerSelection selAfter, const QString& text, int mergeKey, int epoch)
         : QUndoCommand(text), m_document(document), m_before(std::move(before)), m_after(std::move(after)),
-          m_selBefore(std::move(selBefore)), m_selAfter(std::move(selAfter)), m_mergeKey(mergeKey), m_epoch(epoch)
+          m_path(std::move(path)), m_selBefore(std::move(selBefore)), m_selAfter(std::move(selAfter)),
+          m_mergeKey(mergeKey), m_epoch(epoch)
     {
     }
-    void undo() override { m_document.restore(m_before, m_selBefore); }
-    void redo() override { m_document.restore(m_after, m_selAfter); }
+    void undo() override { m_document.restore(m_before, m_path, m_selBefore); }
+    void redo() override { m_document.restore(m_after, m_path, m_selAfter); }
     int id() const override { return m_mergeKey == 0 ? -1 : m_mergeKey; }
     bool mergeWith(const QUndoCommand* other) override
     {
         const auto* next = static_cast<const Command*>(other);
-        if (next->m_epoch != m_epoch || !(next->m_selBefore == m_selAfter))
+        if (next->m_epoch != m_epoch || next->m_path != m_path || !(next->m_selBefore == m_selAfter))
             return false;
         m_after = next->m_after;
         m_selAfter = next->m_selAfter;
@@ -48,6 +49,7 @@ public:
 private:
     DesignerDocument& m_document;
     ReportTemplate m_before, m_after;
+    DesignerLevelPath m_path;
     DesignerSelection m_selBefore, m_selAfter;
     int m_mergeKey;
     int m_epoch;
@@ -55,7 +57,7 @@ private:
 
 DesignerDocument::DesignerDocument(const ReportTemplate& t, const QString& fileName, const ReportDataset* data,
                                    QObject* parent)
-    : QObject(parent), m_template(t), m_fileName(fileName), m_data(data), m_undo(new QUndoStack(this))
+    : QObject(parent), m_report(t), m_template(t), m_fileName(fileName), m_data(data), m_undo(new QUndoStack(this))
 {
 }
 
@@ -84,15 +86,93 @@ void DesignerDocument::change(const ReportTemplate& after, const QString& what, 
         setSelection(selectionAfter);
         return;
     }
-    m_undo->push(new Command(*this, m_template, after, m_selection, validSelection(after, selectionAfter), what,
-                             mergeKey, m_selectionEpoch));
+    ReportTemplate report = m_report;
+    storeSubreportLevel(report, m_path, after);
+    push(report, what, validSelection(after, selectionAfter), mergeKey);
 }
 
-void DesignerDocument::restore(const ReportTemplate& t, const DesignerSelection& selection)
+void DesignerDocument::push(const ReportTemplate& reportAfter, const QString& what, const DesignerSelection& selectionAfter,
+                            int mergeKey)
 {
-    m_template = t;
-    m_selection = validSelection(t, selection);
+    if (reportAfter == m_report) {
+        setSelection(selectionAfter);
+        return;
+    }
+    m_undo->push(new Command(*this, m_report, reportAfter, m_path, m_selection, selectionAfter, what, mergeKey,
+                             m_selectionEpoch));
+}
+
+void DesignerDocument::restore(const ReportTemplate& report, const DesignerLevelPath& path, const DesignerSelection& selection)
+{
+    if (path != m_path)
+        ++m_selectionEpoch;
+    m_report = report;
+    m_path = path;
+    showLevel();
+    m_selection = validSelection(m_template, selection);
     emit changed();
+}
+
+void DesignerDocument::showLevel()
+{
+    std::optional<ReportTemplate> level = subreportLevel(m_report, m_path);
+    if (!level) {
+        m_path.clear();
+        level = m_report;
+    }
+    m_template = std::move(*level);
+    m_outer = m_path.empty() ? ReportTemplate()
+                             : *subreportLevel(m_report, DesignerLevelPath(m_path.begin(), m_path.end() - 1));
+}
+
+bool DesignerDocument::openSubreport(const ObjectRef& ref)
+{
+    const ReportObject* o = findObject(m_template, ref);
+    if (!o || o->kind != ObjectKind::Subreport || !o->subreport)
+        return false;
+    m_path.push_back(ref);
+    showLevel();
+    m_selection = {};
+    ++m_selectionEpoch;
+    emit changed();
+    return true;
+}
+
+void DesignerDocument::leaveSubreport(int depth)
+{
+    if (depth < 0 || depth >= int(m_path.size()))
+        return;
+    const ObjectRef left = m_path[size_t(depth)];
+    m_path.resize(size_t(depth));
+    showLevel();
+    m_selection = validSelection(m_template, DesignerSelection::ofObjects({left}));
+    ++m_selectionEpoch;
+    emit changed();
+}
+
+DesignerSelection DesignerDocument::propertySelection() const
+{
+    return showsOpenSubreport() ? DesignerSelection::ofObjects({m_path.back()}) : m_selection;
+}
+
+std::vector<const DesignerProperty*> DesignerDocument::shownProperties() const
+{
+    if (!showsOpenSubreport())
+        return propertiesFor(m_template, m_selection, inSubreport());
+    // The sub-report as the level around it knows it; its expressions are written there.
+    std::vector<const DesignerProperty*> out;
+    for (const DesignerProperty* p : propertiesFor(m_outer, propertySelection(), m_path.size() > 1))
+        if (p->editor != DesignerProperty::Editor::Expression && p->editor != DesignerProperty::Editor::TextExpression)
+            out.push_back(p);
+    return out;
+}
+
+const DesignerProperty* DesignerDocument::shownProperty(const QString& key) const
+{
+    for (const DesignerProperty* p : shownProperties())
+        if (p->key == key)
+            return p;
+    return nullptr;
 }
 
 bool DesignerDocument::isModified() const
@@ -102,6 +182,9 @@ bool DesignerDocument::isModified() const
 
 void DesignerDocument::start(const ReportTemplate& t, const QString& fileName)
 {
+    m_report = t;
+    m_path.clear();
+    m_outer = ReportTemplate();
     m_template = t;
     m_fileName = fileName;
     m_selection = {};
@@ -142,7 +225,7 @@ void DesignerDocument::addObject(ObjectKind kind, const BandRef& bandRef, const 
     else if (kind != ObjectKind::Chart && (kind != ObjectKind::Barcode || !text.isEmpty()))
         o.text = text;
     if (kind == ObjectKind::Subreport)
-        startSubreport(t, o);
+        startSubreport(m_report, o);
     Band* band = findBand(t, bandRef);
     band->height = std::max(band->height, o.rect.bottom());
     const std::vector<ObjectRef> refs = pasteObjects(t, bandRef, {o});
@@ -161,15 +244,21 @@ void DesignerDocument::dropField(const QString& field, const BandRef& bandRef, Q
     band->height = std::max(band->height, value.rect.bottom());
     const std::vector<ObjectRef> refs = pasteObjects(t, bandRef, {value});
     if (bandRef.kind == BandKind::Detail) {
-        addBand(t, BandKind::PageHeader);
+        // Above a sub-report's rows the titles go into its header.
+        const BandKind titles = inSubreport() ? BandKind::ReportTitle : BandKind::PageHeader;
+        if (!findBand(t, {titles})) {
+            addBand(t, titles);
+            if (inSubreport())
+                t.title->height = 6;
+        }
         QString title = field;
         title.replace(u'_', u' ');
         if (!title.isEmpty())
             title[0] = title[0].toUpper();
-        ReportObject caption = newObject(ObjectKind::Text, QRectF(at.x(), 0, 30, std::min(7.0, t.pageHeader->height)));
+        ReportObject caption = newObject(ObjectKind::Text, QRectF(at.x(), 0, 30, std::min(7.0, findBand(t, {titles})->height)));
         caption.text = title;
         caption.style.font.bold = true;
-        pasteObjects(t, {BandKind::PageHeader}, {caption});
+        pasteObjects(t, {titles}, {caption});
     }
     change(t, Lang.caption("Add %1").arg(Lang.caption("Field")), DesignerSelection::ofObjects(refs));
 }
@@ -301,6 +390,9 @@ void DesignerDocument::fitSelectionToContent()
 
 void DesignerDocument::addBandOfKind(BandKind kind)
 {
+    // A sub-report has a header, a detail band and a footer.
+    if (inSubreport() && kind != BandKind::ReportTitle && kind != BandKind::Detail && kind != BandKind::Summary)
+        return;
     ReportTemplate t = m_template;
     BandRef ref{kind};
     if (kind == BandKind::GroupHeader || kind == BandKind::GroupFooter) {
@@ -310,13 +402,19 @@ void DesignerDocument::addBandOfKind(BandKind kind)
         ref.group = band->group;
         addGroupBand(t, band->group, kind);
     } else {
+        const bool added = !findBand(t, ref);
         addBand(t, kind);
+        // A sub-report's header and footer hold a line of titles or totals.
+        if (added && inSubreport() && kind != BandKind::Detail)
+            findBand(t, ref)->height = 6;
     }
-    change(t, Lang.caption("Add %1").arg(bandTitle(t, ref)), DesignerSelection::ofBand(ref));
+    change(t, Lang.caption("Add %1").arg(levelBandTitle(t, ref, inSubreport())), DesignerSelection::ofBand(ref));
 }
 
 void DesignerDocument::addGroup(const QString& field)
 {
+    if (inSubreport())
+        return;
     ReportTemplate t = m_template;
     const int group = ::addGroup(t, field.isEmpty() ? QString() : u'[' + fieldExpression(datasetName(), field) + u']');
     QString name = field.isEmpty() ? QStringLiteral("group%1").arg(group + 1) : field;
@@ -350,12 +448,21 @@ void DesignerDocument::setObjectText(const ObjectRef& ref, const QString& text)
 
 void DesignerDocument::setProperty(const QString& key, const QVariant& value)
 {
-    const std::vector<const DesignerProperty*> properties = propertiesFor(m_template, m_selection);
-    const auto it = std::find_if(properties.begin(), properties.end(), [&](const DesignerProperty* p) { return p->key == key; });
-    if (it == properties.end())
+    const DesignerProperty* property = shownProperty(key);
+    if (!property)
         return;
-    ReportTemplate t = m_template;
-    applyProperty(t, m_selection, **it, value);
-    const int index = int(*it - designerProperties().data());
-    change(t, Lang.caption("Change %1").arg(Lang.caption((*it)->caption)), m_selection, propertyMerge + index);
+    const int index = int(property - designerProperties().data());
+    const QString what = Lang.caption("Change %1").arg(Lang.caption(property->caption));
+    if (!showsOpenSubreport()) {
+        ReportTemplate t = m_template;
+        applyProperty(t, m_selection, *property, value);
+        change(t, what, m_selection, propertyMerge + index);
+        return;
+    }
+    // The open sub-report's own properties belong to the level around it.
+    ReportTemplate outer = m_outer;
+    applyProperty(outer, propertySelection(), *property, value);
+    ReportTemplate report = m_report;
+    storeSubreportLevel(report, DesignerLevelPath(m_path.begin(), m_path.end() - 1), outer);
+    push(report, what, m_selection, propertyMerge + index);
 }

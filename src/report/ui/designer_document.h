@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/ui/designer_model.h"
+#include "report/ui/designer_subreport.h"
 
 #include <QObject>
 #include <QString>
@@ -9,25 +10,50 @@
 
 class QUndoStack;
 class ReportDataset;
+struct DesignerProperty;
 
 // The template the designer edits, with its selection and its undo history. Every change is an
 // undo command that replaces the whole template (templates are small); the window, the scene
-// and the panels only show what the document holds.
+// and the panels only show what the document holds. The author works on one level at a time:
+// the report, or the bands of a sub-report opened from it, shown as a template of its own
+// (model()); a change made there is written back into the whole report (report()), and undoing
+// it opens the level it was made on again.
 class DesignerDocument : public QObject {
     Q_OBJECT
 public:
     DesignerDocument(const ReportTemplate& t, const QString& fileName, const ReportDataset* data, QObject* parent = nullptr);
     ~DesignerDocument() override;
 
+    // The level the author edits: the report, or the sub-report opened.
     const ReportTemplate& model() const { return m_template; }
+    // The whole report, what is saved and previewed.
+    const ReportTemplate& report() const { return m_report; }
+    const DesignerLevelPath& path() const { return m_path; }
+    bool inSubreport() const { return !m_path.empty(); }
+    // The level around the open sub-report (empty at the report itself).
+    const ReportTemplate& outerLevel() const { return m_outer; }
+    // Opens the sub-report object of this level; false when the object is none.
+    bool openSubreport(const ObjectRef& ref);
+    // Goes back up to the level of that depth (0: the report), the sub-report left selected.
+    void leaveSubreport(int depth = 0);
+
+    // What the properties panel shows: the selection, or inside a sub-report with nothing
+    // selected, the sub-report itself in the level around it (its name, box, query and
+    // parameters; its expressions are written there, over that level's rows).
+    bool showsOpenSubreport() const { return inSubreport() && m_selection.isEmpty(); }
+    const ReportTemplate& propertyModel() const { return showsOpenSubreport() ? m_outer : m_template; }
+    DesignerSelection propertySelection() const;
+    std::vector<const DesignerProperty*> shownProperties() const;
+    const DesignerProperty* shownProperty(const QString& key) const;
+
     const DesignerSelection& selection() const { return m_selection; }
     void setSelection(const DesignerSelection& selection);
     // One undoable change. Changes with the same merge key (non-zero) that follow each other
     // on the same selection become one step (arrow keys, one property typed in steps).
     void change(const ReportTemplate& after, const QString& what, const DesignerSelection& selectionAfter,
                 int mergeKey = 0);
-    // Used by the undo commands.
-    void restore(const ReportTemplate& t, const DesignerSelection& selection);
+    // Used by the undo commands: the whole report, the level to show and its selection.
+    void restore(const ReportTemplate& report, const DesignerLevelPath& path, const DesignerSelection& selection);
 
     QUndoStack* undoStack() const { return m_undo; }
     bool isModified() const;
@@ -47,7 +73,8 @@ public:
 
     // Editing, each one undoable step.
     void addObject(ObjectKind kind, const BandRef& band, const QRectF& rect, const QString& text);
-    // A field dropped on a band; in the rows it brings its title into the page header above it.
+    // A field dropped on a band; in the rows it brings its title into the page header above it
+    // (a sub-report's into its header).
     void dropField(const QString& field, const BandRef& band, QPointF at);
     void moveSelection(double dx, double dy, bool resize);
     void deleteSelection();
@@ -76,7 +103,14 @@ signals:
 private:
     class Command;
 
+    void push(const ReportTemplate& reportAfter, const QString& what, const DesignerSelection& selectionAfter, int mergeKey);
+    // The level of the path shown anew from the whole report.
+    void showLevel();
+
+    ReportTemplate m_report;
+    DesignerLevelPath m_path;
     ReportTemplate m_template;
+    ReportTemplate m_outer; // the level around the open sub-report
     DesignerSelection m_selection;
     int m_selectionEpoch = 0;
     QString m_fileName;

@@ -404,7 +404,8 @@ ExpressionProblem problemOf(const QString& message, const Part& part)
     return p;
 }
 
-std::optional<ExpressionProblem> checkPart(const Part& part, const ReportDataset* data, const QStringList& groups)
+std::optional<ExpressionProblem> checkPart(const Part& part, const ReportDataset* data, const QStringList& groups,
+                                          const ParameterValues* parameters)
 {
     const QString userName = data ? data->userName() : QStringLiteral("Report");
     const bool knownColumns = data && data->columnCount() > 0;
@@ -415,6 +416,7 @@ std::optional<ExpressionProblem> checkPart(const Part& part, const ReportDataset
         probe.setUserName(userName);
         probe.reset(columns);
         ExpressionCompiler compiler(&probe, groups);
+        compiler.setParameters(parameters);
         try {
             compiler.compile(part.expression);
             return std::nullopt;
@@ -437,19 +439,19 @@ std::optional<ExpressionProblem> checkPart(const Part& part, const ReportDataset
 } // namespace
 
 std::optional<ExpressionProblem> checkExpression(const QString& text, bool embedded, const ReportDataset* data,
-                                                 const QStringList& groups)
+                                                 const QStringList& groups, const ParameterValues* parameters)
 {
     if (!embedded) {
         if (text.trimmed().isEmpty())
             return ExpressionProblem{Lang.caption("an expression is needed"), 0};
-        return checkPart({text, 0}, data, groups);
+        return checkPart({text, 0}, data, groups, parameters);
     }
     qsizetype i = 0;
     while ((i = text.indexOf(u'[', i)) >= 0) {
         const qsizetype end = closingBracket(text, i + 1);
         if (end < 0)
             return ExpressionProblem{Lang.caption("a \"[\" is not closed"), int(i)};
-        if (auto problem = checkPart({text.mid(i + 1, end - i - 1), int(i + 1)}, data, groups))
+        if (auto problem = checkPart({text.mid(i + 1, end - i - 1), int(i + 1)}, data, groups, parameters))
             return problem;
         i = end + 1;
     }

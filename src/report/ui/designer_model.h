@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/engine/report_parameters.h"
 #include "report/engine/template.h"
 
 #include <QRectF>
@@ -87,10 +88,11 @@ QString fieldExpression(const QString& dataset, const QString& field);
 
 // The first fault of an expression (bare) or of a text with embedded [expressions], with its
 // place in the text (0-based, -1 when the fault has no place). Fields are checked against the
-// data when it has columns; without columns any field name is taken.
+// data when it has columns; without columns any field name is taken. Param.name is known when
+// the report's parameters are given.
 struct ExpressionProblem {
     QString message;
     int position = -1;
 };
 std::optional<ExpressionProblem> checkExpression(const QString& text, bool embedded, const ReportDataset* data,
-                                                 const QStringList& groupNames);
+                                                 const QStringList& groupNames, const ParameterValues* parameters = nullptr);

@@ -74,9 +74,11 @@ int DesignerPropertyPanel::preferredWidth() const
     return margins.left() + label + spacing + editor + margins.right();
 }
 
-void DesignerPropertyPanel::show(const ReportTemplate& t, const DesignerSelection& selection)
+void DesignerPropertyPanel::show(const DesignerDocument& document)
 {
-    const std::vector<const DesignerProperty*> properties = propertiesFor(t, selection);
+    const ReportTemplate& t = document.propertyModel();
+    const DesignerSelection selection = document.propertySelection();
+    const std::vector<const DesignerProperty*> properties = document.shownProperties();
     QStringList keys;
     for (const DesignerProperty* p : properties)
         keys << p->key + QString::number(int(p->scope));
@@ -84,12 +86,15 @@ void DesignerPropertyPanel::show(const ReportTemplate& t, const DesignerSelectio
         rebuild(properties);
     m_keys = keys;
 
-    if (!selection.objects.empty()) {
+    if (document.showsOpenSubreport()) {
+        m_heading->setText(Lang.caption("Sub-report") + QStringLiteral(": ") + document.model().name);
+    } else if (!selection.objects.empty()) {
         const ReportObject* o = findObject(t, selection.objects.front());
         m_heading->setText(selection.objects.size() > 1 ? Lang.caption("Objects: %1").arg(selection.objects.size())
                                                         : Lang.caption("Object") + QStringLiteral(": ") + objectKindName(o->kind));
     } else if (selection.band) {
-        m_heading->setText(Lang.caption("Band") + QStringLiteral(": ") + bandTitle(t, *selection.band));
+        m_heading->setText(Lang.caption("Band") + QStringLiteral(": ")
+                           + levelBandTitle(t, *selection.band, document.inSubreport()));
     } else {
         m_heading->setText(Lang.caption("Page"));
     }
@@ -410,6 +415,16 @@ ReportExpressionEditor::ReportExpressionEditor(const QString& text, bool embedde
     resize(640, 420);
 }
 
+void ReportExpressionEditor::setParameters(const ParameterValues& parameters)
+{
+    m_parameters = parameters;
+    for (const ParameterValue& p : parameters) {
+        const QString expression = QStringLiteral("Param.") + p.name;
+        auto* item = new QListWidgetItem(expression, m_fields);
+        item->setData(Qt::UserRole, expression);
+    }
+}
+
 QListWidget* ReportExpressionEditor::makeList(const QString& title, QHBoxLayout* row)
 {
     auto* column = new QVBoxLayout;
@@ -445,7 +460,7 @@ void ReportExpressionEditor::insert(const QString& snippet, int cursorBack)
 
 bool ReportExpressionEditor::check()
 {
-    const auto problem = checkExpression(text(), m_embedded, m_data, m_groups);
+    const auto problem = checkExpression(text(), m_embedded, m_data, m_groups, &m_parameters);
     if (!problem) {
         m_problem->clear();
         return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/ui/designer_document.h"
 #include "report/ui/designer_properties.h"
 
 #include <QDialog>
@@ -19,7 +20,8 @@ class DesignerPropertyPanel : public QWidget {
     Q_OBJECT
 public:
     explicit DesignerPropertyPanel(QWidget* parent = nullptr);
-    void show(const ReportTemplate& t, const DesignerSelection& selection);
+    // The properties the document shows now: of its selection, or of the sub-report open.
+    void show(const DesignerDocument& document);
     QWidget* editor(const QString& key) const;
     QStringList keys() const;
     // Room for the longest caption of any property in the program's language beside an editor
@@ -88,6 +90,8 @@ public:
     QListWidget* fields() const { return m_fields; }
     QListWidget* systemValues() const { return m_system; }
     QListWidget* functions() const { return m_functions; }
+    // The report's parameters: offered as Param.name after the fields, and known to the check.
+    void setParameters(const ParameterValues& parameters);
     // Puts a picked item at the cursor; in a text it goes between brackets unless the cursor
     // already stands inside an expression.
     void insert(const QString& snippet, int cursorBack = 0);
@@ -101,6 +105,7 @@ private:
     bool m_embedded;
     const ReportDataset* m_data;
     QStringList m_groups;
+    ParameterValues m_parameters;
     QPlainTextEdit* m_editor = nullptr;
     QLabel* m_problem = nullptr;
     QListWidget* m_fields = nullptr;

@@ -163,7 +163,7 @@ std::vector<DesignerProperty> makeProperties()
                                    t.page.size = PageSizeName(std::clamp(v.toInt(), 0, 3));
                                    t.page.applySize(t.page.size);
                                },
-                               {"A4", "A5", "Letter", "custom"}));
+                               {"A4", "A5", "Letter", "Custom size"}));
     out.push_back(pageProperty(QStringLiteral("width"), "Width, mm", Editor::Mm,
                                [](const ReportTemplate& t) { return t.page.width; },
                                [](ReportTemplate& t, const QVariant& v) {
@@ -179,7 +179,7 @@ std::vector<DesignerProperty> makeProperties()
     out.push_back(pageProperty(QStringLiteral("orientation"), "Orientation", Editor::Choice,
                                [](const ReportTemplate& t) { return int(t.page.orientation); },
                                [](ReportTemplate& t, const QVariant& v) { t.page.orientation = Orientation(std::clamp(v.toInt(), 0, 1)); },
-                               {"portrait", "landscape"}));
+                               {"Portrait", "Landscape"}));
     const struct {
         const char* key;
         const char* caption;
@@ -237,7 +237,7 @@ std::vector<DesignerProperty> makeProperties()
     out.push_back(bandProperty(QStringLiteral("column-order"), "Column order", Editor::Choice,
                                [](const Band& b) { return int(b.columnOrder); },
                                [](Band& b, const QVariant& v) { b.columnOrder = ColumnOrder(std::clamp(v.toInt(), 0, 1)); }));
-    out.back().choices = {"across", "down"};
+    out.back().choices = {"Across, then down", "Down, then across"};
     out.push_back(bandProperty(QStringLiteral("band-visible"), "Visible when", Editor::Expression,
                                [](const Band& b) { return b.visible; },
                                [](Band& b, const QVariant& v) { b.visible = v.toString().trimmed(); }));
@@ -292,6 +292,12 @@ std::vector<DesignerProperty> makeProperties()
                                      if (o.subreport)
                                          o.subreport->query = v.toString();
                                  }));
+    out.push_back(objectProperty(QStringLiteral("subreport-repeat-header"), "Repeat header", Editor::Bool, isSubreport,
+                                 [](const ReportObject& o) { return o.subreport && o.subreport->repeatHeader; },
+                                 [](ReportObject& o, const QVariant& v) {
+                                     if (o.subreport)
+                                         o.subreport->repeatHeader = v.toBool();
+                                 }));
     // One parameter a line: "name = expression".
     out.push_back(objectProperty(
         QStringLiteral("parameters"), "Parameters", Editor::Sql, isSubreport,
@@ -326,16 +332,19 @@ std::vector<DesignerProperty> makeProperties()
                                  [](ReportObject& o, const QVariant& v) { o.text = v.toString(); }));
     out.push_back(objectProperty(
         QStringLiteral("value"), "Value", Editor::Expression,
-        [](ObjectKind k) { return k != ObjectKind::Text && k != ObjectKind::Line && k != ObjectKind::Rectangle; },
+        // A sub-report's rows come from its query: it has no value of its own.
+        [](ObjectKind k) {
+            return k != ObjectKind::Text && k != ObjectKind::Line && k != ObjectKind::Rectangle && k != ObjectKind::Subreport;
+        },
         [](const ReportObject& o) { return o.text; }, [](ReportObject& o, const QVariant& v) { o.text = v.toString().trimmed(); }));
     out.push_back(objectProperty(
         QStringLiteral("barcode-kind"), "Barcode kind", Editor::Choice, [](ObjectKind k) { return k == ObjectKind::Barcode; },
         [](const ReportObject& o) { return int(o.barcode); },
         [](ReportObject& o, const QVariant& v) { o.barcode = BarcodeKind(std::clamp(v.toInt(), 0, 4)); },
-        {"qr", "code128", "ean13", "datamatrix", "code39"}));
+        {"QR Code", "Code 128", "EAN-13", "Data Matrix", "Code 39"}));
     out.push_back(objectProperty(
         QStringLiteral("chart-kind"), "Chart kind", Editor::Choice, isChart, [](const ReportObject& o) { return int(o.chart); },
-        [](ReportObject& o, const QVariant& v) { o.chart = ChartKind(std::clamp(v.toInt(), 0, 2)); }, {"bar", "line", "pie"}));
+        [](ReportObject& o, const QVariant& v) { o.chart = ChartKind(std::clamp(v.toInt(), 0, 2)); }, {"Bars", "Line", "Pie"}));
     out.push_back(objectProperty(QStringLiteral("category"), "Category", Editor::Expression, isChart,
                                  [](const ReportObject& o) { return o.category; },
                                  [](ReportObject& o, const QVariant& v) { o.category = v.toString().trimmed(); }));
@@ -391,7 +400,7 @@ std::vector<DesignerProperty> makeProperties()
             if (auto c = colorOf(v, false))
                 (hasFont(o.kind) ? o.style.color : o.lineColor) = *c;
         }));
-    out.back().applies = [](ObjectKind k) { return k != ObjectKind::Picture; };
+    out.back().applies = [](ObjectKind k) { return k != ObjectKind::Picture && k != ObjectKind::Subreport; };
     out.push_back(objectProperty(QStringLiteral("background"), "Background", Editor::Color, isText,
                                  [](const ReportObject& o) { return colorValue(o.style.background); },
                                  [](ReportObject& o, const QVariant& v) {
@@ -405,11 +414,11 @@ std::vector<DesignerProperty> makeProperties()
     out.push_back(objectProperty(QStringLiteral("align"), "Alignment", Editor::Choice, isText,
                                  [](const ReportObject& o) { return int(o.style.hAlign); },
                                  [](ReportObject& o, const QVariant& v) { o.style.hAlign = HAlign(std::clamp(v.toInt(), 0, 3)); },
-                                 {"left", "center", "right", "justify"}));
+                                 {"Left", "Centre", "Right", "Justified"}));
     out.push_back(objectProperty(QStringLiteral("valign"), "Vertical alignment", Editor::Choice, isText,
                                  [](const ReportObject& o) { return int(o.style.vAlign); },
                                  [](ReportObject& o, const QVariant& v) { o.style.vAlign = VAlign(std::clamp(v.toInt(), 0, 2)); },
-                                 {"top", "middle", "bottom"}));
+                                 {"Top", "Middle", "Bottom"}));
     out.push_back(objectProperty(QStringLiteral("wrap"), "Word wrap", Editor::Bool, isText,
                                  [](const ReportObject& o) { return o.style.wordWrap; },
                                  [](ReportObject& o, const QVariant& v) { o.style.wordWrap = v.toBool(); }));
@@ -437,7 +446,8 @@ const std::vector<DesignerProperty>& designerProperties()
     return properties;
 }
 
-std::vector<const DesignerProperty*> propertiesFor(const ReportTemplate& t, const DesignerSelection& selection)
+std::vector<const DesignerProperty*> propertiesFor(const ReportTemplate& t, const DesignerSelection& selection,
+                                                   bool inSubreport)
 {
     std::vector<const DesignerProperty*> out;
     const ReportObject* first = selection.objects.empty() ? nullptr : findObject(t, selection.objects.front());
@@ -452,7 +462,8 @@ std::vector<const DesignerProperty*> propertiesFor(const ReportTemplate& t, cons
         case Scope::Band:
             // Columns belong to the report's detail band alone.
             if (!first && selection.band
-                && (!p.key.startsWith(QStringLiteral("column")) || selection.band->kind == BandKind::Detail))
+                && (!p.key.startsWith(QStringLiteral("column"))
+                    || (selection.band->kind == BandKind::Detail && !inSubreport)))
                 out.push_back(&p);
             break;
         case Scope::Group:

@@ -33,8 +33,10 @@ struct DesignerProperty {
 // Every property of the page, the bands, the groups and the objects.
 const std::vector<DesignerProperty>& designerProperties();
 // What the panel shows for a selection: the page when nothing is selected, a band (and its
-// group), or the properties of the first selected object.
-std::vector<const DesignerProperty*> propertiesFor(const ReportTemplate& t, const DesignerSelection& selection);
+// group), or the properties of the first selected object. The bands of a sub-report (the
+// template is one of its level) take no columns.
+std::vector<const DesignerProperty*> propertiesFor(const ReportTemplate& t, const DesignerSelection& selection,
+                                                   bool inSubreport = false);
 // Writes a property into every selected object that has it (or the band, group, page).
 void applyProperty(ReportTemplate& t, const DesignerSelection& selection, const DesignerProperty& property,
                    const QVariant& value);

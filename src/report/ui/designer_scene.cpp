@@ -1,4 +1,5 @@
 #include "report/ui/designer_scene.h"
+#include "report/ui/designer_subreport.h"
 
 #include "platform/lang.h"
 #include "platform/project_folder.h"
@@ -140,10 +141,11 @@ public:
         if (kind == PageBox::Kind::Picture && !o.file.isEmpty())
             content.picture = pictureFile(o.file);
         if (o.kind == ObjectKind::Subreport) {
-            // Its rows are made from its own query: the box says whose and which.
-            paintPlaceholder(painter, QColor(234, 238, 246), QColor(120, 140, 180),
-                             Lang.caption("Sub-report") + QStringLiteral(" ") + o.name + u'\n'
-                                 + (o.subreport ? o.subreport->query.simplified() : QString()));
+            // Its rows are made from its own query: the box shows its bands as they are laid
+            // out, one below the other, and says whose they are.
+            painter->fillRect(m_rect, QColor(234, 238, 246));
+            paintSubreportBands(painter);
+            paintLabel(painter, Lang.caption("Sub-report") + QStringLiteral(" ") + o.name, Qt::AlignRight | Qt::AlignTop);
         } else if (kind == PageBox::Kind::Picture && content.picture.isNull()) {
             paintPlaceholder(painter, QColor(236, 240, 236), QColor(150, 170, 150),
                              Lang.caption("Picture") + u'\n' + (o.text.isEmpty() ? o.file : o.text));
@@ -185,23 +187,49 @@ private:
         }
     }
 
+    void paintSubreportBands(QPainter* painter)
+    {
+        if (!m_object.subreport)
+            return;
+        const Subreport& sub = *m_object.subreport;
+        painter->save();
+        painter->setClipRect(m_rect, Qt::IntersectClip);
+        painter->setOpacity(0.6);
+        double top = m_rect.top();
+        for (const std::optional<Band>* band : {&sub.header, &sub.detail, &sub.footer}) {
+            if (!*band)
+                continue;
+            for (const ReportObject& inner : (*band)->objects) {
+                ObjectItem item(inner, inner.rect.translated(m_rect.left(), top));
+                item.paint(painter, nullptr, nullptr);
+            }
+            top += (*band)->height;
+            painter->setPen(cosmetic(QColor(150, 165, 200), Qt::DotLine));
+            painter->drawLine(QPointF(m_rect.left(), top), QPointF(m_rect.right(), top));
+        }
+        painter->restore();
+    }
+
     void paintPlaceholder(QPainter* painter, const QColor& fill, const QColor& pen, const QString& label)
     {
         const QRectF& r = m_rect;
         painter->fillRect(r, fill);
         painter->setPen(cosmetic(pen));
-        if (m_object.kind != ObjectKind::Subreport) {
-            painter->drawLine(r.topLeft(), r.bottomRight());
-            painter->drawLine(r.topRight(), r.bottomLeft());
-        }
+        painter->drawLine(r.topLeft(), r.bottomRight());
+        painter->drawLine(r.topRight(), r.bottomLeft());
+        paintLabel(painter, label, Qt::AlignCenter | Qt::TextWordWrap);
+    }
+
+    void paintLabel(QPainter* painter, const QString& label, int flags)
+    {
+        const QRectF& r = m_rect;
         painter->save();
         painter->scale(1 / k, 1 / k);
         FontSpec captionFont;
         captionFont.size = 7;
         painter->setFont(reportFont(captionFont));
         painter->setPen(QColor(60, 90, 60));
-        painter->drawText(QRectF(r.left() * k, r.top() * k, r.width() * k, r.height() * k),
-                          Qt::AlignCenter | Qt::TextWordWrap, label);
+        painter->drawText(QRectF(r.left() * k, r.top() * k, r.width() * k, r.height() * k), flags, label);
         painter->restore();
     }
 
@@ -362,7 +390,7 @@ void DesignerScene::show(const ReportTemplate& t, const DesignerSelection& selec
     addItem(new SheetItem(sheet, QRectF(t.page.marginLeft, 0, printableWidth, sheet.height())));
     for (const BandPlace& place : m_layout.bands()) {
         const bool selected = selection.band && *selection.band == place.band;
-        addItem(new BandItem(place, bandTitle(t, place.band), selected, *this));
+        addItem(new BandItem(place, levelBandTitle(t, place.band, m_subreportLevel), selected, *this));
         const Band* band = findBand(t, place.band);
         for (int i = 0; i < int(band->objects.size()); ++i) {
             const ReportObject& o = band->objects[size_t(i)];

@@ -45,6 +45,8 @@ public:
     explicit DesignerScene(QObject* parent = nullptr);
 
     void show(const ReportTemplate& t, const DesignerSelection& selection);
+    // The template shown is a sub-report's level: its bands are captioned as a sub-report's.
+    void setSubreportLevel(bool on) { m_subreportLevel = on; }
     const DesignerLayout& layout() const { return m_layout; }
     void setGrid(bool visible, double size);
     bool gridVisible() const { return m_gridVisible; }
@@ -53,6 +55,7 @@ public:
 private:
     DesignerLayout m_layout;
     bool m_gridVisible = true;
+    bool m_subreportLevel = false;
     double m_gridSize = 1;
 };
 

@@ -469,6 +469,8 @@ void DesignerView::mouseDoubleClickEvent(QMouseEvent* event)
             const ReportObject* object = findObject(m_document.model(), *o);
             if (object && object->kind == ObjectKind::Text)
                 editInPlace(*o);
+            else if (object && object->kind == ObjectKind::Subreport)
+                emit subreportRequested(*o);
             else if (object)
                 emit valueRequested();
         }
@@ -556,8 +558,15 @@ void DesignerView::keyPressEvent(QKeyEvent* event)
         case Qt::Key_F2:
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (m_document.selection().objects.size() == 1)
-                editInPlace(m_document.selection().objects.front());
+            if (m_document.selection().objects.size() == 1) {
+                const ObjectRef ref = m_document.selection().objects.front();
+                const ReportObject* o = findObject(m_document.model(), ref);
+                // Enter on a sub-report opens it, as a double-click does.
+                if (o && o->kind == ObjectKind::Subreport)
+                    emit subreportRequested(ref);
+                else
+                    editInPlace(ref);
+            }
             break;
         default: handled = false;
         }

@@ -56,6 +56,8 @@ signals:
     void objectDrawn(DesignerTool tool, const BandRef& band, const QRectF& rect);
     // The value of a picture or a check box is to be edited (double-click).
     void valueRequested();
+    // A sub-report is to be opened, to edit its own bands (double-click).
+    void subreportRequested(const ObjectRef& ref);
     void toolChanged(DesignerTool tool);
     void zoomChanged(int percent);
     void contextMenuRequested(const QPoint& globalPos);

@@ -1,5 +1,7 @@
 #include "report/ui/designer_window.h"
 #include "report/ui/designer_dialogs.h"
+#include "report/ui/designer_icons.h"
+#include "report/ui/designer_level_bar.h"
 #include "report/ui/parameter_dialog.h"
 
 #include "platform/desktop_services.h"
@@ -25,7 +27,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollArea>
@@ -45,121 +46,6 @@ QStringList& recent()
 }
 
 constexpr int recentLimit = 8;
-
-template <class Draw>
-QIcon drawnIcon(Draw draw)
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(2, 2);
-    p.setPen(QPen(QColor(40, 60, 100), 1.2));
-    draw(p);
-    return QIcon(pixmap);
-}
-
-QIcon toolIcon(ReportDesignerWindow::Tool tool)
-{
-    using Tool = ReportDesignerWindow::Tool;
-    return drawnIcon([tool](QPainter& p) {
-        QFont f = p.font();
-        f.setPixelSize(11);
-        f.setBold(true);
-        p.setFont(f);
-        switch (tool) {
-        case Tool::Pointer: {
-            const QPointF arrow[] = {{4, 2}, {4, 13}, {7, 10}, {9.5, 14.5}, {11, 13.8}, {8.7, 9.5}, {12, 9.5}};
-            p.setBrush(Qt::white);
-            p.drawPolygon(arrow, 7);
-            break;
-        }
-        case Tool::Text: p.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("A")); break;
-        case Tool::Field:
-            f.setPixelSize(9);
-            p.setFont(f);
-            p.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("[ab]"));
-            break;
-        case Tool::Line: p.drawLine(QPointF(2, 13), QPointF(14, 3)); break;
-        case Tool::Rectangle: p.drawRect(QRectF(2.5, 4.5, 11, 8)); break;
-        case Tool::Picture: {
-            p.drawRect(QRectF(2.5, 3.5, 11, 9));
-            const QPointF hill[] = {{3, 12}, {7, 7}, {9.5, 10}, {11, 8.5}, {13, 12}};
-            p.setBrush(QColor(120, 170, 120));
-            p.drawPolygon(hill, 5);
-            break;
-        }
-        case Tool::CheckBox:
-            p.drawRect(QRectF(3.5, 3.5, 9, 9));
-            p.drawPolyline(QPolygonF({{5.5, 8}, {7.5, 10.5}, {11, 5}}));
-            break;
-        case Tool::Subreport:
-            p.drawRect(QRectF(1.5, 2.5, 13, 11));
-            for (double y : {5.5, 8.0, 10.5})
-                p.drawLine(QPointF(4, y), QPointF(12, y));
-            break;
-        case Tool::Barcode:
-            for (const double x : {2.5, 4.0, 6.5, 8.0, 10.5, 13.0})
-                p.fillRect(QRectF(x, 3, x == 6.5 || x == 10.5 ? 1.5 : 0.8, 10), QColor(40, 60, 100));
-            break;
-        case Tool::Chart:
-            p.drawLine(QPointF(2.5, 2), QPointF(2.5, 13.5));
-            p.drawLine(QPointF(2.5, 13.5), QPointF(14, 13.5));
-            p.fillRect(QRectF(4.5, 8, 2.5, 5), QColor(78, 121, 167));
-            p.fillRect(QRectF(8, 4, 2.5, 9), QColor(242, 142, 43));
-            p.fillRect(QRectF(11.5, 10, 2, 3), QColor(225, 87, 89));
-            break;
-        }
-    });
-}
-
-QIcon alignIcon(AlignEdge edge)
-{
-    return drawnIcon([edge](QPainter& p) {
-        p.setBrush(QColor(170, 190, 230));
-        switch (edge) {
-        case AlignEdge::Left:
-            p.drawLine(QPointF(2, 1), QPointF(2, 15));
-            p.drawRect(QRectF(3, 3, 10, 4));
-            p.drawRect(QRectF(3, 9, 6, 4));
-            break;
-        case AlignEdge::Right:
-            p.drawLine(QPointF(14, 1), QPointF(14, 15));
-            p.drawRect(QRectF(3, 3, 10, 4));
-            p.drawRect(QRectF(7, 9, 6, 4));
-            break;
-        case AlignEdge::Top:
-            p.drawLine(QPointF(1, 2), QPointF(15, 2));
-            p.drawRect(QRectF(3, 3, 4, 10));
-            p.drawRect(QRectF(9, 3, 4, 6));
-            break;
-        case AlignEdge::Bottom:
-            p.drawLine(QPointF(1, 14), QPointF(15, 14));
-            p.drawRect(QRectF(3, 3, 4, 10));
-            p.drawRect(QRectF(9, 7, 4, 6));
-            break;
-        case AlignEdge::Width:
-            p.drawRect(QRectF(3, 2, 10, 4));
-            p.drawRect(QRectF(3, 10, 10, 4));
-            break;
-        case AlignEdge::Height:
-            p.drawRect(QRectF(2, 3, 4, 10));
-            p.drawRect(QRectF(10, 3, 4, 10));
-            break;
-        }
-    });
-}
-
-QIcon stackIcon(bool front)
-{
-    return drawnIcon([front](QPainter& p) {
-        const QRectF back(2, 2, 8, 8), top(6, 6, 8, 8);
-        p.setBrush(front ? QColor(230, 230, 230) : QColor(170, 190, 230));
-        p.drawRect(front ? back : top);
-        p.setBrush(front ? QColor(170, 190, 230) : QColor(230, 230, 230));
-        p.drawRect(front ? top : back);
-    });
-}
 
 QString templateFilter()
 {
@@ -185,7 +71,16 @@ ReportDesignerWindow::ReportDesignerWindow(DesignerSession session) : QMainWindo
     m_document = new DesignerDocument(start, m_session.fileName, m_session.data, this);
     m_scene = new DesignerScene(this);
     m_view = new DesignerView(*m_document, m_scene, this);
-    setCentralWidget(m_view);
+    // The level line above the sheet: the report, or the sub-report whose bands are shown.
+    auto* centre = new QWidget(this);
+    auto* centreLayout = new QVBoxLayout(centre);
+    centreLayout->setContentsMargins(0, 0, 0, 0);
+    centreLayout->setSpacing(0);
+    m_levelBar = new DesignerLevelBar(centre);
+    centreLayout->addWidget(m_levelBar);
+    m_view->setParent(centre);
+    centreLayout->addWidget(m_view, 1);
+    setCentralWidget(centre);
     buildActions();
     buildMenus();
     buildToolBars();
@@ -197,6 +92,8 @@ ReportDesignerWindow::ReportDesignerWindow(DesignerSession session) : QMainWindo
     connect(m_view, &DesignerView::objectDrawn, this,
             [this](DesignerTool tool, const BandRef& band, const QRectF& rect) { guarded([&] { placeObject(tool, band, rect); }); });
     connect(m_view, &DesignerView::valueRequested, this, [this] { guarded([&] { editExpression(QStringLiteral("value")); }); });
+    connect(m_view, &DesignerView::subreportRequested, this, [this](const ObjectRef& ref) { guarded([&] { openSubreport(ref); }); });
+    connect(m_levelBar, &DesignerLevelBar::levelChosen, this, [this](int depth) { guarded([&] { leaveSubreport(depth); }); });
     connect(m_view, &DesignerView::toolChanged, this, [this](DesignerTool tool) { guarded([&] { setTool(tool); }); });
     connect(m_view, &DesignerView::zoomChanged, this,
             [this](int percent) { m_zoomBox->setCurrentText(QString::number(percent) + u'%'); });
@@ -313,6 +210,12 @@ void ReportDesignerWindow::buildActions()
     addAction(QStringLiteral("band.groupFooter"), Lang.caption("Group footer"), QKeySequence(),
               [this] { m_document->addBandOfKind(BandKind::GroupFooter); });
     addAction(QStringLiteral("band.remove"), Lang.caption("Remove band"), QKeySequence(), [this] { m_document->removeSelectedBand(); });
+    addAction(QStringLiteral("subreport.open"), Lang.caption("Edit sub-report"), QKeySequence(Qt::ALT | Qt::Key_Down), [this] {
+        if (selection().objects.size() == 1)
+            openSubreport(selection().objects.front());
+    });
+    addAction(QStringLiteral("subreport.leave"), Lang.caption("Back to the enclosing report"), QKeySequence(Qt::ALT | Qt::Key_Up),
+              [this] { leaveSubreport(int(m_document->path().size()) - 1); });
 
     addAction(QStringLiteral("zoomIn"), Lang.caption("Zoom") + QStringLiteral(" +"), QKeySequence::ZoomIn,
               [this] { m_zoomBox->setCurrentText(QString::number(m_view->zoom() + 25) + u'%'); m_view->setZoom(m_view->zoom() + 25); });
@@ -343,7 +246,7 @@ void ReportDesignerWindow::buildMenus()
          "tool.subreport", "tool.barcode", "tool.chart"});
     add(menuBar()->addMenu(Lang.caption("&Bands")),
         {"band.title", "band.pageHeader", "band.group", "band.groupHeader", "band.groupFooter", "band.detail",
-         "band.pageFooter", "band.summary", "", "band.remove"});
+         "band.pageFooter", "band.summary", "", "band.remove", "", "subreport.open", "subreport.leave"});
     add(menuBar()->addMenu(Lang.caption("F&ormat")),
         {"alignLeft", "alignRight", "alignTop", "alignBottom", "", "sameWidth", "sameHeight", "fitToContent", "", "front",
          "back"});
@@ -449,7 +352,7 @@ void ReportDesignerWindow::buildDocks()
     connect(m_properties, &DesignerPropertyPanel::dialogRequested, this, [this](const QString& key) {
         guarded([&] {
             EditDesignerPropertyInWindow(*m_document, key, this);
-            m_properties->show(model(), selection());
+            m_properties->show(*m_document);
         });
     });
 }
@@ -458,17 +361,23 @@ void ReportDesignerWindow::refresh()
 {
     const ReportTemplate& t = model();
     const DesignerSelection& s = selection();
-    if (!m_fieldsQuery || *m_fieldsQuery != t.query)
+    const bool otherLevel = !m_shownPath || *m_shownPath != m_document->path();
+    if (otherLevel)
+        showLevel();
+    m_levelBar->showLevels(report().name.isEmpty() ? Lang.caption("Report") : report().name,
+                           subreportNames(report(), m_document->path()));
+    // A sub-report renamed gives its fields another name.
+    if (otherLevel || !m_fieldsQuery || *m_fieldsQuery != t.query || m_fieldsName != t.name)
         refreshFields();
     m_scene->show(t, s);
     m_view->refreshRulers();
-    m_properties->show(t, s);
+    m_properties->show(*m_document);
     refreshActions();
     updateTitle();
     if (s.objects.size() == 1) {
         const QRectF r = findObject(t, s.objects.front())->rect;
         m_status->setText(QStringLiteral("%1: x %2, y %3, %4 \u00d7 %5 mm")
-                              .arg(bandTitle(t, s.objects.front().band))
+                              .arg(levelBandTitle(t, s.objects.front().band, m_document->inSubreport()))
                               .arg(r.x(), 0, 'f', 1).arg(r.y(), 0, 'f', 1).arg(r.width(), 0, 'f', 1).arg(r.height(), 0, 'f', 1));
     } else if (!s.objects.empty()) {
         m_status->setText(Lang.caption("Objects: %1").arg(s.objects.size()));
@@ -492,16 +401,21 @@ void ReportDesignerWindow::refreshActions()
     }));
     m_actions.value(QStringLiteral("paste"))->setEnabled(DesignerDocument::canPaste());
     m_actions.value(QStringLiteral("band.remove"))->setEnabled(selection().band.has_value());
+    const bool report = !m_document->inSubreport();
     m_actions.value(QStringLiteral("band.title"))->setEnabled(!t.title);
-    m_actions.value(QStringLiteral("band.pageHeader"))->setEnabled(!t.pageHeader);
+    m_actions.value(QStringLiteral("band.pageHeader"))->setEnabled(report && !t.pageHeader);
     m_actions.value(QStringLiteral("band.detail"))->setEnabled(!t.detail);
-    m_actions.value(QStringLiteral("band.pageFooter"))->setEnabled(!t.pageFooter);
+    m_actions.value(QStringLiteral("band.pageFooter"))->setEnabled(report && !t.pageFooter);
     m_actions.value(QStringLiteral("band.summary"))->setEnabled(!t.summary);
+    m_actions.value(QStringLiteral("band.group"))->setEnabled(report);
     const std::optional<BandRef> band = m_document->targetBand();
     const ReportGroup* group = band && band->group >= 0 && band->group < int(t.groups.size()) ? &t.groups[size_t(band->group)]
                                                                                               : nullptr;
     m_actions.value(QStringLiteral("band.groupHeader"))->setEnabled(group && !group->header);
     m_actions.value(QStringLiteral("band.groupFooter"))->setEnabled(group && !group->footer);
+    const ReportObject* first = objects == 1 ? findObject(t, chosen.front()) : nullptr;
+    m_actions.value(QStringLiteral("subreport.open"))->setEnabled(first && first->kind == ObjectKind::Subreport);
+    m_actions.value(QStringLiteral("subreport.leave"))->setEnabled(!report);
 }
 
 void ReportDesignerWindow::updateTitle()
@@ -519,6 +433,12 @@ void ReportDesignerWindow::error(const QString& text)
 void ReportDesignerWindow::showContextMenu(const QPoint& globalPos)
 {
     QMenu menu(this);
+    // The sub-report commands only where they apply: on a sub-report, or inside one.
+    for (const char* key : {"subreport.open", "subreport.leave"})
+        if (QAction* a = action(QString::fromLatin1(key)); a->isEnabled())
+            menu.addAction(a);
+    if (!menu.isEmpty())
+        menu.addSeparator();
     for (const char* key : {"cut", "copy", "paste", "delete", "", "alignLeft", "alignRight", "alignTop", "alignBottom",
                             "sameWidth", "sameHeight", "fitToContent", "", "front", "back"}) {
         if (!*key)
@@ -538,6 +458,8 @@ QString ReportDesignerWindow::pickedField() const
 
 const ReportDataset* ReportDesignerWindow::data() const
 {
+    if (m_document->inSubreport())
+        return m_subreportData.get();
     if (m_session.runQuery && !model().query.trimmed().isEmpty())
         return m_queryData.get();
     return m_session.data;
@@ -546,12 +468,16 @@ const ReportDataset* ReportDesignerWindow::data() const
 void ReportDesignerWindow::refreshFields()
 {
     m_fieldsQuery = model().query;
+    m_fieldsName = model().name;
     const QString query = model().query.trimmed();
     QString note;
-    if (m_session.runQuery && !query.isEmpty()) {
+    if (m_document->inSubreport()) {
+        const ReportObject* sub = findObject(m_document->outerLevel(), m_document->path().back());
+        m_subreportData = sub ? subreportFields(*sub, m_session.subreports, note) : std::make_unique<ReportDataset>();
+    } else if (m_session.runQuery && !query.isEmpty()) {
         // Only the columns: the rows are read when the preview needs them.
         try {
-            m_session.runQuery(query, *m_queryData, true, ReportParameters::bound(ReportParameters::complete(model(), {})));
+            m_session.runQuery(query, *m_queryData, true, ReportParameters::bound(ReportParameters::complete(report(), {})));
         } catch (const VarnelError& e) {
             m_queryData->reset({});
             note = Lang.caption("The query of the template fails: %1").arg(e.message());
@@ -644,7 +570,7 @@ bool ReportDesignerWindow::saveAs()
     dialog.filter = templateFilter();
     dialog.defaultExt = QStringLiteral("xml");
     dialog.folder = m_session.saveFolder;
-    dialog.fileName = fileName().isEmpty() ? (model().name.isEmpty() ? QStringLiteral("report") : model().name)
+    dialog.fileName = fileName().isEmpty() ? (report().name.isEmpty() ? QStringLiteral("report") : report().name)
                                                  + QStringLiteral(".xml")
                                            : QFileInfo(fileName()).fileName();
     QString path = desktop().saveFileName(dialog);
@@ -657,7 +583,7 @@ bool ReportDesignerWindow::saveAs()
 
 bool ReportDesignerWindow::saveTo(const QString& path)
 {
-    const QByteArray bytes = ReportTemplateFormat::write(model());
+    const QByteArray bytes = ReportTemplateFormat::write(report());
     // What the engine would refuse to read is not written: the author hears why now.
     try {
         ReportTemplateFormat::read(bytes, QFileInfo(path).fileName());
@@ -673,7 +599,7 @@ bool ReportDesignerWindow::saveTo(const QString& path)
     }
     m_document->markSaved(path);
     if (m_session.keep)
-        m_session.keep(model(), path);
+        m_session.keep(report(), path);
     rememberRecent(path);
     updateTitle();
     return true;
@@ -715,33 +641,35 @@ void ReportDesignerWindow::preview()
     try {
         // The parameters are asked for as the report button asks, the last answers shown first.
         const std::optional<ParameterValues> values = AskReportParameters(
-            model().parameters, ReportParameters::complete(model(), m_parameterValues), m_session.runQuery, this);
+            report().parameters, ReportParameters::complete(report(), m_parameterValues), m_session.runQuery, this);
         if (!values)
             return;
         m_parameterValues = *values;
-        const ReportDataset* rows = data();
+        // The whole report, from wherever the author stands in it.
+        const ReportDataset* rows = m_session.runQuery && !report().query.trimmed().isEmpty() ? m_queryData.get() : m_session.data;
         // The template's own query is run anew: the rows are as the database holds them now.
         if (rows == m_queryData.get()) {
             const QStringList before = m_queryData->columns();
             try {
-                m_session.runQuery(model().query.trimmed(), *m_queryData, false,
-                                   ReportParameters::bound(ReportParameters::complete(model(), *values)));
+                m_session.runQuery(report().query.trimmed(), *m_queryData, false,
+                                   ReportParameters::bound(ReportParameters::complete(report(), *values)));
             } catch (const VarnelError&) {
                 m_queryData->reset({});
-                m_fields->setData(m_queryData.get());
+                if (!m_document->inSubreport())
+                    m_fields->setData(m_queryData.get());
                 throw;
             }
-            if (m_queryData->columns() != before)
+            if (m_queryData->columns() != before && !m_document->inSubreport())
                 m_fields->setData(m_queryData.get());
         }
-        const QString name = fileName().isEmpty() ? model().name : QFileInfo(fileName()).fileName();
-        pages = ReportFiller(model(), rows, name, m_session.subreports, *values).fill();
+        const QString name = fileName().isEmpty() ? report().name : QFileInfo(fileName()).fileName();
+        pages = ReportFiller(report(), rows, name, m_session.subreports, *values).fill();
     } catch (const VarnelError& e) {
         error(Lang.caption("The report cannot be shown: %1").arg(e.message()));
         return;
     }
     ReportPreview preview(*pages, m_session.filters ? *m_session.filters : m_ownFilters, this);
-    preview.setReportName(!model().name.isEmpty() ? model().name : QFileInfo(fileName()).completeBaseName());
+    preview.setReportName(!report().name.isEmpty() ? report().name : QFileInfo(fileName()).completeBaseName());
     desktop().runModal(preview);
 }
 
@@ -771,6 +699,10 @@ void ReportDesignerWindow::placeObject(Tool tool, const BandRef& band, QRectF re
     setTool(Tool::Pointer);
     if (tool == Tool::Pointer || !findBand(model(), band))
         return;
+    if (tool == Tool::Subreport && int(m_document->path().size()) >= ReportTemplateFormat::maxSubreportDepth) {
+        error(Lang.caption("sub-reports nest more than %1 deep").arg(ReportTemplateFormat::maxSubreportDepth));
+        return;
+    }
     static const ObjectKind kinds[] = {ObjectKind::Text,      ObjectKind::Text,      ObjectKind::Text,
                                        ObjectKind::Line,      ObjectKind::Rectangle, ObjectKind::Picture,
                                        ObjectKind::CheckBox,  ObjectKind::Subreport, ObjectKind::Barcode,
@@ -787,6 +719,7 @@ void ReportDesignerWindow::placeObject(Tool tool, const BandRef& band, QRectF re
             text = u'[' + fieldExpression(m_document->datasetName(), field) + u']';
         } else {
             ReportExpressionEditor editor(QString(), true, data(), model().groupNames(), this);
+            editor.setParameters(ReportParameters::complete(report(), m_parameterValues));
             if (!desktop().runModal(editor))
                 return;
             text = editor.text();
@@ -802,28 +735,27 @@ void ReportDesignerWindow::setProperty(const QString& key, const QVariant& value
 {
     m_document->setProperty(key, value);
     // An edit the template did not take (a colour that is none) shows the value it has.
-    m_properties->show(model(), selection());
+    m_properties->show(*m_document);
 }
 
 void ReportDesignerWindow::editExpression(const QString& key)
 {
-    const std::vector<const DesignerProperty*> properties = propertiesFor(model(), selection());
-    const auto it = std::find_if(properties.begin(), properties.end(), [&](const DesignerProperty* p) { return p->key == key; });
-    if (it == properties.end())
+    const DesignerProperty* property = m_document->shownProperty(key);
+    if (!property)
         return;
-    const QString current = propertyValue(model(), selection(), **it).toString();
+    const QString current = propertyValue(m_document->propertyModel(), m_document->propertySelection(), *property).toString();
     ReportExpressionEditor editor(current, key == QStringLiteral("text"), data(), model().groupNames(), this);
+    editor.setParameters(ReportParameters::complete(report(), m_parameterValues));
     if (desktop().runModal(editor))
         setProperty(key, editor.text());
 }
 
 void ReportDesignerWindow::editQuery(const QString& key)
 {
-    const std::vector<const DesignerProperty*> properties = propertiesFor(model(), selection());
-    const auto it = std::find_if(properties.begin(), properties.end(), [&](const DesignerProperty* p) { return p->key == key; });
-    if (it == properties.end())
+    const DesignerProperty* property = m_document->shownProperty(key);
+    if (!property)
         return;
-    const QString current = propertyValue(model(), selection(), **it).toString();
+    const QString current = propertyValue(m_document->propertyModel(), m_document->propertySelection(), *property).toString();
     ReportQueryEditor editor(current, this);
     if (desktop().runModal(editor) && editor.query() != current)
         setProperty(key, editor.query());
@@ -831,14 +763,13 @@ void ReportDesignerWindow::editQuery(const QString& key)
 
 void ReportDesignerWindow::choosePictureFile(const QString& key)
 {
-    const std::vector<const DesignerProperty*> properties = propertiesFor(model(), selection());
-    const auto it = std::find_if(properties.begin(), properties.end(), [&](const DesignerProperty* p) { return p->key == key; });
-    if (it == properties.end())
+    const DesignerProperty* property = m_document->shownProperty(key);
+    if (!property)
         return;
     // Pictures are looked for from the project folder: a file inside it is kept by that path,
     // so that the project can move.
     const QDir project(ExeFolder());
-    const QString current = propertyValue(model(), selection(), **it).toString();
+    const QString current = propertyValue(m_document->propertyModel(), m_document->propertySelection(), *property).toString();
     DesktopServices::FileDialog dialog;
     dialog.parent = this;
     dialog.title = Lang.caption("Choose the picture");

@@ -22,6 +22,7 @@ class QLabel;
 class QMenu;
 class QUndoStack;
 class DesignerFieldList;
+class DesignerLevelBar;
 class DesignerPropertyPanel;
 class ReportDataset;
 
@@ -54,7 +55,10 @@ public:
     ~ReportDesignerWindow() override;
 
     DesignerDocument& document() const { return *m_document; }
+    // The level edited: the report, or the sub-report open.
     const ReportTemplate& model() const { return m_document->model(); }
+    // The whole report, as it is saved.
+    const ReportTemplate& report() const { return m_document->report(); }
     const DesignerSelection& selection() const { return m_document->selection(); }
     void setSelection(const DesignerSelection& selection) { m_document->setSelection(selection); }
     QUndoStack* undoStack() const { return m_document->undoStack(); }
@@ -85,11 +89,16 @@ public:
     // A picture's file from the file dialog.
     void choosePictureFile(const QString& key);
     void setSnap(bool on, double size);
+    // Shows the bands of a sub-report of this level to edit them; back to the level of that
+    // depth (0: the report).
+    void openSubreport(const ObjectRef& ref);
+    void leaveSubreport(int depth);
 
     DesignerView* view() const { return m_view; }
     DesignerPropertyPanel* properties() const { return m_properties; }
     DesignerFieldList* fieldList() const { return m_fields; }
     QComboBox* zoomBox() const { return m_zoomBox; }
+    DesignerLevelBar* levelBar() const { return m_levelBar; }
     QAction* action(const QString& key) const { return m_actions.value(key); }
 
 protected:
@@ -109,6 +118,8 @@ private:
     void startDocument(const ReportTemplate& t, const QString& fileName);
     // The Data panel after the template's query changed or another template began.
     void refreshFields();
+    // The band commands, the sheet's captions and the level line for the level shown.
+    void showLevel();
     void rememberRecent(const QString& path);
     void fillRecentMenu();
     void error(const QString& text);
@@ -128,8 +139,13 @@ private:
     QLabel* m_fieldsNote = nullptr;
     // The rows (or only the columns) of the template's own query, and the query they are of.
     std::unique_ptr<ReportDataset> m_queryData;
+    // The columns of the open sub-report's query, and the level they are of.
+    std::unique_ptr<ReportDataset> m_subreportData;
+    std::optional<DesignerLevelPath> m_shownPath;
+    DesignerLevelBar* m_levelBar = nullptr;
     ParameterValues m_parameterValues; // the preview's last answers
     std::optional<QString> m_fieldsQuery;
+    QString m_fieldsName;
     bool m_queryFailed = false;
     QComboBox* m_zoomBox = nullptr;
     QCheckBox* m_snapBox = nullptr;
