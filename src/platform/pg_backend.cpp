@@ -4,6 +4,8 @@
 #include "platform/pg_backend.h"
 #include "platform/sql_dialect.h"
 
+#include <poll.h>
+
 namespace Pg {
 
 namespace {
@@ -95,19 +97,21 @@ std::unique_ptr<StatementCursor> PgBackend::prepare(const QString& sql, const Bl
         types.push_back(ByteaOid);
     }
     const int count = static_cast<int>(values.size());
-    if (!PQsendQueryParams(m_conn, text.constData(), count, types.data(), pointers.data(),
-                           lengths.data(), formats.data(), 0))
+    return started(PQsendQueryParams(m_conn, text.constData(), count, types.data(), pointers.data(),
+                                     lengths.data(), formats.data(), 0),
+                   interruptible);
+}
+
+std::unique_ptr<PgCursor> PgBackend::started(int sent, bool interruptible)
+{
+    if (!sent)
         throw errorOf(nullptr);
     PQsetSingleRowMode(m_conn);
     return std::make_unique<PgCursor>(this, interruptible);
 }
 
-std::unique_ptr<StatementCursor> PgBackend::prepareBound(const QString& sql)
+void PgBackend::prepareNamed(const QByteArray& name, const QByteArray& text)
 {
-    makeReady(true);
-    QStringList names;
-    const QByteArray text = numberParameters(sql, names).toUtf8();
-    const QByteArray name = "varnel_bound_" + QByteArray::number(++m_boundCount);
     PGresult* result = PQprepare(m_conn, name.constData(), text.constData(), 0, nullptr);
     if (PQresultStatus(result) != PGRES_COMMAND_OK) {
         DatabaseError error = errorOf(result);
@@ -115,19 +119,46 @@ std::unique_ptr<StatementCursor> PgBackend::prepareBound(const QString& sql)
         throw error;
     }
     PQclear(result);
+}
+
+std::unique_ptr<StatementCursor> PgBackend::prepareBound(const QString& sql, bool interruptible)
+{
+    makeReady(true);
+    QStringList names;
+    QByteArray text = numberParameters(sql, names).toUtf8();
+    const QByteArray name = "varnel_bound_" + QByteArray::number(++m_boundCount);
+    prepareNamed(name, text);
     PGresult* description = PQdescribePrepared(m_conn, name.constData());
     if (PQresultStatus(description) != PGRES_COMMAND_OK) {
         DatabaseError error = errorOf(description);
         PQclear(description);
-        deallocate(name);
+        deallocate(name, m_connectionNumber);
         throw error;
     }
-    return std::make_unique<PgBoundCursor>(this, name, names, description);
+    auto cursor = std::make_unique<PgBoundCursor>(this, name, std::move(text), names, description);
+    cursor->m_interruptible = interruptible;
+    cursor->m_preparedOn = m_connectionNumber;
+    return cursor;
 }
 
-std::unique_ptr<PgCursor> PgBackend::runBound(const QByteArray& name, const std::vector<SqlValue>& values)
+// Values go as text of a type the server infers from where they stand (a date text next to a
+// text column, a number next to an integer), BLOBs as bytes.
+std::unique_ptr<PgCursor> PgBackend::runBound(PgBoundCursor& statement, const std::vector<SqlValue>& values)
 {
-    makeReady(false);
+    // A connection the server ended while it stood idle (a restart, a session ended by an
+    // administrator) is made again before the run, as before any other statement once the
+    // loss is known; inside a transaction the loss is reported instead, as the work went with it.
+    if (m_active)
+        m_active->buffer();
+    if (!m_broken && endedWhileIdle())
+        m_broken = true;
+    makeReady(true);
+    // The server forgets prepared statements with the connection: one prepared on a connection
+    // since made again is prepared again, under its name.
+    if (statement.m_preparedOn != m_connectionNumber) {
+        prepareNamed(statement.m_name, statement.m_text);
+        statement.m_preparedOn = m_connectionNumber;
+    }
     std::vector<QByteArray> texts;
     std::vector<const char*> pointers;
     std::vector<int> lengths, formats;
@@ -138,52 +169,39 @@ std::unique_ptr<PgCursor> PgBackend::runBound(const QByteArray& name, const std:
         lengths.push_back(static_cast<int>(texts.back().size()));
         formats.push_back(v.isBlob() ? 1 : 0);
     }
-    if (!PQsendQueryPrepared(m_conn, name.constData(), static_cast<int>(values.size()), pointers.data(),
-                             lengths.data(), formats.data(), 0))
-        throw errorOf(nullptr);
-    PQsetSingleRowMode(m_conn);
-    return std::make_unique<PgCursor>(this, false);
+    return started(PQsendQueryPrepared(m_conn, statement.m_name.constData(), static_cast<int>(values.size()),
+                                       pointers.data(), lengths.data(), formats.data(), 0),
+                   statement.m_interruptible);
 }
 
-void PgBackend::deallocate(const QByteArray& name) noexcept
+bool PgBackend::endedWhileIdle()
 {
+    // The server says so on the socket before it closes it; libpq reads that only when asked.
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        return true;
+    for (int reads = 0; reads < 16; ++reads) {
+        pollfd socket{PQsocket(m_conn), POLLIN, 0};
+        if (poll(&socket, 1, 0) <= 0)
+            break;
+        if (!PQconsumeInput(m_conn))
+            return true;
+        PQisBusy(m_conn); // what came is taken in: a notice, or the end of the connection
+        if (PQstatus(m_conn) != CONNECTION_OK)
+            return true;
+    }
+    return false;
+}
+
+void PgBackend::deallocate(const QByteArray& name, quint64 preparedOn) noexcept
+{
+    // A statement of a connection since made again went with it.
+    if (preparedOn != m_connectionNumber)
+        return;
     try {
         makeReady(false);
         PQclear(PQexec(m_conn, ("DEALLOCATE " + name).constData()));
     } catch (...) {
     }
-}
-
-std::unique_ptr<StatementCursor> PgBackend::prepareBound(const QString& sql, const SqlParams& params,
-                                                         bool interruptible)
-{
-    makeReady(true);
-    QStringList names;
-    const QByteArray text = numberParameters(sql, names).toUtf8();
-    std::vector<QByteArray> values;
-    std::vector<const char*> pointers;
-    std::vector<int> lengths, formats;
-    std::vector<Oid> types;
-    values.reserve(static_cast<size_t>(names.size()));
-    for (const QString& name : names) {
-        const SqlValue* value = nullptr;
-        for (const auto& p : params)
-            if (p.first == name)
-                value = &p.second;
-        const bool null = !value || value->isNull();
-        const bool blob = value && value->isBlob();
-        values.push_back(null ? QByteArray() : value->toBytes());
-        pointers.push_back(null ? nullptr : values.back().constData());
-        lengths.push_back(static_cast<int>(values.back().size()));
-        formats.push_back(blob ? 1 : 0);
-        types.push_back(blob ? ByteaOid : InvalidOid);
-    }
-    const int count = static_cast<int>(values.size());
-    if (!PQsendQueryParams(m_conn, text.constData(), count, types.data(), pointers.data(),
-                           lengths.data(), formats.data(), 0))
-        throw errorOf(nullptr);
-    PQsetSingleRowMode(m_conn);
-    return std::make_unique<PgCursor>(this, interruptible);
 }
 
 void PgBackend::check(const QString& sql)
@@ -330,6 +348,7 @@ void PgBackend::makeReady(bool mayReconnect)
         throw errorOf(nullptr);
     }
     PQreset(m_conn);
+    ++m_connectionNumber;
     m_broken = false;
     if (PQstatus(m_conn) != CONNECTION_OK) {
         m_broken = true;

@@ -117,9 +117,11 @@ private:
 // its parameters sent beside the text (numbers and texts as text, BLOBs as bytes).
 class PgBoundCursor final : public StatementCursor {
 public:
-    PgBoundCursor(PgBackend* backend, QByteArray name, QStringList parameters, PGresult* description)
-        : m_backend(backend), m_name(std::move(name)), m_parameters(std::move(parameters)),
-          m_description(description)
+    // text is the statement with its parameters numbered; description its columns.
+    PgBoundCursor(PgBackend* backend, QByteArray name, QByteArray text, QStringList parameters,
+                  PGresult* description)
+        : m_backend(backend), m_name(std::move(name)), m_text(std::move(text)),
+          m_parameters(std::move(parameters)), m_description(description)
     {
     }
     ~PgBoundCursor() override;
@@ -144,11 +146,15 @@ public:
     void rebind(const std::vector<SqlValue>& values) override;
 
 private:
+    friend class PgBackend;
     PgBackend* m_backend;
     QByteArray m_name;
+    QByteArray m_text;
     QStringList m_parameters;
     PGresult* m_description;
     std::unique_ptr<PgCursor> m_run;
+    bool m_interruptible = false;
+    quint64 m_preparedOn = 0; // the connection it was prepared on (see PgBackend::m_connectionNumber)
 };
 
 class PgBackend final : public ConnectionBackend {
@@ -166,15 +172,12 @@ public:
     void setWaitHook(std::function<void()> hook) override { m_waitHook = std::move(hook); }
     std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params,
                                              bool interruptible = false) override;
-    std::unique_ptr<StatementCursor> prepareBound(const QString& sql) override;
-    // Sends a run of a prepared statement; its cursor reads the answer.
-    std::unique_ptr<PgCursor> runBound(const QByteArray& name, const std::vector<SqlValue>& values);
-    // Never throws: it runs when a bound statement is let go.
-    void deallocate(const QByteArray& name) noexcept;
-    // Values go as text of a type the server infers from where they stand (a date text next to
-    // a text column, a number next to an integer), BLOBs as bytes.
-    std::unique_ptr<StatementCursor> prepareBound(const QString& sql, const SqlParams& params,
-                                                  bool interruptible = false) override;
+    std::unique_ptr<StatementCursor> prepareBound(const QString& sql, bool interruptible = false) override;
+    // Sends a run of a bound statement (prepared again first when the connection was made
+    // again since); its cursor reads the answer.
+    std::unique_ptr<PgCursor> runBound(PgBoundCursor& statement, const std::vector<SqlValue>& values);
+    // Lets a bound statement go on the server. Never throws: it runs when its cursor goes.
+    void deallocate(const QByteArray& name, quint64 preparedOn) noexcept;
     void check(const QString& sql) override;
     qint64 insert(const QString& sql, const BlobParams& params) override;
     qint64 rowsAffected() const override { return m_changes; }
@@ -205,6 +208,12 @@ public:
 
 private:
     static bool changesSchema(const QString& sql);
+    // The statement sent (sent is libpq's answer to the sending): its cursor reads the rows.
+    std::unique_ptr<PgCursor> started(int sent, bool interruptible);
+    // Prepares the text on the server under the name.
+    void prepareNamed(const QByteArray& name, const QByteArray& text);
+    // Whether the server ended the connection while it stood idle, unknown to libpq so far.
+    bool endedWhileIdle();
     void applySessionSettings();
     // The first column of every unique index and check constraint of the schema, by name:
     // PostgreSQL names the constraint a write broke, not its column.
@@ -220,6 +229,7 @@ private:
     qint64 m_changes = 0;
     bool m_inTransaction = false;
     bool m_broken = false; // a statement found the connection gone; reconnect before the next
+    quint64 m_connectionNumber = 0; // counts the times the connection was made again
     QHash<QString, QString> m_constraintColumns;
 };
 

@@ -100,7 +100,7 @@ PgBoundCursor::~PgBoundCursor()
 {
     m_run.reset();
     PQclear(m_description);
-    m_backend->deallocate(m_name);
+    m_backend->deallocate(m_name, m_preparedOn);
 }
 
 void PgBoundCursor::rebind(const std::vector<SqlValue>& values)
@@ -109,7 +109,7 @@ void PgBoundCursor::rebind(const std::vector<SqlValue>& values)
     m_run.reset();
     std::vector<SqlValue> sent(values.begin(), values.begin() + std::min<qsizetype>(values.size(), m_parameters.size()));
     sent.resize(static_cast<size_t>(m_parameters.size()));
-    m_run = m_backend->runBound(m_name, sent);
+    m_run = m_backend->runBound(*this, sent);
 }
 
 // ---- PgCursor ----
