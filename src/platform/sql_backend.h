@@ -1,7 +1,7 @@
 #pragma once
 
 // The abstract connection behind SqlConnection: what one database engine must offer. The
-// SQLite and PostgreSQL implementations live in sqlite_backend.cpp and pg_backend.cpp; the
+// SQLite and PostgreSQL implementations live in sqlite_backend.cpp and pg_*.cpp; the
 // rest of the program sees only SqlConnection and SqlStatement.
 
 #include "platform/sql_connection.h"
