@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/sql_connection.h"
+#include "report/engine/chart.h"
 #include "report/engine/page_document.h"
 #include "report/engine/dataset.h"
 #include "report/engine/filler.h"
@@ -71,6 +72,22 @@ inline QStringList allTexts(const PageDocument& doc)
         for (const PageBox& b : p->boxes)
             if (b.kind == PageBox::Kind::Text)
                 out << QString::number(i + 1) + u'|' + p->text(b).toString();
+    }
+    return out;
+}
+
+// Charts as "y|category=value;..." per chart box on a page: the golden form of their points.
+inline QStringList chartsOf(const PageDocument& doc, int page)
+{
+    QStringList out;
+    const PageRef p = doc.page(page);
+    for (const PageBox& b : p->boxes) {
+        if (b.kind != PageBox::Kind::Chart)
+            continue;
+        QStringList points;
+        for (const ChartPoint& point : chartPoints(p->text(b)))
+            points << point.category + u'=' + QString::number(point.value);
+        out << QString::number(b.y, 'f', 1) + u'|' + points.join(u';');
     }
     return out;
 }

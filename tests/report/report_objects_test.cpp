@@ -54,22 +54,6 @@ QStringList firstSymbol(const PageDocument& doc)
     return {};
 }
 
-// Charts as "y|category=value;..." per chart box on a page: the golden form of their points.
-QStringList chartsOf(const PageDocument& doc, int page)
-{
-    QStringList out;
-    const PageRef p = doc.page(page);
-    for (const PageBox& b : p->boxes) {
-        if (b.kind != PageBox::Kind::Chart)
-            continue;
-        QStringList points;
-        for (const ChartPoint& point : chartPoints(p->text(b)))
-            points << point.category + u'=' + QString::number(point.value);
-        out << QString::number(b.y, 'f', 1) + u'|' + points.join(u';');
-    }
-    return out;
-}
-
 const char* salesRows = "CREATE TABLE sale (id INTEGER PRIMARY KEY, country TEXT, product TEXT, total REAL);"
                         "INSERT INTO sale (country, product, total) VALUES ('France', 'Tea', 10), ('France', 'Coffee', 2.5),"
                         " ('France', 'Tea', 1), ('Germany', 'Milk', 7), ('Germany', 'Tea', '3.5'), ('UK', 'Tea', NULL);";

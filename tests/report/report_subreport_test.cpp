@@ -130,6 +130,107 @@ TEST_P(SubreportData, PageBreaksInsideASubreport)
     EXPECT_EQ(textsOf(*doc, 2), QStringList({"5.0:Header", "10.0:D-15", "20.0:After Clark"}));
 }
 
+// A sub-report whose header repeats puts it again at the top of each page its rows run onto,
+// under the page header; a header never stays alone at the foot of a page.
+TEST_P(SubreportData, RepeatedHeaderOnEveryPageItsRowsRunOnto)
+{
+    db.execute(QStringLiteral("INSERT INTO orders SELECT id + 100, 3, 'Clark', 'D-' || id, id FROM orders"));
+    const QString xml = QStringLiteral(R"(<report version="2">%1
+        <page-header height="5"><text x="0" y="0" width="90" height="5">Header</text></page-header>
+        <detail height="%5">
+            <text x="0" y="0" width="90" height="%2">[Report.name]</text>
+            <subreport name="Orders" x="10" y="%2" width="80" height="10" repeat-header="%3">
+                <query>SELECT number FROM orders WHERE id_customer = :id ORDER BY id</query>
+                <header height="5"><text x="0" y="0" width="80" height="5">Numbers</text></header>
+                <detail height="10"><text x="0" y="0" width="80" height="10">[Orders.number]</text></detail>
+            </subreport>
+            <text x="0" y="%4" width="90" height="10">After [Report.name]</text>
+        </detail>
+        </report>)").arg(smallPage);
+    const QString master = QStringLiteral("SELECT id, name FROM customer WHERE id = 3");
+
+    auto doc = fill(xml.arg(5).arg(QStringLiteral("true")).arg(15).arg(25), master);
+    ASSERT_EQ(doc->pageCount(), 3);
+    EXPECT_EQ(textsOf(*doc, 0), QStringList({"5.0:Header", "10.0:Clark", "15.0:Numbers", "20.0:C-1", "30.0:C-2",
+                                             "40.0:C-3"}));
+    EXPECT_EQ(textsOf(*doc, 1), QStringList({"5.0:Header", "10.0:Numbers", "15.0:D-10", "25.0:D-11", "35.0:D-12",
+                                             "45.0:D-13"}));
+    EXPECT_EQ(textsOf(*doc, 2), QStringList({"5.0:Header", "10.0:Numbers", "15.0:D-14", "25.0:D-15", "35.0:After Clark"}));
+    // Where it stood the first time: the sub-report's x plus the margin.
+    EXPECT_EQ(doc->page(1)->boxes[1].x, 15.f);
+
+    // Without repeat-header the header stands once.
+    doc = fill(xml.arg(5).arg(QStringLiteral("false")).arg(15).arg(25), master);
+    ASSERT_EQ(doc->pageCount(), 3);
+    EXPECT_EQ(textsOf(*doc, 1).at(1), QStringLiteral("10.0:D-10"));
+
+    // The name takes the page down to 50 mm: the header would fit under it, its first row would
+    // not, so the header goes over with the row.
+    doc = fill(xml.arg(40).arg(QStringLiteral("true")).arg(50).arg(60), master);
+    ASSERT_GE(doc->pageCount(), 2);
+    EXPECT_EQ(textsOf(*doc, 0), QStringList({"5.0:Header", "10.0:Clark"}));
+    EXPECT_EQ(textsOf(*doc, 1).mid(0, 3), QStringList({"5.0:Header", "10.0:Numbers", "15.0:C-1"}));
+}
+
+// Nested sub-reports that both repeat their headers: a page break among the inner rows brings
+// back the outer header, then the inner one, each where it stood.
+TEST_P(SubreportData, NestedRepeatedHeadersComeBackOutermostFirst)
+{
+    db.execute(QStringLiteral("CREATE TABLE counter (n INTEGER);"
+                              "INSERT INTO counter VALUES (1), (2), (3), (4), (5), (6), (7), (8);"));
+    const auto doc = fill(QStringLiteral(R"(<report version="2">%1
+        <page-header height="5"><text x="0" y="0" width="90" height="5">Header</text></page-header>
+        <detail height="10">
+            <text x="0" y="0" width="90" height="5">[Report.name]</text>
+            <subreport name="Orders" x="10" y="5" width="80" height="5" repeat-header="true">
+                <query>SELECT number FROM orders WHERE id_customer = :id ORDER BY id</query>
+                <header height="5"><text x="0" y="0" width="80" height="5">Orders</text></header>
+                <detail height="10">
+                    <text x="0" y="0" width="80" height="5">[Orders.number]</text>
+                    <subreport name="Lines" x="20" y="5" width="50" height="5" repeat-header="true">
+                        <query>SELECT :number || '/' || n AS line FROM counter ORDER BY n</query>
+                        <header height="5"><text x="0" y="0" width="50" height="5">Lines</text></header>
+                        <detail height="5"><text x="0" y="0" width="50" height="5">[Lines.line]</text></detail>
+                    </subreport>
+                </detail>
+            </subreport>
+        </detail>
+        </report>)").arg(smallPage),
+        QStringLiteral("SELECT id, name FROM customer WHERE id = 1"));
+    ASSERT_EQ(doc->pageCount(), 3);
+    EXPECT_EQ(textsOf(*doc, 0), QStringList({"5.0:Header", "10.0:Adams", "15.0:Orders", "20.0:A-1", "25.0:Lines",
+                                             "30.0:A-1/1", "35.0:A-1/2", "40.0:A-1/3", "45.0:A-1/4", "50.0:A-1/5"}));
+    EXPECT_EQ(textsOf(*doc, 1), QStringList({"5.0:Header", "10.0:Orders", "15.0:Lines", "20.0:A-1/6", "25.0:A-1/7",
+                                             "30.0:A-1/8", "35.0:A-2", "40.0:Lines", "45.0:A-2/1", "50.0:A-2/2"}));
+    EXPECT_EQ(textsOf(*doc, 2), QStringList({"5.0:Header", "10.0:Orders", "15.0:Lines", "20.0:A-2/3", "25.0:A-2/4",
+                                             "30.0:A-2/5", "35.0:A-2/6", "40.0:A-2/7", "45.0:A-2/8"}));
+    const PageRef page = doc->page(1);
+    EXPECT_EQ(page->boxes[1].x, 15.f); // margin + the outer sub-report's x
+    EXPECT_EQ(page->boxes[2].x, 35.f); // ... + the inner one's
+    EXPECT_EQ(page->boxes[3].x, 35.f);
+}
+
+// A chart in a sub-report draws the rows of its run for one outer row: above them once they have
+// all passed (header), below them as they stand (footer).
+TEST_P(SubreportData, ChartsOverTheRowsOfEachRun)
+{
+    const auto doc = fill(QStringLiteral(R"(<report version="2">
+        <page size="custom" width="100" height="200" margin-left="5" margin-top="5" margin-right="5" margin-bottom="5"/>
+        <detail height="30">
+            <text x="0" y="0" width="90" height="5">[Report.name]</text>
+            <subreport name="Orders" x="0" y="5" width="90" height="20">
+                <query>SELECT number, total FROM orders WHERE id_customer = :id ORDER BY id</query>
+                <header height="20"><chart x="0" y="0" width="60" height="20" category="Orders.number" value="Orders.total"/></header>
+                <footer height="20"><chart x="0" y="0" width="60" height="20" kind="pie" category="'all'" value="Orders.total"/></footer>
+            </subreport>
+        </detail>
+        </report>)"),
+        QStringLiteral("SELECT id, name FROM customer ORDER BY id"));
+    ASSERT_EQ(doc->pageCount(), 1);
+    EXPECT_EQ(chartsOf(*doc, 0), QStringList({"10.0|A-1=5;A-2=7", "30.0|all=12", "60.0|B-1=11", "80.0|all=11",
+                                              "110.0|C-1=2;C-2=3;C-3=4", "130.0|all=9"}));
+}
+
 VARNEL_ON_BOTH_BACKENDS(SubreportData);
 
 TEST(Subreport, ClearErrorsForParametersAndNesting)
@@ -222,7 +323,7 @@ namespace {
 TEST(Subreport, WrittenAndReadBackUnchanged)
 {
     const ReportTemplate t = templateOf(QString::fromUtf8(R"(<report version="2"><detail height="20">
-        <subreport name="Orders" x="5" y="6" width="80" height="10">
+        <subreport name="Orders" x="5" y="6" width="80" height="10" repeat-header="true">
             <query>SELECT number FROM orders WHERE customer = :name AND note &lt;&gt; '&amp;'</query>
             <parameter name="name" value="UPPER(Report.name) &amp; &quot;'&quot;"/>
             <header height="5" can-grow="true"><text x="0" y="0" width="80" height="5">[COUNT()]</text></header>
@@ -234,6 +335,8 @@ TEST(Subreport, WrittenAndReadBackUnchanged)
     EXPECT_EQ(o.subreport->parameters.at(0).value, QStringLiteral("UPPER(Report.name) & \"'\""));
     EXPECT_FALSE(o.subreport->footer.has_value());
     EXPECT_EQ(o.subreport->detail->objects.at(0).subreport->query, QStringLiteral("SELECT :number AS n"));
+    EXPECT_TRUE(o.subreport->repeatHeader);
+    EXPECT_FALSE(o.subreport->detail->objects.at(0).subreport->repeatHeader);
     const QByteArray written = ReportTemplateFormat::write(t);
     EXPECT_EQ(ReportTemplateFormat::read(written, QStringLiteral("again.xml")), t) << written.toStdString();
     ReportTemplate changed = t;

@@ -80,6 +80,7 @@ struct CompiledSubreport {
     std::optional<CompiledBand> header, detail, footer;
     std::vector<AggregateSlot> aggregateSlots;
     std::vector<Expression> slotArguments;
+    std::vector<ChartSlot> charts; // over the rows of one outer row's run
     Accumulators current;
 };
 
@@ -112,6 +113,11 @@ struct BandImage {
     // The bands that come after this one and before the next: the rows of the sub-reports
     // standing in it, with the parts of the band below each of them.
     std::vector<BandImage> following;
+    // Among those: a sub-report's header keeps with the band after it, and a band of a
+    // sub-report whose header repeats goes on a new page under that header (itself possibly
+    // under an outer sub-report's).
+    bool keepWithNext = false;
+    std::shared_ptr<const BandImage> continues;
 
     void clear()
     {
@@ -125,6 +131,8 @@ struct BandImage {
         values.clear();
         placed.clear();
         following.clear();
+        keepWithNext = false;
+        continues.reset();
     }
 
     double totalHeight() const

@@ -149,6 +149,7 @@ struct Subreport {
     std::optional<Band> header;
     std::optional<Band> detail;
     std::optional<Band> footer;
+    bool repeatHeader = false; // the header again at the top of every page its rows run onto
     bool operator==(const Subreport&) const = default;
 };
 
