@@ -22,7 +22,7 @@ inline ReportDataset& fuzzReportData()
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         picture.save(&buffer, "PNG");
-        // The fields of the starting inputs (fuzz/seeds/report_template), so that each of them
+        // The fields the starting inputs of the template target use, so that each of them
         // is filled and not only read.
         data.reset({QStringLiteral("name"), QStringLiteral("country"), QStringLiteral("qty"),
                     QStringLiteral("price"), QStringLiteral("photo"), QStringLiteral("born"),
