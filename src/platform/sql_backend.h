@@ -1,7 +1,7 @@
 #pragma once
 
 // The abstract connection behind SqlConnection: what one database engine must offer. The
-// SQLite and PostgreSQL implementations live in sqlite_backend.cpp and pg_backend.cpp; the
+// SQLite and PostgreSQL implementations live in sqlite_backend.cpp and pg_*.cpp; the
 // rest of the program sees only SqlConnection and SqlStatement.
 
 #include "platform/sql_connection.h"
@@ -50,13 +50,11 @@ public:
     // stays alive, and a newer statement may cancel this one).
     virtual std::unique_ptr<StatementCursor> prepare(const QString& sql, const BlobParams& params,
                                                      bool interruptible = false) = 0;
-    // Prepares one statement with named values of any type bound to its ":name" parameters.
-    virtual std::unique_ptr<StatementCursor> prepareBound(const QString& sql, const SqlParams& params,
-                                                          bool interruptible = false) = 0;
     virtual void setWaitHook(std::function<void()> hook) = 0;
     // Prepares one statement with named parameters (":name") once; each rebind of the cursor
-    // runs it with the values bound, never written into its text.
-    virtual std::unique_ptr<StatementCursor> prepareBound(const QString& sql) = 0;
+    // runs it with the values bound, never written into its text. A statement run once with
+    // named values is such a statement bound once. interruptible: each run waits as prepare's.
+    virtual std::unique_ptr<StatementCursor> prepareBound(const QString& sql, bool interruptible = false) = 0;
     // Prepares every statement of the text and runs none of them: the database parses each
     // one and resolves its names and types. Throws DatabaseError for the first it refuses.
     virtual void check(const QString& sql) = 0;

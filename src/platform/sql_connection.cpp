@@ -348,7 +348,19 @@ SqlStatement SqlConnection::prepare(const QString& sql, const SqlParams& params,
 {
     ConnectionBackend& b = backend();
     notify(sql);
-    return SqlStatement(b.prepareBound(sql, params, waiting == Waiting::ProcessEvents));
+    // The one way values are bound: prepared as a sub-report's statement is, and run once.
+    std::unique_ptr<StatementCursor> cursor = b.prepareBound(sql, waiting == Waiting::ProcessEvents);
+    if (cursor) {
+        std::vector<SqlValue> values;
+        for (const QString& name : cursor->parameterNames()) {
+            values.emplace_back();
+            for (const auto& [given, value] : params)
+                if (given == name)
+                    values.back() = value; // of two values under one name, the last
+        }
+        cursor->rebind(values);
+    }
+    return SqlStatement(std::move(cursor));
 }
 
 void SqlConnection::setWaitHook(std::function<void()> hook)

@@ -182,7 +182,6 @@ class SqliteCursor final : public StatementCursor {
 public:
     SqliteCursor(SqliteBackend* backend, sqlite3_stmt* stmt) : m_backend(backend), m_stmt(stmt) {}
     ~SqliteCursor() override { sqlite3_finalize(m_stmt); }
-    sqlite3_stmt* statement() const { return m_stmt; }
 
     bool step() override;
     int columnCount() const override { return sqlite3_column_count(m_stmt); }
@@ -365,42 +364,9 @@ public:
         return cursor;
     }
 
-    std::unique_ptr<StatementCursor> prepareBound(const QString& sql) override
+    std::unique_ptr<StatementCursor> prepareBound(const QString& sql, bool = false) override
     {
         return prepare(sql, {});
-    }
-
-    std::unique_ptr<StatementCursor> prepareBound(const QString& sql, const SqlParams& params,
-                                                  bool = false) override
-    {
-        std::unique_ptr<StatementCursor> cursor = prepare(sql, {});
-        if (!cursor)
-            return cursor;
-        sqlite3_stmt* raw = static_cast<SqliteCursor*>(cursor.get())->statement();
-        for (const auto& [name, value] : params) {
-            const QByteArray key = (u':' + name).toUtf8();
-            const int index = sqlite3_bind_parameter_index(raw, key.constData());
-            if (index == 0)
-                continue;
-            int rc = SQLITE_OK;
-            const QByteArray bytes = value.toBytes();
-            switch (value.type()) {
-            case SqlValue::Type::Null: rc = sqlite3_bind_null(raw, index); break;
-            case SqlValue::Type::Integer: rc = sqlite3_bind_int64(raw, index, value.toInt()); break;
-            case SqlValue::Type::Real: rc = sqlite3_bind_double(raw, index, value.toReal()); break;
-            case SqlValue::Type::Text:
-                rc = sqlite3_bind_text64(raw, index, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()),
-                                         SQLITE_TRANSIENT, SQLITE_UTF8);
-                break;
-            case SqlValue::Type::Blob:
-                rc = sqlite3_bind_blob64(raw, index, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()),
-                                         SQLITE_TRANSIENT);
-                break;
-            }
-            if (rc != SQLITE_OK)
-                fail();
-        }
-        return cursor;
     }
 
     qint64 insert(const QString& sql, const BlobParams& params) override

@@ -183,6 +183,48 @@ void checkForm(Checker& checker, TForm* form)
     }
 }
 
+// The queries of the sub-reports that stand in the bands, and in theirs, at any depth: each
+// prepared with its ":name" parameters as a report run prepares it. A nested one is named
+// with the sub-reports it stands in ("Items in Orders").
+void checkSubreports(Checker& checker, const QString& where, const std::vector<const Band*>& bands,
+                     const QString& outer)
+{
+    for (const Band* band : bands) {
+        for (const ReportObject& object : band->objects) {
+            if (object.kind != ObjectKind::Subreport || !object.subreport)
+                continue;
+            const Subreport& sub = *object.subreport;
+            const QString name = outer.isEmpty() ? object.name : object.name + QStringLiteral(" in ") + outer;
+            checker.check(where + QStringLiteral(" (sub-report %1)").arg(name),
+                          [&] { return checker.author(sub.query); });
+            std::vector<const Band*> inner;
+            for (const std::optional<Band>* b : {&sub.header, &sub.detail, &sub.footer})
+                if (*b)
+                    inner.push_back(&**b);
+            checkSubreports(checker, where, inner, name);
+        }
+    }
+}
+
+void checkSubreports(Checker& checker, const QString& where, const ReportTemplate& report)
+{
+    std::vector<const Band*> bands;
+    auto add = [&bands](const std::optional<Band>& band) {
+        if (band)
+            bands.push_back(&*band);
+    };
+    add(report.title);
+    add(report.pageHeader);
+    for (const ReportGroup& group : report.groups)
+        add(group.header);
+    add(report.detail);
+    for (auto group = report.groups.rbegin(); group != report.groups.rend(); ++group)
+        add(group->footer);
+    add(report.pageFooter);
+    add(report.summary);
+    checkSubreports(checker, where, bands, QString());
+}
+
 // Every template below Report/, in sub-folders too, with the query it carries for batch runs.
 void checkTemplates(Checker& checker)
 {
@@ -203,16 +245,19 @@ void checkTemplates(Checker& checker)
             sql.replace(placeholder, StandInText);
             return checker.author(sql);
         });
-        // The query of each choice its dialog offers (a template that cannot be read is told above).
-        std::vector<ReportParameter> parameters;
+        // A template that cannot be read is told above.
+        ReportTemplate report;
         try {
-            parameters = ReportTemplateFormat::readFile(path).parameters;
+            report = ReportTemplateFormat::readFile(path);
         } catch (const VarnelError&) {
+            continue;
         }
-        for (const ReportParameter& p : parameters)
+        // The query of each choice its dialog offers.
+        for (const ReportParameter& p : report.parameters)
             if (p.kind == ParameterKind::Choice)
                 checker.check(where + QStringLiteral(" (choices of parameter %1)").arg(p.name),
                               [&] { return checker.author(p.query); });
+        checkSubreports(checker, where, report);
     }
 }
 

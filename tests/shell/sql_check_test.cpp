@@ -154,6 +154,72 @@ TEST_P(SqlCheck, ABrokenStatementIsNamedByItsFormAndControl)
     }
 }
 
+// A template with sub-reports, one inside another and one in the summary; their queries take
+// ":name" parameters from the outer row.
+const QByteArray SubreportTemplate = R"(<?xml version="1.0" encoding="UTF-8"?>
+<report version="2">
+  <query>SELECT id, name FROM customers</query>
+  <detail height="20">
+    <text x="0" y="0" width="80" height="6">[Report.name]</text>
+    <subreport name="Orders" x="0" y="6" width="100" height="10">
+      <query>SELECT id, number FROM orders WHERE id_customers = :id AND total &gt;= :least</query>
+      <parameter name="least" value="0"/>
+      <detail height="8">
+        <text x="0" y="0" width="80" height="5">[Orders.number]</text>
+        <subreport name="Items" x="0" y="5" width="100" height="3">
+          <query>SELECT qty FROM items WHERE id_orders = :id</query>
+          <detail height="3"><text x="0" y="0" width="80" height="3">[Items.qty]</text></detail>
+        </subreport>
+      </detail>
+    </subreport>
+  </detail>
+  <summary height="10">
+    <subreport name="Totals" x="0" y="0" width="100" height="10">
+      <query>SELECT sum(total) AS total FROM orders</query>
+      <detail height="5"><text x="0" y="0" width="80" height="5">[Totals.total]</text></detail>
+    </subreport>
+  </summary>
+</report>)";
+
+// Each sub-report's query is prepared with its parameters, at any depth; a broken one is named
+// by its template and its sub-report, a nested one with the sub-report it stands in.
+TEST_P(SqlCheck, SubreportQueriesAreCheckedAtAnyDepth)
+{
+    struct Case {
+        const char* from;
+        const char* to;
+        const char* where;
+        const char* named;
+    };
+    const Case cases[] = {
+        {"", "", nullptr, nullptr},
+        {"total &gt;= :least", "totl &gt;= :least", "Report/sub/orders.xml (sub-report Orders): ", "totl"},
+        {"SELECT qty FROM", "SELECT qtty FROM", "Report/sub/orders.xml (sub-report Items in Orders): ", "qtty"},
+        {"sum(total)", "sum(totals)", "Report/sub/orders.xml (sub-report Totals): ", "totals"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.to);
+        QByteArray report = SubreportTemplate;
+        report.replace(c.from, c.to);
+        write();
+        project.write("Report/sub/orders.xml", report);
+        const CommandOutcome outcome = check();
+        if (!c.where) {
+            // The eleven of the clean project, this template's query and its three sub-reports.
+            ASSERT_EQ(outcome.exitCode, 0) << outcome.output.join('\n').toStdString();
+            ASSERT_EQ(outcome.output.size(), 1);
+            EXPECT_TRUE(outcome.output[0].startsWith("15 statements checked against ")) << outcome.output[0].toStdString();
+            continue;
+        }
+        ASSERT_EQ(outcome.exitCode, 1) << outcome.output.join('\n').toStdString();
+        ASSERT_EQ(outcome.output.size(), 2) << outcome.output.join('\n').toStdString();
+        EXPECT_TRUE(outcome.output[0].startsWith(c.where)) << outcome.output[0].toStdString();
+        EXPECT_TRUE(outcome.output[0].contains(c.named)) << outcome.output[0].toStdString();
+        EXPECT_TRUE(outcome.output[1].startsWith("15 statements checked against ")) << outcome.output[1].toStdString();
+        EXPECT_TRUE(outcome.output[1].endsWith(": 1 failed")) << outcome.output[1].toStdString();
+    }
+}
+
 VARNEL_ON_BOTH_BACKENDS(SqlCheck);
 
 // A project that cannot be checked at all says why in one line, with its own exit code.
