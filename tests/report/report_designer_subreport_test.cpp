@@ -9,6 +9,7 @@
 #include "report/report_windows.h"
 #include "report/ui/designer_dialogs.h"
 #include "report/ui/designer_level_bar.h"
+#include "report/ui/designer_model.h"
 #include "report/ui/designer_panels.h"
 #include "report/ui/designer_view.h"
 #include "report/ui/designer_window.h"
@@ -430,9 +431,53 @@ TEST_F(DesignerSubreport, UndoAndRedoReturnToTheLevelTheChangeWasMadeOn)
     emit name->editingFinished();
     EXPECT_EQ(window->report().detail->objects[1].name, "Shops");
     EXPECT_EQ(levels(), QStringList({"Stock", "Sub-report Shops"}));
+    // Its texts follow the name too: the report still runs.
+    EXPECT_EQ(window->model().detail->objects.front().text, "[Shops.store]");
     window->action("tool.field")->trigger();
     drag(at(Detail, 50, 0), at(Detail, 70, 4));
     EXPECT_EQ(window->model().detail->objects.back().text, "[Shops.store]");
+}
+
+// Renaming a sub-report from the outer sheet renames what its texts call its rows, and only that.
+TEST_F(DesignerSubreport, RenamedFromOutsideItsTextsFollow)
+{
+    openTemplate(Stock);
+    window->setSelection(DesignerSelection::ofObjects({{Detail, 1}}));
+    auto* name = qobject_cast<QLineEdit*>(window->properties()->editor("name"));
+    ASSERT_NE(name, nullptr);
+    name->setText("Shops");
+    emit name->editingFinished();
+    const ReportObject& sub = window->report().detail->objects[1];
+    EXPECT_EQ(sub.name, "Shops");
+    EXPECT_EQ(sub.subreport->detail->objects.front().text, "[Shops.store]");
+    EXPECT_EQ(window->report().detail->objects[0].text, "[Report.product]");
+    // A name the file would refuse renames nothing.
+    name->setText("two words");
+    emit name->editingFinished();
+    EXPECT_EQ(window->report().detail->objects[1].subreport->detail->objects.front().text, "[Shops.store]");
+    while (window->undoStack()->canUndo())
+        window->undoStack()->undo();
+    EXPECT_EQ(window->report().detail->objects[1].subreport->detail->objects.front().text, "[Stores.store]");
+}
+
+TEST(DesignerSubreportRename, OnlyFieldsOfTheRenamedRowsChange)
+{
+    const struct {
+        const char* text;
+        bool embedded;
+        const char* renamed;
+    } cases[] = {
+        {"[Stores.store] in [stores.city]", true, "[Shops.store] in [Shops.city]"},
+        {"Stores.store outside brackets", true, "Stores.store outside brackets"},
+        {"[SUM(Stores.qty) + MyStores.qty + Report.Stores]", true, "[SUM(Shops.qty) + MyStores.qty + Report.Stores]"},
+        {"['Stores.store' & \"Stores.x\" & Stores.\"odd name\"]", true, "['Stores.store' & \"Stores.x\" & Shops.\"odd name\"]"},
+        {"[IIF(Stores.n > 0, '[Stores.n]', Stores.n)] [unclosed Stores.n", true,
+         "[IIF(Shops.n > 0, '[Stores.n]', Shops.n)] [unclosed Stores.n"},
+        {"Stores.qty < 0 AND 'it''s Stores.qty' = Stores.name", false, "Shops.qty < 0 AND 'it''s Stores.qty' = Shops.name"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(renamedFields(QString::fromUtf8(c.text), c.embedded, "Stores", "Shops"), QString::fromUtf8(c.renamed))
+            << c.text;
 }
 
 // Inside a sub-report the expression editor offers the sub-report's fields and the report's

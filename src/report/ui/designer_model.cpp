@@ -457,3 +457,119 @@ std::optional<ExpressionProblem> checkExpression(const QString& text, bool embed
     }
     return std::nullopt;
 }
+
+namespace {
+
+bool identifierChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+// From position i (just past an opening quote), the position just past its closing quote; a
+// doubled quote stands for itself.
+qsizetype pastQuoted(const QString& text, qsizetype i, QChar quote)
+{
+    while (i < text.size()) {
+        if (text[i] == quote) {
+            if (i + 1 < text.size() && text[i + 1] == quote) {
+                i += 2;
+                continue;
+            }
+            return i + 1;
+        }
+        ++i;
+    }
+    return i;
+}
+
+// Renames From. in text[begin, end), an expression; appends the result to out.
+void renameInExpression(const QString& text, qsizetype begin, qsizetype end, const QString& from, const QString& to,
+                        QString& out)
+{
+    qsizetype i = begin;
+    while (i < end) {
+        const QChar c = text[i];
+        if (c == u'\'' || c == u'"') {
+            const qsizetype past = std::min(pastQuoted(text, i + 1, c), end);
+            out += QStringView(text).mid(i, past - i);
+            i = past;
+        } else if (identifierChar(c) && (i == begin || (!identifierChar(text[i - 1]) && text[i - 1] != u'.'))) {
+            qsizetype j = i;
+            while (j < end && identifierChar(text[j]))
+                ++j;
+            const QStringView word = QStringView(text).mid(i, j - i);
+            out += j < end && text[j] == u'.' && word.compare(from, Qt::CaseInsensitive) == 0 ? QStringView(to) : word;
+            i = j;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+}
+
+} // namespace
+
+QString renamedFields(const QString& text, bool embedded, const QString& from, const QString& to)
+{
+    QString out;
+    out.reserve(text.size());
+    if (!embedded) {
+        renameInExpression(text, 0, text.size(), from, to, out);
+        return out;
+    }
+    // Only what stands between a [ and its matching ] is an expression; brackets nest and quoted
+    // texts inside may hold brackets.
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (text[i] != u'[') {
+            out += text[i++];
+            continue;
+        }
+        qsizetype j = i + 1;
+        int depth = 1;
+        while (j < text.size() && depth > 0) {
+            const QChar c = text[j];
+            if (c == u'\'' || c == u'"') {
+                j = pastQuoted(text, j + 1, c);
+                continue;
+            }
+            depth += c == u'[' ? 1 : c == u']' ? -1 : 0;
+            ++j;
+        }
+        if (depth > 0) { // no matching ]: plain text
+            out += QStringView(text).mid(i);
+            break;
+        }
+        out += u'[';
+        renameInExpression(text, i + 1, j - 1, from, to, out);
+        out += u']';
+        i = j;
+    }
+    return out;
+}
+
+void renameSubreportFields(Subreport& sub, const QString& from, const QString& to)
+{
+    // A name the file would refuse renames nothing: the author is still typing it.
+    const bool identifier = !to.isEmpty() && !to.front().isDigit() && std::all_of(to.begin(), to.end(), identifierChar);
+    if (from.isEmpty() || !identifier || from.compare(to, Qt::CaseInsensitive) == 0)
+        return;
+    for (std::optional<Band>* band : {&sub.header, &sub.detail, &sub.footer}) {
+        if (!*band)
+            continue;
+        Band& b = **band;
+        b.visible = renamedFields(b.visible, false, from, to);
+        for (ReportObject& o : b.objects) {
+            o.text = renamedFields(o.text, o.kind == ObjectKind::Text, from, to);
+            o.category = renamedFields(o.category, false, from, to);
+            o.visible = renamedFields(o.visible, false, from, to);
+            for (StyleRule& r : o.rules)
+                r.condition = renamedFields(r.condition, false, from, to);
+            // A sub-report inside takes its values from this one's rows; its own bands call
+            // only its own rows.
+            if (o.subreport)
+                for (SubreportParameter& p : o.subreport->parameters)
+                    p.value = renamedFields(p.value, false, from, to);
+        }
+    }
+}

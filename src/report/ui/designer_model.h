@@ -83,6 +83,13 @@ enum class AlignEdge { Left, Right, Top, Bottom, Width, Height };
 // Lines up the objects with the first of them.
 void alignObjects(ReportTemplate& t, const std::vector<ObjectRef>& refs, AlignEdge edge);
 
+// A sub-report renamed from one name to another: its texts, values, conditions and the values
+// of the sub-reports standing in its bands call its rows by the new name (To.field for
+// From.field); quoted texts and words outside a text's [expressions] are left as they are.
+void renameSubreportFields(Subreport& sub, const QString& from, const QString& to);
+// The same within one expression (embedded: a text with [expressions]).
+QString renamedFields(const QString& text, bool embedded, const QString& from, const QString& to);
+
 // A field as an expression: Report.name, or Report."odd name" when the name needs quotes.
 QString fieldExpression(const QString& dataset, const QString& field);
 

@@ -263,7 +263,13 @@ std::vector<DesignerProperty> makeProperties()
     // Objects.
     out.push_back(objectProperty(QStringLiteral("name"), "Name", Editor::Text, nullptr,
                                  [](const ReportObject& o) { return o.name; },
-                                 [](ReportObject& o, const QVariant& v) { o.name = v.toString().trimmed(); }));
+                                 [](ReportObject& o, const QVariant& v) {
+                                     const QString name = v.toString().trimmed();
+                                     // A sub-report's texts call its rows by its name.
+                                     if (o.subreport)
+                                         renameSubreportFields(*o.subreport, o.name, name);
+                                     o.name = name;
+                                 }));
     const struct {
         const char* key;
         const char* caption;
