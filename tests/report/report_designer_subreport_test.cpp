@@ -3,6 +3,7 @@
 // template file; the designer's choice lists in the user's language.
 #include "platform/lang.h"
 #include "platform/sql_connection.h"
+#include "designer_drop.h"
 #include "report/engine/dataset.h"
 #include "report/engine/template.h"
 #include "report/report.h"
@@ -116,19 +117,7 @@ protected:
         QTest::mouseRelease(viewport(), Qt::LeftButton, {}, to);
     }
 
-    void dropField(const QString& field, QPoint pos)
-    {
-        const QList<QListWidgetItem*> items = window->fieldList()->findItems(field, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1) << field.toStdString();
-        std::unique_ptr<QMimeData> mime(window->fieldList()->mimeData(items));
-        QDragEnterEvent enter(pos, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
-        QApplication::sendEvent(viewport(), &enter);
-        QDragMoveEvent move(pos, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
-        QApplication::sendEvent(viewport(), &move);
-        ASSERT_TRUE(move.isAccepted());
-        QDropEvent drop(QPointF(pos), Qt::CopyAction, mime.get(), Qt::LeftButton, {});
-        QApplication::sendEvent(viewport(), &drop);
-    }
+    void dropField(const QString& field, QPoint pos) { dropDesignerField(*window, viewport(), field, pos); }
 
     QStringList fields() const
     {

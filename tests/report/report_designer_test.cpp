@@ -4,6 +4,7 @@
 #include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "platform/sql_connection.h"
+#include "designer_drop.h"
 #include "report/engine/dataset.h"
 #include "report/engine/template.h"
 #include "report/engine/text_layout.h"
@@ -116,19 +117,7 @@ protected:
         QTest::mouseRelease(viewport(), Qt::LeftButton, modifiers, to);
     }
 
-    void dropField(const QString& field, QPoint pos)
-    {
-        const QList<QListWidgetItem*> items = window->fieldList()->findItems(field, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1);
-        std::unique_ptr<QMimeData> mime(window->fieldList()->mimeData(items));
-        QDragEnterEvent enter(pos, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
-        QApplication::sendEvent(viewport(), &enter);
-        QDragMoveEvent move(pos, Qt::CopyAction, mime.get(), Qt::LeftButton, {});
-        QApplication::sendEvent(viewport(), &move);
-        ASSERT_TRUE(move.isAccepted());
-        QDropEvent drop(QPointF(pos), Qt::CopyAction, mime.get(), Qt::LeftButton, {});
-        QApplication::sendEvent(viewport(), &drop);
-    }
+    void dropField(const QString& field, QPoint pos) { dropDesignerField(*window, viewport(), field, pos); }
 
     template <class T>
     T* editor(const QString& key) const
