@@ -440,10 +440,15 @@ TEST_F(DesignerSubreport, RenamedFromOutsideItsTextsFollow)
     EXPECT_EQ(sub.name, "Shops");
     EXPECT_EQ(sub.subreport->detail->objects.front().text, "[Shops.store]");
     EXPECT_EQ(window->report().detail->objects[0].text, "[Report.product]");
-    // A name the file would refuse renames nothing.
-    name->setText("two words");
-    emit name->editingFinished();
-    EXPECT_EQ(window->report().detail->objects[1].subreport->detail->objects.front().text, "[Shops.store]");
+    // A name the file would not read back is not taken, and the panel shows the name again.
+    for (const char* wrong : {"two words", "", "1st"}) {
+        name = qobject_cast<QLineEdit*>(window->properties()->editor("name"));
+        name->setText(wrong);
+        emit name->editingFinished();
+        EXPECT_EQ(window->report().detail->objects[1].name, "Shops") << wrong;
+        EXPECT_EQ(window->report().detail->objects[1].subreport->detail->objects.front().text, "[Shops.store]");
+        EXPECT_EQ(qobject_cast<QLineEdit*>(window->properties()->editor("name"))->text(), "Shops");
+    }
     while (window->undoStack()->canUndo())
         window->undoStack()->undo();
     EXPECT_EQ(window->report().detail->objects[1].subreport->detail->objects.front().text, "[Stores.store]");

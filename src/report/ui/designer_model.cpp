@@ -548,11 +548,14 @@ QString renamedFields(const QString& text, bool embedded, const QString& from, c
     return out;
 }
 
+bool validSubreportName(const QString& name)
+{
+    return !name.isEmpty() && !name.front().isDigit() && std::all_of(name.begin(), name.end(), identifierChar);
+}
+
 void renameSubreportFields(Subreport& sub, const QString& from, const QString& to)
 {
-    // A name the file would refuse renames nothing: the author is still typing it.
-    const bool identifier = !to.isEmpty() && !to.front().isDigit() && std::all_of(to.begin(), to.end(), identifierChar);
-    if (from.isEmpty() || !identifier || from.compare(to, Qt::CaseInsensitive) == 0)
+    if (from.isEmpty() || !validSubreportName(to) || from.compare(to, Qt::CaseInsensitive) == 0)
         return;
     for (std::optional<Band>* band : {&sub.header, &sub.detail, &sub.footer}) {
         if (!*band)

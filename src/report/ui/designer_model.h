@@ -87,6 +87,8 @@ void alignObjects(ReportTemplate& t, const std::vector<ObjectRef>& refs, AlignEd
 // of the sub-reports standing in its bands call its rows by the new name (To.field for
 // From.field); quoted texts and words outside a text's [expressions] are left as they are.
 void renameSubreportFields(Subreport& sub, const QString& from, const QString& to);
+// What the file takes as a sub-report's name: letters, digits and _, not starting with a digit.
+bool validSubreportName(const QString& name);
 // The same within one expression (embedded: a text with [expressions]).
 QString renamedFields(const QString& text, bool embedded, const QString& from, const QString& to);
 

@@ -265,9 +265,13 @@ std::vector<DesignerProperty> makeProperties()
                                  [](const ReportObject& o) { return o.name; },
                                  [](ReportObject& o, const QVariant& v) {
                                      const QString name = v.toString().trimmed();
-                                     // A sub-report's texts call its rows by its name.
-                                     if (o.subreport)
+                                     if (o.subreport) {
+                                         // Its texts call its rows by its name; a name the file
+                                         // would not read back is not taken.
+                                         if (!validSubreportName(name))
+                                             return;
                                          renameSubreportFields(*o.subreport, o.name, name);
+                                     }
                                      o.name = name;
                                  }));
     const struct {
