@@ -1,6 +1,7 @@
 // Barcodes and charts in the designer: placed from the palette, set up in the panel, drawn in
 // the sheet as they print, and shown by F5 (or the reason they cannot be).
 #include "platform/lang.h"
+#include "designer_test_support.h"
 #include "report/engine/barcode.h"
 #include "report/engine/chart.h"
 #include "report/engine/dataset.h"
@@ -94,21 +95,7 @@ protected:
     }
 
     // F5: the pages the preview shows, -1 when none was shown.
-    int previewPages()
-    {
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        int pages = -1;
-        desk->windowAnswers.push_back([&pages](QWidget& shown) {
-            if (auto* preview = qobject_cast<ReportPreview*>(&shown))
-                pages = preview->pageCount();
-            return true;
-        });
-        QTest::keyClick(window.get(), Qt::Key_F5);
-        if (pages < 0)
-            desk->windowAnswers.clear();
-        return pages;
-    }
+    int previewPages() { return designerPreviewPages(*window, *desk); }
 
     ScriptedDesktop* desk = nullptr;
     ReportDataset data;

@@ -3,7 +3,7 @@
 // template file; the designer's choice lists in the user's language.
 #include "platform/lang.h"
 #include "platform/sql_connection.h"
-#include "designer_drop.h"
+#include "designer_test_support.h"
 #include "report/engine/dataset.h"
 #include "report/engine/template.h"
 #include "report/report.h"

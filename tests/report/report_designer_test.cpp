@@ -4,7 +4,7 @@
 #include "platform/lang.h"
 #include "platform/project_folder.h"
 #include "platform/sql_connection.h"
-#include "designer_drop.h"
+#include "designer_test_support.h"
 #include "report/engine/dataset.h"
 #include "report/engine/template.h"
 #include "report/engine/text_layout.h"
@@ -575,16 +575,7 @@ TEST_F(ReportDesignerTest, PickedItemsGoIntoTheTextBetweenBracketsWhenOutsideAnE
 TEST_F(ReportDesignerTest, F5ShowsTheAdaptersRowsInThePreviewOrSaysWhyNot)
 {
     open(R"(<report version="1"><detail height="6"><text x="0" y="0" width="50" height="6">[Report.product]</text></detail></report>)");
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    int pages = -1;
-    desk->windowAnswers.push_back([&pages](QWidget& shown) {
-        if (auto* preview = qobject_cast<ReportPreview*>(&shown))
-            pages = preview->pageCount();
-        return true;
-    });
-    QTest::keyClick(window.get(), Qt::Key_F5);
-    EXPECT_EQ(pages, 1);
+    EXPECT_EQ(designerPreviewPages(*window, *desk), 1);
     EXPECT_TRUE(desk->messages.empty());
 
     window->setSelection(DesignerSelection::ofObjects({{Detail, 0}}));

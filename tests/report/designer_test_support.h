@@ -1,6 +1,8 @@
 #pragma once
 
 #include "report/ui/designer_panels.h"
+#include "report/ui/preview.h"
+#include "support/scripted_desktop.h"
 #include "report/ui/designer_window.h"
 
 #include <QApplication>
@@ -9,6 +11,7 @@
 #include <QDropEvent>
 #include <QListWidget>
 #include <QMimeData>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -26,4 +29,21 @@ inline void dropDesignerField(ReportDesignerWindow& window, QWidget* viewport, c
     ASSERT_TRUE(move.isAccepted());
     QDropEvent drop(QPointF(pos), Qt::CopyAction, mime.get(), Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &drop);
+}
+
+// F5 in the designer: the pages the preview showed, -1 when none was shown.
+inline int designerPreviewPages(ReportDesignerWindow& window, ScriptedDesktop& desk)
+{
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    int pages = -1;
+    desk.windowAnswers.push_back([&pages](QWidget& shown) {
+        if (auto* preview = qobject_cast<ReportPreview*>(&shown))
+            pages = preview->pageCount();
+        return true;
+    });
+    QTest::keyClick(&window, Qt::Key_F5);
+    if (pages < 0)
+        desk.windowAnswers.clear();
+    return pages;
 }
